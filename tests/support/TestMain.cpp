@@ -1,0 +1,42 @@
+// Test entry point: gives the process its own HOME and TMPDIR, creates a Qt core
+// application (tests that need an event loop run it), runs the cases, removes the folder.
+#include <QCoreApplication>
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+namespace keldra_test {
+extern std::string g_home;
+}
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base && *base ? base : "/tmp") + "/keldra-test-XXXXXX";
+  char* made = mkdtemp(&pattern[0]);
+  if (!made) {
+    perror("mkdtemp");
+    return 1;
+  }
+  std::string root = made;
+  std::string tmp = root + "/tmp";
+  QDir().mkpath(QString::fromStdString(tmp));
+  setenv("HOME", root.c_str(), 1);
+  setenv("TMPDIR", tmp.c_str(), 1);
+  keldra_test::g_home = root;
+
+  int rc;
+  {
+    QCoreApplication app(argc, argv);
+    rc = RUN_ALL_TESTS();
+  }
+  if (!std::getenv("KELDRA_KEEP_TEST_HOME")) {
+    QDir(QString::fromStdString(root)).removeRecursively();
+  }
+  return rc;
+}
