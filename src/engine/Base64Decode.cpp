@@ -100,7 +100,10 @@ bool Base64Decode::decodeChunk(const unsigned char* in, unsigned int inlen, unsi
   unsigned int written = 0;
   unsigned int taken = 0;
   bool bad = false;
-  if (!in) inlen = 0;
+  if (!in && inlen) {
+    outlen = 0;
+    return false;
+  }
   for (;;) {
     unsigned int taken_before = taken;
     unsigned int written_before = written;

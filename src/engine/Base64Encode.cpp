@@ -95,7 +95,7 @@ bool Base64Encode::encodeChunk(const unsigned char* in, unsigned int inlen, unsi
     outlen = 0;
     return true;
   }
-  if (!in) inlen = 0;
+  if (!in && inlen) return false;
   unsigned int taken = 0;
   unsigned int written = 0;
   for (;;) {

@@ -37,8 +37,13 @@ long long days_from_civil(long long year, long long month, long long day) {
 // Splits a valid value into whole seconds (rounded down) and milliseconds 0..999.
 bool split(long long value, long* seconds, int* ms, tm* out) {
   if (value == Timestamp::NOT_SET) return false;
-  long long s = floor_div(value, 1000);
-  *ms = static_cast<int>(value - s * 1000);
+  long long s = value / 1000;
+  int rest = static_cast<int>(value % 1000);
+  if (rest < 0) {
+    rest += 1000;
+    --s;
+  }
+  *ms = rest;
   *seconds = static_cast<long>(s);
   return safe_gmtime(seconds, out);
 }

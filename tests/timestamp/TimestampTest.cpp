@@ -51,6 +51,8 @@ TEST_F(TimestampTest, NotSetIsTheLargestValue) {
   EXPECT_EQ("", unset.to_iso());
   EXPECT_EQ("", unset.to_iso_extended(true));
   EXPECT_EQ("", unset.to_http_date());
+  // The extremes split into seconds and milliseconds without overflow.
+  EXPECT_EQ("-292275055-05-16T16:47:04.192Z", Timestamp(LLONG_MIN).to_iso_extended(true));
 }
 
 TEST_F(TimestampTest, TextForms) {
