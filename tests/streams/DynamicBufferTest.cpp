@@ -47,9 +47,9 @@ TEST(DynamicBuffer, AppendsGrowByAtLeastTheIncrement) {
     DynamicBuffer b(c.increment);
     std::string expected;
     for (unsigned int n : c.appends) {
-      std::string piece(n, static_cast<char>('a' + expected.size() % 26));
-      ASSERT_TRUE(b.write(reinterpret_cast<const unsigned char*>(piece.data()), n));
-      expected += piece;
+      std::string chunk(n, static_cast<char>('a' + expected.size() % 26));
+      ASSERT_TRUE(b.write(reinterpret_cast<const unsigned char*>(chunk.data()), n));
+      expected += chunk;
     }
     EXPECT_EQ(c.capacity, b.get_capacity()) << "increment " << c.increment;
     EXPECT_EQ(expected, content(b));

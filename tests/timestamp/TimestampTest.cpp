@@ -118,7 +118,7 @@ TEST_F(TimestampTest, Parsing) {
       {"2011-05-06T12:20:30+", EXTENDED, true, kNotSet},
       {"2011-05-06T12:20:30+", EXTENDED, false, 1304684430000LL},
       {"2011-05-06T12:20:30+xx", EXTENDED, true, kNotSet},
-      // Missing pieces: strict refuses, otherwise they count as 0.
+      // Missing fields: strict refuses, otherwise they count as 0.
       {"2011-05-06T10:20:30", EXTENDED, true, kNotSet},
       {"2011-05-06T10:20:30", EXTENDED, false, kMay6},
       {"2011-05-06", EXTENDED, true, kNotSet},
@@ -145,7 +145,7 @@ TEST_F(TimestampTest, Parsing) {
       // Out-of-range dates carry over.
       {"2011-13-01T00:00:00Z", EXTENDED, true, 1325376000000LL},
       {"2000-02-30T00:00:00Z", EXTENDED, true, 951782400000LL + 86400000},
-      // Text after the parsed pieces is ignored.
+      // Text after the parsed fields is ignored.
       {"2011-05-06T10:20:30Z trailing", EXTENDED, true, kMay6},
   };
   for (const Case& c : cases) {
