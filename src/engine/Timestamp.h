@@ -49,7 +49,7 @@ class Timestamp {
 
   // Parsers. strict: a missing date, time of day (after 'T'), zone designator
   // ('Z', '+' or '-') or an unreadable offset gives "not set"; otherwise missing
-  // pieces count as 0 (midnight, 1970-01-01, UTC). Text after the parsed fields
+  // fields count as 0 (midnight, 1970-01-01, UTC). Text after the parsed fields
   // is ignored.
   static Timestamp from_iso_extended(const std::string& s, bool strict);
   static Timestamp from_iso(const std::string& s, bool strict);
