@@ -24,6 +24,7 @@ ThreadBase::ThreadBase()
       m_client_arg(nullptr),
       m_thread_id(0),
       m_stopped(true),
+      m_loop_ended(true),
       m_run_type(RUN_REPEAT),
       m_finished_event(nullptr),
       m_interrupt_hook(nullptr),
@@ -43,6 +44,7 @@ void ThreadBase::create(Callback client_callback, void* arg, RUN_TYPE run_type) 
   m_client_arg = arg;
   m_run_type = run_type;
   m_stopped = false;
+  m_loop_ended = false;
   m_self = this;
   m_thread_id = platform_create();
   if (m_thread_id == 0) {
@@ -55,7 +57,8 @@ void ThreadBase::release(unsigned int ms) {
   if (m_thread_id == 0) return;
   m_thread_id = 0;
   m_stopped = true;
-  if (m_finished_event->wait(ms) == EventBase::EVT_WAIT_SIGNALED) {
+  // A loop that ended but has not yet signalled has nothing left to interrupt.
+  if (m_finished_event->wait(ms) == EventBase::EVT_WAIT_SIGNALED || m_loop_ended) {
     platform_release();
     return;
   }
@@ -87,6 +90,7 @@ void ThreadBase::wrapper_client_callback(void* self) {
     if (thread->m_run_type == RUN_ONCE) break;
   }
   thread->m_stopped = true;
+  thread->m_loop_ended = true;
   thread->m_finished_event->signal();
 }
 

@@ -89,6 +89,7 @@ class ThreadBase {
   void* m_client_arg;
   uint32_t m_thread_id;
   std::atomic<bool> m_stopped;
+  std::atomic<bool> m_loop_ended;  // set by the worker when its loop is over
   RUN_TYPE m_run_type;
   EventBase* m_finished_event;
   Callback m_interrupt_hook;
