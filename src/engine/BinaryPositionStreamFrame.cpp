@@ -26,27 +26,36 @@ const unsigned long long kWritableBits = 0x2FF;
 
 const double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
 
-// Decimals kept of each value in the low eight mask bits.
-const int kCoordinateDecimals = 7;
-const int kAltitudeDecimals = 1;
-const int kAccuracyDecimals = 1;
-const int kSpeedDecimals = 2;
-const int kCourseDecimals = 0;
-const int kAdditionalDecimals = 1;
+typedef PositionStreamItem Item;
 
-// The values that deltas carry, with their mask bits (coordinates are two values
-// under one bit and handled apart).
-struct DeltaValue {
-  unsigned long long bit;
+const int kCoordinateDecimals = 7;
+
+// The values scaled to integers, each under its own bit, in the order of the frame
+// bytes (the coordinates, two values under one bit, and the byte value are handled
+// apart). The item's values are taken and given as doubles.
+struct ScaledValue {
+  unsigned int bit;
   long long Frame::*member;
+  int decimals;
+  double (*get)(const Item&);
+  void (*set)(Item&, double);
 };
-const DeltaValue kDeltaValues[] = {
-    {Frame::BIT_ALTITUDE, &Frame::altitude},
-    {Frame::BIT_HORIZONTAL_ACCURACY, &Frame::horizontal_accuracy},
-    {Frame::BIT_VERTICAL_ACCURACY, &Frame::vertical_accuracy},
-    {Frame::BIT_SPEED, &Frame::speed},
-    {Frame::BIT_COURSE, &Frame::course},
-    {Frame::BIT_ADDITIONAL_VALUE, &Frame::additional_value},
+const ScaledValue kScaledValues[] = {
+    {Item::FLAG_HORIZONTAL_ACCURACY, &Frame::horizontal_accuracy, 1,
+     [](const Item& i) -> double { return i.horizontal_accuracy; },
+     [](Item& i, double v) { i.horizontal_accuracy = static_cast<float>(v); }},
+    {Item::FLAG_ALTITUDE, &Frame::altitude, 1, [](const Item& i) { return i.altitude; },
+     [](Item& i, double v) { i.altitude = v; }},
+    {Item::FLAG_ADDITIONAL_VALUE, &Frame::additional_value, 1,
+     [](const Item& i) -> double { return i.additional_value; },
+     [](Item& i, double v) { i.additional_value = static_cast<float>(v); }},
+    {Item::FLAG_VERTICAL_ACCURACY, &Frame::vertical_accuracy, 1,
+     [](const Item& i) -> double { return i.vertical_accuracy; },
+     [](Item& i, double v) { i.vertical_accuracy = static_cast<float>(v); }},
+    {Item::FLAG_SPEED, &Frame::speed, 2, [](const Item& i) { return i.speed; },
+     [](Item& i, double v) { i.speed = v; }},
+    {Item::FLAG_COURSE, &Frame::course, 0, [](const Item& i) { return i.course; },
+     [](Item& i, double v) { i.course = v; }},
 };
 
 // Arithmetic of stream values wraps instead of overflowing: a hostile stream may
@@ -181,41 +190,22 @@ bool Frame::from_item(const PositionStreamItem& item) {
   time = item.time / 100;
   const unsigned int f = item.flags;
   bool ok = true;
-  if (f & PositionStreamItem::FLAG_COORDINATES) {
-    ok = ok && scale(item.latitude, kCoordinateDecimals, latitude);
-    ok = ok && scale(item.longitude, kCoordinateDecimals, longitude);
+  if (f & Item::FLAG_COORDINATES) {
+    ok = scale(item.latitude, kCoordinateDecimals, latitude) &&
+         scale(item.longitude, kCoordinateDecimals, longitude);
     // A longitude just below 180 that rounds up to 180 is the same meridian as -180,
     // which, unlike 180, is a valid longitude when read back.
     if (longitude == 1800000000LL && item.longitude < 180.0) longitude = -1800000000LL;
-    mask |= BIT_COORDINATES;
+    mask |= Item::FLAG_COORDINATES;
   }
-  if (f & PositionStreamItem::FLAG_ALTITUDE) {
-    ok = ok && scale(item.altitude, kAltitudeDecimals, altitude);
-    mask |= BIT_ALTITUDE;
+  for (const ScaledValue& value : kScaledValues) {
+    if (!(f & value.bit)) continue;
+    ok = ok && scale(value.get(item), value.decimals, this->*value.member);
+    mask |= value.bit;
   }
-  if (f & PositionStreamItem::FLAG_HORIZONTAL_ACCURACY) {
-    ok = ok && scale(item.horizontal_accuracy, kAccuracyDecimals, horizontal_accuracy);
-    mask |= BIT_HORIZONTAL_ACCURACY;
-  }
-  if (f & PositionStreamItem::FLAG_VERTICAL_ACCURACY) {
-    ok = ok && scale(item.vertical_accuracy, kAccuracyDecimals, vertical_accuracy);
-    mask |= BIT_VERTICAL_ACCURACY;
-  }
-  if (f & PositionStreamItem::FLAG_SPEED) {
-    ok = ok && scale(item.speed, kSpeedDecimals, speed);
-    mask |= BIT_SPEED;
-  }
-  if (f & PositionStreamItem::FLAG_COURSE) {
-    ok = ok && scale(item.course, kCourseDecimals, course);
-    mask |= BIT_COURSE;
-  }
-  if (f & PositionStreamItem::FLAG_BYTE_VALUE) {
+  if (f & Item::FLAG_BYTE_VALUE) {
     byte_value = item.byte_value;
-    mask |= BIT_BYTE_VALUE;
-  }
-  if (f & PositionStreamItem::FLAG_ADDITIONAL_VALUE) {
-    ok = ok && scale(item.additional_value, kAdditionalDecimals, additional_value);
-    mask |= BIT_ADDITIONAL_VALUE;
+    mask |= Item::FLAG_BYTE_VALUE;
   }
   if (!ok) reset();
   return ok;
@@ -223,42 +213,23 @@ bool Frame::from_item(const PositionStreamItem& item) {
 
 void Frame::to_item(PositionStreamItem& item) const {
   item.time = static_cast<long long>(static_cast<unsigned long long>(time) * 100ULL);
-  item.flags |= PositionStreamItem::FLAG_TIME;
-  if (mask & BIT_COORDINATES) {
+  item.flags |= Item::FLAG_TIME;
+  if (mask & Item::FLAG_COORDINATES) {
     double lat = int_to_double(latitude, kCoordinateDecimals);
     double lon = int_to_double(longitude, kCoordinateDecimals);
     orva::GeoCoordinates::normalize_coordinates(lat, lon);
     item.latitude = lat;
     item.longitude = lon;
-    item.flags |= PositionStreamItem::FLAG_COORDINATES;
+    item.flags |= Item::FLAG_COORDINATES;
   }
-  if (mask & BIT_ALTITUDE) {
-    item.altitude = int_to_double(altitude, kAltitudeDecimals);
-    item.flags |= PositionStreamItem::FLAG_ALTITUDE;
+  for (const ScaledValue& value : kScaledValues) {
+    if (!(mask & value.bit)) continue;
+    value.set(item, int_to_double(this->*value.member, value.decimals));
+    item.flags |= value.bit;
   }
-  if (mask & BIT_HORIZONTAL_ACCURACY) {
-    item.horizontal_accuracy = static_cast<float>(int_to_double(horizontal_accuracy, kAccuracyDecimals));
-    item.flags |= PositionStreamItem::FLAG_HORIZONTAL_ACCURACY;
-  }
-  if (mask & BIT_VERTICAL_ACCURACY) {
-    item.vertical_accuracy = static_cast<float>(int_to_double(vertical_accuracy, kAccuracyDecimals));
-    item.flags |= PositionStreamItem::FLAG_VERTICAL_ACCURACY;
-  }
-  if (mask & BIT_SPEED) {
-    item.speed = int_to_double(speed, kSpeedDecimals);
-    item.flags |= PositionStreamItem::FLAG_SPEED;
-  }
-  if (mask & BIT_COURSE) {
-    item.course = int_to_double(course, kCourseDecimals);
-    item.flags |= PositionStreamItem::FLAG_COURSE;
-  }
-  if (mask & BIT_BYTE_VALUE) {
+  if (mask & Item::FLAG_BYTE_VALUE) {
     item.byte_value = byte_value;
-    item.flags |= PositionStreamItem::FLAG_BYTE_VALUE;
-  }
-  if (mask & BIT_ADDITIONAL_VALUE) {
-    item.additional_value = static_cast<float>(int_to_double(additional_value, kAdditionalDecimals));
-    item.flags |= PositionStreamItem::FLAG_ADDITIONAL_VALUE;
+    item.flags |= Item::FLAG_BYTE_VALUE;
   }
 }
 
@@ -267,16 +238,16 @@ void Frame::get_delta_from(const BinaryPositionStreamFrame& previous,
   delta.reset();
   delta.key = false;
   delta.time = wrap_sub(time, previous.time);
-  if (mask & BIT_COORDINATES) {
+  if (mask & Item::FLAG_COORDINATES) {
     const long long dlat = wrap_sub(latitude, previous.latitude);
     const long long dlon = wrap_sub(longitude, previous.longitude);
     if (dlat != 0 || dlon != 0) {
       delta.latitude = dlat;
       delta.longitude = dlon;
-      delta.mask |= BIT_COORDINATES;
+      delta.mask |= Item::FLAG_COORDINATES;
     }
   }
-  for (const DeltaValue& value : kDeltaValues) {
+  for (const ScaledValue& value : kScaledValues) {
     if (!(mask & value.bit)) continue;
     const long long d = wrap_sub(this->*value.member, previous.*value.member);
     if (d != 0) {
@@ -288,14 +259,14 @@ void Frame::get_delta_from(const BinaryPositionStreamFrame& previous,
 
 void Frame::add_delta(const BinaryPositionStreamFrame& delta) {
   time = wrap_add(time, delta.time);
-  if (delta.mask & BIT_COORDINATES) {
+  if (delta.mask & Item::FLAG_COORDINATES) {
     latitude = wrap_add(latitude, delta.latitude);
     longitude = wrap_add(longitude, delta.longitude);
   }
-  for (const DeltaValue& value : kDeltaValues) {
+  for (const ScaledValue& value : kScaledValues) {
     if (delta.mask & value.bit) this->*value.member = wrap_add(this->*value.member, delta.*value.member);
   }
-  if (delta.mask & BIT_BYTE_VALUE) byte_value = static_cast<unsigned char>(byte_value + delta.byte_value);
+  if (delta.mask & Item::FLAG_BYTE_VALUE) byte_value = static_cast<unsigned char>(byte_value + delta.byte_value);
 }
 
 bool Frame::write(WriteStream& s) const {
@@ -311,17 +282,14 @@ bool Frame::write(WriteStream& s) const {
   bool ok = put_mbi(static_cast<long long>(m), bytes, pos);
   if (m & BIT_TWO_BIT_VALUE) ok = ok && put_mbi(two_bit_value & 3, bytes, pos);
   ok = ok && put_mbi(time, bytes, pos);
-  if (m & BIT_BYTE_VALUE) ok = ok && put_mbi(byte_value, bytes, pos);
-  if (m & BIT_COORDINATES) {
+  if (m & Item::FLAG_BYTE_VALUE) ok = ok && put_mbi(byte_value, bytes, pos);
+  if (m & Item::FLAG_COORDINATES) {
     ok = ok && put_mbi(latitude, bytes, pos);
     ok = ok && put_mbi(longitude, bytes, pos);
   }
-  if (m & BIT_HORIZONTAL_ACCURACY) ok = ok && put_mbi(horizontal_accuracy, bytes, pos);
-  if (m & BIT_ALTITUDE) ok = ok && put_mbi(altitude, bytes, pos);
-  if (m & BIT_ADDITIONAL_VALUE) ok = ok && put_mbi(additional_value, bytes, pos);
-  if (m & BIT_VERTICAL_ACCURACY) ok = ok && put_mbi(vertical_accuracy, bytes, pos);
-  if (m & BIT_SPEED) ok = ok && put_mbi(speed, bytes, pos);
-  if (m & BIT_COURSE) ok = ok && put_mbi(course, bytes, pos);
+  for (const ScaledValue& value : kScaledValues) {
+    if (m & value.bit) ok = ok && put_mbi(this->*value.member, bytes, pos);
+  }
   if (!ok) return false;
   return s.write_block(bytes, pos) && s.is_ok();
 }
@@ -362,27 +330,18 @@ bool Frame::read_fields(ReadStream& s, long long mask_value, bool key_frame) {
     --unread;
   }
   if (!read_and_decode_mbi(s, time)) return false;
-  if (m & BIT_BYTE_VALUE) {
+  if (m & Item::FLAG_BYTE_VALUE) {
     if (!read_and_decode_mbi(s, v) || v < 0 || v > 255) return false;
     byte_value = static_cast<unsigned char>(v);
     --unread;
   }
-  if (m & BIT_COORDINATES) {
+  if (m & Item::FLAG_COORDINATES) {
     if (!read_and_decode_mbi(s, latitude) || !read_and_decode_mbi(s, longitude)) return false;
     --unread;
   }
-  struct Field {
-    unsigned long long bit;
-    long long* value;
-  };
-  const Field fields[] = {
-      {BIT_HORIZONTAL_ACCURACY, &horizontal_accuracy}, {BIT_ALTITUDE, &altitude},
-      {BIT_ADDITIONAL_VALUE, &additional_value},       {BIT_VERTICAL_ACCURACY, &vertical_accuracy},
-      {BIT_SPEED, &speed},                             {BIT_COURSE, &course},
-  };
-  for (const Field& field : fields) {
-    if (!(m & field.bit)) continue;
-    if (!read_and_decode_mbi(s, *field.value)) return false;
+  for (const ScaledValue& value : kScaledValues) {
+    if (!(m & value.bit)) continue;
+    if (!read_and_decode_mbi(s, this->*value.member)) return false;
     --unread;
   }
   if (m & BIT_SKIPPED_BLOCK) {

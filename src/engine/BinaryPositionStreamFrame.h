@@ -34,18 +34,11 @@ class PositionStreamItem;
 
 class BinaryPositionStreamFrame {
  public:
-  // Bits of |mask|; the low eight are the item flags of the same values.
+  // Bits of |mask| beyond the low eight, which are the PositionStreamItem flags of
+  // the same values (0x01 coordinates ... 0x80 additional value).
   enum Bit {
-    BIT_COORDINATES = 0x01,
-    BIT_ALTITUDE = 0x02,
-    BIT_HORIZONTAL_ACCURACY = 0x04,
-    BIT_VERTICAL_ACCURACY = 0x08,
-    BIT_SPEED = 0x10,
-    BIT_COURSE = 0x20,
-    BIT_BYTE_VALUE = 0x40,
-    BIT_ADDITIONAL_VALUE = 0x80,
-    BIT_SKIPPED_BLOCK = 0x100,
-    BIT_TWO_BIT_VALUE = 0x200
+    BIT_SKIPPED_BLOCK = 0x100,  // read only
+    BIT_TWO_BIT_VALUE = 0x200   // read only
   };
 
   // The largest magnitude an MBI carries (62 bits).
