@@ -190,6 +190,15 @@ TEST(BinaryPositionStream, DecodesTheExampleToRoundedValues) {
   EXPECT_FALSE(decoder.read(item));
 }
 
+TEST(BinaryPositionStream, LongitudeRoundingUpTo180ReadsBackAsMinus180) {
+  // 180 itself is not a valid longitude; the same meridian as -180 is.
+  Source source(encode({make_item(kT0, 10.0, 179.99999996)}));
+  BinaryPositionStreamDecoder decoder(source.stream);
+  PositionStreamItem item;
+  ASSERT_TRUE(decoder.read(item));
+  EXPECT_EQ(-180.0, item.longitude);
+}
+
 TEST(BinaryPositionStream, TimesAreRelativeToTheFirstItemInTenthsOfASecond) {
   struct Case {
     std::vector<long long> times;
