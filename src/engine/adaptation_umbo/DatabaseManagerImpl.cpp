@@ -1,0 +1,34 @@
+#include "adaptation_umbo/DatabaseManagerImpl.h"
+
+#include "adaptation_umbo/DbusEventHandler.h"
+
+namespace orva {
+namespace keldra {
+namespace internal {
+
+namespace {
+const char* const kPersonalService = "personal";
+}
+
+DatabaseManagerImpl::DatabaseManagerImpl() : m_logger(LoggerUmbo::instance()) {
+  Service personal;
+  personal.name = kPersonalService;
+  m_services.push_back(personal);
+  LoggerUmbo::log("DatabaseManagerImpl::DatabaseManagerImpl()", LoggerUmbo::MSG_TRACE);
+  m_dbus = DbusEventHandler::instance();
+}
+
+DatabaseManagerImpl::~DatabaseManagerImpl() {
+  for (Service& service : m_services) service.adapter.release();
+  LoggerUmbo::log("DatabaseManagerImpl::~DatabaseManagerImpl()", LoggerUmbo::MSG_TRACE);
+  m_dbus.release();
+  m_logger.release();
+}
+
+void DatabaseManagerImpl::get_services(std::vector<std::string>& out) const {
+  for (const Service& service : m_services) out.push_back(service.name);
+}
+
+}  // namespace internal
+}  // namespace keldra
+}  // namespace orva
