@@ -35,6 +35,8 @@ class AttributeList : public ModifiablePtrList<orva::SharedPointer<Attribute>>,
 
   AttributeList() {}
   AttributeList(const AttributeList& other);
+  // Virtual so that a list is deleted whole through any of its bases.
+  virtual ~AttributeList() {}
   // Deep copy: every attribute of |other| is copied into a new one. |other| may live
   // inside this list's own tree.
   AttributeList& operator=(const AttributeList& other);

@@ -18,6 +18,9 @@ namespace keldra {
 
 class FieldList : public ModifiableList<Field>, public Serializable {
  public:
+  // Virtual so that a list is deleted whole through any of its bases.
+  virtual ~FieldList() {}
+
   // Index of the first field at or after |start| with that name, -1 when none. A null
   // handle or an empty text finds the first unnamed field.
   int find_field(const StringPool::StringHandle& name, unsigned int start = 0) const;

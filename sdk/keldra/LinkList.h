@@ -17,6 +17,9 @@ namespace keldra {
 
 class LinkList : public ModifiableList<Link>, public Serializable {
  public:
+  // Virtual so that a list is deleted whole through any of its bases.
+  virtual ~LinkList() {}
+
   // Index of the first link at or after |start| with that name; -1 when none. A null
   // handle or an empty text never finds anything (unnamed links are not found).
   int find_link(const StringPool::StringHandle& name, unsigned int start = 0) const;

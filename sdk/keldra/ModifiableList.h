@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cassert>
+#include <cstddef>
 #include <vector>
 
 namespace orva {
@@ -41,7 +42,7 @@ class ModifiableListBase {
   // Removes the element at |index|, which must be below the size.
   void erase(unsigned int index) {
     assert(index < m_items.size());
-    for (size_t i = index; i + 1 < m_items.size(); ++i) {
+    for (std::size_t i = index; i + 1 < m_items.size(); ++i) {
       m_items[i] = m_items[i + 1];
     }
     m_items.pop_back();

@@ -77,8 +77,11 @@ int AttributeList::set_attribute(const Attribute& attribute) {
 
 void AttributeList::remove(const StringPool::StringHandle& name,
                            const StringPool::StringHandle& class_name) {
-  for (int index = find_attribute(name, class_name, 0); index >= 0;
-       index = find_attribute(name, class_name, index)) {
+  // Copies: the handles may belong to an element that erase releases.
+  const StringPool::StringHandle name_key = name;
+  const StringPool::StringHandle class_key = class_name;
+  for (int index = find_attribute(name_key, class_key, 0); index >= 0;
+       index = find_attribute(name_key, class_key, index)) {
     erase(index);
   }
 }

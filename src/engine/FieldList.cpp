@@ -38,7 +38,9 @@ int FieldList::set_field(const Field& field) {
 }
 
 void FieldList::remove(const StringPool::StringHandle& name) {
-  for (int index = find_field(name, 0); index >= 0; index = find_field(name, index)) {
+  // A copy: |name| may belong to an element that erase overwrites.
+  const StringPool::StringHandle key = name;
+  for (int index = find_field(key, 0); index >= 0; index = find_field(key, index)) {
     erase(index);
   }
 }

@@ -54,7 +54,9 @@ int LinkList::set_link(const Link& link) {
 }
 
 void LinkList::remove(const StringPool::StringHandle& name) {
-  for (int index = find_link(name, 0); index >= 0; index = find_link(name, index)) {
+  // A copy: |name| may belong to an element that erase overwrites.
+  const StringPool::StringHandle key = name;
+  for (int index = find_link(key, 0); index >= 0; index = find_link(key, index)) {
     erase(index);
   }
 }
