@@ -66,7 +66,9 @@ std::string items(Holder& holder) {
   std::string out;
   for (unsigned int i = 0; i < positions.count(); ++i) {
     SharedPointer<Position> item = positions.get_item(i);
-    if (i < stored.size()) EXPECT_EQ(stored[i], item->attribute()) << "item " << i;
+    if (i < stored.size()) {
+      EXPECT_EQ(stored[i], item->attribute()) << "item " << i;
+    }
     if (i) out += " ";
     out += item->get_name();
   }

@@ -203,6 +203,18 @@ TEST_F(ViewTest, BindingAndReadingLeaveStoredObjectUntouched) {
 
   EXPECT_FALSE(object->is_modified());
   EXPECT_EQ(before, tree(object->get_attributes()));
+
+  // A card without children: looking for its title and lines must not give it a
+  // child list, which would mark it modified.
+  SharedPointer<Object> bare(new Object("place"));
+  bare->get_attributes().push_back(make_attribute("card", "card"));
+  bare->set_modified(false);
+  place.attach(bare);
+  EXPECT_TRUE(place.card().is_safe());
+  EXPECT_FALSE(place.card().title().is_safe());
+  EXPECT_FALSE(place.card().title().get_text(text));
+  EXPECT_EQ(0u, place.card().lines().count());
+  EXPECT_FALSE(bare->is_modified());
 }
 
 // ---- binding ----
@@ -378,8 +390,12 @@ void expect_card_views_in_step(TestCard& card) {
     }
     return false;
   };
-  if (card.title().is_safe()) EXPECT_TRUE(held(card.title().attribute()));
-  if (card.tags().is_safe()) EXPECT_TRUE(held(card.tags().attribute()));
+  if (card.title().is_safe()) {
+    EXPECT_TRUE(held(card.title().attribute()));
+  }
+  if (card.tags().is_safe()) {
+    EXPECT_TRUE(held(card.tags().attribute()));
+  }
   for (unsigned int i = 0; i < card.lines().count(); ++i) {
     EXPECT_TRUE(held(card.lines().get_item(i)->attribute())) << "line " << i;
   }
