@@ -80,8 +80,8 @@ class ListTest : public ViewTest {
  protected:
   void SetUp() override {
     SharedPointer<Attribute> parent = make_attribute("h", "holder");
-    for (const char* spec : {"a:position", "meta:metadata", "b:position", "box:box", "c:position"}) {
-      std::string s(spec);
+    for (const char* child : {"a:position", "meta:metadata", "b:position", "box:box", "c:position"}) {
+      std::string s(child);
       size_t colon = s.find(':');
       parent->get_attributes().push_back(make_attribute(s.substr(0, colon), s.substr(colon + 1)));
     }
