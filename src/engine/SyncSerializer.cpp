@@ -270,7 +270,8 @@ ErrorCode SyncSerializer::add_field(const Field& field, std::string& out) {
       if (type == Field::TYPE_USTRING && m_route_properties &&
           (name == m_mode || name == m_type || name == m_option)) {
         // A route keyword already known as a name goes as that name, coded.
-        const PString* keyword = m_pool->find(text.c_str());
+        const PString* keyword =
+            text.find('\0') == std::string::npos ? m_pool->find(text.c_str()) : nullptr;
         if (keyword) {
           wire = WIRE_KEYWORD;
           encode_tag_name(StringPool::StringHandle(keyword), m_value);

@@ -253,6 +253,7 @@ TEST_F(ParserTest, MalformedObjectsGiveErrors) {
       {"unreadable Base64", "O:32;A0:6;F:9:12:!!!!;"},
       {"attribute without class", "O:32;A0;"},
       {"text that is not UTF-8", "O:32:K\xF6ln;A0:6;"},
+      {"zero byte inside", std::string("O:32:a\0b;A0:6;", 14)},
       {"nesting without end", deep},
   };
   for (const auto& c : cases) {

@@ -125,6 +125,7 @@ TEST(TokenizerTest, MalformedUtf8EndsTheDataAndIsReported) {
       "F:8:15:a\xED\xA0\x80;F:1:35:1;",    // surrogate
       "F:8:15:a\xF4\x90\x80\x80;",         // beyond U+10FFFF
       "F:8:15:a\xE2\x82",                  // cut at the end
+      std::string("F:8:15:a\0b;F:1:35:1;", 20),  // zero byte with data behind it
   };
   for (const std::string& message : cases) {
     Buffer buffer(bytes(message), static_cast<unsigned int>(message.size()));
@@ -133,10 +134,13 @@ TEST(TokenizerTest, MalformedUtf8EndsTheDataAndIsReported) {
     EXPECT_EQ("a", lines[0].back()) << message;
     EXPECT_TRUE(buffer.malformed()) << message;
   }
-  std::string good = "F:8:15:\xC3\xA9;";
-  Buffer buffer(bytes(good), static_cast<unsigned int>(good.size()));
-  read_all(buffer);
-  EXPECT_FALSE(buffer.malformed());
+  // A zero byte that closes the data, as in a C string, is only its end.
+  const std::string good[] = {"F:8:15:\xC3\xA9;", std::string("R:OK;\0", 6)};
+  for (const std::string& message : good) {
+    Buffer buffer(bytes(message), static_cast<unsigned int>(message.size()));
+    read_all(buffer);
+    EXPECT_FALSE(buffer.malformed()) << message;
+  }
 }
 
 TEST(TokenizerTest, LineEndingWithColonWithoutSemicolonEnds) {

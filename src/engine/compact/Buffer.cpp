@@ -55,7 +55,12 @@ char32_t Buffer::next_char() {
   m_char = 0;
   if (m_position >= m_data.end()) return 0;
   const unsigned char* p = reinterpret_cast<const unsigned char*>(m_position);
-  if (*p == 0) return 0;  // a zero byte ends the data like its end; the position stays
+  if (*p == 0) {
+    // A zero byte ends the data like its end (the position stays); with more data
+    // behind it the message would be cut without notice, so that is reported too.
+    if (m_position + 1 < m_data.end()) m_malformed = true;
+    return 0;
+  }
   if (*p < 0x80) {
     m_char = *p;
     ++m_position;

@@ -9,7 +9,8 @@
 // Characters are decoded as UTF-8 whatever the process locale (so reading is
 // thread-safe). The end of the data, a zero byte and a malformed UTF-8 sequence all
 // read as character 0, which ends the current token, section and line; a malformed
-// sequence also sets malformed(), which the parser turns into an error.
+// sequence, and a zero byte with data behind it, also set malformed(), which the
+// parser turns into an error instead of silently cutting the message.
 //
 // Thread: a buffer and its sections belong to one thread.
 #pragma once
@@ -44,7 +45,7 @@ class Buffer {
   const Section& current_section() const { return m_section; }
   char32_t current_char() const { return m_char; }
   bool escaped() const { return m_escaped; }
-  // True once a byte sequence that is not UTF-8 was met.
+  // True once a sequence that is not UTF-8, or a zero byte before the end, was met.
   bool malformed() const { return m_malformed; }
   const Token& data() const { return m_data; }
   const char* position() const { return m_position; }
