@@ -82,6 +82,8 @@ class Metadata : public AttributeHandle {
   ErrorCode set_rich_subtitle(const orva::ustring& rich_text, const orva::ustring& mime,
                               const orva::ustring& language);
 
+  // The section's attribute name, which the text getter below would otherwise hide.
+  using AttributeHandle::get_name;
   // True when an entry was selected; its plain text (when it has one) goes to |text|.
   bool get_name(orva::ustring& text, const orva::ustring& language) const;
   bool get_description(orva::ustring& text, const orva::ustring& language) const;

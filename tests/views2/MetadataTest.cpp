@@ -248,7 +248,7 @@ TEST_F(ViewTest, CopiesAndAssignmentsOfMetadata) {
   Metadata copy(item.meta());
   ASSERT_TRUE(copy.is_safe());
   EXPECT_NE(item.meta().attribute(), copy.attribute());
-  EXPECT_EQ("meta", copy.attribute()->get_name());
+  EXPECT_EQ("meta", copy.get_name());
   ustring name;
   EXPECT_TRUE(copy.get_name(name, ustring("en")));
   EXPECT_EQ(ustring("Port"), name);
