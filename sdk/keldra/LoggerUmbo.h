@@ -71,7 +71,8 @@ class LoggerUmbo : public orva::internal::RefCountable {
   void internal_log(MsgType type, const std::string& text);
   void internal_int_log(MsgType type, int value, const std::string& text);
   static void create_thread_id_string(std::string& out);
-  void write_line(MsgType type, const std::string& line, bool console_stdout);
+  std::string thread_id_for_line() const;
+  void write_line(const std::string& line, bool console_stdout);
 
   int m_line;
   unsigned int m_mask;

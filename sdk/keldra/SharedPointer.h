@@ -23,6 +23,11 @@ class ObjectHandle {
   ObjectHandle(const ObjectHandle& other) : m_object(other.m_object) {
     if (m_object) m_object->add_ref();
   }
+  // Takes the new object before dropping the old one, like SharedPointer's.
+  ObjectHandle& operator=(const ObjectHandle& other) {
+    if (&other != this) assign(other.m_object);
+    return *this;
+  }
   ~ObjectHandle() { remove_ref(); }
 
   // Drops one count of the held object. When that releases it the holder is

@@ -90,6 +90,26 @@ TEST(SharedPointer, AssignFromMemberOfHeldObjectIsSafe) {
   EXPECT_EQ(1u, p->get_ref_count());
 }
 
+struct Special : Node {
+  explicit Special(int* live) : Node(live) {}
+};
+
+TEST(SharedPointer, DerivedToBaseConversionCounts) {
+  int live = 0;
+  SharedPointer<Special> special(new Special(&live));
+  SharedPointer<Node> base(special);
+  EXPECT_EQ(2u, special->get_ref_count());
+  SharedPointer<Node> other(new Node(&live));
+  other = special;  // the old object goes, the new one gains a count
+  EXPECT_EQ(1, live);
+  EXPECT_EQ(3u, special->get_ref_count());
+  special.release();
+  base.release();
+  EXPECT_EQ(1, live);
+  other.release();
+  EXPECT_EQ(0, live);
+}
+
 TEST(SharedPointer, IsOneWordWide) {
   EXPECT_EQ(sizeof(void*), sizeof(SharedPointer<Node>));
 }

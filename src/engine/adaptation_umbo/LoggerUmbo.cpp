@@ -30,7 +30,12 @@ std::mutex& thread_id_lock() {
   static std::mutex* lock = new std::mutex;
   return *lock;
 }
-std::string s_thread_id;  // set once, under thread_id_lock()
+// The process's s_thread_id: set once, under thread_id_lock(); never destroyed, as
+// lines may be written during static destruction.
+std::string& process_thread_id() {
+  static std::string* id = new std::string;
+  return *id;
+}
 
 std::string& level_file() {
   static std::string* path = new std::string("/etc/keldra/set_keldra_log_level");
@@ -97,12 +102,9 @@ LoggerUmbo::LoggerUmbo(const std::string& name)
   set_shared_between_threads();
   std::ifstream level(level_file());
   if (level.is_open() && level.good()) {
-    unsigned long value = 0;
-    if (level >> value) {
-      // The level file holds a 32-bit number; larger values keep their low bits.
-      unsigned int mask = static_cast<unsigned int>(value);
-      m_mask = (mask == 1) ? 0xFFFFFFFFu : mask;
-    }
+    // One unsigned 32-bit number; a value that does not fit is not a number.
+    unsigned int value = 0;
+    if (level >> value) m_mask = (value == 1) ? 0xFFFFFFFFu : value;
   }
   open_log();
   internal_log(MSG_TRACE, "LoggerUmbo::LoggerUmbo");
@@ -134,20 +136,22 @@ void LoggerUmbo::create_thread_id_string(std::string& out) {
   out = buf;
 }
 
+std::string LoggerUmbo::thread_id_for_line() const {
+  std::lock_guard<std::mutex> guard(thread_id_lock());
+  std::string& s_thread_id = process_thread_id();
+  if (s_thread_id.empty()) {
+    // The first line of the process names its thread once, on standard error only.
+    create_thread_id_string(s_thread_id);
+    std::cerr << m_line << " LoggerUmbo::internal_log: logging called for the first"
+              << " time for the LoggerUmbo, thread is" << " [" << s_thread_id << "]"
+              << std::endl;
+  }
+  return s_thread_id;
+}
+
 void LoggerUmbo::internal_log(MsgType type, const std::string& text) {
   if (!isTypeAllowed(type)) return;
-  std::string thread_id;
-  {
-    std::lock_guard<std::mutex> guard(thread_id_lock());
-    if (s_thread_id.empty()) {
-      create_thread_id_string(s_thread_id);
-      std::cerr << m_line << " LoggerUmbo::internal_log: logging called for the first"
-                << " time for the LoggerUmbo, thread is" << " [" << s_thread_id << "]"
-                << std::endl;
-    }
-    thread_id = s_thread_id;
-  }
-  const std::string body = "[" + thread_id + "]:" + text;
+  const std::string body = "[" + thread_id_for_line() + "]:" + text;
 
   MutexLocker lock(*m_mutex);
   ++m_line;
@@ -156,30 +160,25 @@ void LoggerUmbo::internal_log(MsgType type, const std::string& text) {
   line += local_time_text(' ');
   line += label_of(type);
   line += body;
-  write_line(type, line, type == MSG_PERF || type == MSG_DUMP);
+  write_line(line, type == MSG_PERF || type == MSG_DUMP);
 }
 
 void LoggerUmbo::internal_int_log(MsgType type, int value, const std::string& text) {
   if (!isTypeAllowed(type)) return;
-  std::string thread_id;
-  {
-    std::lock_guard<std::mutex> guard(thread_id_lock());
-    if (s_thread_id.empty()) create_thread_id_string(s_thread_id);
-    thread_id = s_thread_id;
-  }
+  const std::string body = "[" + thread_id_for_line() + "]:" + text;
+
   MutexLocker lock(*m_mutex);
   ++m_line;
   time_t now = time(nullptr);
   char tbuf[64];
-  ctime_r(&now, tbuf);
-  std::string when(tbuf);
+  std::string when(ctime_r(&now, tbuf) ? tbuf : "");
   if (!when.empty() && when.back() == '\n') when.pop_back();
-  std::string line = std::to_string(m_line) + " " + when + label_of(type) + "[" + thread_id +
-                     "]:" + text + " " + std::to_string(value);
-  write_line(type, line, true);
+  const std::string line =
+      std::to_string(m_line) + " " + when + label_of(type) + body + " " + std::to_string(value);
+  write_line(line, true);
 }
 
-void LoggerUmbo::write_line(MsgType, const std::string& line, bool console_stdout) {
+void LoggerUmbo::write_line(const std::string& line, bool console_stdout) {
   if (m_file.is_open()) {
     m_file << line << '\n';
     m_file.flush();

@@ -1,23 +1,38 @@
 #include "adaptation_umbo/Utils.h"
 
-#include <QDir>
-#include <QFile>
-#include <QString>
-
 #include <glib.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <pwd.h>
 #include <sys/select.h>
+#include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
+#include <vector>
 
 namespace orva {
 namespace keldra {
 namespace internal {
 
+namespace {
+
+// GLib's text functions expect valid UTF-8 and may read past a cut sequence; give them
+// a valid copy in which every ill-formed byte (and every zero byte) is U+FFFD.
+std::string make_valid(const std::string& text) {
+  gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+  std::string result(valid ? valid : "");
+  g_free(valid);
+  return result;
+}
+
+}  // namespace
+
 std::string casefold_and_normalize(const std::string& text) {
-  gchar* folded = g_utf8_casefold(text.c_str(), static_cast<gssize>(text.size()));
+  const std::string valid = make_valid(text);
+  gchar* folded = g_utf8_casefold(valid.c_str(), -1);
   if (!folded) return std::string();
   gchar* normalized = g_utf8_normalize(folded, -1, G_NORMALIZE_ALL);
   g_free(folded);
@@ -28,7 +43,8 @@ std::string casefold_and_normalize(const std::string& text) {
 }
 
 std::string collate_key(const std::string& text) {
-  gchar* key = g_utf8_collate_key(text.c_str(), static_cast<gssize>(text.size()));
+  const std::string valid = make_valid(text);
+  gchar* key = g_utf8_collate_key(valid.c_str(), -1);
   if (!key) return std::string();
   std::string result(key);
   g_free(key);
@@ -47,6 +63,7 @@ orva::GeoRect area_restriction(orva::GeoCoordinates centre, double radius_m) {
   const double kEarthRadius = 6371010.0;
   const double kDegPerRad = 57.29577951308232;
   const double kRadPerDeg = 0.017453292519943295;
+  if (!centre.is_valid() || !(radius_m >= 0.0) || !std::isfinite(radius_m)) return orva::GeoRect();
   const double lat = centre.get_latitude();
   const double lon = centre.get_longitude();
   const double d = radius_m * kDegPerRad / kEarthRadius;
@@ -74,10 +91,12 @@ std::string get_home_dir() {
   const char* home = std::getenv("HOME");
   if (home && *home) return std::string(home) + "/";
   // HOME unset: the password database still knows the user's home folder.
+  long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::vector<char> buf(size > 0 ? static_cast<size_t>(size) : 16384);
   struct passwd pwd;
   struct passwd* found = nullptr;
-  char buf[4096];
-  if (getpwuid_r(getuid(), &pwd, buf, sizeof(buf), &found) == 0 && found && found->pw_dir)
+  if (getpwuid_r(getuid(), &pwd, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir &&
+      *found->pw_dir)
     return std::string(found->pw_dir) + "/";
   return "/";
 }
@@ -86,19 +105,29 @@ std::string get_home_dir() {
 }  // namespace keldra
 }  // namespace orva
 
+// The file helpers work on the byte paths directly, so names that are not valid in
+// any text encoding still work.
 orva::ErrorCode rm(const std::string& path) {
-  return QDir().remove(QString::fromStdString(path)) ? ORVA_ERROR_NONE : ORVA_ERROR_FILE_OPERATION;
+  return ::unlink(path.c_str()) == 0 ? ORVA_ERROR_NONE : ORVA_ERROR_FILE_OPERATION;
 }
 
 orva::ErrorCode mv(const std::string& from, const std::string& to) {
-  return QDir().rename(QString::fromStdString(from), QString::fromStdString(to))
-             ? ORVA_ERROR_NONE
-             : ORVA_ERROR_FILE_OPERATION;
+  if (from.empty() || to.empty()) return ORVA_ERROR_FILE_OPERATION;
+  return ::rename(from.c_str(), to.c_str()) == 0 ? ORVA_ERROR_NONE : ORVA_ERROR_FILE_OPERATION;
 }
 
 orva::ErrorCode mkdir(const std::string& path) {
-  QDir dir;
-  const QString p = QString::fromStdString(path);
-  if (dir.exists(p)) return ORVA_ERROR_NONE;
-  return dir.mkpath(p) ? ORVA_ERROR_NONE : ORVA_ERROR_FILE_OPERATION;
+  if (path.empty()) return ORVA_ERROR_FILE_OPERATION;
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? ORVA_ERROR_NONE : ORVA_ERROR_FILE_OPERATION;
+  // Create each missing folder from the top down; one made meanwhile by another
+  // process is fine.
+  for (size_t pos = path.find('/', 1);; pos = path.find('/', pos + 1)) {
+    const std::string part = path.substr(0, pos);
+    if (!part.empty() && part.back() != '/' && ::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST)
+      return ORVA_ERROR_FILE_OPERATION;
+    if (pos == std::string::npos) break;
+  }
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? ORVA_ERROR_NONE
+                                                                : ORVA_ERROR_FILE_OPERATION;
 }

@@ -1,44 +1,44 @@
-// Geographic areas. A GeoRect is given by its west, east, south and north edges in
-// degrees; west > east means the rectangle crosses the ±180° meridian.
+// Latitude/longitude rectangle, held as its top-left (north-west) and bottom-right
+// (south-east) corners in degrees. A west edge greater than the east edge means the
+// rectangle crosses the ±180° meridian. The corners' altitudes are carried along but
+// play no part in validity or containment.
 #pragma once
 
+#include <tervo/GeoArea.h>
 #include <tervo/GeoCoordinates.h>
 
 namespace orva {
 
-class GeoArea {
- public:
-  virtual ~GeoArea() {}
-  virtual bool is_valid() const = 0;
-  virtual bool contains(const GeoCoordinates& point) const = 0;
-};
-
 class GeoRect : public GeoArea {
  public:
-  GeoRect();  // not valid
+  GeoRect();  // NaN corners: not valid
   GeoRect(double west, double east, double south, double north);
   GeoRect(const GeoCoordinates& top_left, const GeoCoordinates& bottom_right);
 
-  // Finite edges within range and south <= north.
+  // Edges finite, latitudes in -90..90 with south <= north, longitudes in -180..180.
   bool is_valid() const override;
   // Edges included; across the meridian a point is inside when its longitude is
   // >= west or <= east.
   bool contains(const GeoCoordinates& point) const override;
 
-  GeoCoordinates get_top_left() const { return GeoCoordinates(m_north, m_west); }
-  GeoCoordinates get_bottom_right() const { return GeoCoordinates(m_south, m_east); }
-  double get_west() const { return m_west; }
-  double get_east() const { return m_east; }
-  double get_south() const { return m_south; }
-  double get_north() const { return m_north; }
+  const GeoCoordinates& get_top_left() const { return m_top_left; }
+  const GeoCoordinates& get_bottom_right() const { return m_bottom_right; }
+  // The corners themselves, for changing an edge in place.
+  GeoCoordinates& get_top_left() { return m_top_left; }
+  GeoCoordinates& get_bottom_right() { return m_bottom_right; }
 
+  double get_west() const { return m_top_left.get_longitude(); }
+  double get_east() const { return m_bottom_right.get_longitude(); }
+  double get_south() const { return m_bottom_right.get_latitude(); }
+  double get_north() const { return m_top_left.get_latitude(); }
+
+  // Same corners (as GeoCoordinates compares them).
   bool operator==(const GeoRect& other) const;
+  bool operator!=(const GeoRect& other) const { return !(*this == other); }
 
  private:
-  double m_west;
-  double m_east;
-  double m_south;
-  double m_north;
+  GeoCoordinates m_top_left;
+  GeoCoordinates m_bottom_right;
 };
 
 }  // namespace orva

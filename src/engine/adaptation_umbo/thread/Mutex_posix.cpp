@@ -1,6 +1,7 @@
 #include "adaptation_umbo/thread/Mutex.h"
 
-#include <cassert>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -8,28 +9,35 @@ namespace orva {
 namespace keldra {
 namespace internal {
 
+// A failing POSIX call is a broken invariant: stop with the assertion "false", naming
+// this file and line, also in builds that compile assert() out.
+#define MUTEX_CHECK(ok)                              \
+  do {                                               \
+    if (!(ok)) assertion_failed(__LINE__, __func__); \
+  } while (0)
+
 namespace {
-// Failures of the POSIX calls are invariants: they must stop the process even in
-// builds without assertions.
-inline void check(bool ok) {
-  assert(ok && "false");
-  if (!ok) abort();
+[[noreturn]] void assertion_failed(int line, const char* function) {
+  // The same message as a failing assert(false).
+  fprintf(stderr, "%s: %s:%d: %s: Assertion `false' failed.\n", program_invocation_short_name,
+          __FILE__, line, function);
+  abort();
 }
 }  // namespace
 
 Mutex::Mutex() {
   pthread_mutexattr_t attr;
-  check(pthread_mutexattr_init(&attr) == 0);
-  check(pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_NORMAL) == 0);
-  check(pthread_mutex_init(&m_mutex, &attr) == 0);
-  pthread_mutexattr_destroy(&attr);
+  MUTEX_CHECK(pthread_mutexattr_init(&attr) == 0);
+  MUTEX_CHECK(pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_NORMAL) == 0);
+  MUTEX_CHECK(pthread_mutex_init(&m_mutex, &attr) == 0);
+  MUTEX_CHECK(pthread_mutexattr_destroy(&attr) == 0);
 }
 
-Mutex::~Mutex() { check(pthread_mutex_destroy(&m_mutex) == 0); }
+Mutex::~Mutex() { MUTEX_CHECK(pthread_mutex_destroy(&m_mutex) == 0); }
 
-void Mutex::enter() { check(pthread_mutex_lock(&m_mutex) == 0); }
+void Mutex::enter() { MUTEX_CHECK(pthread_mutex_lock(&m_mutex) == 0); }
 
-void Mutex::exit() { check(pthread_mutex_unlock(&m_mutex) == 0); }
+void Mutex::exit() { MUTEX_CHECK(pthread_mutex_unlock(&m_mutex) == 0); }
 
 Mutex& MutexBase::instance() {
   static pthread_mutex_t init_lock = PTHREAD_MUTEX_INITIALIZER;
