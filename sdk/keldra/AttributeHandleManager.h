@@ -17,6 +17,8 @@
 #include <keldra/RefCountable.h>
 #include <keldra/StringPool.h>
 
+#include <keldra/Invariant.h>
+
 #include <string>
 
 namespace orva {
@@ -24,20 +26,6 @@ namespace keldra {
 
 class AttributeHandle;
 class AttributeList;
-
-namespace internal {
-// Stops the process for a broken internal invariant, naming the expression and the
-// place. Active in every build.
-[[noreturn]] void invariant_failed(const char* expression, const char* source, int line,
-                                   const char* function);
-}  // namespace internal
-
-// Checks an invariant that only the library itself can break.
-#define KELDRA_INVARIANT(condition, expression, source, line)                        \
-  do {                                                                               \
-    if (!(condition))                                                                \
-      ::orva::keldra::internal::invariant_failed(expression, source, line, __func__); \
-  } while (0)
 
 // The name table of view class S for the calling thread's pool, built on first use by
 // S::create_strings. Throws std::bad_alloc when the table cannot be made.

@@ -8,7 +8,8 @@
 // their marks. Used on one thread at a time; not locked.
 #pragma once
 
-#include <cassert>
+#include <keldra/Invariant.h>
+
 #include <cstddef>
 #include <vector>
 
@@ -33,7 +34,7 @@ class ModifiableListBase {
   // Inserts a copy of |item| before |index| (|index| equal to the size appends);
   // returns 0. |index| must not exceed the size.
   int insert(unsigned int index, const T& item) {
-    assert(index <= m_items.size());
+    KELDRA_INVARIANT(index <= m_items.size(), "index <= size()", __FILE__, __LINE__);
     m_items.insert(m_items.begin() + index, item);
     m_modified = true;
     return 0;
@@ -41,7 +42,7 @@ class ModifiableListBase {
 
   // Removes the element at |index|, which must be below the size.
   void erase(unsigned int index) {
-    assert(index < m_items.size());
+    KELDRA_INVARIANT(index < m_items.size(), "index < size()", __FILE__, __LINE__);
     for (std::size_t i = index; i + 1 < m_items.size(); ++i) {
       m_items[i] = m_items[i + 1];
     }

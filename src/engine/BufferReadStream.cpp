@@ -1,19 +1,12 @@
 #include "BufferReadStream.h"
 
-#include <cassert>
+#include <keldra/Invariant.h>
 #include <cstdlib>
 #include <cstring>
 
 namespace orva {
 namespace keldra {
 
-namespace {
-// Broken invariants stop the process also in builds without assertions.
-inline void check(bool ok) {
-  assert(ok);
-  if (!ok) abort();
-}
-}  // namespace
 
 BufferReadStream::BufferReadStream() : m_data(nullptr), m_position(0), m_length(0), m_ok(false) {}
 
@@ -25,7 +18,7 @@ void BufferReadStream::attach(const unsigned char* data, unsigned int len) {
 }
 
 void BufferReadStream::attach(const SharedPointer<DynamicBuffer>& buffer) {
-  check(buffer.get() != nullptr);
+  KELDRA_INVARIANT(buffer.get() != nullptr, "buffer.get() != nullptr", __FILE__, __LINE__);
   attach(buffer->get_data(), buffer->get_data_length());
 }
 
@@ -60,7 +53,7 @@ bool BufferReadStream::seek(unsigned int offset, SeekAnchor anchor) {
       m_position = 0;
       return offset <= m_length && skip(m_length - offset);
   }
-  check(false);  // unknown anchor
+  KELDRA_INVARIANT(false, "unknown seek anchor", __FILE__, __LINE__);
   return false;
 }
 

@@ -1,5 +1,7 @@
 #include "FileReadStream.h"
 
+#include <keldra/Invariant.h>
+
 #include <cassert>
 #include <cstdlib>
 
@@ -53,8 +55,7 @@ bool FileReadStream::seek(unsigned int offset, SeekAnchor anchor) {
       dir = std::ios::end;
       break;
     default:
-      assert(false && "unknown seek anchor");
-      abort();
+      KELDRA_INVARIANT(false, "unknown seek anchor", __FILE__, __LINE__);
   }
   m_file.seekg(static_cast<std::streamoff>(offset), dir);
   return is_ok();

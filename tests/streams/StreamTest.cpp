@@ -423,13 +423,13 @@ TEST(StreamsDeathTest, BrokenInvariantsStopTheProcess) {
         r.attach(data, 2);
         r.seek(0, static_cast<ReadStream::SeekAnchor>(3));
       },
-      "");
+      "Assertion `unknown seek anchor' failed");
   EXPECT_DEATH(
       {
         BufferReadStream r;
         r.attach(SharedPointer<DynamicBuffer>());
       },
-      "");
+      "Assertion `buffer.get\\(\\) != nullptr' failed");
 }
 
 }  // namespace

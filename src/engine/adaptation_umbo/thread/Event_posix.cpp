@@ -2,7 +2,7 @@
 
 #include <keldra/LoggerUmbo.h>
 
-#include <cassert>
+#include <keldra/Invariant.h>
 #include <cerrno>
 #include <cstdlib>
 
@@ -12,19 +12,15 @@ namespace internal {
 
 namespace {
 
-// A failing POSIX call on the event is a broken invariant, also without assertions.
-inline void check(bool ok) {
-  assert(ok && "false");
-  if (!ok) abort();
-}
+// A failing POSIX call on the event is a broken invariant.
+#define check(ok) KELDRA_INVARIANT(ok, "false", __FILE__, __LINE__)
 
 inline void trace(const char* text) { LoggerUmbo::log(text, LoggerUmbo::MSG_TRACE); }
 
 }  // namespace
 
 void get_abs_time_delay_from(const timeval& now, size_t delay_ms, timespec& out) {
-  assert(delay_ms < 2000000 && "delay_ms < 2000000");
-  if (delay_ms >= 2000000) abort();
+  KELDRA_INVARIANT(delay_ms < 2000000, "delay_ms < 2000000", __FILE__, __LINE__);
   out.tv_sec = now.tv_sec + static_cast<time_t>(delay_ms / 1000);
   out.tv_nsec = (now.tv_usec + static_cast<long>(delay_ms % 1000) * 1000) * 1000;
   if (out.tv_nsec > 999999999) {

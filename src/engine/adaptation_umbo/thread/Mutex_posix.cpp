@@ -1,5 +1,7 @@
 #include "adaptation_umbo/thread/Mutex.h"
 
+#include <keldra/Invariant.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -10,20 +12,11 @@ namespace keldra {
 namespace internal {
 
 // A failing POSIX call is a broken invariant: stop with the assertion "false", naming
-// this file and line, also in builds that compile assert() out.
-#define MUTEX_CHECK(ok)                              \
-  do {                                               \
-    if (!(ok)) assertion_failed(__LINE__, __func__); \
+// this file and line.
+#define MUTEX_CHECK(ok)                                                   \
+  do {                                                                    \
+    if (!(ok)) invariant_failed("false", __FILE__, __LINE__, __func__); \
   } while (0)
-
-namespace {
-[[noreturn]] void assertion_failed(int line, const char* function) {
-  // The same message as a failing assert(false).
-  fprintf(stderr, "%s: %s:%d: %s: Assertion `false' failed.\n", program_invocation_short_name,
-          __FILE__, line, function);
-  abort();
-}
-}  // namespace
 
 Mutex::Mutex() {
   pthread_mutexattr_t attr;

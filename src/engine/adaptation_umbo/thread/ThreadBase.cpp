@@ -2,7 +2,7 @@
 
 #include <keldra/LoggerUmbo.h>
 
-#include <cassert>
+#include <keldra/Invariant.h>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
@@ -10,13 +10,6 @@
 namespace orva {
 namespace keldra {
 namespace internal {
-
-namespace {
-// Broken preconditions stop the process also in builds without assertions.
-inline void require(bool ok) {
-  if (!ok) abort();
-}
-}  // namespace
 
 ThreadBase::ThreadBase()
     : m_self(nullptr),
@@ -36,10 +29,8 @@ ThreadBase::~ThreadBase() {
 }
 
 void ThreadBase::create(Callback client_callback, void* arg, RUN_TYPE run_type) {
-  assert(m_thread_id == 0 && "m_thread_id == 0");
-  require(m_thread_id == 0);
-  assert(client_callback != 0 && "client_callback != 0");
-  require(client_callback != nullptr);
+  KELDRA_INVARIANT(m_thread_id == 0, "m_thread_id == 0", __FILE__, __LINE__);
+  KELDRA_INVARIANT(client_callback != nullptr, "client_callback != 0", __FILE__, __LINE__);
   m_client_callback = client_callback;
   m_client_arg = arg;
   m_run_type = run_type;
@@ -69,8 +60,7 @@ void ThreadBase::release(unsigned int ms) {
 }
 
 void ThreadBase::set_priority(int priority) {
-  assert(m_thread_id != 0 && "m_thread_id != 0");
-  require(m_thread_id != 0);
+  KELDRA_INVARIANT(m_thread_id != 0, "m_thread_id != 0", __FILE__, __LINE__);
   platform_set_priority(priority);
 }
 

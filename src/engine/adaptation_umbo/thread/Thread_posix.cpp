@@ -2,7 +2,7 @@
 
 #include "adaptation_umbo/thread/Event.h"
 
-#include <cassert>
+#include <keldra/Invariant.h>
 #include <cstdint>
 #include <cstdlib>
 
@@ -10,12 +10,8 @@ namespace orva {
 namespace keldra {
 namespace internal {
 
-namespace {
-inline void check(bool ok) {
-  assert(ok && "0");
-  if (!ok) abort();
-}
-}  // namespace
+// A failing POSIX call on the thread is a broken invariant.
+#define check(ok) KELDRA_INVARIANT(ok, "0", __FILE__, __LINE__)
 
 Thread::Thread() : m_handle(), m_has_handle(false) {}
 
