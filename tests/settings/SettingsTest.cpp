@@ -1,5 +1,6 @@
 #include "adaptation_umbo/Settings.h"
 
+#include "support/LogCapture.h"
 #include "support/TestEnv.h"
 
 #include <keldra/LoggerUmbo.h>
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 namespace {
@@ -20,30 +22,19 @@ using orva::keldra::internal::Settings;
 class SettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::string home = keldra_test::home_dir();
-    keldra_test::write_file(home + "/.cities/.keep", "");
-    keldra_test::write_file(home + "/log_level_all", "1\n");
-    LoggerUmbo::set_level_file_path(home + "/log_level_all");
-    m_log_path = home + "/.cities/OstraMaps.log";
-    m_log_start = keldra_test::read_file(m_log_path).size();
+    m_log.reset(new keldra_test::LogCapture);
     unsetenv("KELDRA_TEST_SYNC_URI");
   }
   void TearDown() override {
     Settings::set_library_path("/usr/lib/libkeldradebug");
-    LoggerUmbo::set_level_file_path(keldra_test::home_dir() + "/no_log_level");
+    m_log.reset();
     unsetenv("KELDRA_TEST_SYNC_URI");
   }
-  std::string log() const { return keldra_test::read_file(m_log_path).substr(m_log_start); }
-  int count(const std::string& line) const {
-    const std::string text = log();
-    int n = 0;
-    for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++n;
-    return n;
-  }
+  std::string log() const { return m_log->text(); }
+  int count(const std::string& line) const { return m_log->count(line); }
 
  private:
-  std::string m_log_path;
-  size_t m_log_start = 0;
+  std::unique_ptr<keldra_test::LogCapture> m_log;
 };
 
 TEST_F(SettingsTest, DebugLibraryDecidesLoadedFlagAndAddress) {

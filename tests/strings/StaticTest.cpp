@@ -4,7 +4,7 @@
 #include "adaptation_umbo/DatabaseManagerImpl.h"
 #include "adaptation_umbo/DbusEventHandler.h"
 
-#include "TraceLog.h"
+#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -60,7 +60,7 @@ TEST(Static, OneHolderPerThreadWithPoolAndManager) {
 }
 
 TEST(Static, CreationAndReleaseOrder) {
-  keldra_test::TraceLog log;
+  keldra_test::LogCapture log;
   Static* first = nullptr;
   {
     SharedPointer<Static> holder = Static::instance();
@@ -94,19 +94,19 @@ TEST(Static, CreationAndReleaseOrder) {
 }
 
 TEST(Static, NextInstanceAfterReleaseBuildsEverythingAnew) {
-  keldra_test::TraceLog log;
+  keldra_test::LogCapture log;
   Static::instance();  // made and released at once
   { SharedPointer<Static> again = Static::instance(); }
   EXPECT_EQ(2u, log.matching({"Static::Static, 0x"}).size());
   EXPECT_EQ(2u, log.matching({"~Static, 0x"}).size());
-  EXPECT_EQ(2u, log.count("DatabaseManagerImpl::DatabaseManagerImpl()"));
-  EXPECT_EQ(2u, log.count("DatabaseManagerImpl::~DatabaseManagerImpl()"));
-  EXPECT_EQ(2u, log.count("DbusEventHandler::instance() new"));
+  EXPECT_EQ(2u, log.count_exact("DatabaseManagerImpl::DatabaseManagerImpl()"));
+  EXPECT_EQ(2u, log.count_exact("DatabaseManagerImpl::~DatabaseManagerImpl()"));
+  EXPECT_EQ(2u, log.count_exact("DbusEventHandler::instance() new"));
   EXPECT_EQ(2u, log.matching({"StringPool::create: new"}).size());
 }
 
 TEST(Static, PoolKeptByAnotherHolderOutlivesTheStatic) {
-  keldra_test::TraceLog log;
+  keldra_test::LogCapture log;
   SharedPointer<StringPool> serializer_pool;
   const PString* name = nullptr;
   {
@@ -114,7 +114,7 @@ TEST(Static, PoolKeptByAnotherHolderOutlivesTheStatic) {
     serializer_pool = StringPool::create();
     name = StringPool::insert("name");
   }
-  EXPECT_EQ(1u, log.count("DatabaseManagerImpl::~DatabaseManagerImpl()"));
+  EXPECT_EQ(1u, log.count_exact("DatabaseManagerImpl::~DatabaseManagerImpl()"));
   EXPECT_TRUE(log.matching({"~StringPool"}).empty());
   EXPECT_EQ(1u, serializer_pool->get_ref_count());
 
@@ -166,22 +166,22 @@ TEST(Static, EachThreadHasItsOwnHolderPoolAndHandler) {
 }
 
 TEST(DbusEventHandler, OnePerThreadUntilItsLastHolderGoes) {
-  keldra_test::TraceLog log;
+  keldra_test::LogCapture log;
   {
     SharedPointer<DbusEventHandler> a = DbusEventHandler::instance();
     SharedPointer<DbusEventHandler> b = DbusEventHandler::instance();
     EXPECT_EQ(a.get(), b.get());
     EXPECT_EQ(2u, a->get_ref_count());
   }
-  EXPECT_EQ(2u, log.count("DbusEventHandler::instance()"));
-  EXPECT_EQ(1u, log.count("DbusEventHandler::instance() new"));
-  EXPECT_EQ(1u, log.count("DbusEventHandler::~DbusEventHandler()"));
+  EXPECT_EQ(2u, log.count_exact("DbusEventHandler::instance()"));
+  EXPECT_EQ(1u, log.count_exact("DbusEventHandler::instance() new"));
+  EXPECT_EQ(1u, log.count_exact("DbusEventHandler::~DbusEventHandler()"));
 
   // The destructor cleared the thread's word: the next call makes a new handler.
   { SharedPointer<DbusEventHandler> c = DbusEventHandler::instance(); }
-  EXPECT_EQ(2u, log.count("DbusEventHandler::instance() new"));
-  EXPECT_EQ(2u, log.count("DbusEventHandler::DbusEventHandler()"));
-  EXPECT_EQ(2u, log.count("DbusEventHandler::~DbusEventHandler()"));
+  EXPECT_EQ(2u, log.count_exact("DbusEventHandler::instance() new"));
+  EXPECT_EQ(2u, log.count_exact("DbusEventHandler::DbusEventHandler()"));
+  EXPECT_EQ(2u, log.count_exact("DbusEventHandler::~DbusEventHandler()"));
 }
 
 TEST(DbusEventHandler, SharedWithTheThreadsDatabaseManager) {

@@ -1,6 +1,6 @@
 #include <keldra/StringPool.h>
 
-#include "TraceLog.h"
+#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -266,7 +266,7 @@ unsigned long address_in(const std::string& text) {
 }
 
 TEST(StringPoolLife, TracesCreationReuseAndDestruction) {
-  keldra_test::TraceLog log;
+  keldra_test::LogCapture log;
   {
     SharedPointer<StringPool> pool = StringPool::create();
     SharedPointer<StringPool> again = StringPool::create();

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QDir>
 
+#include <keldra/LoggerUmbo.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -29,6 +31,9 @@ int main(int argc, char** argv) {
   setenv("HOME", root.c_str(), 1);
   setenv("TMPDIR", tmp.c_str(), 1);
   keldra_test::g_home = root;
+  // Logging stays off unless a test turns it on: a level file on the machine must not
+  // change what the tests see.
+  orva::keldra::internal::LoggerUmbo::set_level_file_path(root + "/no_log_level");
 
   int rc;
   {

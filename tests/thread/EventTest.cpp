@@ -1,6 +1,6 @@
 #include "adaptation_umbo/thread/Event.h"
 
-#include "LogCapture.h"
+#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -173,7 +173,7 @@ TEST(EventDeathTest, DelayOfTwoMillionMillisecondsIsRefused) {
 }
 
 TEST(Event, TracesATimedOutWait) {
-  LogCapture log;
+  keldra_test::LogCapture log;
   {
     Event event;
     event.wait(0);

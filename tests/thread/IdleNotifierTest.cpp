@@ -2,7 +2,7 @@
 #include "adaptation_umbo/IdleNotifier.h"
 #include "adaptation_umbo/Notifiable.h"
 
-#include "LogCapture.h"
+#include "support/LogCapture.h"
 
 #include <QCoreApplication>
 
@@ -86,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(Loop, IdleNotifierLoops, ::testing::Values(false, true)
 TEST_P(IdleNotifierLoops, CallsOncePerPassUntilFalse) {
   for (int limit : {1, 4}) {
     SCOPED_TRACE(limit);
-    LogCapture log;
+    keldra_test::LogCapture log;
     Counter counter(limit);
     int pass_no = 0;
     counter.pass = &pass_no;
@@ -201,7 +201,7 @@ TEST(IdleNotifier, CancelOnGLibRemovesOnlyItsOwnSource) {
 }
 
 TEST(IdleNotifier, CancelWithoutStartOnlyLogs) {
-  LogCapture log;
+  keldra_test::LogCapture log;
   IdleNotifier notifier(nullptr);
   notifier.cancel();
   EXPECT_TRUE(log.has("IdleNotifier '' addr 0x0 stopped"));
@@ -235,7 +235,7 @@ TEST_P(IdleNotifierLoops, ReporterDeliversOneFinalErrorAfterTheCallReturned) {
 TEST_P(IdleNotifierLoops, ReporterRefusesCodesThatAreNotFinal) {
   for (orva::ErrorCode code : {ORVA_ERROR_NONE, ORVA_ERROR_KELDRA_IN_PROGRESS}) {
     SCOPED_TRACE(code);
-    LogCapture log;
+    keldra_test::LogCapture log;
     Handler handler;
     with_loop([&](const Pass& pass) {
       AsyncErrorReporter reporter(handler);

@@ -1,0 +1,94 @@
+// List templates under the field, link and attribute lists: a vector with its own
+// modified flag.
+//
+// The flag is true in a new list and is set by push_back, insert and erase; element
+// access never marks anything. erase moves the later elements down with their own
+// copy assignment, so a moved field or link is marked modified unless it equalled
+// the one it overwrote. Growth of the vector relocates elements without touching
+// their marks. Used on one thread at a time; not locked.
+#pragma once
+
+#include <cassert>
+#include <cstddef>
+#include <vector>
+
+namespace orva {
+namespace keldra {
+
+template <class T>
+class ModifiableListBase {
+ public:
+  typedef typename std::vector<T>::iterator iterator;
+  typedef typename std::vector<T>::const_iterator const_iterator;
+
+  ModifiableListBase() : m_modified(true) {}
+
+  // Appends a copy of |item|; returns 0.
+  int push_back(const T& item) {
+    m_items.push_back(item);
+    m_modified = true;
+    return 0;
+  }
+
+  // Inserts a copy of |item| before |index| (|index| equal to the size appends);
+  // returns 0. |index| must not exceed the size.
+  int insert(unsigned int index, const T& item) {
+    assert(index <= m_items.size());
+    m_items.insert(m_items.begin() + index, item);
+    m_modified = true;
+    return 0;
+  }
+
+  // Removes the element at |index|, which must be below the size.
+  void erase(unsigned int index) {
+    assert(index < m_items.size());
+    for (std::size_t i = index; i + 1 < m_items.size(); ++i) {
+      m_items[i] = m_items[i + 1];
+    }
+    m_items.pop_back();
+    m_modified = true;
+  }
+
+  // Throws std::out_of_range past the end.
+  T& at(unsigned int index) { return m_items.at(index); }
+  const T& at(unsigned int index) const { return m_items.at(index); }
+
+  T& operator[](unsigned int index) { return m_items[index]; }
+  const T& operator[](unsigned int index) const { return m_items[index]; }
+
+  unsigned int size() const { return static_cast<unsigned int>(m_items.size()); }
+  bool empty() const { return m_items.empty(); }
+
+  iterator begin() { return m_items.begin(); }
+  iterator end() { return m_items.end(); }
+  const_iterator begin() const { return m_items.begin(); }
+  const_iterator end() const { return m_items.end(); }
+
+  bool is_modified() const { return m_modified; }
+  void set_modified(bool modified) { m_modified = modified; }
+
+ protected:
+  bool m_modified;
+  std::vector<T> m_items;
+};
+
+// Base of the value lists (FieldList, LinkList).
+template <class T>
+class ModifiableList : public ModifiableListBase<T> {};
+
+// Base of the attribute list: elements are shared pointers, possibly empty. The list
+// reports modified when its own flag is set or any element reports modified.
+template <class T>
+class ModifiablePtrList : public ModifiableListBase<T> {
+ public:
+  bool is_modified() const {
+    if (this->m_modified) return true;
+    for (const T& item : this->m_items) {
+      if (item.is_valid() && item->is_modified()) return true;
+    }
+    return false;
+  }
+};
+
+}  // namespace keldra
+}  // namespace orva

@@ -1,0 +1,44 @@
+// Helpers shared by the object-tree classes: name interning with the 64-byte cut, and
+// bounded reading of binary records.
+//
+// Records come from the database file, so the readers never trust a count: a list
+// count that announces more elements than the bytes left can hold fails the read
+// before anything is built, and nesting of attribute records stops at
+// MAX_RECORD_DEPTH.
+#pragma once
+
+#include <keldra/StringPool.h>
+
+#include <string>
+
+namespace orva {
+namespace keldra {
+
+class ReadStream;
+
+namespace internal {
+
+// Longest name a setter interns, in bytes.
+const unsigned int MAX_NAME_BYTES = 64;
+// Deepest nesting of attribute records a reader accepts (top-level attributes are 0).
+const int MAX_RECORD_DEPTH = 64;
+
+// The first 64 bytes of |text|, shortened further so that no UTF-8 character is cut.
+std::string cut_name(const std::string& text);
+
+// |text| interned whole in the calling thread's pool; the null handle for "".
+StringPool::StringHandle intern(const std::string& text);
+// cut_name(text) interned.
+StringPool::StringHandle intern_name(const std::string& text);
+
+// The bytes left between the stream's position and its end.
+unsigned int bytes_left(ReadStream& stream);
+
+// Reads a u32 element count of a list whose elements take at least |min_record| bytes
+// each. False (count 0) when it cannot be read or the elements cannot fit in the
+// bytes left.
+bool read_list_count(ReadStream& stream, unsigned int min_record, unsigned int& count);
+
+}  // namespace internal
+}  // namespace keldra
+}  // namespace orva

@@ -1,0 +1,144 @@
+#include "compact/Buffer.h"
+
+namespace orva {
+namespace keldra {
+namespace compact {
+
+namespace {
+
+// Decodes one UTF-8 sequence of at least two bytes at |p| (|left| bytes available).
+// Returns its length and stores the code point, or 0 for a malformed or cut
+// sequence: stray continuation bytes, overlong forms, surrogates, values above
+// U+10FFFF.
+unsigned int decode_utf8(const unsigned char* p, unsigned int left, char32_t& out) {
+  unsigned char lead = p[0];
+  unsigned int n;
+  char32_t cp;
+  char32_t min;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    n = 2;
+    cp = lead & 0x1F;
+    min = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    n = 3;
+    cp = lead & 0x0F;
+    min = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    n = 4;
+    cp = lead & 0x07;
+    min = 0x10000;
+  } else {
+    return 0;
+  }
+  if (left < n) return 0;
+  for (unsigned int i = 1; i < n; ++i) {
+    if ((p[i] & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (p[i] & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  out = cp;
+  return n;
+}
+
+}  // namespace
+
+Buffer::Buffer(const unsigned char* data, unsigned int length)
+    : m_data(reinterpret_cast<const char*>(data),
+             data ? reinterpret_cast<const char*>(data) + length : nullptr),
+      m_position(m_data.start()),
+      m_line_start(m_data.start()),
+      m_escaped(false),
+      m_malformed(false),
+      m_char(0) {}
+
+char32_t Buffer::next_char() {
+  m_char = 0;
+  if (m_position >= m_data.end()) return 0;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(m_position);
+  if (*p == 0) {
+    // A zero byte ends the data like its end (the position stays); with more data
+    // behind it the message would be cut without notice, so that is reported too.
+    if (m_position + 1 < m_data.end()) m_malformed = true;
+    return 0;
+  }
+  if (*p < 0x80) {
+    m_char = *p;
+    ++m_position;
+    return m_char;
+  }
+  char32_t cp = 0;
+  unsigned int used =
+      decode_utf8(p, static_cast<unsigned int>(m_data.end() - m_position), cp);
+  if (used == 0) {
+    m_malformed = true;
+    return 0;
+  }
+  m_char = cp;
+  m_position += used;
+  return m_char;
+}
+
+Token Buffer::next_token() {
+  const char* start = m_position;
+  const char* stop = m_position;
+  if (m_position >= m_data.end()) return Token();
+  for (;;) {
+    char32_t c = next_char();
+    if (c == 0) break;
+    if (m_escaped) {
+      m_escaped = false;
+    } else if (c == '\\') {
+      m_escaped = true;
+      return Token(start, stop);
+    } else if (c == ':' || c == ';') {
+      break;
+    }
+    stop = m_position;
+    if (m_position >= m_data.end()) return Token();
+  }
+  return Token(start, stop);
+}
+
+bool Buffer::next_section() {
+  m_section.clear();
+  if (m_char == ';') return false;
+  while (m_position < m_data.end()) {
+    m_section.append(next_token());
+    if (m_char != '\\') break;
+  }
+  return !m_section.empty();
+}
+
+bool Buffer::next_line() {
+  m_section.clear();
+  m_line_start = m_position;
+  for (;;) {
+    // A line read up to its ';' is left at once, also when nothing follows it.
+    if (m_char == ';') {
+      m_line_start = m_position;
+      m_char = 0;
+      return true;
+    }
+    if (m_position >= m_data.end()) {
+      m_line_start = m_data.end();
+      return false;
+    }
+    next_token();
+    if (m_char == ':' || m_char == ';' || m_char == '\\') continue;
+    // A zero byte, a malformed sequence, or a last piece without delimiter: the data
+    // ends here, so a later line_header() finds nothing either.
+    m_line_start = m_data.end();
+    return false;
+  }
+}
+
+bool Buffer::line_header() {
+  m_char = 0;
+  m_escaped = false;  // a line always starts after an unescaped ';'
+  m_position = m_line_start;
+  return next_section();
+}
+
+}  // namespace compact
+}  // namespace keldra
+}  // namespace orva

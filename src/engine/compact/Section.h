@@ -1,0 +1,61 @@
+// Section: one ':'-separated section of a compact-format line, escapes removed.
+//
+// While the section is one piece it is a token pointing into the message (no copy);
+// when escapes split it, the pieces are joined in its own text. At most one of the
+// two holds the section: a non-empty text is the section, otherwise the token is.
+// string() copies the token's bytes into the text on first use.
+#pragma once
+
+#include "compact/Token.h"
+
+#include <string>
+
+namespace orva {
+namespace keldra {
+namespace compact {
+
+class Section {
+ public:
+  Section() {}
+
+  // A token over the section's bytes (over the own text when there is one).
+  Token token() const;
+  bool empty() const { return m_text.empty() && m_token.empty(); }
+  unsigned int length() const {
+    return m_text.empty() ? m_token.length() : static_cast<unsigned int>(m_text.size());
+  }
+
+  // The section as text; valid until the section changes.
+  const std::string& string() const;
+
+  // Decimal conversions without error check (strtoul / strtoull rules, 32-bit
+  // clamped): blanks skipped, digits up to the first other character, none gives 0.
+  unsigned int uint32() const;
+  unsigned long long uint64() const;
+
+  // Prefix comparison kept for callers that rely on it: a null |s| is equal to an
+  // empty section; an empty section equals no text; otherwise the section's bytes are
+  // compared with the first length() bytes of |s|, so "G" equals "GF".
+  bool operator==(const char* s) const;
+  bool operator!=(const char* s) const { return !(*this == s); }
+
+  // Exact comparison: same length and bytes. A null |s| counts as the empty text.
+  bool equals(const char* s) const;
+
+  void clear() {
+    m_text.clear();
+    m_token = Token();
+  }
+
+  // Adds a piece: an empty piece changes nothing; the first piece is kept as a token;
+  // a further piece moves the section into its own text.
+  void append(const Token& piece);
+
+ private:
+  Token m_token;
+  mutable std::string m_text;
+};
+
+}  // namespace compact
+}  // namespace keldra
+}  // namespace orva
