@@ -5,6 +5,8 @@
 
 #include <tervo/ustring.h>
 
+#include "ViewFields.h"
+
 #include <algorithm>
 #include <unordered_set>
 
@@ -44,15 +46,9 @@ ErrorCode LocationCategories::set_quad_categories(const std::string& text) {
 }
 
 void LocationCategories::get_quad_categories(std::string& out) const {
-  if (!is_safe()) return;
-  const Attribute& stored = *attribute();
-  int index = stored.find_field(m_strings->quad_categories);
-  if (index < 0) return;
+  const Field* field = internal::view_field(*this, m_strings->quad_categories);
   std::string text;
-  if (stored.get_fields()[static_cast<unsigned int>(index)].get_value(text) ==
-      ORVA_ERROR_NONE) {
-    out = text;
-  }
+  if (field && field->get_value(text) == ORVA_ERROR_NONE) out = text;
 }
 
 void LocationCategories::get_global_categories(std::vector<std::string>& out) const {
