@@ -2,7 +2,7 @@
 //
 // Eighteen text parts chosen by number (Address::Field), each kept in a UTF-16 text
 // field of its own; a part never set has no field. The child "meta" (class
-// "metadata") describes the address. Parts 2, 4 to 10 and 14 to 17 are exchanged
+// "metadata") describes the address. The parts 2, 4 to 10 and 14 to 17 are exchanged
 // with the geo base library's LocationInfo; the others never are.
 //
 // The part numbers are passed straight through by the QML plug-in: they must not
