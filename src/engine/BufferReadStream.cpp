@@ -1,19 +1,10 @@
 #include "BufferReadStream.h"
 
-#include <cassert>
-#include <cstdlib>
+#include <assert.h>
 #include <cstring>
 
 namespace orva {
 namespace keldra {
-
-namespace {
-// Broken invariants stop the process also in builds without assertions.
-inline void check(bool ok) {
-  assert(ok);
-  if (!ok) abort();
-}
-}  // namespace
 
 BufferReadStream::BufferReadStream() : m_data(nullptr), m_position(0), m_length(0), m_ok(false) {}
 
@@ -25,7 +16,8 @@ void BufferReadStream::attach(const unsigned char* data, unsigned int len) {
 }
 
 void BufferReadStream::attach(const SharedPointer<DynamicBuffer>& buffer) {
-  check(buffer.get() != nullptr);
+  // Broken invariant: stop, also in builds without assertions.
+  if (!buffer.get()) __assert_fail("data.get()", "src/engine/Stream", 179, __PRETTY_FUNCTION__);
   attach(buffer->get_data(), buffer->get_data_length());
 }
 
@@ -60,8 +52,7 @@ bool BufferReadStream::seek(unsigned int offset, SeekAnchor anchor) {
       m_position = 0;
       return offset <= m_length && skip(m_length - offset);
   }
-  check(false);  // unknown anchor
-  return false;
+  __assert_fail("0", "src/engine/Stream", 269, __PRETTY_FUNCTION__);  // unknown anchor
 }
 
 }  // namespace keldra

@@ -417,19 +417,29 @@ TEST(FileReadStream, MissingFileOrNoFileFails) {
 TEST(StreamsDeathTest, BrokenInvariantsStopTheProcess) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   const unsigned char data[] = {1, 2};
+  const std::string path = keldra_test::home_dir() + "/death_stream.bin";
+  ASSERT_TRUE(keldra_test::write_file(path, "ab"));
+  // Each broken invariant names its expression and place.
   EXPECT_DEATH(
       {
         BufferReadStream r;
         r.attach(data, 2);
         r.seek(0, static_cast<ReadStream::SeekAnchor>(3));
       },
-      "");
+      "src/engine/Stream:269: .*Assertion `0' failed");
   EXPECT_DEATH(
       {
         BufferReadStream r;
         r.attach(SharedPointer<DynamicBuffer>());
       },
-      "");
+      "src/engine/Stream:179: .*Assertion `data.get\\(\\)' failed");
+  EXPECT_DEATH(
+      {
+        FileReadStream r;
+        r.attach(path.c_str());
+        r.seek(0, static_cast<ReadStream::SeekAnchor>(7));
+      },
+      "src/engine/Stream:344: .*Assertion `0' failed");
 }
 
 }  // namespace

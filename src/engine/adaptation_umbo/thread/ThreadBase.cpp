@@ -2,21 +2,20 @@
 
 #include <keldra/LoggerUmbo.h>
 
-#include <cassert>
+#include <assert.h>
 #include <cerrno>
-#include <cstdlib>
 #include <ctime>
+
+// A broken precondition stops the process with an assertion naming it, also in
+// builds without assertions.
+#define REQUIRE(condition)                                                        \
+  do {                                                                           \
+    if (!(condition)) __assert_fail(#condition, __FILE__, __LINE__, __func__);   \
+  } while (0)
 
 namespace orva {
 namespace keldra {
 namespace internal {
-
-namespace {
-// Broken preconditions stop the process also in builds without assertions.
-inline void require(bool ok) {
-  if (!ok) abort();
-}
-}  // namespace
 
 ThreadBase::ThreadBase()
     : m_self(nullptr),
@@ -36,10 +35,8 @@ ThreadBase::~ThreadBase() {
 }
 
 void ThreadBase::create(Callback client_callback, void* arg, RUN_TYPE run_type) {
-  assert(m_thread_id == 0 && "m_thread_id == 0");
-  require(m_thread_id == 0);
-  assert(client_callback != 0 && "client_callback != 0");
-  require(client_callback != nullptr);
+  REQUIRE(m_thread_id == 0);
+  REQUIRE(client_callback != 0);
   m_client_callback = client_callback;
   m_client_arg = arg;
   m_run_type = run_type;
@@ -69,8 +66,7 @@ void ThreadBase::release(unsigned int ms) {
 }
 
 void ThreadBase::set_priority(int priority) {
-  assert(m_thread_id != 0 && "m_thread_id != 0");
-  require(m_thread_id != 0);
+  REQUIRE(m_thread_id != 0);
   platform_set_priority(priority);
 }
 

@@ -2,20 +2,12 @@
 
 #include "adaptation_umbo/thread/Event.h"
 
-#include <cassert>
+#include <assert.h>
 #include <cstdint>
-#include <cstdlib>
 
 namespace orva {
 namespace keldra {
 namespace internal {
-
-namespace {
-inline void check(bool ok) {
-  assert(ok && "0");
-  if (!ok) abort();
-}
-}  // namespace
 
 Thread::Thread() : m_handle(), m_has_handle(false) {}
 
@@ -43,7 +35,8 @@ void* Thread::platform_callback(void* self) {
 
 void Thread::join() {
   if (!m_has_handle) return;
-  check(pthread_join(m_handle, nullptr) == 0);
+  // A failed join is a broken invariant: stop, also in builds without assertions.
+  if (pthread_join(m_handle, nullptr) != 0) __assert_fail("0", __FILE__, __LINE__, __func__);
   m_has_handle = false;
   m_handle = pthread_t();
 }
