@@ -34,7 +34,7 @@ bool DynamicBuffer::resize(unsigned int n) {
 
 bool DynamicBuffer::extend(unsigned int n) {
   uint64_t length = get_data_length();
-  if (m_data && length + n <= m_capacity) return true;
+  if (length + n <= m_capacity) return true;  // also room for nothing in no storage
   uint64_t wanted = length + (n > m_increment ? n : m_increment);
   if (wanted > UINT32_MAX) return false;
   return reserve(static_cast<unsigned int>(wanted));

@@ -29,6 +29,11 @@ TEST(DynamicBuffer, NewBufferHasNoStorageAndEmptyWritesKeepIt) {
   EXPECT_EQ(nullptr, b.get_data());
   EXPECT_EQ(0u, b.get_data_length());
   EXPECT_EQ(0u, b.get_capacity());
+  // Room for nothing more fits without storage, whatever the increment.
+  DynamicBuffer with_increment(100);
+  EXPECT_TRUE(with_increment.extend(0));
+  EXPECT_EQ(nullptr, with_increment.get_data());
+  EXPECT_EQ(0u, with_increment.get_capacity());
 }
 
 TEST(DynamicBuffer, AppendsGrowByAtLeastTheIncrement) {
