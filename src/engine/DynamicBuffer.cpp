@@ -42,8 +42,14 @@ bool DynamicBuffer::extend(unsigned int n) {
 
 bool DynamicBuffer::write(const unsigned char* data, unsigned int n) {
   if (!data || n == 0) return true;
+  // Bytes of this very buffer (appending part of itself) move when it grows.
+  const uintptr_t at = reinterpret_cast<uintptr_t>(data);
+  const bool own = m_data && at >= reinterpret_cast<uintptr_t>(m_data) &&
+                   at < reinterpret_cast<uintptr_t>(m_end);
+  const size_t offset = own ? static_cast<size_t>(data - m_data) : 0;
   if (!extend(n)) return false;
-  memcpy(m_end, data, n);
+  if (own) data = m_data + offset;
+  memmove(m_end, data, n);
   m_end += n;
   return true;
 }

@@ -88,6 +88,25 @@ TEST(DynamicBuffer, GrowthBeyond32BitsFailsAndKeepsContent) {
   EXPECT_EQ(16u, b.get_capacity());
 }
 
+// Appending bytes of the buffer itself must read them before growth moves them.
+TEST(DynamicBuffer, AppendingItsOwnBytesSurvivesGrowth) {
+  struct Case {
+    unsigned int increment;
+    unsigned int from, count;
+    std::string expected;
+  } cases[] = {
+      {0, 0, 4, "abcdabcd"},    // grows: the old block is freed
+      {0, 1, 2, "abcdbc"},
+      {100, 2, 2, "abcdcd"},    // fits: no growth
+  };
+  for (const Case& c : cases) {
+    DynamicBuffer b(c.increment);
+    ASSERT_TRUE(b.write(reinterpret_cast<const unsigned char*>("abcd"), 4));
+    EXPECT_TRUE(b.write(b.get_data() + c.from, c.count));
+    EXPECT_EQ(c.expected, content(b)) << "from " << c.from << " increment " << c.increment;
+  }
+}
+
 TEST(DynamicBuffer, AssignFromVectorAndCopyOut) {
   DynamicBuffer b;
   ASSERT_TRUE(b.reserve(10));

@@ -337,6 +337,23 @@ TEST(WriteStream, AttachSwitchesBuffers) {
   EXPECT_EQ(2u, second->get_ref_count());
 }
 
+// Bytes taken from the stream's own buffer are read before the buffer grows (every
+// append of a buffer with increment 0 reallocates it).
+TEST(WriteStream, WritingItsOwnBytesSurvivesGrowth) {
+  for (bool as_units : {false, true}) {
+    SCOPED_TRACE(as_units);
+    WriteStream w;
+    ASSERT_TRUE(w.write_uint32(0x04030201));
+    const unsigned char* own = w.get_data()->get_data();
+    if (as_units) {
+      EXPECT_TRUE(w.write_ustring(reinterpret_cast<const unsigned short*>(own), 2));
+    } else {
+      EXPECT_TRUE(w.write_buffer(own, 4));
+    }
+    EXPECT_EQ("01 02 03 04 04 00 00 00 01 02 03 04", hex(w.get_data()));
+  }
+}
+
 class FileReadStreamTest : public ::testing::Test {
  protected:
   void SetUp() override {
