@@ -25,12 +25,12 @@ class LoggerUmbo : public orva::internal::RefCountable {
   // Message types are bit flags; any other value (also a combination) is logged with
   // the label " Info: ".
   typedef unsigned int MsgType;
-  static const MsgType MSG_ERROR = 2;
-  static const MsgType MSG_WARNING = 4;
-  static const MsgType MSG_PERF = 8;
-  static const MsgType MSG_DUMP = 16;
-  static const MsgType MSG_TRACE = 32;
-  static const MsgType MSG_ALL = 0xFFFFFFFFu;
+  static constexpr MsgType MSG_ERROR = 2;
+  static constexpr MsgType MSG_WARNING = 4;
+  static constexpr MsgType MSG_PERF = 8;
+  static constexpr MsgType MSG_DUMP = 16;
+  static constexpr MsgType MSG_TRACE = 32;
+  static constexpr MsgType MSG_ALL = 0xFFFFFFFFu;
 
   // The current logger with one more holder; creates it with the log file
   // ".cities/OstraMaps.log" (or |name|, relative to the home folder) when there is

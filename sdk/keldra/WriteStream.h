@@ -60,6 +60,8 @@ class WriteStream {
   // Appends n bytes when ok (making the buffer first); ok becomes the result.
   bool put(const unsigned char* bytes, unsigned int n);
   void ensure_buffer();
+  // Whether p points into the stored bytes of the stream's buffer.
+  bool in_buffer(const void* p) const;
   // Clears ok; returns false.
   bool fail();
 

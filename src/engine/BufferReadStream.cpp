@@ -1,12 +1,10 @@
 #include "BufferReadStream.h"
 
 #include <keldra/Invariant.h>
-#include <cstdlib>
 #include <cstring>
 
 namespace orva {
 namespace keldra {
-
 
 BufferReadStream::BufferReadStream() : m_data(nullptr), m_position(0), m_length(0), m_ok(false) {}
 
@@ -18,7 +16,8 @@ void BufferReadStream::attach(const unsigned char* data, unsigned int len) {
 }
 
 void BufferReadStream::attach(const SharedPointer<DynamicBuffer>& buffer) {
-  KELDRA_INVARIANT(buffer.get() != nullptr, "buffer.get() != nullptr", __FILE__, __LINE__);
+  // Broken invariant: stop, also in builds without assertions.
+  if (!buffer.get()) ::orva::keldra::internal::invariant_failed("data.get()", "src/engine/Stream", 179, __PRETTY_FUNCTION__);
   attach(buffer->get_data(), buffer->get_data_length());
 }
 
@@ -53,8 +52,7 @@ bool BufferReadStream::seek(unsigned int offset, SeekAnchor anchor) {
       m_position = 0;
       return offset <= m_length && skip(m_length - offset);
   }
-  KELDRA_INVARIANT(false, "unknown seek anchor", __FILE__, __LINE__);
-  return false;
+  ::orva::keldra::internal::invariant_failed("0", "src/engine/Stream", 269, __PRETTY_FUNCTION__);  // unknown anchor
 }
 
 }  // namespace keldra

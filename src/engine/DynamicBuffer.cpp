@@ -34,7 +34,7 @@ bool DynamicBuffer::resize(unsigned int n) {
 
 bool DynamicBuffer::extend(unsigned int n) {
   uint64_t length = get_data_length();
-  if (m_data && length + n <= m_capacity) return true;
+  if (length + n <= m_capacity) return true;  // also room for nothing in no storage
   uint64_t wanted = length + (n > m_increment ? n : m_increment);
   if (wanted > UINT32_MAX) return false;
   return reserve(static_cast<unsigned int>(wanted));
@@ -42,8 +42,14 @@ bool DynamicBuffer::extend(unsigned int n) {
 
 bool DynamicBuffer::write(const unsigned char* data, unsigned int n) {
   if (!data || n == 0) return true;
+  // Bytes of this very buffer (appending part of itself) move when it grows.
+  const uintptr_t at = reinterpret_cast<uintptr_t>(data);
+  const bool own = m_data && at >= reinterpret_cast<uintptr_t>(m_data) &&
+                   at < reinterpret_cast<uintptr_t>(m_end);
+  const size_t offset = own ? static_cast<size_t>(data - m_data) : 0;
   if (!extend(n)) return false;
-  memcpy(m_end, data, n);
+  if (own) data = m_data + offset;
+  memmove(m_end, data, n);
   m_end += n;
   return true;
 }

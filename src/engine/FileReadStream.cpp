@@ -2,9 +2,6 @@
 
 #include <keldra/Invariant.h>
 
-#include <cassert>
-#include <cstdlib>
-
 namespace orva {
 namespace keldra {
 
@@ -55,7 +52,8 @@ bool FileReadStream::seek(unsigned int offset, SeekAnchor anchor) {
       dir = std::ios::end;
       break;
     default:
-      KELDRA_INVARIANT(false, "unknown seek anchor", __FILE__, __LINE__);
+      // Unknown anchor: stop, also in builds without assertions.
+      ::orva::keldra::internal::invariant_failed("0", "src/engine/Stream", 344, __PRETTY_FUNCTION__);
   }
   m_file.seekg(static_cast<std::streamoff>(offset), dir);
   return is_ok();

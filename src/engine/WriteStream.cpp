@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace orva {
 namespace keldra {
@@ -81,6 +82,13 @@ bool WriteStream::write_block(const unsigned char* data, unsigned int n) {
   return fail();
 }
 
+bool WriteStream::in_buffer(const void* p) const {
+  if (!p || !m_buffer.is_valid() || !m_buffer->get_data()) return false;
+  const uintptr_t at = reinterpret_cast<uintptr_t>(p);
+  const uintptr_t begin = reinterpret_cast<uintptr_t>(m_buffer->get_data());
+  return at >= begin && at < begin + m_buffer->get_data_length();
+}
+
 bool WriteStream::fail() {
   m_ok = false;
   return false;
@@ -88,12 +96,23 @@ bool WriteStream::fail() {
 
 bool WriteStream::write_buffer(const unsigned char* data, unsigned int n) {
   if (!data && n) return fail();  // a count must never stand without its bytes
+  if (in_buffer(data)) {
+    // Writing the count may move the buffer's bytes: copy them first.
+    const std::vector<unsigned char> copy(data, data + n);
+    return write_buffer(copy.data(), n);
+  }
   if (!write_uint32(n)) return false;
   return write_block(data, n);
 }
 
 bool WriteStream::write_ustring(const unsigned short* units, unsigned int count) {
   if ((!units && count) || count > UINT32_MAX / 2) return fail();
+  if (in_buffer(units)) {
+    // Units of the stream's own buffer move when it grows: copy them first.
+    std::vector<unsigned short> copy(count);
+    memcpy(copy.data(), units, 2 * static_cast<size_t>(count));
+    return write_ustring(copy.data(), count);
+  }
   if (!write_uint32(2 * count)) return false;
   if (count == 0) return true;
   DynamicBuffer& buffer = *m_buffer;

@@ -262,6 +262,14 @@ TEST_F(LoggerTest, ConsoleStreamByType) {
       {16, " Dump: ", true},  {32, " Info: ", false},   {6, " Info: ", false},
       {64, " Info: ", false}, {24, " Info: ", false},
   };
+  // The named types are these numbers; EXPECT_EQ binds them by reference, which links
+  // only when the constants need no definition elsewhere.
+  EXPECT_EQ(2u, LoggerUmbo::MSG_ERROR);
+  EXPECT_EQ(4u, LoggerUmbo::MSG_WARNING);
+  EXPECT_EQ(8u, LoggerUmbo::MSG_PERF);
+  EXPECT_EQ(16u, LoggerUmbo::MSG_DUMP);
+  EXPECT_EQ(32u, LoggerUmbo::MSG_TRACE);
+  EXPECT_EQ(0xFFFFFFFFu, LoggerUmbo::MSG_ALL);
   SharedPointer<LoggerUmbo> logger = LoggerUmbo::instance();
   for (const ConsoleCase& c : cases) {
     SCOPED_TRACE(c.type);

@@ -29,6 +29,11 @@ TEST(DynamicBuffer, NewBufferHasNoStorageAndEmptyWritesKeepIt) {
   EXPECT_EQ(nullptr, b.get_data());
   EXPECT_EQ(0u, b.get_data_length());
   EXPECT_EQ(0u, b.get_capacity());
+  // Room for nothing more fits without storage, whatever the increment.
+  DynamicBuffer with_increment(100);
+  EXPECT_TRUE(with_increment.extend(0));
+  EXPECT_EQ(nullptr, with_increment.get_data());
+  EXPECT_EQ(0u, with_increment.get_capacity());
 }
 
 TEST(DynamicBuffer, AppendsGrowByAtLeastTheIncrement) {
@@ -81,6 +86,25 @@ TEST(DynamicBuffer, GrowthBeyond32BitsFailsAndKeepsContent) {
   EXPECT_FALSE(b.write(&one, UINT32_MAX - 1));
   EXPECT_EQ("xy", content(b));
   EXPECT_EQ(16u, b.get_capacity());
+}
+
+// Appending bytes of the buffer itself must read them before growth moves them.
+TEST(DynamicBuffer, AppendingItsOwnBytesSurvivesGrowth) {
+  struct Case {
+    unsigned int increment;
+    unsigned int from, count;
+    std::string expected;
+  } cases[] = {
+      {0, 0, 4, "abcdabcd"},    // grows: the old block is freed
+      {0, 1, 2, "abcdbc"},
+      {100, 2, 2, "abcdcd"},    // fits: no growth
+  };
+  for (const Case& c : cases) {
+    DynamicBuffer b(c.increment);
+    ASSERT_TRUE(b.write(reinterpret_cast<const unsigned char*>("abcd"), 4));
+    EXPECT_TRUE(b.write(b.get_data() + c.from, c.count));
+    EXPECT_EQ(c.expected, content(b)) << "from " << c.from << " increment " << c.increment;
+  }
 }
 
 TEST(DynamicBuffer, AssignFromVectorAndCopyOut) {

@@ -337,6 +337,23 @@ TEST(WriteStream, AttachSwitchesBuffers) {
   EXPECT_EQ(2u, second->get_ref_count());
 }
 
+// Bytes taken from the stream's own buffer are read before the buffer grows (every
+// append of a buffer with increment 0 reallocates it).
+TEST(WriteStream, WritingItsOwnBytesSurvivesGrowth) {
+  for (bool as_units : {false, true}) {
+    SCOPED_TRACE(as_units);
+    WriteStream w;
+    ASSERT_TRUE(w.write_uint32(0x04030201));
+    const unsigned char* own = w.get_data()->get_data();
+    if (as_units) {
+      EXPECT_TRUE(w.write_ustring(reinterpret_cast<const unsigned short*>(own), 2));
+    } else {
+      EXPECT_TRUE(w.write_buffer(own, 4));
+    }
+    EXPECT_EQ("01 02 03 04 04 00 00 00 01 02 03 04", hex(w.get_data()));
+  }
+}
+
 class FileReadStreamTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -417,19 +434,29 @@ TEST(FileReadStream, MissingFileOrNoFileFails) {
 TEST(StreamsDeathTest, BrokenInvariantsStopTheProcess) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   const unsigned char data[] = {1, 2};
+  const std::string path = keldra_test::home_dir() + "/death_stream.bin";
+  ASSERT_TRUE(keldra_test::write_file(path, "ab"));
+  // Each broken invariant names its expression and place.
   EXPECT_DEATH(
       {
         BufferReadStream r;
         r.attach(data, 2);
         r.seek(0, static_cast<ReadStream::SeekAnchor>(3));
       },
-      "Assertion `unknown seek anchor' failed");
+      "src/engine/Stream:269: .*Assertion `0' failed");
   EXPECT_DEATH(
       {
         BufferReadStream r;
         r.attach(SharedPointer<DynamicBuffer>());
       },
-      "Assertion `buffer.get\\(\\) != nullptr' failed");
+      "src/engine/Stream:179: .*Assertion `data.get\\(\\)' failed");
+  EXPECT_DEATH(
+      {
+        FileReadStream r;
+        r.attach(path.c_str());
+        r.seek(0, static_cast<ReadStream::SeekAnchor>(7));
+      },
+      "src/engine/Stream:344: .*Assertion `0' failed");
 }
 
 }  // namespace

@@ -169,7 +169,8 @@ TEST(Event, DeadlineCarriesIntoSeconds) {
 TEST(EventDeathTest, DelayOfTwoMillionMillisecondsIsRefused) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   timespec out;
-  EXPECT_DEATH(orva::keldra::internal::get_abs_time_delay(2000000, out), "delay_ms < 2000000");
+  EXPECT_DEATH(orva::keldra::internal::get_abs_time_delay(2000000, out),
+               "Assertion `delay_ms < 2000000' failed");
 }
 
 TEST(Event, TracesATimedOutWait) {

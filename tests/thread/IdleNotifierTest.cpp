@@ -5,6 +5,7 @@
 #include "support/LogCapture.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -110,13 +111,33 @@ TEST_P(IdleNotifierLoops, CallsOncePerPassUntilFalse) {
   }
 }
 
+// Whether |notifier| still has a timer running or an idle source on this thread's
+// GLib context.
+bool has_schedule(IdleNotifier& notifier, bool glib) {
+  if (glib) return g_main_context_pending(g_main_context_get_thread_default());
+  QTimer* timer = notifier.findChild<QTimer*>();
+  return timer && timer->isActive();
+}
+
+// A null Notifiable schedules nothing, also when it replaces one whose calls were
+// pending (they would otherwise keep the loop spinning without a callee).
 TEST_P(IdleNotifierLoops, NullNotifiableSchedulesNothing) {
-  with_loop([&](const Pass& pass) {
-    IdleNotifier notifier(nullptr);
-    EXPECT_TRUE(notifier.start(nullptr, "none"));
+  for (bool pending_before : {false, true}) {
+    SCOPED_TRACE(pending_before);
+    Counter counter(1000);
     int pass_no = 0;
-    run(pass, 5, &pass_no);
-  });
+    counter.pass = &pass_no;
+    with_loop([&](const Pass& pass) {
+      IdleNotifier notifier(nullptr);
+      if (pending_before) {
+        ASSERT_TRUE(notifier.start(&counter, "pending"));
+      }
+      EXPECT_TRUE(notifier.start(nullptr, "none"));
+      run(pass, 5, &pass_no);
+      EXPECT_FALSE(has_schedule(notifier, GetParam()));
+    });
+    EXPECT_EQ(0, counter.calls);
+  }
 }
 
 TEST_P(IdleNotifierLoops, DestroyedOrCancelledNotifierCallsNoMore) {

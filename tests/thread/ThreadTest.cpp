@@ -193,13 +193,13 @@ TEST(ThreadDeathTest, PreconditionsStopTheProcess) {
         Thread thread;
         thread.create(nullptr, nullptr, ThreadBase::RUN_ONCE);
       },
-      "client_callback != 0");
+      "Assertion `client_callback != 0' failed");
   EXPECT_DEATH(
       {
         Thread thread;
         thread.set_priority(0);
       },
-      "m_thread_id != 0");
+      "Assertion `m_thread_id != 0' failed");
   EXPECT_DEATH(
       {
         Work work;
@@ -209,7 +209,7 @@ TEST(ThreadDeathTest, PreconditionsStopTheProcess) {
         thread.create(&Work::until_stopped, &work, ThreadBase::RUN_ONCE);
         thread.create(&Work::until_stopped, &work, ThreadBase::RUN_ONCE);
       },
-      "m_thread_id == 0");
+      "Assertion `m_thread_id == 0' failed");
 }
 
 }  // namespace

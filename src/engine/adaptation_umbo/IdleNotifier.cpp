@@ -45,7 +45,11 @@ bool IdleNotifier::start(Notifiable* notifiable, const char* name) {
   m_notifiable = notifiable;
   m_name = QString::fromUtf8(name ? name : "");
   ++m_starts;
-  if (!notifiable) return true;
+  if (!notifiable) {
+    // Nothing to call: a schedule left from an earlier start would only spin.
+    unschedule();
+    return true;
+  }
   LoggerUmbo::logf(LoggerUmbo::MSG_TRACE, "IdleNotifier '%s' addr 0x%X started",
                    m_name.toUtf8().constData(), address_of(notifiable));
   if (m_source) return true;  // already pending on the GLib path
@@ -95,13 +99,17 @@ void IdleNotifier::idle() {
   if (!again && starts == m_starts) cancel();
 }
 
-void IdleNotifier::cancel() {
+void IdleNotifier::unschedule() {
   if (m_timer->isActive()) m_timer->stop();
   if (m_source) {
     g_source_destroy(m_source);
     g_source_unref(m_source);
     m_source = nullptr;
   }
+}
+
+void IdleNotifier::cancel() {
+  unschedule();
   LoggerUmbo::logf(LoggerUmbo::MSG_TRACE, "IdleNotifier '%s' addr 0x%X stopped",
                    m_name.toUtf8().constData(), address_of(m_notifiable));
   m_notifiable = nullptr;

@@ -34,7 +34,7 @@ class IdleNotifier : public QObject {
   // Schedules calls of notifiable->notify() (not owned; |name| is used in log lines).
   // A start while calls are pending replaces the Notifiable and keeps one schedule.
   // True when the calls are scheduled, and for a null |notifiable| (nothing is
-  // scheduled then); false when neither a Qt timer nor a GLib idle source could be
+  // scheduled then, and calls pending from an earlier start end); false when neither a Qt timer nor a GLib idle source could be
   // set up.
   bool start(Notifiable* notifiable, const char* name);
 
@@ -50,6 +50,9 @@ class IdleNotifier : public QObject {
   void cancel();
 
  private:
+  // Stops the timer and removes the GLib idle source, if any.
+  void unschedule();
+
   Notifiable* m_notifiable;
   QString m_name;
   QTimer* m_timer;

@@ -13,7 +13,7 @@ class EventBase {
     EVT_WAIT_TIMEOUT = 2    // the time limit passed without a signal
   };
   // Wait time that means "no time limit".
-  static const unsigned int WAIT_INFINITE = 0xFFFFFFFFu;
+  static constexpr unsigned int WAIT_INFINITE = 0xFFFFFFFFu;
 
   virtual ~EventBase() {}
 

@@ -4,8 +4,14 @@
 
 #include <keldra/Invariant.h>
 #include <cerrno>
-#include <cstdlib>
 #include <ctime>
+
+// A broken precondition stops the process with an assertion naming it, also in
+// builds without assertions.
+#define REQUIRE(condition)                                                        \
+  do {                                                                           \
+    if (!(condition)) ::orva::keldra::internal::invariant_failed(#condition, __FILE__, __LINE__, __func__);   \
+  } while (0)
 
 namespace orva {
 namespace keldra {
@@ -29,8 +35,8 @@ ThreadBase::~ThreadBase() {
 }
 
 void ThreadBase::create(Callback client_callback, void* arg, RUN_TYPE run_type) {
-  KELDRA_INVARIANT(m_thread_id == 0, "m_thread_id == 0", __FILE__, __LINE__);
-  KELDRA_INVARIANT(client_callback != nullptr, "client_callback != 0", __FILE__, __LINE__);
+  REQUIRE(m_thread_id == 0);
+  REQUIRE(client_callback != 0);
   m_client_callback = client_callback;
   m_client_arg = arg;
   m_run_type = run_type;
@@ -60,7 +66,7 @@ void ThreadBase::release(unsigned int ms) {
 }
 
 void ThreadBase::set_priority(int priority) {
-  KELDRA_INVARIANT(m_thread_id != 0, "m_thread_id != 0", __FILE__, __LINE__);
+  REQUIRE(m_thread_id != 0);
   platform_set_priority(priority);
 }
 
