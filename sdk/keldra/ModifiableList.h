@@ -10,6 +10,7 @@
 
 #include <cassert>
 #include <cstddef>
+#include <stdexcept>
 #include <vector>
 
 namespace orva {
@@ -49,9 +50,15 @@ class ModifiableListBase {
     m_modified = true;
   }
 
-  // Throws std::out_of_range past the end.
-  T& at(unsigned int index) { return m_items.at(index); }
-  const T& at(unsigned int index) const { return m_items.at(index); }
+  // Throws std::out_of_range ("vector::_M_range_check") past the end.
+  T& at(unsigned int index) {
+    check_index(index);
+    return m_items[index];
+  }
+  const T& at(unsigned int index) const {
+    check_index(index);
+    return m_items[index];
+  }
 
   T& operator[](unsigned int index) { return m_items[index]; }
   const T& operator[](unsigned int index) const { return m_items[index]; }
@@ -70,6 +77,12 @@ class ModifiableListBase {
  protected:
   bool m_modified;
   std::vector<T> m_items;
+
+ private:
+  // The text callers have always seen, whatever the C++ library's own wording.
+  void check_index(unsigned int index) const {
+    if (index >= m_items.size()) throw std::out_of_range("vector::_M_range_check");
+  }
 };
 
 // Base of the value lists (FieldList, LinkList).
