@@ -636,6 +636,11 @@ bool Field::read(ReadStream& stream) {
         if (!stream.is_ok() || count) return false;
         break;  // the empty text
       }
+      if (count == 0) {
+        // A block of one byte holds no whole unit: the empty text, without units.
+        delete[] units;
+        break;
+      }
       m_units = copy_units(units, count);
       delete[] units;
       if (!m_units) throw std::bad_alloc();

@@ -331,6 +331,37 @@ TEST_F(FieldTest, RecordLayoutsRoundTrip) {
   }
 }
 
+// A text block of an odd byte count holds its whole code units only; a block of one
+// byte is the empty text, which holds no units at all.
+TEST_F(FieldTest, OddTextBlocksKeepWholeUnitsOnly) {
+  const struct {
+    const char* hex;
+    unsigned int units;
+  } cases[] = {
+      {"00000000" "08" "01000000" "41", 0},
+      {"00000000" "0A" "01000000" "41", 0},
+      {"00000000" "08" "03000000" "410042", 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.hex);
+    Field f(std::string("old"));
+    ASSERT_TRUE(read_record(f, c.hex));
+    ASSERT_EQ(c.units, f.get_value_length());
+    if (c.units == 0) {
+      EXPECT_EQ(nullptr, f.get_ustring());
+      Field empty{std::string()};
+      if (f.get_type() == Field::TYPE_SPECIAL_USTRING) {
+        empty.set_special_type(Field::TYPE_SPECIAL_USTRING);
+      }
+      EXPECT_TRUE(f.is_equal(empty, true));
+    } else {
+      ASSERT_NE(nullptr, f.get_ustring());
+      EXPECT_EQ(0x41, f.get_ustring()[0]);
+      EXPECT_EQ(0, f.get_ustring()[1]);
+    }
+  }
+}
+
 TEST_F(FieldTest, RecordWithoutValueTypeReadsBackUnnamed) {
   Field named_none;
   named_none.set_name(std::string("n"));
