@@ -74,6 +74,7 @@ class AttributeHandleList : protected AttributeHandleListBase {
   ErrorCode insert_item(const orva::SharedPointer<T>& item, unsigned int position) {
     KELDRA_INVARIANT(item.is_valid() && item->is_safe(), "pitem.is_valid() && pitem->is_safe()",
                      "AttributeHandleList.h", 372);
+    AttributeHandleManager* const old_parent = item->get_parent();
     item->set_parent(m_list_parent);
     ErrorCode result;
     if (position < count()) {
@@ -83,6 +84,8 @@ class AttributeHandleList : protected AttributeHandleListBase {
       result = AttributeHandleListBase::add_item(item->attribute());
       if (result == ORVA_ERROR_NONE) m_items.push_back(item);
     }
+    // A view the list did not take keeps the parent it had.
+    if (result != ORVA_ERROR_NONE) item->set_parent(old_parent);
     return result;
   }
 

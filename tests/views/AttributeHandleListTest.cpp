@@ -293,6 +293,29 @@ TEST_F(ViewTest, ListOverUnboundParent) {
   EXPECT_EQ(holder.attribute()->get_attributes()[0], item->attribute());
 }
 
+// A list whose owner can never be created (a child view its parent does not know)
+// refuses every insertion with 2 and leaves the caller's view as it was.
+TEST_F(ViewTest, ListWhoseOwnerCannotBeCreatedTakesNothing) {
+  Holder outer;
+  SharedPointer<Position> view(new Position());
+  ASSERT_EQ(0, view->set_timestamp(1));
+  {
+    Holder inner;
+    inner.set_parent(&outer);
+    ProbeList& list = inner.positions();
+    for (unsigned int position : {0u, 1u}) {
+      EXPECT_EQ(2, list.insert_item(view, position)) << position;
+      EXPECT_EQ(nullptr, view->get_parent()) << position;
+    }
+    EXPECT_FALSE(list.add_item().is_valid());
+    EXPECT_FALSE(list.add_item(*view).is_valid());
+    EXPECT_EQ(0u, list.count());
+    EXPECT_FALSE(inner.is_safe());
+  }
+  view->reset();
+  EXPECT_EQ(0, view->set_timestamp(2));  // a root view: makes its own attribute
+}
+
 TEST_F(ViewTest, NamedListTakesOnlyItsNameAndNamesItsItems) {
   TestCard card;
   card.title().set_text(ustring("title"));
