@@ -529,6 +529,35 @@ TEST_F(FieldTest, ResetKeepsOrDropsTheName) {
   EXPECT_EQ(Field::TYPE_NONE, b.get_type());  // init_buffer does not change the type
 }
 
+TEST_F(FieldTest, InitEmptiesAnyFieldWithoutLeakingItsValue) {
+  SharedPointer<DynamicBuffer> shared = buffer_of("ab");
+  const struct {
+    const char* what;
+    Field field;
+  } cases[] = {
+      {"int", Field(5)},
+      {"text", Field(std::string("text"))},
+      {"binary", Field(shared)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Field f(c.field);
+    f.set_name(std::string("n"));
+    f.set_external(true);
+    f.set_modified(false);
+    f.init();
+    EXPECT_EQ(Field::TYPE_NONE, f.get_type());
+    EXPECT_FALSE(f.get_name_handle().is_valid());
+    EXPECT_TRUE(f.is_modified());
+    EXPECT_FALSE(f.is_external());
+    EXPECT_EQ(0u, f.get_value_length());
+    EXPECT_EQ(nullptr, f.get_ustring());
+    f.set_type(Field::TYPE_BINARY);
+    EXPECT_EQ(nullptr, f.get_value_data());  // the buffer is no longer held
+  }
+  EXPECT_EQ(2u, shared->get_ref_count());  // |shared| and the binary case's field
+}
+
 TEST_F(FieldTest, BinarySettersCopyBytes) {
   std::vector<unsigned char> bytes = {1, 2, 3};
   Field f;
