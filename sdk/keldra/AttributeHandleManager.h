@@ -14,6 +14,7 @@
 // interned the names; nothing here is locked.
 #pragma once
 
+#include <keldra/Invariant.h>
 #include <keldra/RefCountable.h>
 #include <keldra/StringPool.h>
 
@@ -24,20 +25,6 @@ namespace keldra {
 
 class AttributeHandle;
 class AttributeList;
-
-namespace internal {
-// Stops the process for a broken internal invariant, naming the expression and the
-// place. Active in every build.
-[[noreturn]] void invariant_failed(const char* expression, const char* source, int line,
-                                   const char* function);
-}  // namespace internal
-
-// Checks an invariant that only the library itself can break.
-#define KELDRA_INVARIANT(condition, expression, source, line)                        \
-  do {                                                                               \
-    if (!(condition))                                                                \
-      ::orva::keldra::internal::invariant_failed(expression, source, line, __func__); \
-  } while (0)
 
 // The name table of view class S for the calling thread's pool, built on first use by
 // S::create_strings. Throws std::bad_alloc when the table cannot be made.

@@ -8,7 +8,8 @@
 // their marks. Used on one thread at a time; not locked.
 #pragma once
 
-#include <cassert>
+#include <keldra/Invariant.h>
+
 #include <cstddef>
 #include <stdexcept>
 #include <vector>
@@ -32,17 +33,20 @@ class ModifiableListBase {
   }
 
   // Inserts a copy of |item| before |index| (|index| equal to the size appends);
-  // returns 0. |index| must not exceed the size.
+  // returns 0. |index| must not exceed the size: a larger one stops the process.
   int insert(unsigned int index, const T& item) {
-    assert(index <= m_items.size());
+    KELDRA_INVARIANT(index <= m_items.size(), "index <= m_items.size()", "ModifiableList.h",
+                     __LINE__);
     m_items.insert(m_items.begin() + index, item);
     m_modified = true;
     return 0;
   }
 
-  // Removes the element at |index|, which must be below the size.
+  // Removes the element at |index|, which must be below the size: another index
+  // stops the process rather than take the wrong element.
   void erase(unsigned int index) {
-    assert(index < m_items.size());
+    KELDRA_INVARIANT(index < m_items.size(), "index < m_items.size()", "ModifiableList.h",
+                     __LINE__);
     for (std::size_t i = index; i + 1 < m_items.size(); ++i) {
       m_items[i] = m_items[i + 1];
     }

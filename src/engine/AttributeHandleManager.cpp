@@ -3,19 +3,8 @@
 #include <keldra/Attribute.h>
 #include <keldra/AttributeHandle.h>
 
-#include <assert.h>
-
 namespace orva {
 namespace keldra {
-
-namespace internal {
-
-void invariant_failed(const char* expression, const char* source, int line,
-                      const char* function) {
-  __assert_fail(expression, source, static_cast<unsigned int>(line), function);
-}
-
-}  // namespace internal
 
 void AttributeHandleManager::do_init_child_handle(AttributeHandle&) {}
 

@@ -408,4 +408,41 @@ TEST_F(AttributeTest, AtPastTheEndThrowsTheRangeCheckText) {
   }
 }
 
+// An index outside the list is a caller's broken invariant: it stops the process in
+// every build rather than remove or place another element.
+class ListDeathTest : public objects_test::PoolTest {};
+
+TEST_F(ListDeathTest, IndexesOutsideTheListStopTheProcess) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  orva::keldra::FieldList fields;
+  fields.push_back(int_field("f", 1));
+  orva::keldra::LinkList links;
+  AttributeList attributes;
+  attributes.push_back(make("a", "x"));
+  const struct {
+    const char* what;
+    std::function<void()> call;
+    const char* message;
+  } cases[] = {
+      {"erase at the size", [&] { fields.erase(1); }, "index < m_items.size\\(\\)"},
+      {"erase in an empty list", [&] { links.erase(0); }, "index < m_items.size\\(\\)"},
+      {"erase far beyond", [&] { attributes.erase(0xFFFFFFFFu); }, "index < m_items.size\\(\\)"},
+      {"insert beyond the size", [&] { fields.insert(2, Field(2)); },
+       "index <= m_items.size\\(\\)"},
+      {"insert into an empty list", [&] { links.insert(1, Link(3)); },
+       "index <= m_items.size\\(\\)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_DEATH(c.call(), c.message);
+  }
+  // At the edges the same calls are fine.
+  fields.insert(1, Field(2));
+  links.insert(0, Link(3));
+  attributes.erase(0);
+  EXPECT_EQ(2u, fields.size());
+  EXPECT_EQ(1u, links.size());
+  EXPECT_TRUE(attributes.empty());
+}
+
 }  // namespace
