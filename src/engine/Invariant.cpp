@@ -1,6 +1,8 @@
 #include <keldra/Invariant.h>
 
-#include <assert.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 
 namespace orva {
 namespace keldra {
@@ -8,7 +10,11 @@ namespace internal {
 
 void invariant_failed(const char* expression, const char* source, int line,
                       const char* function) {
-  __assert_fail(expression, source, static_cast<unsigned int>(line), function);
+  // The message of a failing assert(), written here so that builds that compile
+  // assert() out stop the same way.
+  std::fprintf(stderr, "%s: %s:%d: %s: Assertion `%s' failed.\n", program_invocation_short_name,
+               source, line, function, expression);
+  std::abort();
 }
 
 }  // namespace internal

@@ -1,8 +1,8 @@
 #include <keldra/StringPool.h>
 
+#include <keldra/Invariant.h>
 #include <keldra/LoggerUmbo.h>
 
-#include <assert.h>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -81,7 +81,7 @@ StringPool* StringPool::instance() {
     LoggerUmbo::log("StringPool::instance: does not exist", LoggerUmbo::MSG_TRACE);
     // Names used on a thread without a pool cannot be interned or compared: stop
     // here, also in builds without assertions.
-    __assert_fail("0", "src/engine/StringsPool", 159, __PRETTY_FUNCTION__);
+    internal::invariant_failed("0", "src/engine/StringsPool", 159, __PRETTY_FUNCTION__);
   }
   return t_pool;
 }
