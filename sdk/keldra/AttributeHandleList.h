@@ -5,7 +5,9 @@
 // parent's children: after attach() and after every operation here, the view at index
 // i is bound to the item at item position i. Changes made to the parent's children by
 // other means are seen after the next attach(). Item views handed out are shared with
-// the caller; copies handed in are deep copies in new attributes.
+// the caller; copies handed in are deep copies in new attributes. A view that leaves
+// the list (removed, replaced, dropped by attach() or with the list) no longer knows
+// the owning view as its parent: a caller may keep it longer than that view lives.
 //
 // Results: as AttributeHandleListBase. Operations that return a view report failure
 // (a position outside the list, an unbound item, a parent that cannot be created)
@@ -34,11 +36,7 @@ class AttributeHandleList : protected AttributeHandleListBase {
     copy_items(other);
   }
   // Item views still held by callers no longer point at the owning view.
-  ~AttributeHandleList() override {
-    for (orva::SharedPointer<T>& item : m_items) {
-      if (item->get_parent() == m_list_parent) item->set_parent(nullptr);
-    }
-  }
+  ~AttributeHandleList() override { drop_views(); }
 
   // Takes the other's item class and name, removes this list's items from its parent
   // and appends a deep copy of each of the other's items.
@@ -76,6 +74,7 @@ class AttributeHandleList : protected AttributeHandleListBase {
   ErrorCode insert_item(const orva::SharedPointer<T>& item, unsigned int position) {
     KELDRA_INVARIANT(item.is_valid() && item->is_safe(), "pitem.is_valid() && pitem->is_safe()",
                      "AttributeHandleList.h", 372);
+    AttributeHandleManager* const old_parent = item->get_parent();
     item->set_parent(m_list_parent);
     ErrorCode result;
     if (position < count()) {
@@ -85,6 +84,8 @@ class AttributeHandleList : protected AttributeHandleListBase {
       result = AttributeHandleListBase::add_item(item->attribute());
       if (result == ORVA_ERROR_NONE) m_items.push_back(item);
     }
+    // A view the list did not take keeps the parent it had.
+    if (result != ORVA_ERROR_NONE) item->set_parent(old_parent);
     return result;
   }
 
@@ -119,6 +120,7 @@ class AttributeHandleList : protected AttributeHandleListBase {
     if (AttributeHandleListBase::set_item(position, copy->attribute()) != ORVA_ERROR_NONE) {
       return orva::SharedPointer<T>();
     }
+    release_view(m_items[position]);
     m_items[position] = copy;
     return copy;
   }
@@ -153,6 +155,7 @@ class AttributeHandleList : protected AttributeHandleListBase {
   void remove_item(unsigned int position) override {
     if (position >= m_items.size()) return;
     AttributeHandleListBase::remove_item(position);
+    release_view(m_items[position]);
     m_items.erase(m_items.begin() + position);
   }
 
@@ -170,7 +173,15 @@ class AttributeHandleList : protected AttributeHandleListBase {
   }
 
  private:
-  void drop_views() { m_items.clear(); }
+  // A view that leaves the list may be kept by a caller beyond the owning view's
+  // life: it must not point at that view any more, and stands alone from now on.
+  void release_view(const orva::SharedPointer<T>& item) {
+    if (item->get_parent() == m_list_parent) item->set_parent(nullptr);
+  }
+  void drop_views() {
+    for (const orva::SharedPointer<T>& item : m_items) release_view(item);
+    m_items.clear();
+  }
 
   void copy_items(const AttributeHandleList& other) {
     remove_all();

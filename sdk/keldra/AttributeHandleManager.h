@@ -14,10 +14,9 @@
 // interned the names; nothing here is locked.
 #pragma once
 
+#include <keldra/Invariant.h>
 #include <keldra/RefCountable.h>
 #include <keldra/StringPool.h>
-
-#include <keldra/Invariant.h>
 
 #include <string>
 

@@ -133,7 +133,7 @@ class Field : public orva::internal::RefCountable, public Serializable {
   // nothing. The mark is left as it is.
   ErrorCode set_special_type(DataType type);
 
-  // Unnamed, flag word modified only, value zero; releases nothing.
+  // Unnamed, flag word modified only, value zero (a text or buffer held is released).
   void init();
   // Replaces the type bits only.
   void set_type(DataType type);

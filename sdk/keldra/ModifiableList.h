@@ -11,6 +11,7 @@
 #include <keldra/Invariant.h>
 
 #include <cstddef>
+#include <stdexcept>
 #include <vector>
 
 namespace orva {
@@ -32,17 +33,20 @@ class ModifiableListBase {
   }
 
   // Inserts a copy of |item| before |index| (|index| equal to the size appends);
-  // returns 0. |index| must not exceed the size.
+  // returns 0. |index| must not exceed the size: a larger one stops the process.
   int insert(unsigned int index, const T& item) {
-    KELDRA_INVARIANT(index <= m_items.size(), "index <= size()", __FILE__, __LINE__);
+    KELDRA_INVARIANT(index <= m_items.size(), "index <= m_items.size()", "ModifiableList.h",
+                     __LINE__);
     m_items.insert(m_items.begin() + index, item);
     m_modified = true;
     return 0;
   }
 
-  // Removes the element at |index|, which must be below the size.
+  // Removes the element at |index|, which must be below the size: another index
+  // stops the process rather than take the wrong element.
   void erase(unsigned int index) {
-    KELDRA_INVARIANT(index < m_items.size(), "index < size()", __FILE__, __LINE__);
+    KELDRA_INVARIANT(index < m_items.size(), "index < m_items.size()", "ModifiableList.h",
+                     __LINE__);
     for (std::size_t i = index; i + 1 < m_items.size(); ++i) {
       m_items[i] = m_items[i + 1];
     }
@@ -50,9 +54,15 @@ class ModifiableListBase {
     m_modified = true;
   }
 
-  // Throws std::out_of_range past the end.
-  T& at(unsigned int index) { return m_items.at(index); }
-  const T& at(unsigned int index) const { return m_items.at(index); }
+  // Throws std::out_of_range ("vector::_M_range_check") past the end.
+  T& at(unsigned int index) {
+    check_index(index);
+    return m_items[index];
+  }
+  const T& at(unsigned int index) const {
+    check_index(index);
+    return m_items[index];
+  }
 
   T& operator[](unsigned int index) { return m_items[index]; }
   const T& operator[](unsigned int index) const { return m_items[index]; }
@@ -71,6 +81,12 @@ class ModifiableListBase {
  protected:
   bool m_modified;
   std::vector<T> m_items;
+
+ private:
+  // The text callers have always seen, whatever the C++ library's own wording.
+  void check_index(unsigned int index) const {
+    if (index >= m_items.size()) throw std::out_of_range("vector::_M_range_check");
+  }
 };
 
 // Base of the value lists (FieldList, LinkList).

@@ -345,11 +345,11 @@ ErrorCode Field::set_special_type(DataType type) {
 // --- lower level ---
 
 void Field::init() {
+  // Constructors have nothing to release; a field that holds a value gives it up
+  // rather than leak its text or keep a reference to its buffer.
+  release_value();
   m_name = StringPool::StringHandle();
   m_flags = FLAG_MODIFIED;
-  m_bits = 0;
-  m_units = nullptr;
-  m_length = 0;
 }
 
 void Field::set_type(DataType type) {
@@ -635,6 +635,11 @@ bool Field::read(ReadStream& stream) {
       if (!units) {
         if (!stream.is_ok() || count) return false;
         break;  // the empty text
+      }
+      if (count == 0) {
+        // A block of one byte holds no whole unit: the empty text, without units.
+        delete[] units;
+        break;
       }
       m_units = copy_units(units, count);
       delete[] units;

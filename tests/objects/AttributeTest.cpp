@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -367,6 +369,80 @@ TEST_F(AttributeTest, TreeRoundTripsThroughItsRecord) {
   // Lists that were empty are not made.
   const Attribute& empty = *back[1];
   EXPECT_EQ(&static_cast<const Attribute&>(Attribute()).get_fields(), &empty.get_fields());
+}
+
+// Every list of the tree refuses an index at or past its end with the same text,
+// whatever the C++ library's own wording, through both forms of at().
+TEST_F(AttributeTest, AtPastTheEndThrowsTheRangeCheckText) {
+  Attribute node;
+  node.get_fields().push_back(int_field("f", 1));
+  node.get_links().push_back(Link(3));
+  node.get_attributes().push_back(make("c", "x"));
+  const Attribute& view = node;
+  const struct {
+    const char* list;
+    std::function<void(unsigned int)> at;
+    std::function<void(unsigned int)> const_at;
+  } cases[] = {
+      {"fields", [&](unsigned int i) { node.get_fields().at(i); },
+       [&](unsigned int i) { view.get_fields().at(i); }},
+      {"links", [&](unsigned int i) { node.get_links().at(i); },
+       [&](unsigned int i) { view.get_links().at(i); }},
+      {"attributes", [&](unsigned int i) { node.get_attributes().at(i); },
+       [&](unsigned int i) { view.get_attributes().at(i); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.list);
+    EXPECT_NO_THROW(c.at(0));
+    EXPECT_NO_THROW(c.const_at(0));
+    for (unsigned int index : {1u, 0xFFFFFFFFu}) {
+      for (const auto& at : {c.at, c.const_at}) {
+        try {
+          at(index);
+          ADD_FAILURE() << "no exception for index " << index;
+        } catch (const std::out_of_range& e) {
+          EXPECT_STREQ("vector::_M_range_check", e.what());
+        }
+      }
+    }
+  }
+}
+
+// An index outside the list is a caller's broken invariant: it stops the process in
+// every build rather than remove or place another element.
+class ListDeathTest : public objects_test::PoolTest {};
+
+TEST_F(ListDeathTest, IndexesOutsideTheListStopTheProcess) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  orva::keldra::FieldList fields;
+  fields.push_back(int_field("f", 1));
+  orva::keldra::LinkList links;
+  AttributeList attributes;
+  attributes.push_back(make("a", "x"));
+  const struct {
+    const char* what;
+    std::function<void()> call;
+    const char* message;
+  } cases[] = {
+      {"erase at the size", [&] { fields.erase(1); }, "index < m_items.size\\(\\)"},
+      {"erase in an empty list", [&] { links.erase(0); }, "index < m_items.size\\(\\)"},
+      {"erase far beyond", [&] { attributes.erase(0xFFFFFFFFu); }, "index < m_items.size\\(\\)"},
+      {"insert beyond the size", [&] { fields.insert(2, Field(2)); },
+       "index <= m_items.size\\(\\)"},
+      {"insert into an empty list", [&] { links.insert(1, Link(3)); },
+       "index <= m_items.size\\(\\)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_DEATH(c.call(), c.message);
+  }
+  // At the edges the same calls are fine.
+  fields.insert(1, Field(2));
+  links.insert(0, Link(3));
+  attributes.erase(0);
+  EXPECT_EQ(2u, fields.size());
+  EXPECT_EQ(1u, links.size());
+  EXPECT_TRUE(attributes.empty());
 }
 
 }  // namespace

@@ -331,6 +331,37 @@ TEST_F(FieldTest, RecordLayoutsRoundTrip) {
   }
 }
 
+// A text block of an odd byte count holds its whole code units only; a block of one
+// byte is the empty text, which holds no units at all.
+TEST_F(FieldTest, OddTextBlocksKeepWholeUnitsOnly) {
+  const struct {
+    const char* hex;
+    unsigned int units;
+  } cases[] = {
+      {"00000000" "08" "01000000" "41", 0},
+      {"00000000" "0A" "01000000" "41", 0},
+      {"00000000" "08" "03000000" "410042", 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.hex);
+    Field f(std::string("old"));
+    ASSERT_TRUE(read_record(f, c.hex));
+    ASSERT_EQ(c.units, f.get_value_length());
+    if (c.units == 0) {
+      EXPECT_EQ(nullptr, f.get_ustring());
+      Field empty{std::string()};
+      if (f.get_type() == Field::TYPE_SPECIAL_USTRING) {
+        empty.set_special_type(Field::TYPE_SPECIAL_USTRING);
+      }
+      EXPECT_TRUE(f.is_equal(empty, true));
+    } else {
+      ASSERT_NE(nullptr, f.get_ustring());
+      EXPECT_EQ(0x41, f.get_ustring()[0]);
+      EXPECT_EQ(0, f.get_ustring()[1]);
+    }
+  }
+}
+
 TEST_F(FieldTest, RecordWithoutValueTypeReadsBackUnnamed) {
   Field named_none;
   named_none.set_name(std::string("n"));
@@ -496,6 +527,35 @@ TEST_F(FieldTest, ResetKeepsOrDropsTheName) {
   Field b;
   EXPECT_EQ(0, b.init_buffer());
   EXPECT_EQ(Field::TYPE_NONE, b.get_type());  // init_buffer does not change the type
+}
+
+TEST_F(FieldTest, InitEmptiesAnyFieldWithoutLeakingItsValue) {
+  SharedPointer<DynamicBuffer> shared = buffer_of("ab");
+  const struct {
+    const char* what;
+    Field field;
+  } cases[] = {
+      {"int", Field(5)},
+      {"text", Field(std::string("text"))},
+      {"binary", Field(shared)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Field f(c.field);
+    f.set_name(std::string("n"));
+    f.set_external(true);
+    f.set_modified(false);
+    f.init();
+    EXPECT_EQ(Field::TYPE_NONE, f.get_type());
+    EXPECT_FALSE(f.get_name_handle().is_valid());
+    EXPECT_TRUE(f.is_modified());
+    EXPECT_FALSE(f.is_external());
+    EXPECT_EQ(0u, f.get_value_length());
+    EXPECT_EQ(nullptr, f.get_ustring());
+    f.set_type(Field::TYPE_BINARY);
+    EXPECT_EQ(nullptr, f.get_value_data());  // the buffer is no longer held
+  }
+  EXPECT_EQ(2u, shared->get_ref_count());  // |shared| and the binary case's field
 }
 
 TEST_F(FieldTest, BinarySettersCopyBytes) {

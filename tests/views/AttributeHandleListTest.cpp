@@ -293,6 +293,29 @@ TEST_F(ViewTest, ListOverUnboundParent) {
   EXPECT_EQ(holder.attribute()->get_attributes()[0], item->attribute());
 }
 
+// A list whose owner can never be created (a child view its parent does not know)
+// refuses every insertion with 2 and leaves the caller's view as it was.
+TEST_F(ViewTest, ListWhoseOwnerCannotBeCreatedTakesNothing) {
+  Holder outer;
+  SharedPointer<Position> view(new Position());
+  ASSERT_EQ(0, view->set_timestamp(1));
+  {
+    Holder inner;
+    inner.set_parent(&outer);
+    ProbeList& list = inner.positions();
+    for (unsigned int position : {0u, 1u}) {
+      EXPECT_EQ(2, list.insert_item(view, position)) << position;
+      EXPECT_EQ(nullptr, view->get_parent()) << position;
+    }
+    EXPECT_FALSE(list.add_item().is_valid());
+    EXPECT_FALSE(list.add_item(*view).is_valid());
+    EXPECT_EQ(0u, list.count());
+    EXPECT_FALSE(inner.is_safe());
+  }
+  view->reset();
+  EXPECT_EQ(0, view->set_timestamp(2));  // a root view: makes its own attribute
+}
+
 TEST_F(ViewTest, NamedListTakesOnlyItsNameAndNamesItsItems) {
   TestCard card;
   card.title().set_text(ustring("title"));
@@ -337,16 +360,44 @@ TEST_F(ViewTest, CopyingListsCopiesItemsOnlyWhereTheyCanLive) {
 }
 
 TEST_F(ViewTest, ItemViewsOutlivingTheirListStandAlone) {
-  SharedPointer<Position> kept;
-  {
-    Holder holder;
-    kept = holder.positions().add_item();
-    ASSERT_TRUE(kept.is_valid());
+  // Every way an item view handed out by the list can leave it; the caller keeps the
+  // view after the owning view is gone.
+  const struct {
+    const char* how;
+    std::function<void(ProbeList&)> leave;
+  } cases[] = {
+      {"list destroyed", nullptr},
+      {"removed", [](ProbeList& list) { list.remove_item(0); }},
+      {"removed as a range", [](ProbeList& list) { list.remove_items(0, 0); }},
+      {"all removed", [](ProbeList& list) { list.remove_all(); }},
+      {"list rebuilt", [](ProbeList& list) { list.attach(); }},
+      {"replaced", [](ProbeList& list) {
+         Position other;
+         other.set_timestamp(2);
+         ASSERT_TRUE(list.set_item(0, other).is_valid());
+       }},
+      {"all items replaced", [](ProbeList& list) {
+         ASSERT_EQ(0, list.set_items(std::vector<SharedPointer<Attribute> >()));
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.how);
+    SharedPointer<Position> kept;
+    {
+      Holder holder;
+      kept = holder.positions().add_item();
+      ASSERT_TRUE(kept.is_valid());
+      ASSERT_EQ(&holder, kept->get_parent());
+      if (c.leave) {
+        c.leave(holder.positions());
+        EXPECT_EQ(nullptr, kept->get_parent());
+      }
+    }
+    EXPECT_EQ(nullptr, kept->get_parent());
+    kept->reset();
+    EXPECT_EQ(0, kept->set_timestamp(1));
+    EXPECT_EQ(":position(time)", tree(*kept->attribute()));
   }
-  EXPECT_EQ(nullptr, kept->get_parent());
-  kept->reset();
-  EXPECT_EQ(0, kept->set_timestamp(1));
-  EXPECT_EQ(":position(time)", tree(*kept->attribute()));
 }
 
 }  // namespace
