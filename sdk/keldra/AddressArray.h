@@ -51,7 +51,8 @@ class AddressArray : public AttributeHandleList<Address> {
 
   // "address" for an empty context, else "address." + context.
   std::string item_name_by_context(const std::string& context) const;
-  // The first item named item_name_by_context(context); empty when none.
+  // The first item named item_name_by_context(context), compared as item names are
+  // stored (cut to their first 64 bytes); empty when none.
   orva::SharedPointer<Address> get_item_by_context(const std::string& context) const;
   // Writes a deep copy of |address| into the item of that context, appending a new
   // item at the end of the parent's children when there is none, and names it.

@@ -49,7 +49,8 @@ class PositionArray : public AttributeHandleList<Position> {
 
   // "position" for an empty context, else "position." + context.
   std::string item_name_by_context(const std::string& context) const;
-  // The first item named item_name_by_context(context); empty when none.
+  // The first item named item_name_by_context(context), compared as item names are
+  // stored (cut to their first 64 bytes); empty when none.
   orva::SharedPointer<Position> get_item_by_context(const std::string& context) const;
   // Writes a deep copy of |position| into the item of that context, appending a new
   // item when there is none, and names it. 0, 2, or 3.

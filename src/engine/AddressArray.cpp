@@ -2,6 +2,8 @@
 
 #include <keldra/LoggerUmbo.h>
 
+#include "RecordUtils.h"
+
 namespace orva {
 namespace keldra {
 
@@ -44,15 +46,17 @@ std::string AddressArray::item_name_by_context(const std::string& context) const
   return name;
 }
 
+// Item names are cut to 64 bytes when stored, so a long context is looked up by the
+// name as it was stored.
 orva::SharedPointer<Address> AddressArray::get_item_by_context(const std::string& context) const {
-  const std::string name = item_name_by_context(context);
+  const std::string name = internal::cut_name(item_name_by_context(context));
   orva::SharedPointer<Address> item;
   find_item(AddressItemNameCompare(name), item);
   return item;
 }
 
 ErrorCode AddressArray::set_item_by_context(const Address& address, const std::string& context) {
-  const std::string name = item_name_by_context(context);
+  const std::string name = internal::cut_name(item_name_by_context(context));
   orva::SharedPointer<Address> item;
   find_item(AddressItemNameCompare(name), item);
   if (!item.is_valid()) item = insert_item(count());

@@ -53,7 +53,9 @@ void LocationCategories::get_quad_categories(std::string& out) const {
 
 void LocationCategories::get_global_categories(std::vector<std::string>& out) const {
   if (!is_safe()) return;
-  for (const Field& field : attribute()->get_fields()) {
+  // The const accessor: reading must not give the attribute a field list.
+  const Attribute& stored = *attribute();
+  for (const Field& field : stored.get_fields()) {
     if (field.get_name_handle() != m_strings->global_category) continue;
     std::string text;
     if (field.get_value(text) == ORVA_ERROR_NONE) out.push_back(text);

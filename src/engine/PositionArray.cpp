@@ -1,5 +1,7 @@
 #include <keldra/PositionArray.h>
 
+#include "RecordUtils.h"
+
 namespace orva {
 namespace keldra {
 
@@ -36,9 +38,11 @@ std::string PositionArray::item_name_by_context(const std::string& context) cons
   return name;
 }
 
+// Item names are cut to 64 bytes when stored, so a long context is looked up by the
+// name as it was stored.
 orva::SharedPointer<Position> PositionArray::get_item_by_context(
     const std::string& context) const {
-  const std::string name = item_name_by_context(context);
+  const std::string name = internal::cut_name(item_name_by_context(context));
   orva::SharedPointer<Position> item;
   find_item(PositionItemNameCompare(name), item);
   return item;

@@ -10,6 +10,9 @@
 
 #include <tervo/LocationInfo.h>
 
+#include <functional>
+#include <memory>
+
 namespace keldra_test {
 namespace {
 
@@ -224,6 +227,38 @@ TEST_F(AddressTest, ItemsByContextAreAppendedOnceAndThenRewritten) {
 
   // The item itself as the source would lose its own content.
   EXPECT_EQ(ORVA_ERROR_INVALID_PARAMETERS, holder.addresses().set_item_by_context(*found, "work"));
+}
+
+// An item view that leaves its list lives on with the caller, and may outlive the
+// view that owned the list: it must then act as a root view, never reach back into
+// the destroyed owner.
+TEST_F(AddressTest, ItemViewsThatLeaveTheListOutliveItsOwner) {
+  struct Case {
+    const char* what;
+    std::function<void(AddressArray&)> drop;
+  };
+  const Case cases[] = {
+      {"removed", [](AddressArray& list) { list.remove_item(0); }},
+      {"removed with the rest", [](AddressArray& list) { list.remove_items(0, 1); }},
+      {"all removed", [](AddressArray& list) { list.remove_all(); }},
+      {"views rebuilt", [](AddressArray& list) { list.attach(); }},
+      {"replaced", [](AddressArray& list) { list.set_item(0, *list.get_item(1)); }},
+      {"list kept", [](AddressArray&) {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SharedPointer<Address> kept;
+    {
+      std::unique_ptr<Holder> holder(new Holder);
+      kept = holder->addresses().add_item();
+      ASSERT_TRUE(kept.is_valid());
+      ASSERT_TRUE(holder->addresses().add_item().is_valid());
+      c.drop(holder->addresses());
+    }
+    kept->reset();
+    ASSERT_EQ(0, kept->set_address_field(Address::CITY, ustring("Oulu")));
+    EXPECT_EQ(":address(city=Oulu)", tree(*kept->attribute()));
+  }
 }
 
 TEST_F(AddressTest, EmptyContextFindsTheFirstMainAddress) {

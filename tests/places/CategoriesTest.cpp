@@ -7,6 +7,7 @@
 #include <keldra/LocationProperties.h>
 
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,35 @@ TEST_F(CategoriesTest, RemovingAnAbsentCategoryWritesNothing) {
   categories.remove_global_category("c");
   EXPECT_FALSE(categories.attribute()->is_modified());
   EXPECT_EQ(Strings({"a", "b"}), stored(categories));
+}
+
+// A stored attribute without any field: reading it must not give it a field list,
+// which would mark it modified and make the store write it back.
+TEST_F(CategoriesTest, ReadersLeaveAnAttributeWithoutFieldsUnmarked) {
+  struct Case {
+    const char* what;
+    std::function<void(LocationCategories&)> read;
+  };
+  const Case cases[] = {
+      {"global categories", [](LocationCategories& c) { stored(c); }},
+      {"presence", [](LocationCategories& c) { c.is_global_category_present("a"); }},
+      {"removing an absent one", [](LocationCategories& c) { c.remove_global_category("a"); }},
+      {"quad categories",
+       [](LocationCategories& c) {
+         std::string out;
+         c.get_quad_categories(out);
+       }},
+  };
+  for (const Case& cs : cases) {
+    SCOPED_TRACE(cs.what);
+    orva::SharedPointer<orva::keldra::Attribute> attribute(
+        new orva::keldra::Attribute("categories", "location_categories"));
+    attribute->set_modified(false);
+    LocationCategories categories;
+    categories.attach(attribute);
+    cs.read(categories);
+    EXPECT_FALSE(attribute->is_modified());
+  }
 }
 
 TEST_F(CategoriesTest, QuadCategoriesAbsentOrNotTextLeaveTheOutputAlone) {

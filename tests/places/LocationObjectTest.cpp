@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace keldra_test {
@@ -148,6 +149,56 @@ TEST_F(LocationObjectTest, MembersAndListsShareTheObjectsAttributes) {
   EXPECT_EQ(0u, place.addresses().count());
 }
 
+// Item names are cut to 64 bytes when stored: a context long enough to be cut must
+// still find its item again, so that writing it twice rewrites one item.
+TEST_F(LocationObjectTest, LongContextsFindTheItemTheyWrote) {
+  struct Case {
+    const char* what;
+    std::string context;
+  };
+  const Case cases[] = {
+      {"short", "work"},
+      {"address name of exactly 64 bytes", std::string(56, 'a')},
+      {"position name of exactly 64 bytes", std::string(55, 'p')},
+      {"one byte over", std::string(57, 'b')},
+      {"far over", std::string(200, 'c')},
+      // Two-byte letters across the cut: the stored name ends before the letter.
+      {"letters across the cut", std::string(55, 'd') + "\xc3\xa4\xc3\xa4\xc3\xa4"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    LocationObject place;
+    for (const char* city : {"Oulu", "Raahe"}) {
+      Address address;
+      ASSERT_EQ(0, address.set_address_field(Address::CITY, ustring(city)));
+      ASSERT_EQ(0, place.addresses().set_item_by_context(address, c.context));
+      Position position;
+      ASSERT_EQ(0, position.set_coordinates(GeoCoordinates(city[0] == 'O' ? 65.0 : 64.5, 25.0)));
+      ASSERT_EQ(0, place.positions().set_item_by_context(position, c.context));
+    }
+    ASSERT_EQ(2u, place.object()->get_attributes().size());
+    EXPECT_EQ(1u, place.addresses().count());
+    EXPECT_EQ(1u, place.positions().count());
+    for (unsigned int i = 0; i < 2; ++i) {
+      EXPECT_LE(place.object()->get_attributes()[i]->get_name().size(), 64u);
+    }
+
+    SharedPointer<Address> address = place.addresses().get_item_by_context(c.context);
+    ASSERT_TRUE(address.is_valid());
+    ustring city;
+    EXPECT_TRUE(address->get_address_field(Address::CITY, city));
+    EXPECT_EQ(ustring("Raahe"), city);
+    SharedPointer<Position> position = place.positions().get_item_by_context(c.context);
+    ASSERT_TRUE(position.is_valid());
+    GeoCoordinates point;
+    position->get_coordinates(point);
+    EXPECT_EQ(GeoCoordinates(64.5, 25.0), point);
+    // The main items are not mistaken for them.
+    EXPECT_FALSE(place.addresses().get_item_by_context("").is_valid());
+    EXPECT_FALSE(place.positions().get_item_by_context("").is_valid());
+  }
+}
+
 TEST_F(LocationObjectTest, LocationThatIsNotValidWritesNothing) {
   Location nowhere = cathedral();
   nowhere.set_coordinates(GeoCoordinates());
@@ -199,6 +250,70 @@ TEST_F(LocationObjectTest, PlaceWithoutPhoneReportsFalseButReadsTheRest) {
   EXPECT_EQ(ustring("Isokatu"), back.get_info().get(LocationInfo::STREET));
   EXPECT_TRUE(back.get_info().has(LocationInfo::PHONE_NUMBER));
   EXPECT_EQ(ustring(), back.get_info().get(LocationInfo::PHONE_NUMBER));
+}
+
+// Binding to stored data and reading it through every member changes nothing, also
+// for attributes that hold no field, child or link list at all.
+TEST_F(LocationObjectTest, ReadingAStoredPlaceMarksNothing) {
+  const auto read_all = [](const LocationObject& place) {
+    Location location;
+    place.get_location(location);
+    ustring text;
+    for (int part = 1; part <= 18; ++part) {
+      place.address().get_address_field(static_cast<Address::Field>(part), text);
+    }
+    for (int entry = 1; entry <= 6; ++entry) {
+      place.contact().get_field_value(static_cast<Contact::Field>(entry), text);
+      place.contact().get_field_description(static_cast<Contact::Field>(entry), text);
+    }
+    place.metadata().get_name(text, ustring());
+    place.contact().metadata().get_name(text, ustring());
+    place.address().metadata().get_name(text, ustring());
+    std::vector<std::string> categories;
+    place.categories().get_global_categories(categories);
+    std::string quad;
+    place.categories().get_quad_categories(quad);
+    place.properties().get_radius();
+    place.bounding_box().get_rect();
+    place.bounding_box().get_min_altitude();
+    place.bounding_box().get_datum();
+    place.addresses().get_item_by_context("work");
+    place.positions().get_item_by_context("");
+  };
+
+  SharedPointer<Object> bare(new Object("location"));
+  const std::pair<const char*, const char*> children[] = {
+      {"position", "position"},
+      {"address", "address"},
+      {"contact", "contact"},
+      {"categories", "location_categories"},
+      {"properties", "location_properties"},
+      {"meta", "metadata"},
+      {"bounding_box", "box"},
+  };
+  for (const auto& child : children) {
+    bare->get_attributes().push_back(
+        SharedPointer<Attribute>(new Attribute(child.first, child.second)));
+  }
+
+  LocationObject writer;
+  ASSERT_EQ(0, writer.set_location(cathedral()));
+  ASSERT_EQ(0, writer.bounding_box().extend(cathedral()));
+  ASSERT_EQ(0, writer.categories().set_global_categories({"church"}));
+  ASSERT_EQ(0, writer.properties().set_radius(40.0f));
+  ASSERT_EQ(0, writer.contact().set_field_description(Contact::PHONE, ustring("office")));
+  ASSERT_EQ(0, writer.metadata().set_name(ustring("Cathedral"), ustring("en")));
+
+  SharedPointer<Object> empty(new Object("location"));
+  for (const SharedPointer<Object>& object : {empty, bare, writer.object()}) {
+    const std::string before = tree(object->get_attributes());
+    object->set_modified(false);
+    LocationObject place;
+    place.attach(object);
+    read_all(place);
+    EXPECT_FALSE(object->is_modified());
+    EXPECT_EQ(before, tree(object->get_attributes()));
+  }
 }
 
 TEST_F(LocationObjectTest, CopyAndAssignmentKeepTheirOwnObjects) {
