@@ -44,7 +44,8 @@ class StorableObjectBase {
   // Binds |view| to |object| unless the view has a class and a non-empty |object| is
   // of another one: then 0x6002 and the view is not touched. An empty |object| keeps
   // the held object and re-binds the children.
-  static ErrorCode attach_if_accepted(ObjectHandle& view, const orva::SharedPointer<Object>& object);
+  static ErrorCode attach_if_accepted(ObjectHandle& view,
+                                      const orva::SharedPointer<Object>& object);
 };
 
 }  // namespace keldra

@@ -5,7 +5,8 @@ namespace keldra {
 
 StorableCollection::StorableCollection() {}
 
-StorableCollection::StorableCollection(const StorableCollection& other) : CollectionObject(other), StorableObjectBase(other) {}
+StorableCollection::StorableCollection(const StorableCollection& other)
+    : CollectionObject(other), StorableObjectBase(other) {}
 
 StorableCollection& StorableCollection::operator=(const StorableCollection& other) {
   CollectionObject::operator=(other);

@@ -5,7 +5,8 @@ namespace keldra {
 
 StorableLocation::StorableLocation() {}
 
-StorableLocation::StorableLocation(const StorableLocation& other) : LocationObject(other), StorableObjectBase(other) {}
+StorableLocation::StorableLocation(const StorableLocation& other)
+    : LocationObject(other), StorableObjectBase(other) {}
 
 StorableLocation& StorableLocation::operator=(const StorableLocation& other) {
   LocationObject::operator=(other);

@@ -79,7 +79,8 @@ TEST_F(MapsLocationTest, FirstWriteCreatesTheObjectSectionAndProperties) {
 
 TEST_F(MapsLocationTest, PlaceWithoutSectionReadsAsAbsentAndGainsNothing) {
   SharedPointer<Object> object(new Object("location"));
-  object->get_attributes().push_back(SharedPointer<Attribute>(new Attribute("position", "position")));
+  object->get_attributes().push_back(
+      SharedPointer<Attribute>(new Attribute("position", "position")));
   // A "maps" attribute of another class is not the section.
   object->get_attributes().push_back(SharedPointer<Attribute>(new Attribute("maps", "text")));
   object->set_modified(false);
@@ -160,8 +161,9 @@ TEST_F(MapsLocationTest, FieldsOfAnotherTypeReadAsPresentButEmpty) {
     SCOPED_TRACE(name);
     place.attach(location_with_property(name, Field(12u)));
     ustring text("untouched");
-    EXPECT_TRUE(name == std::string("app_version") ? place.maps_properties().get_maps_app_version(text)
-                                                  : place.maps_properties().get_place_id(text));
+    EXPECT_TRUE(name == std::string("app_version")
+                    ? place.maps_properties().get_maps_app_version(text)
+                    : place.maps_properties().get_place_id(text));
     EXPECT_EQ(ustring("untouched"), text);
   }
 }

@@ -42,8 +42,9 @@ TEST_F(StoreTest, EverySharingModelIsCheckedOnInsertAndUpdate) {
     EXPECT_EQ(expected, m_store.insert_object(*fresh));
     EXPECT_EQ(expected, m_store.update_object(*stored));
     if (allowed(value)) {
-      EXPECT_EQ(std::vector<std::string>({"insert", "update " + std::to_string(stored->get_local_id())}),
-                m_repository->calls);
+      EXPECT_EQ(
+          std::vector<std::string>({"insert", "update " + std::to_string(stored->get_local_id())}),
+          m_repository->calls);
       EXPECT_EQ(model(value), m_repository->stored(fresh->get_local_id())->get_sharing());
     } else {
       EXPECT_TRUE(m_repository->calls.empty());
