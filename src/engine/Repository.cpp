@@ -1,0 +1,9 @@
+#include <keldra/Repository.h>
+
+namespace orva {
+namespace keldra {
+
+Repository::~Repository() {}
+
+}  // namespace keldra
+}  // namespace orva
