@@ -67,8 +67,9 @@ int value_of(const Keyword (&table)[N], const std::string& text) {
   return 0;
 }
 
-bool is_text(const Field& field) {
-  return field.get_type() == Field::TYPE_USTRING || field.get_type() == Field::TYPE_SPECIAL_USTRING;
+// Whether the field holds text (its UTF-8 form goes to |text|).
+bool read_text(const Field& field, std::string& text) {
+  return field.get_value(text) == ORVA_ERROR_NONE;
 }
 
 // A date, a time after 'T' and a zone designator, in the extended or basic form.
@@ -111,7 +112,7 @@ const StringPool::StringHandle& RouteProperties::get_class_name_handle() const {
 
 bool RouteProperties::get_text(const StringPool::StringHandle& name, std::string& text) const {
   const Field* field = internal::view_field(*this, name);
-  return field && field->get_value(text) == ORVA_ERROR_NONE;
+  return field && read_text(*field, text);
 }
 
 ErrorCode RouteProperties::set_text(const StringPool::StringHandle& name,
@@ -152,9 +153,7 @@ void RouteProperties::get_options(std::vector<RouteOption>& options) const {
   const Attribute& stored = *attribute();
   for (const Field& field : stored.get_fields()) {
     std::string text;
-    if (field.get_name_handle() != m_strings->option || field.get_value(text) != ORVA_ERROR_NONE) {
-      continue;
-    }
+    if (field.get_name_handle() != m_strings->option || !read_text(field, text)) continue;
     RouteOption option = static_cast<RouteOption>(value_of(kOptions, text));
     if (option != 0 && std::find(options.begin(), options.end(), option) == options.end()) {
       options.push_back(option);
@@ -171,8 +170,11 @@ bool RouteProperties::is_option_set(RouteOption option) const {
 ErrorCode RouteProperties::set_options(const std::vector<RouteOption>& options) {
   if (!init_self()) return ORVA_ERROR_OUT_OF_MEMORY;
   FieldList& fields = attribute()->get_fields();
+  std::string text;
   for (unsigned int i = fields.size(); i-- > 0;) {
-    if (fields[i].get_name_handle() == m_strings->option && is_text(fields[i])) fields.erase(i);
+    if (fields[i].get_name_handle() == m_strings->option && read_text(fields[i], text)) {
+      fields.erase(i);
+    }
   }
   for (RouteOption option : options) {
     const char* keyword = keyword_of(kOptions, option);
