@@ -8,8 +8,10 @@
 #include <keldra/StorableBoundedObject.h>
 #include <keldra/StorableCollection.h>
 #include <keldra/StorableLocation.h>
+#include <keldra/StorableMultimedia.h>
 #include <keldra/StorableObject.h>
 #include <keldra/StorableObjectBase.h>
+#include <keldra/StorableRoute.h>
 #include <keldra/Store.h>
 
 #include <tervo/ustring.h>
@@ -77,13 +79,14 @@ struct Kind {
 
 void PrintTo(const Kind& kind, std::ostream* out) { *out << kind.name; }
 
-// The multimedia and route views join as one row each.
 const Kind kKinds[] = {
     {"StorableObject", "", make_subject<orva::keldra::StorableObject>},
     {"StorableBoundedObject", "", make_subject<orva::keldra::StorableBoundedObject>},
     {"StorableCollection", "collection", make_subject<orva::keldra::StorableCollection>},
     {"StorableLocation", "location", make_subject<orva::keldra::StorableLocation>},
     {"MapsLocation", "location", make_subject<orva::keldra::MapsLocation>},
+    {"StorableMultimedia", "multimedia", make_subject<orva::keldra::StorableMultimedia>},
+    {"StorableRoute", "route", make_subject<orva::keldra::StorableRoute>},
 };
 
 class StorableViewTest : public StoreTest, public ::testing::WithParamInterface<Kind> {
