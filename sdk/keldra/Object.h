@@ -31,8 +31,9 @@ namespace orva {
 namespace keldra {
 
 // Sharing model, kept in flags bits 16 to 19. Callers may set only 0, 1, 2 and 5;
-// 3 comes only from received subscription switches.
-enum SharingModel {
+// 3 comes only from received subscription switches. The underlying type is fixed:
+// stored and received flags may hold any of the 16 values, named or not.
+enum SharingModel : int {
   SHARING_PRIVATE = 0,
   SHARING_PUBLIC_READ_ONLY = 1,
   SHARING_PUBLIC_READ_WRITE = 2,

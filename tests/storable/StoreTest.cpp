@@ -4,6 +4,7 @@
 #include "support/LogCapture.h"
 
 #include <keldra/Object.h>
+#include <keldra/StorableObject.h>
 #include <keldra/Store.h>
 
 #include <string>
@@ -50,6 +51,32 @@ TEST_F(StoreTest, EverySharingModelIsCheckedOnInsertAndUpdate) {
       EXPECT_TRUE(m_repository->calls.empty());
       EXPECT_EQ(0u, fresh->get_local_id());
     }
+  }
+}
+
+// Stored or received flags may carry any of the 16 sharing values, also those that no
+// enumerator names; they are read back as they are and refused as the others are.
+TEST_F(StoreTest, SharingValuesWithoutNameFromTheFlagsAreReadAndRefused) {
+  for (unsigned int value : {6u, 9u, 15u}) {
+    SCOPED_TRACE(value);
+    m_repository->calls.clear();
+    SharedPointer<Object> object = make_object("location");
+    object->set_local_id(m_repository->put(*object));
+    object->set_flags(value << Object::FLAG_SHARING_SHIFT, true);
+    orva::keldra::StorableObject view;
+    view.attach(object);
+    const SharingModel read = view.get_sharing();
+    EXPECT_EQ(value, static_cast<unsigned int>(read));
+
+    LogCapture log;
+    EXPECT_EQ(ORVA_ERROR_INVALID_PARAMETERS, m_store.update_object(*object));
+    object->set_local_id(0);
+    EXPECT_EQ(ORVA_ERROR_INVALID_PARAMETERS, m_store.insert_object(*object));
+    const std::string shown = std::to_string(value);
+    EXPECT_EQ(std::vector<std::string>({"Store::update_object: ERROR: wrong sharing mode " + shown,
+                                        "Store::insert_object: ERROR: wrong sharing mode " + shown}),
+              log.matching({"Store::"}));
+    EXPECT_TRUE(m_repository->calls.empty());
   }
 }
 
