@@ -296,6 +296,24 @@ TEST_F(ParserTest, TagNames) {
   }
 }
 
+// The parser keeps the names of codes it has decoded; they must stay valid when every
+// other holder of the thread's pool has let it go.
+TEST(ParserPoolTest, CachedNamesOutliveTheOtherHoldersOfThePool) {
+  SyncParser parser;
+  const std::string text = "O:32;A0:6:6;";
+  ObjectPtr first;
+  {
+    SharedPointer<StringPool> pool = StringPool::create();
+    ASSERT_EQ(0, parser.decode(bytes(text), static_cast<unsigned int>(text.size()), first));
+    EXPECT_EQ("location", first->get_class_name());
+  }
+  SharedPointer<StringPool> pool = StringPool::create();
+  ObjectPtr second;
+  ASSERT_EQ(0, parser.decode(bytes(text), static_cast<unsigned int>(text.size()), second));
+  EXPECT_EQ("location", second->get_class_name());
+  EXPECT_EQ("address", second->get_attributes()[0]->get_name());
+}
+
 // Records the reply's records in order.
 class RecordingConsumer : public SyncParser::Consumer {
  public:
