@@ -6,6 +6,7 @@
 #include <keldra/Object.h>
 
 #include "Base64Encode.h"
+#include "Timestamp.h"
 #include "compact/NameCodes.h"
 #include "compact/Utf8.h"
 
@@ -274,6 +275,15 @@ ErrorCode SyncSerializer::add_field(const Field& field, std::string& out) {
     case Field::TYPE_TIMESTAMP: {
       std::string text;
       field.to_string(text);
+      long long value = 0;
+      field.get_timestamp(value);
+      // Years of more than four digits (from 10000 on, and far in the past) have no
+      // text the reader takes back: such a time would arrive as another or not at all.
+      if (!text.empty() && static_cast<long long>(Timestamp::from_iso_any(text, true)) != value) {
+        LoggerUmbo::logf(LoggerUmbo::MSG_WARNING,
+                         "SyncSerializer::add_field: time %lld cannot be written", value);
+        return ORVA_ERROR_INVALID_PARAMETERS;
+      }
       escape_content(text, m_value);
       break;
     }

@@ -85,6 +85,15 @@ TEST_F(ParserTest, RoundTripGivesAnEqualTree) {
   round_trip(*empty);
 }
 
+TEST_F(ParserTest, RoundTripOfTimesAtTheEndsOfTheWrittenYears) {
+  ObjectPtr object(new Object("location"));
+  Attribute& custom = add_attribute(*object, "custom");
+  add_field(custom, "time").set_timestamp(253402300799999ll);  // 9999-12-31T23:59:59.999Z
+  add_field(custom, "start_time").set_timestamp(-62167219200000ll);  // 0000-01-01T00:00:00Z
+  add_field(custom, "end_time").set_timestamp(-1);
+  round_trip(*object);
+}
+
 TEST_F(ParserTest, RoundTripInTheCLocale) {
   ScopedLocale c_locale("C");
   ASSERT_TRUE(c_locale.ok());

@@ -290,6 +290,22 @@ TEST_F(SerializerTest, RefusesTextsTheReaderWouldRefuse) {
   EXPECT_EQ("x", out);
 }
 
+// Times whose year takes more than four digits have no text the reader takes back;
+// they are refused rather than sent as a text that reads back as another time or
+// not at all.
+TEST_F(SerializerTest, RefusesTimesTheReaderCannotTakeBack) {
+  const long long refused[] = {253402300800000ll,   // 10000-01-01T00:00:00.000Z
+                               -100000000000000ll,  // in the year -1199
+                               -9223372036854775807ll - 1, 9223372036854775806ll};
+  for (long long ms : refused) {
+    ObjectPtr object = home();
+    add_field(add_attribute(*object, "custom"), "time").set_timestamp(ms);
+    orva::ErrorCode result = 0;
+    EXPECT_EQ("O:32:Home::5:::3::193;A0:192;", encode(*object, false, &result)) << ms;
+    EXPECT_EQ(3, result) << ms;
+  }
+}
+
 TEST_F(SerializerTest, AppendsToWhatTheBufferHolds) {
   SharedPointer<DynamicBuffer> buffer(new DynamicBuffer());
   const unsigned char before[] = "X;";
