@@ -6,6 +6,7 @@
 #include <keldra/Object.h>
 
 #include "Base64Encode.h"
+#include "RecordUtils.h"
 #include "Timestamp.h"
 #include "compact/NameCodes.h"
 #include "compact/Utf8.h"
@@ -192,6 +193,8 @@ ErrorCode SyncSerializer::add_attribute(const Attribute& attribute, unsigned int
   const char* name = StringPool::get_text(attribute.get_name_handle());
   if (name && strcmp(name, compact::name_of_code(compact::CODE_LOCAL_URI)) == 0)
     return ORVA_ERROR_NONE;
+  // The reader refuses deeper nesting, so it is not written either.
+  if (level >= static_cast<unsigned int>(MAX_RECORD_DEPTH)) return ORVA_ERROR_INVALID_PARAMETERS;
   ErrorCode result = add_att_attributes(attribute, level, out);
   if (result != ORVA_ERROR_NONE) return result;
   for (const Field& field : attribute.get_fields()) {

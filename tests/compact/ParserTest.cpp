@@ -94,6 +94,22 @@ TEST_F(ParserTest, RoundTripOfTimesAtTheEndsOfTheWrittenYears) {
   round_trip(*object);
 }
 
+// Attribute levels 0 to 63 travel; the writer refuses deeper nesting, as the reader
+// does.
+TEST_F(ParserTest, DeepestNestingBothSidesTake) {
+  ObjectPtr object(new Object("location"));
+  Attribute* attribute = &add_attribute(*object, "custom");
+  for (int level = 1; level < 64; ++level) attribute = &add_child(*attribute, "custom");
+  add_field(*attribute, "value").set_value(63);
+  round_trip(*object);
+
+  add_child(*attribute, "custom");
+  SharedPointer<DynamicBuffer> buffer(new DynamicBuffer());
+  EXPECT_EQ(3, m_serializer.encode(*object, buffer, false));
+  std::string text = text_of(buffer);
+  EXPECT_EQ(std::string::npos, text.find("A64:"));
+}
+
 TEST_F(ParserTest, RoundTripInTheCLocale) {
   ScopedLocale c_locale("C");
   ASSERT_TRUE(c_locale.ok());
