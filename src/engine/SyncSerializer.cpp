@@ -13,6 +13,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -384,6 +385,8 @@ void SyncSerializer::convert_from_locale_to_network(double value, int precision,
 
 ErrorCode SyncSerializer::append_to_buffer(const std::string& text) {
   if (!m_output.is_valid()) return ORVA_ERROR_OUT_OF_MEMORY;
+  // The buffer counts in 32 bits: a longer text would be cut, not written.
+  if (text.size() > UINT32_MAX) return ORVA_ERROR_OUT_OF_MEMORY;
   if (!m_output->write(reinterpret_cast<const unsigned char*>(text.data()),
                        static_cast<unsigned int>(text.size())))
     return ORVA_ERROR_OUT_OF_MEMORY;
