@@ -159,9 +159,12 @@ ErrorCode SyncParser::decode_tag_name(const std::string& text, StringPool::Strin
         code > static_cast<long>(compact::NAME_CODE_LAST))
       return ORVA_ERROR_INVALID_PARAMETERS;
     StringPool::StringHandle& cached = m_codes[static_cast<unsigned int>(code)];
-    if (!cached.is_valid())
+    if (!cached.is_valid()) {
+      // Cached handles point into the pool: keep it alive as long as they are kept.
+      if (!m_pool.is_valid()) m_pool = StringPool::create();
       cached = StringPool::StringHandle(
           StringPool::insert(compact::name_of_code(static_cast<unsigned int>(code))));
+    }
     handle = cached;
     return ORVA_ERROR_NONE;
   }

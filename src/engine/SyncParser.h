@@ -7,6 +7,8 @@
 // Names are decoded through the fixed code table; the handles of codes are interned
 // in the pool of the thread that decodes and cached for the parser's life.
 //
+// Ownership: once it has cached a handle the parser holds one count of that pool, so
+// the cached handles stay valid while the parser lives.
 // Thread: one thread (the thread whose pool holds the cached handles).
 // Results: 0; 3 for malformed data (a line of the wrong kind, a missing class, key or
 // code section, an unknown wire code, a code outside the table, an unreadable
@@ -118,6 +120,7 @@ class SyncParser : public ObjectDecoder {
   SyncParser& operator=(const SyncParser&) = delete;
 
   std::map<unsigned int, StringPool::StringHandle> m_codes;
+  SharedPointer<StringPool> m_pool;  // the pool of the cached handles
   StringPool::StringHandle m_handle;  // scratch for decoded names
   std::string m_name;
 };

@@ -6,10 +6,14 @@
 #include <keldra/Object.h>
 
 #include "Base64Encode.h"
+#include "RecordUtils.h"
+#include "Timestamp.h"
 #include "compact/NameCodes.h"
+#include "compact/Utf8.h"
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -64,6 +68,19 @@ bool needs_mark(char c) {
          (c >= '\t' && c <= '\r');
 }
 
+// Appends |text| escaped. False, with nothing appended, for text the reader would
+// refuse (not UTF-8, or a zero byte, which ends a message): such a text is refused
+// rather than sent as data that cannot be read back.
+bool append_text(const std::string& text, std::string& out) {
+  if (!compact::is_wire_text(text.data(), text.size())) {
+    LoggerUmbo::logf(LoggerUmbo::MSG_WARNING,
+                     "SyncSerializer: text is not UTF-8 or holds a zero byte");
+    return false;
+  }
+  SyncSerializer::escape_content(text, out);
+  return true;
+}
+
 }  // namespace
 
 SyncSerializer::SyncSerializer() : m_route_properties(false), m_pool(StringPool::create()) {
@@ -112,18 +129,18 @@ ErrorCode SyncSerializer::add_object_start(const Object& object, bool header_onl
                                            std::string& out) {
   out += "O:";
   size_t class_start = out.size();
-  encode_tag_name(object.get_class_name_handle(), out);
-  if (out.size() == class_start) return ORVA_ERROR_INVALID_PARAMETERS;
+  if (!encode_tag_name(object.get_class_name_handle(), out) || out.size() == class_start)
+    return ORVA_ERROR_INVALID_PARAMETERS;
   out += ':';
-  const char* name = StringPool::get_text(object.get_name_handle());
-  if (name) escape_content(name, out);
+  if (!append_text(StringPool::get_string(object.get_name_handle()), out))
+    return ORVA_ERROR_INVALID_PARAMETERS;
   out += ':';
   append_nonzero(object.get_global_id(), out);
   out += ':';
   append_nonzero(object.get_local_id(), out);
   out += ':';
-  const char* owner = StringPool::get_text(object.get_owner_handle());
-  if (owner) escape_content(owner, out);
+  if (!append_text(StringPool::get_string(object.get_owner_handle()), out))
+    return ORVA_ERROR_INVALID_PARAMETERS;
   out += "::";  // the timestamp section is always empty
   append_nonzero(object.get_version(), out);
   out += ':';
@@ -156,7 +173,7 @@ ErrorCode SyncSerializer::add_link(const Link& link, std::string& out) {
   out += ':';
   append_nonzero(link.get_local_link(), out);
   out += ':';
-  encode_tag_name(link.get_name_handle(), out);
+  if (!encode_tag_name(link.get_name_handle(), out)) return ORVA_ERROR_INVALID_PARAMETERS;
   add_tag_close(out);
   return ORVA_ERROR_NONE;
 }
@@ -177,6 +194,8 @@ ErrorCode SyncSerializer::add_attribute(const Attribute& attribute, unsigned int
   const char* name = StringPool::get_text(attribute.get_name_handle());
   if (name && strcmp(name, compact::name_of_code(compact::CODE_LOCAL_URI)) == 0)
     return ORVA_ERROR_NONE;
+  // The reader refuses deeper nesting, so it is not written either.
+  if (level >= static_cast<unsigned int>(MAX_RECORD_DEPTH)) return ORVA_ERROR_INVALID_PARAMETERS;
   ErrorCode result = add_att_attributes(attribute, level, out);
   if (result != ORVA_ERROR_NONE) return result;
   for (const Field& field : attribute.get_fields()) {
@@ -194,11 +213,11 @@ ErrorCode SyncSerializer::add_att_attributes(const Attribute& attribute, unsigne
   append_number(level, out);
   out += ':';
   size_t class_start = out.size();
-  encode_tag_name(attribute.get_class_name_handle(), out);
-  if (out.size() == class_start) return ORVA_ERROR_INVALID_PARAMETERS;
+  if (!encode_tag_name(attribute.get_class_name_handle(), out) || out.size() == class_start)
+    return ORVA_ERROR_INVALID_PARAMETERS;
   if (attribute.get_name_handle().is_valid()) {
     out += ':';
-    encode_tag_name(attribute.get_name_handle(), out);
+    if (!encode_tag_name(attribute.get_name_handle(), out)) return ORVA_ERROR_INVALID_PARAMETERS;
   }
   add_tag_close(out);
   m_route_properties = attribute.get_class_name_handle() == m_route_properties_class &&
@@ -260,6 +279,15 @@ ErrorCode SyncSerializer::add_field(const Field& field, std::string& out) {
     case Field::TYPE_TIMESTAMP: {
       std::string text;
       field.to_string(text);
+      long long value = 0;
+      field.get_timestamp(value);
+      // Years of more than four digits (from 10000 on, and far in the past) have no
+      // text the reader takes back: such a time would arrive as another or not at all.
+      if (!text.empty() && static_cast<long long>(Timestamp::from_iso_any(text, true)) != value) {
+        LoggerUmbo::logf(LoggerUmbo::MSG_WARNING,
+                         "SyncSerializer::add_field: time %lld cannot be written", value);
+        return ORVA_ERROR_INVALID_PARAMETERS;
+      }
       escape_content(text, m_value);
       break;
     }
@@ -274,11 +302,13 @@ ErrorCode SyncSerializer::add_field(const Field& field, std::string& out) {
             text.find('\0') == std::string::npos ? m_pool->find(text.c_str()) : nullptr;
         if (keyword) {
           wire = WIRE_KEYWORD;
-          encode_tag_name(StringPool::StringHandle(keyword), m_value);
+          if (!encode_tag_name(StringPool::StringHandle(keyword), m_value))
+            return ORVA_ERROR_INVALID_PARAMETERS;
           break;
         }
       }
-      escape_content(text, m_value);
+      // A text field may hold U+0000, which the format cannot carry.
+      if (!append_text(text, m_value)) return ORVA_ERROR_INVALID_PARAMETERS;
       break;
     }
     case Field::TYPE_BINARY:
@@ -292,38 +322,40 @@ ErrorCode SyncSerializer::add_field(const Field& field, std::string& out) {
   out += "F:";
   append_number(wire, out);
   out += ':';
-  encode_tag_name(name, out);
+  if (!encode_tag_name(name, out)) return ORVA_ERROR_INVALID_PARAMETERS;
   out += ':';
   out += m_value;
   add_tag_close(out);
   return ORVA_ERROR_NONE;
 }
 
-void SyncSerializer::encode_tag_name(const StringPool::StringHandle& handle,
+bool SyncSerializer::encode_tag_name(const StringPool::StringHandle& handle,
                                      std::string& out) const {
-  if (!handle.is_valid()) return;
+  if (!handle.is_valid()) return true;
   std::map<const PString*, unsigned int>::const_iterator it = m_codes.find(handle.get());
   if (it != m_codes.end()) {
     append_number(it->second, out);
-    return;
+    return true;
   }
-  encode_text_name(handle.get()->get_text(), handle.get()->length(), out);
+  return encode_text_name(handle.get()->get_string(), out);
 }
 
-void SyncSerializer::encode_tag_name(const std::string& text, std::string& out) const {
-  if (text.empty()) return;
-  const PString* interned = m_pool->find(text.c_str());
-  if (interned) {
-    encode_tag_name(StringPool::StringHandle(interned), out);
-    return;
-  }
-  encode_text_name(text.data(), text.size(), out);
+bool SyncSerializer::encode_tag_name(const std::string& text, std::string& out) const {
+  if (text.empty()) return true;
+  // Pool texts end at their first zero byte: look up only what the pool can hold.
+  const PString* interned =
+      text.find('\0') == std::string::npos ? m_pool->find(text.c_str()) : nullptr;
+  if (interned) return encode_tag_name(StringPool::StringHandle(interned), out);
+  return encode_text_name(text, out);
 }
 
-void SyncSerializer::encode_text_name(const char* text, size_t length, std::string& out) const {
-  if (length == 0) return;
+bool SyncSerializer::encode_text_name(const std::string& text, std::string& out) const {
+  if (text.empty()) return true;
+  size_t start = out.size();
   if (needs_mark(text[0])) out += '#';
-  escape_content(std::string(text, length), out);
+  if (append_text(text, out)) return true;
+  out.resize(start);
+  return false;
 }
 
 void SyncSerializer::escape_content(const std::string& text, std::string& out) {
@@ -353,6 +385,8 @@ void SyncSerializer::convert_from_locale_to_network(double value, int precision,
 
 ErrorCode SyncSerializer::append_to_buffer(const std::string& text) {
   if (!m_output.is_valid()) return ORVA_ERROR_OUT_OF_MEMORY;
+  // The buffer counts in 32 bits: a longer text would be cut, not written.
+  if (text.size() > UINT32_MAX) return ORVA_ERROR_OUT_OF_MEMORY;
   if (!m_output->write(reinterpret_cast<const unsigned char*>(text.data()),
                        static_cast<unsigned int>(text.size())))
     return ORVA_ERROR_OUT_OF_MEMORY;
@@ -365,15 +399,15 @@ ErrorCode SyncSerializer::append_to_buffer(const char* text) {
 
 ErrorCode SyncSerializer::start_request(const std::string& device_id,
                                         const std::string& digest) {
+  m_scratch = "R:";
+  if (!append_text(device_id, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
+  m_scratch += ':';
+  if (!append_text(digest, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
+  add_tag_close(m_scratch);
   m_output.release();
   DynamicBuffer* buffer = new (std::nothrow) DynamicBuffer(REQUEST_GROWTH);
   if (!buffer) return ORVA_ERROR_OUT_OF_MEMORY;
   m_output = buffer;
-  m_scratch = "R:";
-  escape_content(device_id, m_scratch);
-  m_scratch += ':';
-  escape_content(digest, m_scratch);
-  add_tag_close(m_scratch);
   return append_to_buffer(m_scratch);
 }
 
@@ -382,7 +416,7 @@ ErrorCode SyncSerializer::add_object_request(ObjectCommand command, const std::s
   if (!m_output.is_valid()) return ORVA_ERROR_NOT_SUPPORTED;
   if (command != COMMAND_GET && command != COMMAND_DELETE) return ORVA_ERROR_INVALID_PARAMETERS;
   m_scratch = command == COMMAND_GET ? "G:" : "D:";
-  escape_content(key, m_scratch);
+  if (!append_text(key, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
   m_scratch += ':';
   append_number(global_id, m_scratch);
   m_scratch += cascade ? ":T;" : ":F;";
@@ -394,7 +428,7 @@ ErrorCode SyncSerializer::add_object_submit(ObjectCommand command, const std::st
   if (!m_output.is_valid()) return ORVA_ERROR_NOT_SUPPORTED;
   if (command != COMMAND_ADD && command != COMMAND_UPDATE) return ORVA_ERROR_INVALID_PARAMETERS;
   m_scratch = command == COMMAND_ADD ? "A:" : "U:";
-  escape_content(key, m_scratch);
+  if (!append_text(key, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
   add_tag_close(m_scratch);
   ErrorCode result = append_to_buffer(m_scratch);
   if (result != ORVA_ERROR_NONE) return result;
@@ -407,11 +441,11 @@ ErrorCode SyncSerializer::add_forward_command(const std::string& service,
                                               const std::string& key) {
   if (!m_output.is_valid()) return ORVA_ERROR_NOT_SUPPORTED;
   m_scratch = "FW:";
-  escape_content(service, m_scratch);
+  if (!append_text(service, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
   m_scratch += ':';
-  escape_content(mime_type, m_scratch);
+  if (!append_text(mime_type, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
   m_scratch += ':';
-  escape_content(key, m_scratch);
+  if (!append_text(key, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
   m_scratch += ";\n";
   return append_to_buffer(m_scratch);
 }
@@ -420,9 +454,9 @@ ErrorCode SyncSerializer::add_get_file_line_command(const std::string& first,
                                                     std::string second) {
   if (!m_output.is_valid()) return ORVA_ERROR_NOT_SUPPORTED;
   m_scratch = "GF:";
-  escape_content(first, m_scratch);
+  if (!append_text(first, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
   m_scratch += ':';
-  escape_content(second, m_scratch);
+  if (!append_text(second, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
   m_scratch += ";\n";
   return append_to_buffer(m_scratch);
 }

@@ -12,9 +12,11 @@
 // string pool.
 // Thread: used only on the thread that created it; its code map compares handles of
 // that thread's pool.
-// Results: 0; 3 for an empty output pointer, a missing class name or a field of a
-// type the format cannot carry; 4 for a command before start_request; 2 when a
-// write fails. Writing stops at the first error; what was written stays.
+// Results: 0; 3 for an empty output pointer, a missing class name, a field of a
+// type the format cannot carry, attributes nested deeper than the reader takes,
+// or a text or name the reader would refuse (not UTF-8, or holding a zero byte); 4 for a command before start_request; 2 when a
+// write fails. Writing stops at the first error; what was written stays. Request
+// lines are written whole or not at all.
 #pragma once
 
 #include <keldra/DynamicBuffer.h>
@@ -63,6 +65,8 @@ class SyncSerializer : public ObjectEncoder {
 
   // Request lines. start_request replaces the output by a new, empty buffer and
   // writes "R:<device id>:<digest>;"; the others append to it and give 4 before it.
+  // A text the reader would refuse gives 3, with nothing written (start_request
+  // then keeps the previous output).
   ErrorCode start_request(const std::string& device_id, const std::string& digest);
   // "G:" (GET) or "D:" (DELETE), the key, the global id, "T" or "F" for |cascade|.
   // 3 for any other command, nothing written.
@@ -91,11 +95,12 @@ class SyncSerializer : public ObjectEncoder {
   // locale; nothing for NaN and infinities.
   static void convert_from_locale_to_network(double value, int precision, std::string& out);
 
-  // The written form of a name: its code when it is in the table, else its text,
-  // escaped, with '#' before a text that a reader could take for a number. Nothing
-  // for a null handle or an empty text.
-  void encode_tag_name(const StringPool::StringHandle& handle, std::string& out) const;
-  void encode_tag_name(const std::string& text, std::string& out) const;
+  // Appends the written form of a name: its code when it is in the table, else its
+  // text, escaped, with '#' before a text that a reader could take for a number.
+  // Nothing for a null handle or an empty text. False, with nothing appended, for a
+  // text the reader would refuse.
+  bool encode_tag_name(const StringPool::StringHandle& handle, std::string& out) const;
+  bool encode_tag_name(const std::string& text, std::string& out) const;
 
  private:
   SyncSerializer(const SyncSerializer&) = delete;
@@ -114,7 +119,7 @@ class SyncSerializer : public ObjectEncoder {
                                std::string& out);
   ErrorCode add_field(const Field& field, std::string& out);
 
-  void encode_text_name(const char* text, size_t length, std::string& out) const;
+  bool encode_text_name(const std::string& text, std::string& out) const;
 
   ErrorCode append_to_buffer(const std::string& text);
   ErrorCode append_to_buffer(const char* text);

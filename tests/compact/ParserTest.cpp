@@ -85,6 +85,31 @@ TEST_F(ParserTest, RoundTripGivesAnEqualTree) {
   round_trip(*empty);
 }
 
+TEST_F(ParserTest, RoundTripOfTimesAtTheEndsOfTheWrittenYears) {
+  ObjectPtr object(new Object("location"));
+  Attribute& custom = add_attribute(*object, "custom");
+  add_field(custom, "time").set_timestamp(253402300799999ll);  // 9999-12-31T23:59:59.999Z
+  add_field(custom, "start_time").set_timestamp(-62167219200000ll);  // 0000-01-01T00:00:00Z
+  add_field(custom, "end_time").set_timestamp(-1);
+  round_trip(*object);
+}
+
+// Attribute levels 0 to 63 travel; the writer refuses deeper nesting, as the reader
+// does.
+TEST_F(ParserTest, DeepestNestingBothSidesTake) {
+  ObjectPtr object(new Object("location"));
+  Attribute* attribute = &add_attribute(*object, "custom");
+  for (int level = 1; level < 64; ++level) attribute = &add_child(*attribute, "custom");
+  add_field(*attribute, "value").set_value(63);
+  round_trip(*object);
+
+  add_child(*attribute, "custom");
+  SharedPointer<DynamicBuffer> buffer(new DynamicBuffer());
+  EXPECT_EQ(3, m_serializer.encode(*object, buffer, false));
+  std::string text = text_of(buffer);
+  EXPECT_EQ(std::string::npos, text.find("A64:"));
+}
+
 TEST_F(ParserTest, RoundTripInTheCLocale) {
   ScopedLocale c_locale("C");
   ASSERT_TRUE(c_locale.ok());
@@ -294,6 +319,24 @@ TEST_F(ParserTest, TagNames) {
       EXPECT_EQ(c.name, name) << c.text;
     }
   }
+}
+
+// The parser keeps the names of codes it has decoded; they must stay valid when every
+// other holder of the thread's pool has let it go.
+TEST(ParserPoolTest, CachedNamesOutliveTheOtherHoldersOfThePool) {
+  SyncParser parser;
+  const std::string text = "O:32;A0:6:6;";
+  ObjectPtr first;
+  {
+    SharedPointer<StringPool> pool = StringPool::create();
+    ASSERT_EQ(0, parser.decode(bytes(text), static_cast<unsigned int>(text.size()), first));
+    EXPECT_EQ("location", first->get_class_name());
+  }
+  SharedPointer<StringPool> pool = StringPool::create();
+  ObjectPtr second;
+  ASSERT_EQ(0, parser.decode(bytes(text), static_cast<unsigned int>(text.size()), second));
+  EXPECT_EQ("location", second->get_class_name());
+  EXPECT_EQ("address", second->get_attributes()[0]->get_name());
 }
 
 // Records the reply's records in order.

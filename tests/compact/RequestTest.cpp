@@ -85,6 +85,24 @@ TEST_F(RequestTest, CommandsNeedAStartedRequestAndAKnownCommand) {
   EXPECT_EQ(0u, request().find("R:1:d;A:k;O:"));
 }
 
+TEST_F(RequestTest, TextsTheReaderWouldRefuseWriteNothing) {
+  const std::string bad = "k\xE9y";
+  const std::string zero("k\0", 2);
+  ObjectPtr place = small_place();
+  EXPECT_EQ(3, m_serializer.start_request(bad, "d"));
+  EXPECT_FALSE(m_serializer.get_buffer().is_valid());
+  ASSERT_EQ(0, m_serializer.start_request("1", "d"));
+  EXPECT_EQ(3, m_serializer.start_request("2", zero));
+  EXPECT_EQ(3, m_serializer.add_object_request(SyncSerializer::COMMAND_GET, bad, 5, false));
+  EXPECT_EQ(3, m_serializer.add_object_submit(SyncSerializer::COMMAND_ADD, zero, *place, false));
+  EXPECT_EQ(3, m_serializer.add_forward_command(bad, "image/jpeg", "k"));
+  EXPECT_EQ(3, m_serializer.add_forward_command("personal", zero, "k"));
+  EXPECT_EQ(3, m_serializer.add_forward_command("personal", "image/jpeg", bad));
+  EXPECT_EQ(3, m_serializer.add_get_file_line_command(zero, "b"));
+  EXPECT_EQ(3, m_serializer.add_get_file_line_command("a", bad));
+  EXPECT_EQ("R:1:d;", request());
+}
+
 TEST(AuthDigestTest, DigestsAreBase64OfUserAndPassword) {
   const struct {
     const char* user;

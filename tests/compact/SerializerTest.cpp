@@ -236,6 +236,76 @@ TEST_F(SerializerTest, Errors) {
   EXPECT_EQ(3, result);
 }
 
+// Texts the reader would refuse (not UTF-8, or a zero byte, which ends a message) are
+// refused with 3 instead of being sent as data that cannot be read back.
+TEST_F(SerializerTest, RefusesTextsTheReaderWouldRefuse) {
+  struct Case {
+    const char* name;
+    std::function<void(Object&)> build;
+    std::string written;  // what stays in the buffer
+  };
+  const std::string latin1 = "K\xF6ln";
+  const Case cases[] = {
+      {"object name", [&](Object& o) { o.set_name(latin1); }, "O:32:"},
+      {"owner", [&](Object& o) { o.set_owner(latin1); }, "O:32:Home::5:"},
+      {"class", [&](Object& o) { o.set_class_name(latin1); }, "O:"},
+      {"link name",
+       [&](Object& o) {
+         Link link(7u);
+         link.set_name(latin1);
+         o.get_links().push_back(link);
+       },
+       "O:32:Home::5:::3::193;L::7:"},
+      {"attribute class", [&](Object& o) { add_attribute(o, "x\xC3"); },
+       "O:32:Home::5:::3::193;A0:"},
+      {"attribute name", [&](Object& o) { add_attribute(o, "custom", "\xED\xA0\x80"); },
+       "O:32:Home::5:::3::193;A0:192:"},
+      {"field name", [&](Object& o) { add_field(add_attribute(o, "custom"), latin1).set_value(1); },
+       "O:32:Home::5:::3::193;A0:192;F:1:"},
+      {"zero in a text value",
+       [](Object& o) {
+         add_field(add_attribute(o, "custom"), "comment").set_value(std::string("a\0b", 3));
+       },
+       "O:32:Home::5:::3::193;A0:192;"},
+      {"zero in a special text value",
+       [](Object& o) {
+         Field& field = add_field(add_attribute(o, "custom"), "text");
+         field.set_value(std::string("\0", 1));
+         field.set_special_type(Field::TYPE_SPECIAL_USTRING);
+       },
+       "O:32:Home::5:::3::193;A0:192;"},
+  };
+  for (const Case& c : cases) {
+    ObjectPtr object = home();
+    c.build(*object);
+    orva::ErrorCode result = 0;
+    EXPECT_EQ(c.written, encode(*object, false, &result)) << c.name;
+    EXPECT_EQ(3, result) << c.name;
+  }
+
+  std::string out = "x";
+  EXPECT_FALSE(m_serializer.encode_tag_name(latin1, out));
+  EXPECT_FALSE(m_serializer.encode_tag_name(std::string("9\xFF"), out));
+  EXPECT_FALSE(m_serializer.encode_tag_name(std::string("meta\0x", 6), out));
+  EXPECT_EQ("x", out);
+}
+
+// Times whose year takes more than four digits have no text the reader takes back;
+// they are refused rather than sent as a text that reads back as another time or
+// not at all.
+TEST_F(SerializerTest, RefusesTimesTheReaderCannotTakeBack) {
+  const long long refused[] = {253402300800000ll,   // 10000-01-01T00:00:00.000Z
+                               -100000000000000ll,  // in the year -1199
+                               -9223372036854775807ll - 1, 9223372036854775806ll};
+  for (long long ms : refused) {
+    ObjectPtr object = home();
+    add_field(add_attribute(*object, "custom"), "time").set_timestamp(ms);
+    orva::ErrorCode result = 0;
+    EXPECT_EQ("O:32:Home::5:::3::193;A0:192;", encode(*object, false, &result)) << ms;
+    EXPECT_EQ(3, result) << ms;
+  }
+}
+
 TEST_F(SerializerTest, AppendsToWhatTheBufferHolds) {
   SharedPointer<DynamicBuffer> buffer(new DynamicBuffer());
   const unsigned char before[] = "X;";

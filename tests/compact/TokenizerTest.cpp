@@ -1,4 +1,5 @@
 #include "compact/Buffer.h"
+#include "compact/Utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -140,6 +141,36 @@ TEST(TokenizerTest, MalformedUtf8EndsTheDataAndIsReported) {
     Buffer buffer(bytes(message), static_cast<unsigned int>(message.size()));
     read_all(buffer);
     EXPECT_FALSE(buffer.malformed()) << message;
+  }
+}
+
+// The writer's check accepts exactly the texts the reader takes whole.
+TEST(Utf8Test, WireTextIsWhatTheReaderTakesWhole) {
+  const struct {
+    std::string text;
+    bool whole;
+  } cases[] = {
+      {"", true},
+      {"plain ASCII", true},
+      {"Z\xC3\xBCrich \xE2\x82\xAC \xF0\x9F\x8F\xA0 \xF4\x8F\xBF\xBF", true},
+      {"a\xC3(b", false},
+      {"a\x80", false},
+      {"a\xC0\xAF", false},
+      {"a\xED\xA0\x80", false},
+      {"a\xF4\x90\x80\x80", false},
+      {"a\xE2\x82", false},
+      {"K\xF6ln", false},
+      {std::string("a\0b", 3), false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.whole, orva::keldra::compact::is_wire_text(c.text.data(), c.text.size()))
+        << c.text;
+    std::string message = "F:8:15:x" + c.text + ";";
+    Buffer buffer(bytes(message), static_cast<unsigned int>(message.size()));
+    Lines lines = read_all(buffer);
+    EXPECT_EQ(c.whole,
+              !buffer.malformed() && lines.size() == 1 && lines[0].back() == "x" + c.text)
+        << c.text;
   }
 }
 

@@ -1,46 +1,10 @@
 #include "compact/Buffer.h"
 
+#include "compact/Utf8.h"
+
 namespace orva {
 namespace keldra {
 namespace compact {
-
-namespace {
-
-// Decodes one UTF-8 sequence of at least two bytes at |p| (|left| bytes available).
-// Returns its length and stores the code point, or 0 for a malformed or cut
-// sequence: stray continuation bytes, overlong forms, surrogates, values above
-// U+10FFFF.
-unsigned int decode_utf8(const unsigned char* p, unsigned int left, char32_t& out) {
-  unsigned char lead = p[0];
-  unsigned int n;
-  char32_t cp;
-  char32_t min;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    n = 2;
-    cp = lead & 0x1F;
-    min = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    n = 3;
-    cp = lead & 0x0F;
-    min = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    n = 4;
-    cp = lead & 0x07;
-    min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (left < n) return 0;
-  for (unsigned int i = 1; i < n; ++i) {
-    if ((p[i] & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (p[i] & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  out = cp;
-  return n;
-}
-
-}  // namespace
 
 Buffer::Buffer(const unsigned char* data, unsigned int length)
     : m_data(reinterpret_cast<const char*>(data),
@@ -67,8 +31,7 @@ char32_t Buffer::next_char() {
     return m_char;
   }
   char32_t cp = 0;
-  unsigned int used =
-      decode_utf8(p, static_cast<unsigned int>(m_data.end() - m_position), cp);
+  unsigned int used = decode_utf8(p, static_cast<size_t>(m_data.end() - m_position), cp);
   if (used == 0) {
     m_malformed = true;
     return 0;
