@@ -32,7 +32,7 @@ namespace keldra {
 class Field : public orva::internal::RefCountable, public Serializable {
  public:
   // The value type, kept in bits 0 to 3 of the flag word.
-  enum DataType {
+  enum DataType : int {
     TYPE_NONE = 0,
     TYPE_INT32 = 1,
     TYPE_UINT32 = 2,
@@ -191,6 +191,10 @@ unsigned int string_to_uint32(const std::string& text);
 // strtoull and strtoll in base 10.
 unsigned long long string_to_uint64(const std::string& text);
 long long string_to_int64(const std::string& text);
+// A double as float: values beyond the float range become the infinity of their
+// sign (as the hardware narrows them), NaN stays NaN; a plain cast of such values
+// is undefined.
+float narrow_to_float(double value);
 // Decodes Base64 into a new buffer of at most (length / 4) * 3 bytes; an empty
 // pointer when the decoder fails.
 orva::SharedPointer<DynamicBuffer> base64_to_binary(const unsigned char* text,

@@ -23,7 +23,7 @@ class ObjectBase;
 class Link : public orva::internal::RefCountable, public Serializable {
  public:
   // What the ids name.
-  enum LinkType {
+  enum LinkType : int {
     LINK_NONE = 0,    // no target
     LINK_LOCAL = 1,   // local id only
     LINK_GLOBAL = 2   // a global id (whatever the local id)

@@ -16,7 +16,7 @@ namespace keldra {
 
 class ReadStream : public orva::internal::RefCountable {
  public:
-  enum SeekAnchor { SEEK_FROM_BEGIN = 0, SEEK_FROM_CURRENT = 1, SEEK_FROM_END = 2 };
+  enum SeekAnchor : int { SEEK_FROM_BEGIN = 0, SEEK_FROM_CURRENT = 1, SEEK_FROM_END = 2 };
 
   // False once a read failed (see the concrete stream for when it recovers).
   virtual bool is_ok() const = 0;

@@ -36,7 +36,7 @@ class BinaryPositionStreamFrame {
  public:
   // Bits of |mask| beyond the low eight, which are the PositionStreamItem flags of
   // the same values (0x01 coordinates ... 0x80 additional value).
-  enum Bit {
+  enum Bit : int {
     BIT_SKIPPED_BLOCK = 0x100,  // read only
     BIT_TWO_BIT_VALUE = 0x200   // read only
   };

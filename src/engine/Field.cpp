@@ -10,10 +10,12 @@
 #include "Timestamp.h"
 
 #include <cctype>
+#include <cfloat>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
 
 namespace orva {
@@ -518,7 +520,7 @@ ErrorCode Field::from_string(DataType type, const std::string& text) {
       set_value(internal::string_to_uint64(text));
       return ORVA_ERROR_NONE;
     case TYPE_FLOAT:
-      set_value(static_cast<float>(std::strtod(text.c_str(), nullptr)));
+      set_value(internal::narrow_to_float(std::strtod(text.c_str(), nullptr)));
       return ORVA_ERROR_NONE;
     case TYPE_DOUBLE:
       set_value(std::strtod(text.c_str(), nullptr));
@@ -696,6 +698,12 @@ unsigned long long string_to_uint64(const std::string& text) {
 
 long long string_to_int64(const std::string& text) {
   return std::strtoll(text.c_str(), nullptr, 10);
+}
+
+float narrow_to_float(double value) {
+  if (value > FLT_MAX) return std::numeric_limits<float>::infinity();
+  if (value < -FLT_MAX) return -std::numeric_limits<float>::infinity();
+  return static_cast<float>(value);
 }
 
 orva::SharedPointer<DynamicBuffer> base64_to_binary(const unsigned char* text,

@@ -1,5 +1,7 @@
 #include <keldra/Position.h>
 
+#include <keldra/Field.h>
+
 #include <tervo/GeoCoordinates.h>
 #include <tervo/Location.h>
 
@@ -57,7 +59,7 @@ ErrorCode Position::set_coordinates(const orva::GeoCoordinates& coordinates) {
   if (result != ORVA_ERROR_NONE) return result;
   result = set_field(m_strings->longitude, coordinates.get_longitude());
   if (result != ORVA_ERROR_NONE) return result;
-  float altitude = static_cast<float>(coordinates.get_altitude());
+  float altitude = internal::narrow_to_float(coordinates.get_altitude());
   if (std::isfinite(altitude) && altitude != kNoValueF) {
     return set_field(m_strings->altitude, altitude);
   }
@@ -85,8 +87,8 @@ ErrorCode Position::set_location(const orva::Location& location) {
   const orva::GeoCoordinates coordinates = location.get_coordinates();
   const float accuracy = location.get_x_accuracy_m();
   const float alt_accuracy = location.get_z_accuracy_m();
-  const float course = static_cast<float>(location.get_course_degrees());
-  const float speed = static_cast<float>(location.get_speed_m_s());
+  const float course = internal::narrow_to_float(location.get_course_degrees());
+  const float speed = internal::narrow_to_float(location.get_speed_m_s());
   const long long timestamp = location.get_timestamp();
 
   ErrorCode result = set_coordinates(coordinates);

@@ -5,7 +5,7 @@ namespace orva {
 namespace keldra {
 namespace internal {
 
-enum PositionStreamEncoding {
+enum PositionStreamEncoding : int {
   POSITION_STREAM_ENCODING_PLAIN = 1,   // length-prefixed records
   POSITION_STREAM_ENCODING_BINARY = 2   // key and delta frames of variable-length integers
 };

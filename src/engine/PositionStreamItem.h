@@ -15,7 +15,7 @@ namespace internal {
 class PositionStreamItem {
  public:
   // Bits of |flags|.
-  enum Flag {
+  enum Flag : int {
     FLAG_COORDINATES = 0x01,
     FLAG_ALTITUDE = 0x02,
     FLAG_HORIZONTAL_ACCURACY = 0x04,

@@ -43,7 +43,7 @@ namespace internal {
 class SyncSerializer : public ObjectEncoder {
  public:
   // The command of an object line of a request.
-  enum ObjectCommand {
+  enum ObjectCommand : int {
     COMMAND_ADD = 1,     // "A": submit a new object
     COMMAND_UPDATE = 2,  // "U": submit a changed object
     COMMAND_DELETE = 3,  // "D": same form as "G"; not sent by the system

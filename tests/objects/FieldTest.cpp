@@ -200,6 +200,9 @@ TEST_F(FieldTest, FromStringParsesEachTypeWithThirtyTwoBitLongRules) {
       {Field::TYPE_UINT64, "18446744073709551615", 0, Field::TYPE_UINT64,
        "18446744073709551615"},
       {Field::TYPE_FLOAT, "0.1", 0, Field::TYPE_FLOAT, "0.1"},
+      // Beyond the float range: the infinity of that sign, never an undefined cast.
+      {Field::TYPE_FLOAT, "1e39", 0, Field::TYPE_FLOAT, "inf"},
+      {Field::TYPE_FLOAT, "-1e300", 0, Field::TYPE_FLOAT, "-inf"},
       {Field::TYPE_DOUBLE, "-2.5e3", 0, Field::TYPE_DOUBLE, "-2500"},
       {Field::TYPE_TIMESTAMP, "2011-05-06T10:20:30.123Z", 0, Field::TYPE_TIMESTAMP,
        "2011-05-06T10:20:30.123Z"},

@@ -13,7 +13,7 @@ const unsigned int NAME_CODE_FIRST = 1;
 const unsigned int NAME_CODE_LAST = 222;
 
 // Codes the serializer and the parser refer to by meaning.
-enum NameCode {
+enum NameCode : int {
   CODE_PROPERTIES = 2,
   CODE_LOCAL_URI = 13,
   CODE_MODE = 75,

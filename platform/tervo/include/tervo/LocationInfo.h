@@ -13,7 +13,7 @@ namespace orva {
 
 class LocationInfo {
  public:
-  enum Field {
+  enum Field : int {
     COUNTRY_CODE = 0,
     COUNTY = 5,
     CITY = 6,

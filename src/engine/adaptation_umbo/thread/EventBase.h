@@ -8,7 +8,7 @@ namespace internal {
 
 class EventBase {
  public:
-  enum EVT_WAIT_RET {
+  enum EVT_WAIT_RET : int {
     EVT_WAIT_SIGNALED = 1,  // the signal came and was consumed
     EVT_WAIT_TIMEOUT = 2    // the time limit passed without a signal
   };

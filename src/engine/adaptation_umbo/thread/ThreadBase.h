@@ -24,7 +24,7 @@ class ThreadBase {
  public:
   // 0 runs the work function once; any other value repeats it until the thread is
   // stopped.
-  enum RUN_TYPE { RUN_ONCE = 0, RUN_REPEAT = 1 };
+  enum RUN_TYPE : int { RUN_ONCE = 0, RUN_REPEAT = 1 };
 
   typedef void (*Callback)(void* arg);
 
