@@ -100,6 +100,7 @@ TEST_F(TextArrayTest, LookupByLanguage) {
     SharedPointer<Text> entry = lines().get_item_by_language(ustring(c.language), index);
     EXPECT_EQ(c.index, index);
     EXPECT_EQ(c.index >= 0, entry.is_valid());
+    EXPECT_EQ(entry, lines().get_item_by_language(ustring(c.language)));
   }
 }
 
@@ -240,6 +241,46 @@ TEST_F(ViewTest, TagWritesReportNotReadyWhenNoAttributeCanBeMade) {
   EXPECT_EQ(7, stray.set_tags({ustring("a")}));
   EXPECT_EQ(7, stray.add_tag(ustring("a")));
   EXPECT_FALSE(stray.is_safe());
+}
+
+// Assigning into a bound child rewrites its stored attribute in place: the attribute,
+// its name and its class stay, the content is the other's; an unbound source empties it.
+TEST_F(ViewTest, AssigningTextsAndTagListsRewritesTheStoredChild) {
+  TestCard card;
+  ASSERT_EQ(0, card.title().set_text(ustring("old")));
+  ASSERT_EQ(0, card.title().set_language(ustring("fi")));
+  ASSERT_EQ(0, card.tags().set_tags({ustring("a"), ustring("b")}));
+  const SharedPointer<Attribute> title = card.title().attribute();
+  const SharedPointer<Attribute> tags = card.tags().attribute();
+
+  Text text;
+  ASSERT_EQ(0, text.set_rich_text(ustring("<b>new</b>")));
+  ASSERT_EQ(0, text.set_rich_text_mime(ustring("text/html")));
+  card.title() = text;
+  TagList other;
+  ASSERT_EQ(0, other.set_tags({ustring("c")}));
+  card.tags() = other;
+
+  EXPECT_EQ(title, card.title().attribute());
+  EXPECT_EQ(tags, card.tags().attribute());
+  EXPECT_EQ(":card[title:text(rich_text,mime) tags:list(tag)]", tree(*card.attribute()));
+  ustring language("kept");
+  EXPECT_FALSE(card.title().get_language(language));
+  EXPECT_EQ(ustring("kept"), language);
+  Texts read;
+  card.tags().get_tags(read);
+  EXPECT_EQ(Texts{ustring("c")}, read);
+
+  // The sources stay apart from the card.
+  ASSERT_EQ(0, text.set_text(ustring("later")));
+  ASSERT_EQ(0, other.add_tag(ustring("d")));
+  EXPECT_EQ(":card[title:text(rich_text,mime) tags:list(tag)]", tree(*card.attribute()));
+
+  card.title() = Text();
+  card.tags() = TagList();
+  EXPECT_EQ(":card[title:text tags:list]", tree(*card.attribute()));
+  card.tags().get_tags(read);
+  EXPECT_TRUE(read.empty());
 }
 
 TEST_F(ViewTest, TagListCopyIsIndependent) {

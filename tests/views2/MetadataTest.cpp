@@ -4,6 +4,7 @@
 
 #include <keldra/Field.h>
 #include <keldra/Frame.h>
+#include <keldra/FrameArray.h>
 #include <keldra/Rating.h>
 #include <keldra/Waypoint.h>
 
@@ -16,6 +17,7 @@ namespace {
 using orva::ErrorCode;
 using orva::keldra::Field;
 using orva::keldra::Frame;
+using orva::keldra::FrameArray;
 using orva::keldra::Metadata;
 using orva::keldra::Rating;
 using AvgRating = orva::keldra::Rating::AvgRating;
@@ -269,6 +271,73 @@ TEST_F(ViewTest, CopiesAndAssignmentsOfMetadata) {
 
   Metadata unbound;
   Metadata unbound_copy(unbound);
+  EXPECT_FALSE(unbound_copy.is_safe());
+}
+
+// An icon list assigned from another section's takes deep copies of its icons in place
+// of its own; the other children of the section stay.
+TEST_F(ViewTest, IconListsAssignAsDeepCopies) {
+  Metadata source;
+  Frame frame;
+  ASSERT_EQ(0, frame.set_frameno(1));
+  ASSERT_EQ(0, frame.tags().set_tags({ustring("pin")}));
+  ASSERT_TRUE(source.icons().add_item(frame).is_valid());
+  ASSERT_EQ(0, frame.set_frameno(2));
+  ASSERT_TRUE(source.icons().add_item(frame).is_valid());
+
+  Metadata target;
+  ASSERT_EQ(0, target.set_name(ustring("n"), ustring()));
+  ASSERT_TRUE(target.icons().add_item().is_valid());
+  ASSERT_EQ(0, target.set_copyright(ustring("c")));
+  target.icons() = source.icons();
+
+  EXPECT_EQ(":metadata(copyright/8)[name:text(text/8) icon:frame(frameno/1)[tags:list(tag/8)] "
+            "icon:frame(frameno/1)[tags:list(tag/8)]]",
+            tree(*target.attribute()));
+  ASSERT_EQ(2u, target.icons().count());
+  EXPECT_EQ(2, target.icons().get_item(1)->get_frameno());
+  EXPECT_NE(source.icons().get_item(0)->attribute(), target.icons().get_item(0)->attribute());
+  SharedPointer<Frame> pinned = target.icons().get_frame_by_tag(ustring("pin"));
+  ASSERT_TRUE(pinned.is_valid());
+  ASSERT_EQ(0, pinned->set_frameno(7));
+  EXPECT_EQ(1, source.icon().get_frameno());
+
+  // Self-assignment changes nothing; a copied list has no parent and so no icons.
+  const std::string before = tree(*target.attribute());
+  FrameArray& icons = target.icons();
+  target.icons() = icons;
+  EXPECT_EQ(before, tree(*target.attribute()));
+  EXPECT_EQ(2u, target.icons().count());
+  FrameArray copy(source.icons());
+  EXPECT_EQ(0u, copy.count());
+  EXPECT_EQ(2u, source.icons().count());
+}
+
+TEST_F(ViewTest, RatingCopiesAndAssignments) {
+  TestItem item;
+  ASSERT_EQ(0, item.meta().rating().set_rating(AvgRating{2.0f, 4}));
+  const SharedPointer<Attribute> stored = item.meta().rating().attribute();
+
+  Rating copy(item.meta().rating());
+  ASSERT_TRUE(copy.is_safe());
+  EXPECT_NE(stored, copy.attribute());
+  EXPECT_EQ("avg_rating", copy.get_name());
+  ASSERT_EQ(0, copy.set_rating(AvgRating{5.0f, 5}));
+
+  AvgRating out{0.0f, 0};
+  EXPECT_TRUE(item.meta().rating().get_rating(out));
+  EXPECT_EQ(2.0f, out.value);
+  EXPECT_EQ(4, out.count);
+
+  item.meta().rating() = copy;
+  EXPECT_EQ(stored, item.meta().rating().attribute());
+  EXPECT_TRUE(item.meta().rating().get_rating(out));
+  EXPECT_EQ(5.0f, out.value);
+  EXPECT_EQ(5, out.count);
+  EXPECT_EQ("avg_rating:rating(value/5,count/1)", tree(*stored));
+
+  Rating unbound;
+  Rating unbound_copy(unbound);
   EXPECT_FALSE(unbound_copy.is_safe());
 }
 

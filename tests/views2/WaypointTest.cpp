@@ -150,6 +150,43 @@ TEST_F(ViewTest, WaypointCopiesAreDetached) {
   EXPECT_FALSE(unbound_copy.is_safe());
 }
 
+// Assigning into a stored waypoint keeps its attribute and name; its children and
+// links become the other's, and the child views follow them.
+TEST_F(ViewTest, AssigningAWaypointRewritesTheStoredOneInPlace) {
+  SharedPointer<Attribute> stored = make_attribute("p", "way_point");
+  Waypoint target;
+  target.attach(stored);
+  ASSERT_EQ(0, target.comment().set_text(ustring("old")));
+  ASSERT_EQ(0, target.set_location(Link(1)));
+  ASSERT_EQ(0, target.set_attachment(Link(2)));
+
+  Waypoint source = named_waypoint("new");
+  ASSERT_EQ(0, source.position().set_coordinates(orva::GeoCoordinates(3.0, 4.0)));
+  ASSERT_EQ(0, source.set_location(Link(5)));
+  target = source;
+
+  EXPECT_EQ(stored, target.attribute());
+  EXPECT_EQ("p:way_point{location}[comment:text(text/8) "
+            "position:position(latitude/6,longitude/6)]",
+            tree(*stored));
+  ASSERT_TRUE(target.position().is_safe());
+  EXPECT_EQ(stored->get_attributes()[1], target.position().attribute());
+  ustring comment;
+  EXPECT_TRUE(target.comment().get_text(comment));
+  EXPECT_EQ(ustring("new"), comment);
+  Link location, attachment(9);
+  target.get_location(location);
+  target.get_attachment(attachment);
+  EXPECT_EQ(5u, location.get_local_link());
+  EXPECT_EQ(9u, attachment.get_local_link());
+
+  // Later writes through either view stay on their own side.
+  ASSERT_EQ(0, source.comment().set_text(ustring("source")));
+  ASSERT_EQ(0, target.comment().set_text(ustring("target")));
+  EXPECT_TRUE(source.comment().get_text(comment));
+  EXPECT_EQ(ustring("source"), comment);
+}
+
 TEST_F(WaypointListTest, ItemsAreEveryWaypointWhateverItsName) {
   EXPECT_EQ("a b c", comments(m_list));
   EXPECT_EQ("meta a* note point* c* tail", children(*m_attribute));
