@@ -1,5 +1,6 @@
 #include "Timestamp.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -56,6 +57,13 @@ int read_fraction(const char* digits) {
   for (; n < 3 && digits[n] >= '0' && digits[n] <= '9'; ++n) ms = ms * 10 + (digits[n] - '0');
   for (int i = n; n > 0 && i < 3; ++i) ms *= 10;
   return ms;
+}
+
+// Seconds and milliseconds as a timestamp; "not set" when the milliseconds do not
+// fit in 64 bits (fields read with unbounded formats can get that far).
+Timestamp from_seconds(long long seconds, int ms) {
+  if (seconds > LLONG_MAX / 1000 - 1 || seconds < LLONG_MIN / 1000 + 1) return Timestamp();
+  return Timestamp(seconds * 1000 + ms);
 }
 
 }  // namespace
@@ -123,7 +131,9 @@ bool Timestamp::zone_from_string(const std::string& s, int pos, const char* form
   int hours = 0;
   int minutes = 0;
   if (sscanf(s.c_str() + pos, format, &hours, &minutes) != count) return false;
-  offset_seconds = (hours * 60 + minutes) * 60;
+  const long long offset = (static_cast<long long>(hours) * 60 + minutes) * 60;
+  if (offset < INT_MIN || offset > INT_MAX) return false;
+  offset_seconds = static_cast<int>(offset);
   return true;
 }
 
@@ -139,10 +149,10 @@ Timestamp Timestamp::from_string(const std::string& s, const char* date_format,
   } else if (strict) {
     return unset;
   }
-  if (!time_format || !*time_format) return Timestamp(seconds * 1000);
+  if (!time_format || !*time_format) return from_seconds(seconds, 0);
 
   size_t designator = s.find(time_format[0]);
-  if (designator == std::string::npos) return strict ? unset : Timestamp(seconds * 1000);
+  if (designator == std::string::npos) return strict ? unset : from_seconds(seconds, 0);
   int hour = 0, minute = 0, second = 0;
   if (sscanf(text + designator, time_format, &hour, &minute, &second) == 3) {
     seconds += hour * 3600LL + minute * 60LL + second;
@@ -175,7 +185,7 @@ Timestamp Timestamp::from_string(const std::string& s, const char* date_format,
     }
   }
   // The fraction always moves forward in time, also before 1970.
-  return Timestamp(seconds * 1000 + ms);
+  return from_seconds(seconds, ms);
 }
 
 }  // namespace internal

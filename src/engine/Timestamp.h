@@ -57,11 +57,13 @@ class Timestamp {
   static Timestamp from_iso_any(const std::string& s, bool strict);
   // date_format scans year, month, day; time_format (optional, starting with its
   // designator) hour, minute, second; ms_format (optional, starting with its
-  // separator) the fraction of the second: 1, 2 or 3 digits (".5" is 500 ms).
+  // separator) the fraction of the second: 1, 2 or 3 digits (".5" is 500 ms). A time
+  // whose milliseconds do not fit in 64 bits gives "not set", strict or not.
   static Timestamp from_string(const std::string& s, const char* date_format,
                                const char* time_format, const char* ms_format, bool strict);
   // Scans the text from index pos with format into hours then minutes; true when
-  // exactly count items were converted, then offset_seconds = (h × 60 + m) × 60.
+  // exactly count items were converted and the offset fits an int, then
+  // offset_seconds = (h × 60 + m) × 60.
   static bool zone_from_string(const std::string& s, int pos, const char* format, int count,
                                int& offset_seconds);
 

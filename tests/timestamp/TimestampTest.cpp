@@ -186,6 +186,12 @@ TEST_F(TimestampTest, ZoneOffsets) {
       {"+02", "%2d", 1, true, 7200},
       {"+02", "%2d%2d", 2, false, 0},
       {"+", "%2d", 1, false, 0},
+      // Formats without a width: offsets beyond an int are refused.
+      {"+596523", "%d", 1, true, 2147482800},
+      {"+-596523", "%d", 1, true, -2147482800},
+      {"+596524", "%d", 1, false, 0},
+      {"+967295", "%d", 1, false, 0},
+      {"+0:2147483647", "%d:%d", 2, false, 0},
   };
   for (const Case& c : cases) {
     int offset = -1;
@@ -194,6 +200,31 @@ TEST_F(TimestampTest, ZoneOffsets) {
   }
   int offset = -1;
   EXPECT_FALSE(Timestamp::zone_from_string("+02", 9, "%2d", 1, offset));
+}
+
+// Formats without a width can read years whose milliseconds leave 64 bits: those
+// give "not set" instead of a wrapped value.
+TEST_F(TimestampTest, TimesBeyondTheMillisecondRangeAreNotSet) {
+  struct Case {
+    const char* text;
+    const char* date_format;
+    const char* time_format;
+    bool strict;
+    bool valid;
+  } cases[] = {
+      {"292000000-1-1", "%d-%d-%d", nullptr, true, true},
+      {"-292000000-1-1", "%d-%d-%d", nullptr, true, true},
+      {"293000000-1-1", "%d-%d-%d", nullptr, true, false},
+      {"-293000000-1-1", "%d-%d-%d", nullptr, false, false},
+      {"2147483647-2147483647-2147483647", "%d-%d-%d", nullptr, false, false},
+      {"2147483647-1-1", "%d-%d-%d", "T%d:%d:%d", false, false},
+      {"1-1-1T2147483647:2147483647:2147483647Z", "%d-%d-%d", "T%d:%d:%d", true, true},
+      {"292200000-1-1T2147483647:0:0Z", "%d-%d-%d", "T%d:%d:%d", true, false},
+  };
+  for (const Case& c : cases) {
+    Timestamp t = Timestamp::from_string(c.text, c.date_format, c.time_format, nullptr, c.strict);
+    EXPECT_EQ(c.valid, t.is_valid()) << c.text << " = " << static_cast<long long>(t);
+  }
 }
 
 TEST_F(TimestampTest, SafeGmtimeCopiesOrLeavesUntouched) {
