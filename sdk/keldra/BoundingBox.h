@@ -8,7 +8,8 @@
 //
 // Results: setters 0, or 2 when the attribute cannot be created (a child view whose
 // parent does not create it); set_rect and extend stop at the first failing write
-// (the fields written before it stay written). Getters never create anything.
+// (the fields written before it stay written); extend refuses a location that is not
+// valid with 3. Getters never create anything.
 //
 // Thread: used on the thread whose string pool interned its names.
 #pragma once
@@ -66,7 +67,8 @@ class BoundingBox : public AttributeHandle {
   // it (longitudes as plain numbers: never across the 180th meridian). Then the
   // altitude range takes in the altitude; an altitude without value (1073741824.0) or
   // not finite leaves the range as it is, and a stored bound that is not finite or
-  // holds that marker counts as no bound. 0, or 2.
+  // holds that marker counts as no bound. 0, 2, or 3 for a location that is not valid
+  // (nothing is written).
   ErrorCode extend(const orva::Location& location);
 
   // Creates; stores "minalt" or "maxalt". 0, or 2.

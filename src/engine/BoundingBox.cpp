@@ -83,6 +83,9 @@ orva::GeoRect BoundingBox::get_rect() const {
 }
 
 ErrorCode BoundingBox::extend(const orva::Location& location) {
+  // A point off the globe would move an edge out of range, and a rectangle that is not
+  // valid is stored as four NaN edges: the box would be lost.
+  if (!location.is_valid()) return ORVA_ERROR_INVALID_PARAMETERS;
   const orva::GeoCoordinates& point = location.get_coordinates();
   orva::GeoRect rect = get_rect();
   ErrorCode result = ORVA_ERROR_NONE;

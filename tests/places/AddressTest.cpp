@@ -229,6 +229,21 @@ TEST_F(AddressTest, ItemsByContextAreAppendedOnceAndThenRewritten) {
   EXPECT_EQ(ORVA_ERROR_INVALID_PARAMETERS, holder.addresses().set_item_by_context(*found, "work"));
 }
 
+// A list whose parent cannot be created makes no item and reports 2.
+TEST_F(AddressTest, ItemByContextWithoutAParentThatCanBeCreatedFails) {
+  Address grandparent;
+  Address parent;
+  parent.set_parent(&grandparent);  // knows no such child: never created
+  AddressArray addresses;
+  addresses.set_items_name();
+  addresses.set_parent(&parent);
+  Address work;
+  ASSERT_EQ(0, work.set_address_field(Address::CITY, ustring("Oulu")));
+  EXPECT_EQ(ORVA_ERROR_OUT_OF_MEMORY, addresses.set_item_by_context(work, "work"));
+  EXPECT_EQ(0u, addresses.count());
+  EXPECT_FALSE(parent.is_safe());
+}
+
 // An item view that leaves its list lives on with the caller, and may outlive the
 // view that owned the list: it must then act as a root view, never reach back into
 // the destroyed owner.

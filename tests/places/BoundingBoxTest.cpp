@@ -137,6 +137,34 @@ TEST_F(BoundingBoxTest, StoredMarkerOrNaNBoundIsReplacedByTheNextAltitude) {
   EXPECT_EQ("lat 40..50 long 10..20 alt 30..30", edges(box));
 }
 
+// A point off the globe would push an edge out of range and the box would be stored
+// as NaN edges; such a location is refused and the box stays as it was.
+TEST_F(BoundingBoxTest, ExtendRefusesALocationThatIsNotValid) {
+  const struct {
+    const char* what;
+    double latitude, longitude;
+  } cases[] = {
+      {"longitude beyond the east", 45, 200},  {"longitude beyond the west", 45, -200},
+      {"latitude beyond the pole", 95, 15},    {"latitude beyond the south pole", -95, 15},
+      {"no latitude", kNaN, 15},               {"infinite longitude", 45, INFINITY},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    BoundingBox box;
+    ASSERT_EQ(0, box.extend(location_at(45, 15, 100)));
+    ASSERT_EQ(0, box.extend(location_at(40, 10, 90)));
+    const std::string before = tree(*box.attribute());
+    EXPECT_EQ(ORVA_ERROR_INVALID_PARAMETERS, box.extend(location_at(c.latitude, c.longitude, 500)));
+    EXPECT_EQ(before, tree(*box.attribute()));
+    EXPECT_EQ("lat 40..45 long 10..15 alt 90..100", edges(box));
+
+    BoundingBox empty;
+    EXPECT_EQ(ORVA_ERROR_INVALID_PARAMETERS,
+              empty.extend(location_at(c.latitude, c.longitude, 500)));
+    EXPECT_FALSE(empty.is_safe());
+  }
+}
+
 TEST_F(BoundingBoxTest, WritesThroughAChildThatCannotBeCreatedFail) {
   BoundingBox parent;
   BoundingBox orphan;

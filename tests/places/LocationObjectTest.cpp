@@ -3,8 +3,11 @@
 #include "PlaceTestSupport.h"
 
 #include <keldra/Address.h>
+#include <keldra/BoundingBox.h>
 #include <keldra/Contact.h>
+#include <keldra/LocationCategories.h>
 #include <keldra/LocationObject.h>
+#include <keldra/LocationProperties.h>
 #include <keldra/Position.h>
 
 #include <tervo/GeoCoordinates.h>
@@ -314,6 +317,74 @@ TEST_F(LocationObjectTest, ReadingAStoredPlaceMarksNothing) {
     EXPECT_FALSE(object->is_modified());
     EXPECT_EQ(before, tree(object->get_attributes()));
   }
+}
+
+// Assigning a standalone view to a member rewrites the member's own attribute in
+// place: same attribute, same role name, the source's content, child views following.
+TEST_F(LocationObjectTest, AssigningToMembersRewritesTheirAttributesInPlace) {
+  LocationObject place;
+  ASSERT_EQ(0, place.set_location(cathedral()));
+  ASSERT_EQ(0, place.bounding_box().set_rect(orva::GeoRect(0, 1, 0, 1)));
+  ASSERT_EQ(0, place.categories().set_global_categories({"church"}));
+  ASSERT_EQ(0, place.properties().set_radius(5.0f));
+  ASSERT_EQ(0, place.contact().set_field_description(Contact::SIP, ustring("old")));
+  const SharedPointer<Attribute> address = place.address().attribute();
+  const SharedPointer<Attribute> contact = place.contact().attribute();
+  const SharedPointer<Attribute> position = place.position().attribute();
+  const SharedPointer<Attribute> box = place.bounding_box().attribute();
+
+  Address new_address;
+  ASSERT_EQ(0, new_address.set_address_field(Address::STREET, ustring("Isokatu")));
+  place.address() = new_address;
+  Contact new_contact;
+  ASSERT_EQ(0, new_contact.set_field_value(Contact::EMAIL, ustring("a@b.c")));
+  place.contact() = new_contact;
+  Position new_position;
+  ASSERT_EQ(0, new_position.set_coordinates(GeoCoordinates(1.0, 2.0)));
+  place.position() = new_position;
+  orva::keldra::BoundingBox new_box;
+  ASSERT_EQ(0, new_box.set_max_altitude(7.0f));
+  place.bounding_box() = new_box;
+  orva::keldra::LocationCategories new_categories;
+  ASSERT_EQ(0, new_categories.set_quad_categories("q"));
+  place.categories() = new_categories;
+  orva::keldra::LocationProperties new_properties;
+  ASSERT_EQ(0, new_properties.set_radius(9.0f));
+  place.properties() = new_properties;
+
+  EXPECT_EQ(address, place.address().attribute());
+  EXPECT_EQ(contact, place.contact().attribute());
+  EXPECT_EQ(position, place.position().attribute());
+  EXPECT_EQ(box, place.bounding_box().attribute());
+  EXPECT_EQ(
+      "position:position(latitude=1,longitude=2) address:address(street=Isokatu) "
+      "contact:contact[email:contact_field(value=a@b.c)] bounding_box:box(maxalt=7) "
+      "categories:location_categories(quad_categories=q) "
+      "properties:location_properties(radius=9)",
+      tree(place.object()->get_attributes()));
+
+  // The members' children follow the new content; writing through them reaches the
+  // place, not the standalone sources.
+  ustring text;
+  EXPECT_FALSE(place.contact().get_field_description(Contact::SIP, text));
+  EXPECT_TRUE(place.contact().get_field_value(Contact::EMAIL, text));
+  ASSERT_EQ(0, place.contact().set_field_value(Contact::EMAIL, ustring("x@y.z")));
+  EXPECT_TRUE(new_contact.get_field_value(Contact::EMAIL, text));
+  EXPECT_EQ(ustring("a@b.c"), text);
+  EXPECT_EQ(":contact[email:contact_field(value=a@b.c)]", tree(*new_contact.attribute()));
+  EXPECT_EQ("contact:contact[email:contact_field(value=x@y.z)]", tree(*contact));
+}
+
+TEST_F(LocationObjectTest, UnboundPlaceReadsDefaultCoordinatesAndEmptyContactTexts) {
+  const LocationObject place;
+  Location back = cathedral();
+  EXPECT_FALSE(place.get_location(back));
+  EXPECT_FALSE(back.get_coordinates().is_valid());
+  EXPECT_EQ(ustring(), back.get_info().get(LocationInfo::PHONE_NUMBER));
+  EXPECT_EQ(ustring(), back.get_info().get(LocationInfo::WEB_ADDRESS));
+  // Address keys the place does not hold keep what the location held.
+  EXPECT_EQ(ustring("Oulu"), back.get_info().get(LocationInfo::CITY));
+  EXPECT_FALSE(place.is_safe());
 }
 
 TEST_F(LocationObjectTest, CopyAndAssignmentKeepTheirOwnObjects) {

@@ -56,6 +56,20 @@ TEST(GeoCoordinates, DistanceIsHaversineOnTheSearchSphere) {
   EXPECT_TRUE(std::isnan(GeoCoordinates().get_distance_m(GeoCoordinates(0, 0))));
 }
 
+// Rounding can push the haversine term just above 1 for antipodal points: the
+// distance must still be half the circumference (within the formula's precision
+// there), never NaN.
+TEST(GeoCoordinates, AntipodalPointsAreHalfTheCircumferenceApart) {
+  const double half = M_PI * 6371010.0;
+  for (int latitude = -90; latitude <= 90; ++latitude) {
+    for (double longitude : {0.0, 33.0, -120.5}) {
+      const GeoCoordinates here(latitude, longitude);
+      const GeoCoordinates there(-latitude, longitude > 0 ? longitude - 180 : longitude + 180);
+      EXPECT_NEAR(half, here.get_distance_m(there), 1.0) << latitude << ", " << longitude;
+    }
+  }
+}
+
 TEST(GeoCoordinates, Heading) {
   struct Case {
     double lat1, lon1, lat2, lon2, heading;

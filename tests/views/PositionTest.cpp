@@ -190,6 +190,21 @@ TEST_F(ViewTest, Datum) {
   EXPECT_EQ(orva::keldra::COORDINATE_DATUM_WGS84, position.get_datum());
 }
 
+// A child position whose parent does not create it: every setter reports 2 and
+// nothing comes into being.
+TEST_F(ViewTest, PositionWritesThroughAChildThatCannotBeCreatedFail) {
+  Position parent;
+  Position orphan;
+  orphan.set_parent(&parent);
+  EXPECT_EQ(2, orphan.set_coordinates(GeoCoordinates(1.0, 2.0, 3.0)));
+  EXPECT_EQ(2, orphan.set_location(location(10.0, 5.0f, 7.0f, 90.0, 3.0, 1000)));
+  EXPECT_EQ(2, orphan.set_datum(orva::keldra::COORDINATE_DATUM_CHINA));
+  EXPECT_EQ(2, orphan.set_timestamp(5));
+  EXPECT_FALSE(orphan.is_safe());
+  // Invalid input is still refused first.
+  EXPECT_EQ(3, orphan.set_location(Location()));
+}
+
 // ---- PositionArray ----
 
 TEST_F(ViewTest, PositionsByContext) {
@@ -216,6 +231,21 @@ TEST_F(ViewTest, PositionsByContext) {
 
   // The same item as source is refused.
   EXPECT_EQ(3, positions.set_item_by_context(*positions.get_item_by_context("Home"), "Home"));
+}
+
+// A list whose parent cannot be created makes no item and reports 2.
+TEST_F(ViewTest, PositionByContextWithoutAParentThatCanBeCreatedFails) {
+  Position grandparent;
+  Position parent;
+  parent.set_parent(&grandparent);  // never created
+  PositionArray positions;
+  positions.set_items_name();
+  positions.set_parent(&parent);
+  Position home;
+  ASSERT_EQ(0, home.set_coordinates(GeoCoordinates(60.0, 25.0)));
+  EXPECT_EQ(2, positions.set_item_by_context(home, "Home"));
+  EXPECT_EQ(0u, positions.count());
+  EXPECT_FALSE(parent.is_safe());
 }
 
 TEST_F(ViewTest, EmptyContextAddressesTheOwnPosition) {

@@ -1,5 +1,6 @@
 #include <tervo/GeoCoordinates.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -26,8 +27,10 @@ double GeoCoordinates::get_distance_m(const GeoCoordinates& other) const {
   const double lat1 = m_latitude * kRadPerDeg, lat2 = other.m_latitude * kRadPerDeg;
   const double dlat = lat2 - lat1;
   const double dlon = (other.m_longitude - m_longitude) * kRadPerDeg;
-  const double a = std::sin(dlat / 2) * std::sin(dlat / 2) +
-                   std::cos(lat1) * std::cos(lat2) * std::sin(dlon / 2) * std::sin(dlon / 2);
+  double a = std::sin(dlat / 2) * std::sin(dlat / 2) +
+             std::cos(lat1) * std::cos(lat2) * std::sin(dlon / 2) * std::sin(dlon / 2);
+  // Rounding can take the term just past 1 for antipodal points; sqrt(1 - a) would be NaN.
+  a = std::min(1.0, std::max(0.0, a));
   return 2.0 * kEarthRadiusM * std::atan2(std::sqrt(a), std::sqrt(1.0 - a));
 }
 
