@@ -13,20 +13,20 @@
 
 #include <gtest/gtest.h>
 
+#include "support/AttributeTree.h"
+
 #include <ostream>
 #include <string>
 
-namespace orva {
-// Readable failure messages for texts.
-void PrintTo(const ustring& text, std::ostream* out);
-}  // namespace orva
-
 namespace keldra_test {
 
-// One line per tree: each attribute as name:class, its fields as name=value in
-// parentheses and its children in brackets, siblings separated by a blank.
-std::string tree(const orva::keldra::AttributeList& list);
-std::string tree(const orva::keldra::Attribute& attribute);
+// Tree pictures with field values.
+inline std::string tree(const orva::keldra::AttributeList& list) {
+  return attribute_tree(list, FieldText::kNameAndValue, false);
+}
+inline std::string tree(const orva::keldra::Attribute& attribute) {
+  return attribute_tree(attribute, FieldText::kNameAndValue, false);
+}
 
 // A valid location at the coordinates, with no texts.
 orva::Location location_at(double latitude, double longitude, double altitude);

@@ -1,12 +1,6 @@
 #include "ViewTestSupport.h"
 
 #include <keldra/AttributeHandleManager.h>
-#include <keldra/Field.h>
-#include <keldra/FieldList.h>
-
-namespace orva {
-void PrintTo(const ustring& text, std::ostream* out) { *out << '"' << text.to_utf8() << '"'; }
-}  // namespace orva
 
 namespace keldra_test {
 
@@ -123,40 +117,6 @@ void TestPlace::attach_child_handles() {
   attach_handle(m_card, m_strings->card);
   m_names.attach();
   m_positions.attach();
-}
-
-// ---- helpers ----
-
-StringPool::StringHandle handle(const char* text) {
-  return StringPool::StringHandle(StringPool::insert(text));
-}
-
-std::string tree(const Attribute& attribute) {
-  std::string out = attribute.get_name() + ":" + attribute.get_class_name();
-  const orva::keldra::FieldList& fields = attribute.get_fields();
-  if (fields.size() > 0) {
-    out += "(";
-    for (unsigned int i = 0; i < fields.size(); ++i) {
-      if (i) out += ",";
-      out += fields[i].get_name();
-    }
-    out += ")";
-  }
-  if (attribute.get_attributes().size() > 0) out += "[" + tree(attribute.get_attributes()) + "]";
-  return out;
-}
-
-std::string tree(const AttributeList& list) {
-  std::string out;
-  for (unsigned int i = 0; i < list.size(); ++i) {
-    if (i) out += " ";
-    out += list[i].is_valid() ? tree(*list[i]) : std::string("null");
-  }
-  return out;
-}
-
-SharedPointer<Attribute> make_attribute(const std::string& name, const std::string& class_name) {
-  return SharedPointer<Attribute>(new Attribute(name, class_name));
 }
 
 }  // namespace keldra_test

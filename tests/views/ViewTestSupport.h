@@ -21,13 +21,10 @@
 
 #include <gtest/gtest.h>
 
+#include "support/AttributeTree.h"
+
 #include <ostream>
 #include <string>
-
-namespace orva {
-// Readable failure messages for texts.
-void PrintTo(const ustring& text, std::ostream* out);
-}  // namespace orva
 
 namespace keldra_test {
 
@@ -96,17 +93,13 @@ class TestPlace : public orva::keldra::ObjectHandle {
   orva::keldra::PositionArray m_positions;
 };
 
-// The handle of |text| in the thread's pool.
-StringPool::StringHandle handle(const char* text);
-
-// One line per tree: each attribute as name:class, its field names in parentheses and
-// its children in brackets, siblings separated by a blank; an unnamed attribute shows
-// only ":class".
-std::string tree(const AttributeList& list);
-std::string tree(const Attribute& attribute);
-
-// A new attribute of that name and class.
-SharedPointer<Attribute> make_attribute(const std::string& name, const std::string& class_name);
+// Tree pictures with field names only.
+inline std::string tree(const AttributeList& list) {
+  return attribute_tree(list, FieldText::kName, false);
+}
+inline std::string tree(const Attribute& attribute) {
+  return attribute_tree(attribute, FieldText::kName, false);
+}
 
 // Every test runs with a string pool of its own.
 class ViewTest : public ::testing::Test {

@@ -1,13 +1,6 @@
 #include "ItemViews.h"
 
 #include <keldra/AttributeHandleManager.h>
-#include <keldra/Field.h>
-#include <keldra/FieldList.h>
-#include <keldra/LinkList.h>
-
-namespace orva {
-void PrintTo(const ustring& text, std::ostream* out) { *out << '"' << text.to_utf8() << '"'; }
-}  // namespace orva
 
 namespace keldra_test {
 
@@ -57,47 +50,6 @@ void TestItem::attach_child_handles() {
   attach_handle(m_data, m_strings->data);
   attach_handle(m_remote_info, m_strings->remote_info);
   attach_handle(m_remote_uri, m_strings->remote_uri);
-}
-
-std::string tree(const Attribute& attribute) {
-  std::string out = attribute.get_name() + ":" + attribute.get_class_name();
-  const orva::keldra::FieldList& fields = attribute.get_fields();
-  if (fields.size() > 0) {
-    out += "(";
-    for (unsigned int i = 0; i < fields.size(); ++i) {
-      if (i) out += ",";
-      out += fields[i].get_name() + "/" + std::to_string(fields[i].get_type());
-    }
-    out += ")";
-  }
-  const orva::keldra::LinkList& links = attribute.get_links();
-  if (links.size() > 0) {
-    out += "{";
-    for (unsigned int i = 0; i < links.size(); ++i) {
-      if (i) out += ",";
-      out += links[i].get_name();
-    }
-    out += "}";
-  }
-  if (attribute.get_attributes().size() > 0) out += "[" + tree(attribute.get_attributes()) + "]";
-  return out;
-}
-
-std::string tree(const AttributeList& list) {
-  std::string out;
-  for (unsigned int i = 0; i < list.size(); ++i) {
-    if (i) out += " ";
-    out += list[i].is_valid() ? tree(*list[i]) : std::string("(null)");
-  }
-  return out;
-}
-
-StringPool::StringHandle handle(const char* text) {
-  return StringPool::StringHandle(StringPool::insert(text));
-}
-
-SharedPointer<Attribute> make_attribute(const std::string& name, const std::string& class_name) {
-  return SharedPointer<Attribute>(new Attribute(name, class_name));
 }
 
 }  // namespace keldra_test

@@ -20,13 +20,10 @@
 
 #include <gtest/gtest.h>
 
+#include "support/AttributeTree.h"
+
 #include <ostream>
 #include <string>
-
-namespace orva {
-// Readable failure messages for texts.
-void PrintTo(const ustring& text, std::ostream* out);
-}  // namespace orva
 
 namespace keldra_test {
 
@@ -68,17 +65,13 @@ class TestItem : public orva::keldra::ObjectHandle {
   orva::keldra::Uri m_remote_uri;
 };
 
-// One line per tree. Each attribute reads name:class, then its fields as name/type in
-// parentheses, its link names in braces and its children in brackets; siblings are
-// separated by a blank. An unnamed attribute shows only ":class".
-std::string tree(const AttributeList& list);
-std::string tree(const Attribute& attribute);
-
-// The handle of |text| in the thread's pool.
-StringPool::StringHandle handle(const char* text);
-
-// A new attribute of that name and class.
-SharedPointer<Attribute> make_attribute(const std::string& name, const std::string& class_name);
+// Tree pictures with field names and types, and link names.
+inline std::string tree(const AttributeList& list) {
+  return attribute_tree(list, FieldText::kNameAndType, true);
+}
+inline std::string tree(const Attribute& attribute) {
+  return attribute_tree(attribute, FieldText::kNameAndType, true);
+}
 
 // Every test runs with a string pool of its own.
 class ViewTest : public ::testing::Test {
