@@ -5,8 +5,8 @@
 #include <keldra/Object.h>
 #include <keldra/StringPool.h>
 
-#include "SyncParser.h"
-#include "SyncSerializer.h"
+#include "compact/SyncParser.h"
+#include "compact/SyncSerializer.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,8 +2,8 @@
 
 #include <keldra/ObjectConverter.h>
 
-#include "SyncParser.h"
-#include "SyncSerializer.h"
+#include "compact/SyncParser.h"
+#include "compact/SyncSerializer.h"
 
 #include <gtest/gtest.h>
 

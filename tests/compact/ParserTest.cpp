@@ -1,7 +1,7 @@
 #include "CompactTestUtil.h"
 
-#include "SyncParser.h"
-#include "SyncSerializer.h"
+#include "compact/SyncParser.h"
+#include "compact/SyncSerializer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "CompactTestUtil.h"
 
-#include "SyncSerializer.h"
+#include "compact/SyncSerializer.h"
 
 #include <gtest/gtest.h>
 

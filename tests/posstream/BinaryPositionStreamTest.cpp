@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "BinaryPositionStreamDecoder.h"
-#include "BinaryPositionStreamEncoder.h"
-#include "BinaryPositionStreamFrame.h"
-#include "FileReadStream.h"
+#include "posstream/BinaryPositionStreamDecoder.h"
+#include "posstream/BinaryPositionStreamEncoder.h"
+#include "posstream/BinaryPositionStreamFrame.h"
+#include "runtime/FileReadStream.h"
 #include "PosStreamTestUtil.h"
 #include "support/TestEnv.h"
 

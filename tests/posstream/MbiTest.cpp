@@ -3,7 +3,7 @@
 #include <climits>
 #include <cmath>
 
-#include "BinaryPositionStreamFrame.h"
+#include "posstream/BinaryPositionStreamFrame.h"
 #include "PosStreamTestUtil.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <functional>
 #include <string>
 
-#include "FileReadStream.h"
-#include "PlainPositionStreamDecoder.h"
-#include "PlainPositionStreamEncoder.h"
+#include "runtime/FileReadStream.h"
+#include "posstream/PlainPositionStreamDecoder.h"
+#include "posstream/PlainPositionStreamEncoder.h"
 #include "PosStreamTestUtil.h"
 #include "support/TestEnv.h"
 

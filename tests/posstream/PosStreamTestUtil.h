@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "BufferReadStream.h"
-#include "PositionStreamItem.h"
+#include "runtime/BufferReadStream.h"
+#include "posstream/PositionStreamItem.h"
 
 namespace posstream_test {
 

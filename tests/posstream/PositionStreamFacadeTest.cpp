@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "PositionStreamDecoder.h"
-#include "PositionStreamEncoder.h"
+#include "posstream/PositionStreamDecoder.h"
+#include "posstream/PositionStreamEncoder.h"
 #include "PosStreamTestUtil.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // Typed lists: item positions among other children, and every change made to the
 // item views and to the parent's children in step.
-#include "ViewTestSupport.h"
+#include "support/SampleViews.h"
 
 #include <keldra/AttributeHandleList.h>
 
@@ -289,7 +289,7 @@ TEST_F(ViewTest, ListOverUnboundParent) {
   SharedPointer<Position> item = holder.positions().add_item();
   ASSERT_TRUE(item.is_valid());
   ASSERT_TRUE(holder.is_safe());
-  EXPECT_EQ(":holder[:position]", tree(*holder.attribute()));
+  EXPECT_EQ(":holder[:position]", name_tree(*holder.attribute()));
   EXPECT_EQ(holder.attribute()->get_attributes()[0], item->attribute());
 }
 
@@ -327,13 +327,13 @@ TEST_F(ViewTest, NamedListTakesOnlyItsNameAndNamesItsItems) {
   loose.set_text(ustring("copied"));
   SharedPointer<Text> second = lines.add_item(loose);
   ASSERT_TRUE(second.is_valid());
-  EXPECT_EQ(":card[title:text(text) line:text line:text(text)]", tree(*card.attribute()));
+  EXPECT_EQ(":card[title:text(text) line:text line:text(text)]", name_tree(*card.attribute()));
   EXPECT_EQ(2u, lines.count());
 
   SharedPointer<Text> replaced = lines.set_item(0, loose);
   ASSERT_TRUE(replaced.is_valid());
   EXPECT_EQ("line", replaced->get_name());
-  EXPECT_EQ(":card[title:text(text) line:text(text) line:text(text)]", tree(*card.attribute()));
+  EXPECT_EQ(":card[title:text(text) line:text(text) line:text(text)]", name_tree(*card.attribute()));
   EXPECT_EQ("other", loose.get_name());
 }
 
@@ -352,7 +352,7 @@ TEST_F(ViewTest, CopyingListsCopiesItemsOnlyWhereTheyCanLive) {
   target.lines().add_text(ustring("old"), ustring());
   target.lines() = source.lines();
   EXPECT_EQ(":card[line:text(text,language) line:text(text,language)]",
-            tree(*target.attribute()));
+            name_tree(*target.attribute()));
   EXPECT_NE(source.lines().get_item(0)->attribute(), target.lines().get_item(0)->attribute());
   ustring text;
   EXPECT_EQ(1, target.lines().get_text_by_language(ustring("fi"), text));
@@ -396,7 +396,7 @@ TEST_F(ViewTest, ItemViewsOutlivingTheirListStandAlone) {
     EXPECT_EQ(nullptr, kept->get_parent());
     kept->reset();
     EXPECT_EQ(0, kept->set_timestamp(1));
-    EXPECT_EQ(":position(time)", tree(*kept->attribute()));
+    EXPECT_EQ(":position(time)", name_tree(*kept->attribute()));
   }
 }
 

@@ -1,6 +1,6 @@
 // The view framework: binding, creation on first write, child views, copy and
 // assignment, field access, custom sections and name tables.
-#include "ViewTestSupport.h"
+#include "support/SampleViews.h"
 
 #include <keldra/Field.h>
 #include <keldra/FieldList.h>
@@ -100,7 +100,7 @@ TEST_F(ViewTest, FirstWriteCreatesExactlyTheMissingTree) {
     EXPECT_EQ(0, c.write(place));
     ASSERT_TRUE(place.is_safe());
     EXPECT_EQ("place", place.object()->get_class_name());
-    EXPECT_EQ(c.expected, tree(place.object()->get_attributes()));
+    EXPECT_EQ(c.expected, name_tree(place.object()->get_attributes()));
   }
 }
 
@@ -108,11 +108,11 @@ TEST_F(ViewTest, RootViewCreatesUnnamedAttributeOfItsClass) {
   Text text;
   EXPECT_EQ(0, text.set_text(ustring("free")));
   ASSERT_TRUE(text.is_safe());
-  EXPECT_EQ(":text(text)", tree(*text.attribute()));
+  EXPECT_EQ(":text(text)", name_tree(*text.attribute()));
 
   TestCard card;
   EXPECT_TRUE(card.init());
-  EXPECT_EQ(":card", tree(*card.attribute()));
+  EXPECT_EQ(":card", name_tree(*card.attribute()));
   EXPECT_FALSE(card.title().is_safe());  // children wait for their own first write
 }
 
@@ -126,7 +126,7 @@ TEST_F(ViewTest, ChildThatItsParentDoesNotKnowCannotBeCreated) {
   EXPECT_FALSE(stray.is_safe());
   // The parent was created on the way, but holds nothing for the stray view.
   ASSERT_TRUE(card.is_safe());
-  EXPECT_EQ(":card", tree(*card.attribute()));
+  EXPECT_EQ(":card", name_tree(*card.attribute()));
 }
 
 TEST_F(ViewTest, WriteAfterRoleAddedBehindTheViewsBackAddsSecondAttribute) {
@@ -136,7 +136,7 @@ TEST_F(ViewTest, WriteAfterRoleAddedBehindTheViewsBackAddsSecondAttribute) {
   place.object()->get_attributes()[1]->get_attributes().push_back(make_attribute("tags", "list"));
   EXPECT_EQ(0, place.card().tags().add_tag(ustring("x")));
   EXPECT_EQ("card:card[title:text(text) line:text(text) line:text(text) tags:list tags:list(tag)]",
-            tree(*place.object()->get_attributes()[1]));
+            name_tree(*place.object()->get_attributes()[1]));
 }
 
 // ---- reads create nothing ----
@@ -181,7 +181,7 @@ TEST_F(ViewTest, ReadsThroughUnboundViewsReportAbsenceAndCreateNothing) {
 
 TEST_F(ViewTest, BindingAndReadingLeaveStoredObjectUntouched) {
   SharedPointer<Object> object = stored_place();
-  const std::string before = tree(object->get_attributes());
+  const std::string before = name_tree(object->get_attributes());
   // A title without children and a card whose tags are absent: binding looks for
   // children without creating child lists.
   TestPlace place;
@@ -202,7 +202,7 @@ TEST_F(ViewTest, BindingAndReadingLeaveStoredObjectUntouched) {
   place.card().remove_field(handle("absent"));
 
   EXPECT_FALSE(object->is_modified());
-  EXPECT_EQ(before, tree(object->get_attributes()));
+  EXPECT_EQ(before, name_tree(object->get_attributes()));
 
   // A card without children: looking for its title and lines must not give it a
   // child list, which would mark it modified.
@@ -274,7 +274,7 @@ TEST_F(ViewTest, AttachOfNothingDiffersBetweenAttributeAndObjectViews) {
 
 TEST_F(ViewTest, ResetUnbindsWholeSubtreeAndLeavesDataInPlace) {
   SharedPointer<Object> object = stored_place();
-  const std::string before = tree(object->get_attributes());
+  const std::string before = name_tree(object->get_attributes());
   TestPlace place;
   place.attach(object);
   SharedPointer<Attribute> card = place.card().attribute();
@@ -290,7 +290,7 @@ TEST_F(ViewTest, ResetUnbindsWholeSubtreeAndLeavesDataInPlace) {
   EXPECT_FALSE(place.position().is_safe());
   EXPECT_EQ(0u, place.names().count());
   EXPECT_EQ(0u, place.positions().count());
-  EXPECT_EQ(before, tree(object->get_attributes()));
+  EXPECT_EQ(before, name_tree(object->get_attributes()));
   EXPECT_EQ(object->get_attributes()[1], card);
 }
 
@@ -303,7 +303,7 @@ TEST_F(ViewTest, CopyOfChildViewIsRootWithOwnDeepCopy) {
   ASSERT_TRUE(copy.is_safe());
   EXPECT_EQ(nullptr, copy.get_parent());
   EXPECT_NE(place.card().attribute(), copy.attribute());
-  EXPECT_EQ(tree(*place.card().attribute()), tree(*copy.attribute()));
+  EXPECT_EQ(name_tree(*place.card().attribute()), name_tree(*copy.attribute()));
   EXPECT_EQ(2u, copy.lines().count());
 
   EXPECT_EQ(0, copy.title().set_text(ustring("Changed")));
@@ -331,7 +331,7 @@ TEST_F(ViewTest, CopyResults) {
   SharedPointer<Attribute> kept = bound.attribute();
   EXPECT_EQ(0, bound.copy(unbound));  // empties the bound attribute in place
   EXPECT_EQ(kept, bound.attribute());
-  EXPECT_EQ(":card", tree(*bound.attribute()));
+  EXPECT_EQ(":card", name_tree(*bound.attribute()));
   EXPECT_FALSE(bound.title().is_safe());
 
   TestPlace place;
@@ -351,17 +351,17 @@ TEST_F(ViewTest, CopyKeepsClassAndNamesOnlyUnnamedRootAttributes) {
   Text unnamed_root;
   unnamed_root.set_language(ustring("fi"));
   EXPECT_EQ(0, unnamed_root.copy(source));
-  EXPECT_EQ("label:text(text)", tree(*unnamed_root.attribute()));
+  EXPECT_EQ("label:text(text)", name_tree(*unnamed_root.attribute()));
 
   Text named_root;
   named_root.attach(make_attribute("own", "text"));
   EXPECT_EQ(0, named_root.copy(source));
-  EXPECT_EQ("own:text(text)", tree(*named_root.attribute()));
+  EXPECT_EQ("own:text(text)", name_tree(*named_root.attribute()));
 
   TestPlace place;
   place.card().title().set_text(ustring("t"));
   EXPECT_EQ(0, place.card().title().copy(source));
-  EXPECT_EQ("title:text(text)", tree(*place.card().title().attribute()));
+  EXPECT_EQ("title:text(text)", name_tree(*place.card().title().attribute()));
 }
 
 TEST_F(ViewTest, AssigningIntoChildViewRewritesStoredTreeInPlace) {
@@ -376,7 +376,7 @@ TEST_F(ViewTest, AssigningIntoChildViewRewritesStoredTreeInPlace) {
   place.card() = replacement;
 
   EXPECT_EQ(card, object->get_attributes()[1]);
-  EXPECT_EQ("card:card[title:text(text) tags:list(tag)]", tree(*card));
+  EXPECT_EQ("card:card[title:text(text) tags:list(tag)]", name_tree(*card));
   EXPECT_NE(replacement.attribute(), place.card().attribute());
 }
 
@@ -451,7 +451,7 @@ TEST_F(ViewTest, ObjectCopyTakesIdentifiersAndContentButKeepsClass) {
   EXPECT_EQ(9041u, target.object()->get_global_id());
   EXPECT_EQ("harbour", target.get_name());
   EXPECT_EQ("renamed-place-kind", target.object()->get_class_name());
-  EXPECT_EQ(tree(source.object()->get_attributes()), tree(target.object()->get_attributes()));
+  EXPECT_EQ(name_tree(source.object()->get_attributes()), name_tree(target.object()->get_attributes()));
   // Children follow the copied attributes, not the dropped ones.
   EXPECT_EQ(target.object()->get_attributes()[0], target.position().attribute());
   EXPECT_EQ(2u, target.card().lines().count());
@@ -501,7 +501,7 @@ TEST_F(ViewTest, TypedFieldAccess) {
   ASSERT_EQ(0, card.set_time_field(std::string("t"), 1234LL));
   const unsigned short units[] = {'a', 'b', 'c'};
   ASSERT_EQ(0, card.set_ustring_field(std::string("raw"), units, 2));
-  EXPECT_EQ(":card(i,u,ull,f,d,s,u2,ull2,t,raw)", tree(*card.attribute()));
+  EXPECT_EQ(":card(i,u,ull,f,d,s,u2,ull2,t,raw)", name_tree(*card.attribute()));
 
   int i = 0;
   unsigned int u = 0;
@@ -576,7 +576,7 @@ TEST_F(ViewTest, CustomSectionsAreBoundAndCreatedUnderTheirName) {
   EXPECT_EQ(object->get_attributes()[3], extra->attribute());
   EXPECT_FALSE(note->is_safe());
   EXPECT_EQ(0, static_cast<Text&>(*note).set_text(ustring("n")));
-  EXPECT_EQ("note:text(text)", tree(*object->get_attributes()[4]));
+  EXPECT_EQ("note:text(text)", name_tree(*object->get_attributes()[4]));
 
   place.reset();
   EXPECT_FALSE(extra->is_safe());
@@ -593,7 +593,7 @@ TEST_F(ViewTest, CustomSectionOutlivingItsObjectViewStandsAlone) {
   }
   EXPECT_EQ(nullptr, section->get_parent());
   EXPECT_EQ(0, static_cast<Text&>(*section).set_text(ustring("alone")));
-  EXPECT_EQ(":text(text)", tree(*section->attribute()));
+  EXPECT_EQ(":text(text)", name_tree(*section->attribute()));
 }
 
 // ---- name tables ----

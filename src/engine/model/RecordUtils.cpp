@@ -1,0 +1,42 @@
+#include "model/RecordUtils.h"
+
+#include <keldra/ReadStream.h>
+
+namespace orva {
+namespace keldra {
+namespace internal {
+
+std::string cut_name(const std::string& text) {
+  if (text.size() <= MAX_NAME_BYTES) return text;
+  size_t n = MAX_NAME_BYTES;
+  // The first byte left out continues a character: leave out the whole character.
+  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+  return text.substr(0, n);
+}
+
+StringPool::StringHandle intern(const std::string& text) {
+  return StringPool::StringHandle(StringPool::insert(text));
+}
+
+StringPool::StringHandle intern_name(const std::string& text) {
+  return intern(cut_name(text));
+}
+
+unsigned int bytes_left(ReadStream& stream) {
+  unsigned int size = stream.size();
+  unsigned int position = stream.tell();
+  return size > position ? size - position : 0;
+}
+
+bool read_list_count(ReadStream& stream, unsigned int min_record, unsigned int& count) {
+  count = 0;
+  unsigned int announced = 0;
+  if (!stream.read_uint32(announced)) return false;
+  if (min_record > 0 && announced > bytes_left(stream) / min_record) return false;
+  count = announced;
+  return true;
+}
+
+}  // namespace internal
+}  // namespace keldra
+}  // namespace orva
