@@ -41,8 +41,9 @@ struct Line {
 
 // Splits a log line into its pieces; false when it is not in the line format.
 bool parse_line(const std::string& text, Line* out) {
-  static const std::regex format(std::string(R"(^(\d+) ()") + kTime +
-                                 R"()( Error: | Warning: | Perf: | Dump: | Info: )\[([0-9a-f]+)\]:(.*)$)");
+  static const std::regex format(
+      std::string(R"(^(\d+) ()") + kTime +
+      R"()( Error: | Warning: | Perf: | Dump: | Info: )\[([0-9a-f]+)\]:(.*)$)");
   std::smatch m;
   if (!std::regex_match(text, m, format)) return false;
   out->number = std::stoi(m[1]);
@@ -197,8 +198,8 @@ TEST_F(LoggerTest, LineFormat) {
   const std::string content = log_content();
   const std::vector<Line> lines = parse_all(content);
   ASSERT_EQ(4u, lines.size()) << content;
-  EXPECT_EQ((std::vector<std::string>{"LoggerUmbo::LoggerUmbo", "hello world", " leading blank kept",
-                                      "LoggerUmbo::~LoggerUmbo"}),
+  EXPECT_EQ((std::vector<std::string>{"LoggerUmbo::LoggerUmbo", "hello world",
+                                      " leading blank kept", "LoggerUmbo::~LoggerUmbo"}),
             texts_of(lines));
   EXPECT_EQ((std::vector<int>{1, 2, 3, 4}), numbers_of(lines));
   EXPECT_EQ(" Info: ", lines[0].label);
@@ -302,7 +303,8 @@ TEST_F(LoggerTest, FallbackNames) {
     remove_tree(cities);
     ASSERT_EQ(0, ::mkdir(cities));
     // A folder under a candidate's name makes that name unopenable.
-    for (int n = 0; n < blocked; ++n) ASSERT_EQ(0, ::mkdir(n == 0 ? base : base + std::to_string(n)));
+    for (int n = 0; n < blocked; ++n)
+      ASSERT_EQ(0, ::mkdir(n == 0 ? base : base + std::to_string(n)));
     const std::string expected = blocked == 0 ? base : base + std::to_string(std::min(blocked, 5));
     CaptureStderr();
     {
@@ -489,8 +491,8 @@ TEST_F(LoggerTest, FormattedAndTraceLines) {
     LogTrace trace("Hidden::trace");
   }
   EXPECT_EQ((std::vector<std::string>{"LoggerUmbo::LoggerUmbo", "value 42 and text",
-                                      "Store::insert_object ++", "inside", "Store::insert_object --",
-                                      "LoggerUmbo::~LoggerUmbo"}),
+                                      "Store::insert_object ++", "inside",
+                                      "Store::insert_object --", "LoggerUmbo::~LoggerUmbo"}),
             texts_of(parse_all(log_content())));
 }
 
@@ -502,7 +504,8 @@ TEST_F(LoggerTest, OlderLineFormGoesToStandardOutput) {
   const std::string err = GetCapturedStderr();
   const std::string out = GetCapturedStdout();
   EXPECT_EQ(std::string::npos, err.find("count"));
-  const std::regex form(R"(^2 \w{3} \w{3} [ \d]\d \d\d:\d\d:\d\d \d{4} Error: \[[0-9a-f]+\]:count 42$)");
+  const std::regex form(
+      R"(^2 \w{3} \w{3} [ \d]\d \d\d:\d\d:\d\d \d{4} Error: \[[0-9a-f]+\]:count 42$)");
   EXPECT_TRUE(std::regex_match(split_lines(out).back(), form)) << out;
   EXPECT_EQ(split_lines(out).back(), split_lines(log_content()).back());
 }
@@ -569,7 +572,8 @@ TEST_F(LoggerTest, FirstLineNoticeOncePerProcess) {
         std::string id;
         int notices = 0;
         const std::regex notice(
-            R"(^0 LoggerUmbo::internal_log: logging called for the first time for the LoggerUmbo, thread is \[([0-9a-f]+)\]$)");
+            R"(^0 LoggerUmbo::internal_log: logging called for the first time for the LoggerUmbo, )"
+            R"(thread is \[([0-9a-f]+)\]$)");
         std::smatch m;
         for (const std::string& l : lines) {
           if (std::regex_match(l, m, notice)) {

@@ -50,7 +50,8 @@ TEST_F(SettingsTest, DebugLibraryDecidesLoadedFlagAndAddress) {
        "Settings::Settings: Load was not successful, errorString = "},
       {"no entry point", KELDRADEBUG_NOENTRY_PATH, nullptr, false, "",
        "Settings::Settings: Function getSyncServerUri not found"},
-      {"empty address", KELDRADEBUG_URI_PATH, nullptr, true, "", "Settings::Settings: Library loaded"},
+      {"empty address", KELDRADEBUG_URI_PATH, nullptr, true, "",
+       "Settings::Settings: Library loaded"},
       {"address", KELDRADEBUG_URI_PATH, "https://sync.test.invalid/keldra", true,
        "https://sync.test.invalid/keldra", "Settings::Settings: Library loaded"},
   };

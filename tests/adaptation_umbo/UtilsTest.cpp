@@ -233,7 +233,8 @@ TEST(AreaRestriction, BoundsTheCircleOfGetDistance) {
     for (int step = 0; step < 3600; ++step) {
       // Destination at distance radius and bearing step/10 degrees.
       const double b = step / 10.0 * rad, d = c.radius / R, lat1 = c.lat * rad;
-      const double lat2 = std::asin(std::sin(lat1) * std::cos(d) + std::cos(lat1) * std::sin(d) * std::cos(b));
+      const double lat2 =
+          std::asin(std::sin(lat1) * std::cos(d) + std::cos(lat1) * std::sin(d) * std::cos(b));
       double lon2 = c.lon * rad + std::atan2(std::sin(b) * std::sin(d) * std::cos(lat1),
                                              std::cos(d) - std::sin(lat1) * std::sin(lat2));
       double lat_deg = lat2 / rad, lon_deg = lon2 / rad;

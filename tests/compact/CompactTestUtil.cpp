@@ -143,7 +143,8 @@ std::string describe(const Field& field) {
     }
     ::testing::AssertionResult links = same_links(e.get_links(), a.get_links(), here);
     if (!links) return links;
-    ::testing::AssertionResult children = same_attributes(e.get_attributes(), a.get_attributes(), here);
+    ::testing::AssertionResult children =
+        same_attributes(e.get_attributes(), a.get_attributes(), here);
     if (!children) return children;
   }
   return ::testing::AssertionSuccess();

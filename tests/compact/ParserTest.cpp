@@ -42,7 +42,8 @@ class ParserTest : public CompactTest {
 // An object with every kind of value, escapes and non-ASCII names.
 ObjectPtr rich_object() {
   ObjectPtr object = make_place(4);
-  object->set_name(std::string("Home; Work \\ K\xC3\xB6ln: \xE6\x9D\xB1\xE4\xBA\xAC \xF0\x9F\x8F\xA0"));
+  object->set_name(
+      std::string("Home; Work \\ K\xC3\xB6ln: \xE6\x9D\xB1\xE4\xBA\xAC \xF0\x9F\x8F\xA0"));
   object->set_owner(std::string("m\xC3\xA4ija:1"));
   object->set_sharing(orva::keldra::SHARING_RESTRICTED);
   Link link(3u);

@@ -66,7 +66,8 @@ TEST_F(AttributeTest, FindAttributeByNameAndClass) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.name) + "/" + c.class_name + " from " + std::to_string(c.start));
-    EXPECT_EQ(c.index, list.find_attribute(std::string(c.name), std::string(c.class_name), c.start));
+    EXPECT_EQ(c.index,
+              list.find_attribute(std::string(c.name), std::string(c.class_name), c.start));
     EXPECT_EQ(c.index, list.find_attribute(handle(c.name), handle(c.class_name), c.start));
   }
   AttributeList unnamed;

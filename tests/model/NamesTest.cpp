@@ -55,17 +55,48 @@ TEST_F(NamesTest, SettersCutAtSixtyFourBytesOnACharacterBoundary) {
     const char* what;
     std::function<std::string(const std::string&)> set_and_get;
   } setters[] = {
-      {"Field::set_name", [](const std::string& t) { Field f; f.set_name(t); return f.get_name(); }},
-      {"Link::set_name", [](const std::string& t) { Link l; l.set_name(t); return l.get_name(); }},
+      {"Field::set_name",
+       [](const std::string& t) {
+         Field f;
+         f.set_name(t);
+         return f.get_name();
+       }},
+      {"Link::set_name",
+       [](const std::string& t) {
+         Link l;
+         l.set_name(t);
+         return l.get_name();
+       }},
       {"Attribute::set_name",
-       [](const std::string& t) { Attribute a("x"); a.set_name(t); return a.get_name(); }},
+       [](const std::string& t) {
+         Attribute a("x");
+         a.set_name(t);
+         return a.get_name();
+       }},
       {"Attribute::set_class_name",
-       [](const std::string& t) { Attribute a("x"); a.set_class_name(t); return a.get_class_name(); }},
-      {"Object::set_name", [](const std::string& t) { Object o; o.set_name(t); return o.get_name(); }},
+       [](const std::string& t) {
+         Attribute a("x");
+         a.set_class_name(t);
+         return a.get_class_name();
+       }},
+      {"Object::set_name",
+       [](const std::string& t) {
+         Object o;
+         o.set_name(t);
+         return o.get_name();
+       }},
       {"Object::set_class_name",
-       [](const std::string& t) { Object o("x"); o.set_class_name(t); return o.get_class_name(); }},
+       [](const std::string& t) {
+         Object o("x");
+         o.set_class_name(t);
+         return o.get_class_name();
+       }},
       {"Object::set_service",
-       [](const std::string& t) { Object o; o.set_service(t); return o.get_service(); }},
+       [](const std::string& t) {
+         Object o;
+         o.set_service(t);
+         return o.get_service();
+       }},
   };
   for (const Setter& setter : setters) {
     for (const Case& c : cases) {

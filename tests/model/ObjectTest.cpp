@@ -126,7 +126,9 @@ TEST_F(ObjectTest, WhichChangesMarkTheObject) {
       {"flags without bit 22", [](Object& o) { o.set_flags(0xFF, true); }, false},
       {"flags with bit 22", [](Object& o) { o.set_flags(Object::FLAG_MODIFIED, true); }, true},
       {"attribute added",
-       [](Object& o) { o.get_attributes().push_back(SharedPointer<Attribute>(new Attribute("c"))); },
+       [](Object& o) {
+         o.get_attributes().push_back(SharedPointer<Attribute>(new Attribute("c")));
+       },
        true},
       {"link list made", [](Object& o) { o.get_links(); }, true},
       {"const link access", [](Object& o) { static_cast<const Object&>(o).get_links(); }, false},

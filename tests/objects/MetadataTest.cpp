@@ -142,7 +142,8 @@ TEST_F(ItemViewTest, IconIsADetachedCopyOfTheFirstIcon) {
   ASSERT_EQ(0, first.set_frameno(9));
   ASSERT_EQ(0, first.tags().add_tag(ustring("t")));
   EXPECT_EQ(1, meta.icon().get_frameno());
-  EXPECT_EQ(":metadata[icon:frame(frameno/1) icon:frame(frameno/1)]", typed_tree(*meta.attribute()));
+  EXPECT_EQ(":metadata[icon:frame(frameno/1) icon:frame(frameno/1)]",
+            typed_tree(*meta.attribute()));
 }
 
 TEST_F(ItemViewTest, RatingRoundTripsAndKeepsItsEdgeRules) {

@@ -216,7 +216,8 @@ TEST_F(ViewTest, PositionsByContext) {
   Position home;
   home.set_coordinates(GeoCoordinates(60.0, 25.0));
   EXPECT_EQ(0, positions.set_item_by_context(home, "Home"));
-  EXPECT_EQ("position.Home:position(latitude,longitude)", name_tree(place.object()->get_attributes()));
+  EXPECT_EQ("position.Home:position(latitude,longitude)",
+            name_tree(place.object()->get_attributes()));
 
   // A second call rewrites the same item.
   home.set_coordinates(GeoCoordinates(61.0, 26.0, 5.0));

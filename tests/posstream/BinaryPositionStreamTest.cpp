@@ -72,7 +72,8 @@ Bytes encode(const std::vector<PositionStreamItem>& items) {
 }
 
 // Reads until the decoder gives false on a stream that is no longer ok.
-std::vector<PositionStreamItem> decode_all(orva::keldra::ReadStream& stream, int* failures = nullptr) {
+std::vector<PositionStreamItem> decode_all(orva::keldra::ReadStream& stream,
+                                           int* failures = nullptr) {
   BinaryPositionStreamDecoder decoder(stream);
   std::vector<PositionStreamItem> items;
   PositionStreamItem item;
@@ -105,7 +106,8 @@ TEST(BinaryPositionStream, FramesHaveTheExactBytes) {
          return i;
        },
        key_fix, "01 0F 80 64 00"},
-      {"only the time changes", [] { return fix(kT0); }, [] { return fix(kT0 + 1500); }, key_fix, "00 0F"},
+      {"only the time changes", [] { return fix(kT0); }, [] { return fix(kT0 + 1500); }, key_fix,
+       "00 0F"},
       {"only the longitude changes", [] { return fix(kT0); },
        [] {
          PositionStreamItem i = fix(kT0 + 1500);
@@ -459,7 +461,8 @@ std::vector<PositionStreamItem> long_track(int n) {
     lat += next(0.0002);
     lon += next(0.0003);
     alt += next(2.0);
-    PositionStreamItem item = make_item(kT0 + i * 1000LL + static_cast<long long>(next(400.0)), lat, lon);
+    PositionStreamItem item =
+        make_item(kT0 + i * 1000LL + static_cast<long long>(next(400.0)), lat, lon);
     if (i % 97 < 80) {
       item.altitude = alt;
       item.vertical_accuracy = static_cast<float>(8.0 + next(4.0));
@@ -480,7 +483,8 @@ std::vector<PositionStreamItem> long_track(int n) {
   return items;
 }
 
-void expect_close(const PositionStreamItem& want, const PositionStreamItem& got, long long base, size_t i) {
+void expect_close(const PositionStreamItem& want, const PositionStreamItem& got, long long base,
+                  size_t i) {
   SCOPED_TRACE(i);
   EXPECT_EQ(want.flags | PositionStreamItem::FLAG_TIME, got.flags);
   EXPECT_EQ((want.time - base) / 100 * 100, got.time);

@@ -45,7 +45,8 @@ TEST(Mbi, DecodesEachSequenceToItsValue) {
   for (const MbiCase& c : kMbiCases) {
     const Bytes bytes = unhex(c.bytes);
     long long v = 12345;
-    ASSERT_TRUE(BinaryPositionStreamFrame::decode_mbi(bytes.data(), static_cast<unsigned int>(bytes.size()), v))
+    ASSERT_TRUE(BinaryPositionStreamFrame::decode_mbi(bytes.data(),
+                                                      static_cast<unsigned int>(bytes.size()), v))
         << c.bytes;
     EXPECT_EQ(c.value, v) << c.bytes;
   }
@@ -64,7 +65,8 @@ TEST(Mbi, RejectsMalformedSequences) {
   for (const char* text : kRejected) {
     const Bytes bytes = unhex(text);
     long long v = 0;
-    EXPECT_FALSE(BinaryPositionStreamFrame::decode_mbi(bytes.data(), static_cast<unsigned int>(bytes.size()), v))
+    EXPECT_FALSE(BinaryPositionStreamFrame::decode_mbi(bytes.data(),
+                                                       static_cast<unsigned int>(bytes.size()), v))
         << text;
   }
   long long v = 0;
@@ -87,7 +89,8 @@ TEST(Mbi, RefusesValuesBeyondSixtyTwoBits) {
 
 TEST(Mbi, StreamRoundTripReadsValueAfterValue) {
   Sink sink;
-  for (const MbiCase& c : kMbiCases) ASSERT_TRUE(BinaryPositionStreamFrame::encode_and_write_mbi(c.value, sink.stream));
+  for (const MbiCase& c : kMbiCases)
+    ASSERT_TRUE(BinaryPositionStreamFrame::encode_and_write_mbi(c.value, sink.stream));
   Source source(sink.bytes());
   for (const MbiCase& c : kMbiCases) {
     long long v = 0;

@@ -37,7 +37,8 @@ void expect_same_item(const PositionStreamItem& want, const PositionStreamItem& 
     EXPECT_TRUE(f & bit ? same(w, g) : std::isnan(g)) << "flag " << bit;
   };
   check(PositionStreamItem::FLAG_ALTITUDE, want.altitude, got.altitude);
-  checkf(PositionStreamItem::FLAG_HORIZONTAL_ACCURACY, want.horizontal_accuracy, got.horizontal_accuracy);
+  checkf(PositionStreamItem::FLAG_HORIZONTAL_ACCURACY, want.horizontal_accuracy,
+         got.horizontal_accuracy);
   checkf(PositionStreamItem::FLAG_VERTICAL_ACCURACY, want.vertical_accuracy, got.vertical_accuracy);
   checkf(PositionStreamItem::FLAG_ADDITIONAL_VALUE, want.additional_value, got.additional_value);
   check(PositionStreamItem::FLAG_SPEED, want.speed, got.speed);
@@ -70,8 +71,9 @@ TEST(PlainPositionStream, RecordsHaveTheExactBytesAndReadBackAsWritten) {
   };
   const Case kCases[] = {
       {"every value", full_item,
-       std::string("3F 00 00 00 FF 00 08 07 06 05 04 03 02 01 09 ") + kDoubleOne + " " + kDoubleMinusTwo + " " +
-           kDoubleHalf + " 00 00 80 3F 00 00 00 40 00 00 80 BF " + kDoubleFour + " 00 00 00 00 00 00 D0 3F"},
+       std::string("3F 00 00 00 FF 00 08 07 06 05 04 03 02 01 09 ") + kDoubleOne + " " +
+           kDoubleMinusTwo + " " + kDoubleHalf + " 00 00 80 3F 00 00 00 40 00 00 80 BF " +
+           kDoubleFour + " 00 00 00 00 00 00 D0 3F"},
       {"coordinates, altitude and speed",
        [] {
          PositionStreamItem i = full_item();
@@ -79,8 +81,8 @@ TEST(PlainPositionStream, RecordsHaveTheExactBytesAndReadBackAsWritten) {
          i.time = -1;
          return i;
        },
-       std::string("2A 00 00 00 13 00 FF FF FF FF FF FF FF FF ") + kDoubleOne + " " + kDoubleMinusTwo + " " +
-           kDoubleHalf + " " + kDoubleFour},
+       std::string("2A 00 00 00 13 00 FF FF FF FF FF FF FF FF ") + kDoubleOne + " " +
+           kDoubleMinusTwo + " " + kDoubleHalf + " " + kDoubleFour},
       {"the three floats",
        [] {
          PositionStreamItem i = full_item();
@@ -138,8 +140,9 @@ TEST(PlainPositionStream, ConsecutiveRecordsReadBackInOrder) {
 
 TEST(PlainPositionStream, LongerRecordOfALaterWriterIsSkippedAsAWhole) {
   // Flags 0x01 and three more bytes than the coordinates need, then a plain record.
-  const std::string text = std::string("1D 00 00 00 01 00 0A 00 00 00 00 00 00 00 ") + kDoubleOne + " " +
-                           kDoubleMinusTwo + " AA BB CC 0A 00 00 00 00 00 0B 00 00 00 00 00 00 00";
+  const std::string text = std::string("1D 00 00 00 01 00 0A 00 00 00 00 00 00 00 ") + kDoubleOne +
+                           " " + kDoubleMinusTwo +
+                           " AA BB CC 0A 00 00 00 00 00 0B 00 00 00 00 00 00 00";
   Source source(unhex(text));
   PlainPositionStreamDecoder decoder(source.stream);
   PositionStreamItem got;
@@ -153,7 +156,8 @@ TEST(PlainPositionStream, LongerRecordOfALaterWriterIsSkippedAsAWhole) {
 
 // A record of flags 0x01 with its length field replaced.
 std::string with_length(const std::string& length) {
-  return length + std::string(" 01 00 0A 00 00 00 00 00 00 00 ") + kDoubleOne + " " + kDoubleMinusTwo;
+  return length + std::string(" 01 00 0A 00 00 00 00 00 00 00 ") + kDoubleOne + " " +
+         kDoubleMinusTwo;
 }
 
 struct BadRecord {

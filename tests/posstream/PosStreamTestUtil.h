@@ -28,7 +28,9 @@ inline std::string hex(const unsigned char* data, unsigned int n) {
   }
   return out;
 }
-inline std::string hex(const Bytes& bytes) { return hex(bytes.data(), static_cast<unsigned int>(bytes.size())); }
+inline std::string hex(const Bytes& bytes) {
+  return hex(bytes.data(), static_cast<unsigned int>(bytes.size()));
+}
 
 // The bytes of a text like "80 80 05".
 inline Bytes unhex(const std::string& text) {
@@ -57,7 +59,9 @@ struct Sink {
 
 // A read stream over a copy of the bytes (kept alive by the source).
 struct Source {
-  explicit Source(const Bytes& b) : bytes(b) { stream.attach(bytes.data(), static_cast<unsigned int>(bytes.size())); }
+  explicit Source(const Bytes& b) : bytes(b) {
+    stream.attach(bytes.data(), static_cast<unsigned int>(bytes.size()));
+  }
   Bytes bytes;
   orva::keldra::BufferReadStream stream;
 };

@@ -22,7 +22,8 @@ TEST(PositionStreamFacade, ChoosesTheEncodingByNumber) {
     const char* bytes;
   };
   const Case kCases[] = {
-      {kPlain, "1A 00 00 00 01 00 E8 03 00 00 00 00 00 00 71 A6 AE 21 DD 3E 4A 40 C7 0D BF 9B 6E CD 2A 40"},
+      {kPlain,
+       "1A 00 00 00 01 00 E8 03 00 00 00 00 00 00 71 A6 AE 21 DD 3E 4A 40 C7 0D BF 9B 6E CD 2A 40"},
       {kBinary, "80 80 01 00 81 FA A6 85 02 BF F3 BB 39"},
   };
   for (const Case& c : kCases) {

@@ -24,7 +24,8 @@ TEST(PositionStreamItem, NewItemHasNothingAndIsNotValid) {
   EXPECT_EQ(0, item.flags);
   EXPECT_EQ(0, item.byte_value);
   EXPECT_EQ(0, item.time);
-  EXPECT_TRUE(std::isnan(item.latitude) && std::isnan(item.speed) && std::isnan(item.additional_value));
+  EXPECT_TRUE(std::isnan(item.latitude) && std::isnan(item.speed) &&
+              std::isnan(item.additional_value));
   EXPECT_FALSE(item.is_valid());
 }
 
@@ -55,8 +56,8 @@ TEST(PositionStreamItem, Validity) {
     item.longitude = c.longitude;
     item.horizontal_accuracy = c.horizontal;
     item.vertical_accuracy = c.vertical;
-    EXPECT_EQ(c.valid, item.is_valid()) << c.latitude << " " << c.longitude << " " << c.horizontal << " "
-                                        << c.vertical;
+    EXPECT_EQ(c.valid, item.is_valid())
+        << c.latitude << " " << c.longitude << " " << c.horizontal << " " << c.vertical;
     item.flags = 0xFFFF;  // flags do not matter
     EXPECT_EQ(c.valid, item.is_valid());
   }
@@ -166,7 +167,8 @@ TEST(PositionStreamItem, DumpLogsTheTimeAsA32BitLong) {
     PositionStreamItem item = make_item(5000000000LL, 52.4911234, 13.4012345);
     item.dump();
     const std::string log = keldra_test::read_file(logger->log_path());
-    EXPECT_NE(std::string::npos, log.find("PositionStreamItem:  52.491123  13.401234        nan 705032704"))
+    EXPECT_NE(std::string::npos,
+              log.find("PositionStreamItem:  52.491123  13.401234        nan 705032704"))
         << log;
   }
   LoggerUmbo::set_level_file_path(keldra_test::home_dir() + "/no_such_level");

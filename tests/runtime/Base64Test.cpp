@@ -8,7 +8,9 @@
 
 namespace {
 
-const unsigned char* u8(const std::string& s) { return reinterpret_cast<const unsigned char*>(s.data()); }
+const unsigned char* u8(const std::string& s) {
+  return reinterpret_cast<const unsigned char*>(s.data());
+}
 
 // Encodes with room for exactly the padded result.
 std::string encode(const std::string& in, bool url_safe = false) {
@@ -16,8 +18,8 @@ std::string encode(const std::string& in, bool url_safe = false) {
   unsigned int outlen = static_cast<unsigned int>(out.size());
   bool ok = url_safe ? Base64Encode(true).encodeChunk(u8(in), static_cast<unsigned int>(in.size()),
                                                       out.data(), outlen, true)
-                     : Base64Encode::encode(u8(in), static_cast<unsigned int>(in.size()), out.data(),
-                                            outlen);
+                     : Base64Encode::encode(u8(in), static_cast<unsigned int>(in.size()),
+                                            out.data(), outlen);
   EXPECT_TRUE(ok) << in;
   return std::string(out.begin(), out.begin() + outlen);
 }
@@ -31,7 +33,8 @@ struct Decoded {
 Decoded decode(const std::string& text) {
   std::vector<unsigned char> out((text.size() + 3) / 4 * 3 + 1);
   unsigned int outlen = static_cast<unsigned int>(out.size());
-  bool ok = Base64Decode::decode(u8(text), static_cast<unsigned int>(text.size()), out.data(), outlen);
+  bool ok =
+      Base64Decode::decode(u8(text), static_cast<unsigned int>(text.size()), out.data(), outlen);
   return {ok, std::string(out.begin(), out.begin() + outlen)};
 }
 

@@ -14,11 +14,14 @@ namespace {
 
 using orva::keldra::DynamicBuffer;
 
-std::vector<unsigned char> bytes(const std::string& s) { return std::vector<unsigned char>(s.begin(), s.end()); }
+std::vector<unsigned char> bytes(const std::string& s) {
+  return std::vector<unsigned char>(s.begin(), s.end());
+}
 
 std::string content(const DynamicBuffer& b) {
-  return b.get_data() ? std::string(reinterpret_cast<const char*>(b.get_data()), b.get_data_length())
-                      : std::string();
+  return b.get_data()
+             ? std::string(reinterpret_cast<const char*>(b.get_data()), b.get_data_length())
+             : std::string();
 }
 
 TEST(DynamicBuffer, NewBufferHasNoStorageAndEmptyWritesKeepIt) {

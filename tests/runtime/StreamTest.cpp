@@ -72,7 +72,8 @@ TEST(WriteStream, LittleEndianLayouts) {
       {"int32", [](WriteStream& w) { return w.write_int32(-2); }, "fe ff ff ff"},
       {"uint64", [](WriteStream& w) { return w.write_uint64(0x0102030405060708ULL); },
        "08 07 06 05 04 03 02 01"},
-      {"timestamp", [](WriteStream& w) { return w.write_timestamp(-1); }, "ff ff ff ff ff ff ff ff"},
+      {"timestamp", [](WriteStream& w) { return w.write_timestamp(-1); },
+       "ff ff ff ff ff ff ff ff"},
       {"float", [](WriteStream& w) { return w.write_float(1.0f); }, "00 00 80 3f"},
       {"double", [](WriteStream& w) { return w.write_double(-2.0); }, "00 00 00 00 00 00 00 c0"},
       {"string", [](WriteStream& w) { return w.write_string("hi"); }, "02 00 00 00 68 69"},
@@ -80,7 +81,8 @@ TEST(WriteStream, LittleEndianLayouts) {
       {"buffer", [](WriteStream& w) { return w.write_buffer(u8("\x01\x02\x03"), 3); },
        "03 00 00 00 01 02 03"},
       {"block", [](WriteStream& w) { return w.write_block(u8("\x01\x02"), 2); }, "01 02"},
-      {"ustring", [](WriteStream& w) {
+      {"ustring",
+       [](WriteStream& w) {
          Units u;
          u.v = {0x0041, 0x20AC, 0xD83D};
          return w.write_ustring(u);

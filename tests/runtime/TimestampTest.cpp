@@ -163,9 +163,11 @@ TEST_F(TimestampTest, FormattedTextParsesBack) {
                               -2208556800000LL, 253402300799999LL, -62135596800000LL + 1};
   for (long long v : values) {
     Timestamp t(v);
-    EXPECT_EQ(v, static_cast<long long>(Timestamp::from_iso_extended(t.to_iso_extended(true), true)))
+    EXPECT_EQ(v,
+              static_cast<long long>(Timestamp::from_iso_extended(t.to_iso_extended(true), true)))
         << v;
-    EXPECT_EQ(v, static_cast<long long>(Timestamp::from_iso_any(t.to_iso_extended(true), true))) << v;
+    EXPECT_EQ(v, static_cast<long long>(Timestamp::from_iso_any(t.to_iso_extended(true), true)))
+        << v;
     long long whole = v - ((v % 1000) + 1000) % 1000;
     EXPECT_EQ(whole, static_cast<long long>(Timestamp::from_iso(t.to_iso(), true))) << v;
     EXPECT_EQ(whole, static_cast<long long>(Timestamp::from_iso_any(t.to_iso(), true))) << v;

@@ -42,9 +42,10 @@ TEST(DbusTestBusTest, StartsItsOwnBusAndRelayThenLeavesNothingBehind) {
       QDBusConnection c = QDBusConnection::connectToBus(QString::fromStdString(bus.address()),
                                                         QStringLiteral("bus_self_test"));
       ASSERT_TRUE(c.isConnected());
-      EXPECT_EQ(static_cast<pid_t>(
-                    c.interface()->servicePid(QString::fromLatin1(DbusTestBus::kRelayService)).value()),
-                relay);
+      EXPECT_EQ(
+          static_cast<pid_t>(
+              c.interface()->servicePid(QString::fromLatin1(DbusTestBus::kRelayService)).value()),
+          relay);
     }
     QDBusConnection::disconnectFromBus(QStringLiteral("bus_self_test"));
 

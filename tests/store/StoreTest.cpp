@@ -73,9 +73,10 @@ TEST_F(StoreTest, SharingValuesWithoutNameFromTheFlagsAreReadAndRefused) {
     object->set_local_id(0);
     EXPECT_EQ(ORVA_ERROR_INVALID_PARAMETERS, m_store.insert_object(*object));
     const std::string shown = std::to_string(value);
-    EXPECT_EQ(std::vector<std::string>({"Store::update_object: ERROR: wrong sharing mode " + shown,
-                                        "Store::insert_object: ERROR: wrong sharing mode " + shown}),
-              log.matching({"Store::"}));
+    EXPECT_EQ(
+        std::vector<std::string>({"Store::update_object: ERROR: wrong sharing mode " + shown,
+                                  "Store::insert_object: ERROR: wrong sharing mode " + shown}),
+        log.matching({"Store::"}));
     EXPECT_TRUE(m_repository->calls.empty());
   }
 }

@@ -78,8 +78,8 @@ TEST(GeoCoordinates, Heading) {
       {0, 0, 0, -1, 270},  {0, 179, 0, -179, 90}, {0, -179, 0, 179, 270},
   };
   for (const Case& c : cases) {
-    EXPECT_NEAR(c.heading, GeoCoordinates(c.lat1, c.lon1).get_heading(GeoCoordinates(c.lat2, c.lon2)),
-                1e-9);
+    EXPECT_NEAR(c.heading,
+                GeoCoordinates(c.lat1, c.lon1).get_heading(GeoCoordinates(c.lat2, c.lon2)), 1e-9);
   }
   EXPECT_TRUE(std::isnan(GeoCoordinates(5, 5).get_heading(GeoCoordinates(5, 5))));
   EXPECT_TRUE(std::isnan(GeoCoordinates(5, 5).get_heading(GeoCoordinates())));

@@ -80,7 +80,8 @@ class ListTest : public ViewTest {
  protected:
   void SetUp() override {
     SharedPointer<Attribute> parent = make_attribute("h", "holder");
-    for (const char* child : {"a:position", "meta:metadata", "b:position", "box:box", "c:position"}) {
+    for (const char* child :
+         {"a:position", "meta:metadata", "b:position", "box:box", "c:position"}) {
       std::string s(child);
       size_t colon = s.find(':');
       parent->get_attributes().push_back(make_attribute(s.substr(0, colon), s.substr(colon + 1)));
@@ -333,7 +334,8 @@ TEST_F(ViewTest, NamedListTakesOnlyItsNameAndNamesItsItems) {
   SharedPointer<Text> replaced = lines.set_item(0, loose);
   ASSERT_TRUE(replaced.is_valid());
   EXPECT_EQ("line", replaced->get_name());
-  EXPECT_EQ(":card[title:text(text) line:text(text) line:text(text)]", name_tree(*card.attribute()));
+  EXPECT_EQ(":card[title:text(text) line:text(text) line:text(text)]",
+            name_tree(*card.attribute()));
   EXPECT_EQ("other", loose.get_name());
 }
 

@@ -451,7 +451,8 @@ TEST_F(ViewTest, ObjectCopyTakesIdentifiersAndContentButKeepsClass) {
   EXPECT_EQ(9041u, target.object()->get_global_id());
   EXPECT_EQ("harbour", target.get_name());
   EXPECT_EQ("renamed-place-kind", target.object()->get_class_name());
-  EXPECT_EQ(name_tree(source.object()->get_attributes()), name_tree(target.object()->get_attributes()));
+  EXPECT_EQ(name_tree(source.object()->get_attributes()),
+            name_tree(target.object()->get_attributes()));
   // Children follow the copied attributes, not the dropped ones.
   EXPECT_EQ(target.object()->get_attributes()[0], target.position().attribute());
   EXPECT_EQ(2u, target.card().lines().count());

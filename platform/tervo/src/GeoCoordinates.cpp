@@ -40,7 +40,8 @@ double GeoCoordinates::get_heading(const GeoCoordinates& other) const {
   const double lat1 = m_latitude * kRadPerDeg, lat2 = other.m_latitude * kRadPerDeg;
   const double dlon = (other.m_longitude - m_longitude) * kRadPerDeg;
   const double y = std::sin(dlon) * std::cos(lat2);
-  const double x = std::cos(lat1) * std::sin(lat2) - std::sin(lat1) * std::cos(lat2) * std::cos(dlon);
+  const double x =
+      std::cos(lat1) * std::sin(lat2) - std::sin(lat1) * std::cos(lat2) * std::cos(dlon);
   double deg = std::atan2(y, x) / kRadPerDeg;
   if (deg < 0) deg += 360.0;
   if (deg >= 360.0) deg -= 360.0;

@@ -34,8 +34,8 @@ class IdleNotifier : public QObject {
   // Schedules calls of notifiable->notify() (not owned; |name| is used in log lines).
   // A start while calls are pending replaces the Notifiable and keeps one schedule.
   // True when the calls are scheduled, and for a null |notifiable| (nothing is
-  // scheduled then, and calls pending from an earlier start end); false when neither a Qt timer nor a GLib idle source could be
-  // set up.
+  // scheduled then, and calls pending from an earlier start end); false when neither a Qt timer nor
+  // a GLib idle source could be set up.
   bool start(Notifiable* notifiable, const char* name);
 
   // The GLib idle callback; |data| is the notifier. Keeps the source (TRUE) until

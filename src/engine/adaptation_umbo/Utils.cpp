@@ -119,7 +119,8 @@ orva::ErrorCode mv(const std::string& from, const std::string& to) {
 orva::ErrorCode mkdir(const std::string& path) {
   if (path.empty()) return ORVA_ERROR_FILE_OPERATION;
   struct stat st;
-  if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? ORVA_ERROR_NONE : ORVA_ERROR_FILE_OPERATION;
+  if (::stat(path.c_str(), &st) == 0)
+    return S_ISDIR(st.st_mode) ? ORVA_ERROR_NONE : ORVA_ERROR_FILE_OPERATION;
   // Create each missing folder from the top down; one made meanwhile by another
   // process is fine.
   for (size_t pos = path.find('/', 1);; pos = path.find('/', pos + 1)) {

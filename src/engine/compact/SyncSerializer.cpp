@@ -230,7 +230,8 @@ ErrorCode SyncSerializer::add_field(const Field& field, std::string& out) {
   // A field made by add_field and never set carries nothing: skipped like an empty one.
   if (type == Field::TYPE_NONE) return ORVA_ERROR_NONE;
   if (type == Field::TYPE_KEYWORD || type > Field::TYPE_BINARY) {
-    LoggerUmbo::logf(LoggerUmbo::MSG_TRACE, "SyncSerializer::add_field: field type %d not supported",
+    LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
+                     "SyncSerializer::add_field: field type %d not supported",
                      static_cast<int>(type));
     return ORVA_ERROR_INVALID_PARAMETERS;
   }

@@ -14,9 +14,9 @@
 // that thread's pool.
 // Results: 0; 3 for an empty output pointer, a missing class name, a field of a
 // type the format cannot carry, attributes nested deeper than the reader takes,
-// or a text or name the reader would refuse (not UTF-8, or holding a zero byte); 4 for a command before start_request; 2 when a
-// write fails. Writing stops at the first error; what was written stays. Request
-// lines are written whole or not at all.
+// or a text or name the reader would refuse (not UTF-8, or holding a zero byte); 4 for a command
+// before start_request; 2 when a write fails. Writing stops at the first error; what was written
+// stays. Request lines are written whole or not at all.
 #pragma once
 
 #include <keldra/DynamicBuffer.h>

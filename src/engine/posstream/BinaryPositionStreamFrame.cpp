@@ -61,10 +61,12 @@ const ScaledValue kScaledValues[] = {
 // Arithmetic of stream values wraps instead of overflowing: a hostile stream may
 // accumulate deltas without bound, and such results fail the item's checks later.
 long long wrap_add(long long a, long long b) {
-  return static_cast<long long>(static_cast<unsigned long long>(a) + static_cast<unsigned long long>(b));
+  return static_cast<long long>(static_cast<unsigned long long>(a) +
+                                static_cast<unsigned long long>(b));
 }
 long long wrap_sub(long long a, long long b) {
-  return static_cast<long long>(static_cast<unsigned long long>(a) - static_cast<unsigned long long>(b));
+  return static_cast<long long>(static_cast<unsigned long long>(a) -
+                                static_cast<unsigned long long>(b));
 }
 
 // x * 10^n rounded half away from zero: truncated at one more decimal, then +5 / 10.
@@ -264,9 +266,11 @@ void Frame::add_delta(const BinaryPositionStreamFrame& delta) {
     longitude = wrap_add(longitude, delta.longitude);
   }
   for (const ScaledValue& value : kScaledValues) {
-    if (delta.mask & value.bit) this->*value.member = wrap_add(this->*value.member, delta.*value.member);
+    if (delta.mask & value.bit)
+      this->*value.member = wrap_add(this->*value.member, delta.*value.member);
   }
-  if (delta.mask & Item::FLAG_BYTE_VALUE) byte_value = static_cast<unsigned char>(byte_value + delta.byte_value);
+  if (delta.mask & Item::FLAG_BYTE_VALUE)
+    byte_value = static_cast<unsigned char>(byte_value + delta.byte_value);
 }
 
 bool Frame::write(WriteStream& s) const {

@@ -17,7 +17,9 @@ void BufferReadStream::attach(const unsigned char* data, unsigned int len) {
 
 void BufferReadStream::attach(const SharedPointer<DynamicBuffer>& buffer) {
   // Broken invariant: stop, also in builds without assertions.
-  if (!buffer.get()) ::orva::keldra::internal::invariant_failed("data.get()", "src/engine/Stream", 179, __PRETTY_FUNCTION__);
+  if (!buffer.get())
+    ::orva::keldra::internal::invariant_failed("data.get()", "src/engine/Stream", 179,
+                                               __PRETTY_FUNCTION__);
   attach(buffer->get_data(), buffer->get_data_length());
 }
 
@@ -52,7 +54,8 @@ bool BufferReadStream::seek(unsigned int offset, SeekAnchor anchor) {
       m_position = 0;
       return offset <= m_length && skip(m_length - offset);
   }
-  ::orva::keldra::internal::invariant_failed("0", "src/engine/Stream", 269, __PRETTY_FUNCTION__);  // unknown anchor
+  ::orva::keldra::internal::invariant_failed("0", "src/engine/Stream", 269,
+                                             __PRETTY_FUNCTION__);  // unknown anchor
 }
 
 }  // namespace keldra

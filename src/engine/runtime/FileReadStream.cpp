@@ -53,7 +53,8 @@ bool FileReadStream::seek(unsigned int offset, SeekAnchor anchor) {
       break;
     default:
       // Unknown anchor: stop, also in builds without assertions.
-      ::orva::keldra::internal::invariant_failed("0", "src/engine/Stream", 344, __PRETTY_FUNCTION__);
+      ::orva::keldra::internal::invariant_failed("0", "src/engine/Stream", 344,
+                                                 __PRETTY_FUNCTION__);
   }
   m_file.seekg(static_cast<std::streamoff>(offset), dir);
   return is_ok();

@@ -77,12 +77,15 @@ bool safe_gmtime(long* seconds, tm* out) {
   return true;
 }
 
-Timestamp Timestamp::get_current() { return Timestamp(static_cast<long long>(time(nullptr)) * 1000); }
+Timestamp Timestamp::get_current() {
+  return Timestamp(static_cast<long long>(time(nullptr)) * 1000);
+}
 
 std::string Timestamp::to_iso() const { return to_string("%04d%02d%02dT%02d%02d%02dZ"); }
 
 std::string Timestamp::to_iso_extended(bool with_ms) const {
-  return to_string(with_ms ? "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ" : "%04d-%02d-%02dT%02d:%02d:%02dZ");
+  return to_string(with_ms ? "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ"
+                           : "%04d-%02d-%02dT%02d:%02d:%02dZ");
 }
 
 std::string Timestamp::to_string(const char* format) const {

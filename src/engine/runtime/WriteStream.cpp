@@ -19,7 +19,8 @@ void to_le(uint64_t v, unsigned char* out) {
 
 WriteStream::WriteStream() : m_ok(true) {}
 
-WriteStream::WriteStream(const SharedPointer<DynamicBuffer>& buffer) : m_buffer(buffer), m_ok(true) {}
+WriteStream::WriteStream(const SharedPointer<DynamicBuffer>& buffer)
+    : m_buffer(buffer), m_ok(true) {}
 
 WriteStream::~WriteStream() {}
 

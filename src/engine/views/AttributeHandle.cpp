@@ -170,10 +170,12 @@ ErrorCode AttributeHandle::set_field(const std::string& name, const unsigned int
 template bool AttributeHandle::get_field(const StringPool::StringHandle&, orva::ustring&) const;
 template bool AttributeHandle::get_field(const StringPool::StringHandle&, float&) const;
 template bool AttributeHandle::get_field(const StringPool::StringHandle&, double&) const;
-template bool AttributeHandle::get_field(const StringPool::StringHandle&, unsigned long long&) const;
+template bool AttributeHandle::get_field(const StringPool::StringHandle&,
+                                         unsigned long long&) const;
 template bool AttributeHandle::get_field(const StringPool::StringHandle&, unsigned int&) const;
 template bool AttributeHandle::get_field(const StringPool::StringHandle&, int&) const;
-template ErrorCode AttributeHandle::set_field(const StringPool::StringHandle&, const orva::ustring&);
+template ErrorCode AttributeHandle::set_field(const StringPool::StringHandle&,
+                                              const orva::ustring&);
 template ErrorCode AttributeHandle::set_field(const StringPool::StringHandle&, const float&);
 template ErrorCode AttributeHandle::set_field(const StringPool::StringHandle&, const double&);
 template ErrorCode AttributeHandle::set_field(const StringPool::StringHandle&,

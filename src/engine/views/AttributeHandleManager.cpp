@@ -46,7 +46,8 @@ void AttributeHandleManager::add_handle(AttributeHandle& child, const char* name
 void AttributeHandleManager::attach_handle(AttributeHandle& child,
                                            const StringPool::StringHandle& name) {
   orva::SharedPointer<Attribute> found;
-  const AttributeList* list = static_cast<const AttributeHandleManager*>(this)->get_attribute_list();
+  const AttributeList* list =
+      static_cast<const AttributeHandleManager*>(this)->get_attribute_list();
   if (list) {
     int index = list->find_attribute(name, child.get_class_name_handle(), 0);
     if (index >= 0) found = list->at(static_cast<unsigned int>(index));
@@ -56,7 +57,8 @@ void AttributeHandleManager::attach_handle(AttributeHandle& child,
 
 void AttributeHandleManager::attach_handle(AttributeHandle& child, const std::string& name) {
   orva::SharedPointer<Attribute> found;
-  const AttributeList* list = static_cast<const AttributeHandleManager*>(this)->get_attribute_list();
+  const AttributeList* list =
+      static_cast<const AttributeHandleManager*>(this)->get_attribute_list();
   if (list) {
     int index = list->find_attribute(name, child.get_class_name(), 0);
     if (index >= 0) found = list->at(static_cast<unsigned int>(index));

@@ -24,7 +24,8 @@ inline void trace(const char* text) { LoggerUmbo::log(text, LoggerUmbo::MSG_TRAC
 
 void get_abs_time_delay_from(const timeval& now, size_t delay_ms, timespec& out) {
   if (!(delay_ms < 2000000))
-    ::orva::keldra::internal::invariant_failed("delay_ms < 2000000", __FILE__, __LINE__, __PRETTY_FUNCTION__);
+    ::orva::keldra::internal::invariant_failed("delay_ms < 2000000", __FILE__, __LINE__,
+                                               __PRETTY_FUNCTION__);
   out.tv_sec = now.tv_sec + static_cast<time_t>(delay_ms / 1000);
   out.tv_nsec = (now.tv_usec + static_cast<long>(delay_ms % 1000) * 1000) * 1000;
   if (out.tv_nsec > 999999999) {

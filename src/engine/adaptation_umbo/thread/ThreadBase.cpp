@@ -8,9 +8,10 @@
 
 // A broken precondition stops the process with an assertion naming it, also in
 // builds without assertions.
-#define REQUIRE(condition)                                                        \
-  do {                                                                           \
-    if (!(condition)) ::orva::keldra::internal::invariant_failed(#condition, __FILE__, __LINE__, __func__);   \
+#define REQUIRE(condition)                                                                  \
+  do {                                                                                      \
+    if (!(condition))                                                                       \
+      ::orva::keldra::internal::invariant_failed(#condition, __FILE__, __LINE__, __func__); \
   } while (0)
 
 namespace orva {

@@ -36,7 +36,8 @@ void* Thread::platform_callback(void* self) {
 void Thread::join() {
   if (!m_has_handle) return;
   // A failed join is a broken invariant: stop, also in builds without assertions.
-  if (pthread_join(m_handle, nullptr) != 0) ::orva::keldra::internal::invariant_failed("0", __FILE__, __LINE__, __func__);
+  if (pthread_join(m_handle, nullptr) != 0)
+    ::orva::keldra::internal::invariant_failed("0", __FILE__, __LINE__, __func__);
   m_has_handle = false;
   m_handle = pthread_t();
 }
