@@ -1,0 +1,141 @@
+// The object store of one service over one SQLite connection.
+//
+// Owned by the service's data adapter through a plain pointer (not reference
+// counted) and used only on the thread that created it. init() opens (or creates)
+// "$HOME/.cities/OstraMaps.db": a failure is reported to the handler before init
+// returns, success later from the event loop; every init call with a handler gets
+// exactly one final report. Until an init succeeded every operation returns 1 (or
+// an id of 0) without touching anything.
+//
+// Every data operation runs as a work step of execute_transaction: in its own SQLite
+// transaction ("BEGIN EXCLUSIVE" for writes, "BEGIN" for reads), or as a counted inner
+// level of a transaction the caller opened with begin_transaction. A work step that
+// throws UmboException 3 or 8 has its level committed; such a throw must come before
+// the step wrote anything, so a refused operation changes nothing (the writes validate
+// before their first row). Any other code rolls the level back, which inside a
+// caller's transaction fails the whole transaction: later operations and the
+// caller's commit then return 0x6006. Out of memory rolls back and returns 2, any
+// other exception rolls back and returns 1; no level is left open by an exception.
+#pragma once
+
+#include "adaptation_umbo/IdleNotifier.h"
+#include "adaptation_umbo/Notifiable.h"
+#include "adaptation_umbo/database/QueryName.h"
+
+#include <keldra/ErrorCode.h>
+#include <keldra/Link.h>
+#include <keldra/LoggerUmbo.h>
+#include <keldra/Object.h>
+#include <keldra/ProgressHandler.h>
+#include <keldra/SharedPointer.h>
+
+#include <string>
+#include <vector>
+
+namespace orva {
+namespace keldra {
+namespace internal {
+
+class DatabaseConnection;
+class DbObject;
+class QueryManager;
+
+class Database : public Notifiable {
+ public:
+  typedef void (Database::*WorkStep)(void*);
+
+  Database();
+  // Rolls back an open transaction, closes the connection, drops a pending report.
+  ~Database();
+
+  // Opens the database when it is not open. Failure: handle_progress(0.0, code) at
+  // once (1 when the file cannot be opened, else the exception's code). Success:
+  // handle_progress(1.0, 0) later from the event loop. A null handler hears nothing.
+  // When the process's locale differs from the stored one, every sort key of the text
+  // table is recomputed in one transaction and the new locale stored.
+  void init(ProgressHandler* handler);
+  // The deferred success reports; always false (one report per init).
+  bool notify() override;
+
+  // The database uid, empty while no connection is open or when it cannot be read.
+  std::string uid();
+  QueryManager* get_query_manager() const { return m_query_manager; }
+  bool is_open() const { return m_connection != nullptr; }
+
+  // A caller's transaction level: the outermost begin opens the SQLite transaction.
+  // Results: 0, the statement's code (0x6007 busy), 0x6006 in a failed transaction.
+  orva::ErrorCode begin_transaction(bool exclusive);
+  // 0, or the code of a failed transaction or COMMIT, after rolling it all back.
+  orva::ErrorCode commit_transaction();
+  void rollback_transaction();
+  bool is_in_transaction() const;
+
+  // The runner (see above). retries goes to the opening BEGIN.
+  orva::ErrorCode execute_transaction(WorkStep step, void* record, bool write, int retries);
+
+  // Empties the record of removed ids (exclusive transaction).
+  orva::ErrorCode purge_removed_ids();
+
+  // Lists, each in a read transaction; the out vectors are appended to. Headers are
+  // marked partial (no attributes or links) and carry the flags of their row.
+  // All syncable objects (no_sync = 0):
+  orva::ErrorCode get_object_headers(std::vector<Object>& out);
+  // Syncable objects in state NEW, respectively CHANGED:
+  orva::ErrorCode get_new_objects(std::vector<Object>& out);
+  orva::ErrorCode get_modified_objects(std::vector<Object>& out);
+  // One object per recorded removal, holding only its local id:
+  orva::ErrorCode get_removed_objects(std::vector<Object>& out);
+  // The links of the object and of all its attributes, at any depth:
+  orva::ErrorCode get_object_children(unsigned int local_id, std::vector<Link>& out);
+  // The other id of a stored object; 0 when not stored, for id 0, or on failure.
+  unsigned long long get_object_global_id(unsigned int local_id);
+  unsigned int get_object_local_id(unsigned long long global_id);
+
+  // Binds the row to the fixed statement and reads every result row into it; true
+  // when there was one (the row then holds the last). Throws UmboException.
+  bool run_object_query(DbObject& row, QueryName name);
+
+  // Recomputes every sort key of the text table in one transaction level. Throws
+  // UmboException (the level rolled back).
+  void rebuild_collate_key_cache();
+  // Deletes the files queued for the end of the transaction once the outermost level
+  // committed (last queued first); a rollback drops the queue.
+  void handle_deleting_files(bool rolled_back, bool committed);
+
+ private:
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  void report(ProgressHandler* handler, float progress, orva::ErrorCode code);
+
+  void do_purge_removed_ids();
+  void do_purge_removed_ids_proxy(void* record);
+  void list_objects(QueryName name, std::vector<Object>& out);
+  void do_get_object_headers(std::vector<Object>& out);
+  void do_get_object_headers_proxy(void* record);
+  void do_get_new_objects(std::vector<Object>& out);
+  void do_get_new_objects_proxy(void* record);
+  void do_get_modified_objects(std::vector<Object>& out);
+  void do_get_modified_objects_proxy(void* record);
+  void do_get_removed_objects(std::vector<Object>& out);
+  void do_get_removed_objects_proxy(void* record);
+  void do_get_object_children(unsigned int local_id, std::vector<Link>& out);
+  void do_get_object_children_proxy(void* record);
+  void do_get_object_global_id(unsigned int local_id, unsigned long long& global_id);
+  void do_get_object_global_id_proxy(void* record);
+  void do_get_object_local_id(unsigned long long global_id, unsigned int& local_id);
+  void do_get_object_local_id_proxy(void* record);
+
+  DatabaseConnection* m_connection;
+  // Handlers whose init still waits for its success report.
+  std::vector<ProgressHandler*> m_pending_reports;
+  orva::SharedPointer<LoggerUmbo> m_logger;
+  IdleNotifier m_idle_notifier;
+  QueryManager* m_query_manager;
+  // UTF-8 paths deleted when the outermost transaction commits.
+  std::vector<std::string> m_pending_deletions;
+};
+
+}  // namespace internal
+}  // namespace keldra
+}  // namespace orva
