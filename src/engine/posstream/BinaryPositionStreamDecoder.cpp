@@ -1,6 +1,7 @@
 #include "posstream/BinaryPositionStreamDecoder.h"
 
 #include "posstream/PositionStreamItem.h"
+#include "runtime/BoundedReadStream.h"
 
 #include <keldra/ReadStream.h>
 
@@ -44,13 +45,10 @@ bool BinaryPositionStreamDecoder::read(PositionStreamItem& item) {
 }
 
 bool BinaryPositionStreamDecoder::check_stream() {
-  const BinaryPositionStreamFrame current = m_current;
-  const bool synced = m_synced;
-  lose_sync();
-  const bool result = count_items(m_count);
-  m_current = current;
-  m_synced = synced;
-  return result;
+  // A decoder of its own counts, so that this one keeps its frame and its place.
+  BoundedReadStream bounded(m_stream);
+  BinaryPositionStreamDecoder counter(bounded);
+  return count_items(counter, bounded, m_count);
 }
 
 bool BinaryPositionStreamDecoder::find_marker() {

@@ -2,6 +2,7 @@
 
 #include "posstream/PlainPositionStreamEncoder.h"
 #include "posstream/PositionStreamItem.h"
+#include "runtime/BoundedReadStream.h"
 
 #include <keldra/ReadStream.h>
 
@@ -57,7 +58,11 @@ bool PlainPositionStreamDecoder::read(PositionStreamItem& item) {
   return true;
 }
 
-bool PlainPositionStreamDecoder::check_stream() { return count_items(m_count); }
+bool PlainPositionStreamDecoder::check_stream() {
+  BoundedReadStream bounded(m_stream);
+  PlainPositionStreamDecoder counter(bounded);
+  return count_items(counter, bounded, m_count);
+}
 
 }  // namespace internal
 }  // namespace keldra

@@ -8,19 +8,19 @@ namespace orva {
 namespace keldra {
 namespace internal {
 
-bool PositionStreamDecoderImplBase::count_items(unsigned int& count) {
+bool PositionStreamDecoderImplBase::count_items(PositionStreamDecoderImplBase& counter,
+                                                ReadStream& bounded, unsigned int& count) {
   count = 0;
   if (!m_stream.is_ok()) return false;
   const unsigned int position = m_stream.tell();
-  const unsigned int size = m_stream.size();
-  if (!m_stream.seek(0, ReadStream::SEEK_FROM_BEGIN)) return false;
+  const unsigned int size = bounded.size();
+  if (!bounded.seek(0, ReadStream::SEEK_FROM_BEGIN)) return false;
 
-  // Stop at the end instead of reading past it: a failed read would leave the
-  // stream failed and the seek back impossible.
+  // A broken tail fails only the bounded stream, so the seek back still works.
   bool complete = true;
   PositionStreamItem item;
-  while (m_stream.tell() < size) {
-    if (!read(item)) {
+  while (bounded.tell() < size) {
+    if (!counter.read(item)) {
       complete = false;
       break;
     }

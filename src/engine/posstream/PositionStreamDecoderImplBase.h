@@ -28,10 +28,14 @@ class PositionStreamDecoderImplBase {
   virtual bool check_stream() = 0;
 
  protected:
-  // Reads items from the beginning of the stream up to its end without reading past
-  // it, counting them into |count|, then seeks back to where the stream was. True
-  // when every byte belonged to a good item and the seek back succeeded.
-  bool count_items(unsigned int& count);
+  // Counts into |count| the items that |counter|, a fresh decoder of the same
+  // encoding reading |bounded| (a BoundedReadStream over this decoder's stream),
+  // reads from the beginning of the stream up to its end, then seeks back to where
+  // the stream was. Neither this decoder's state nor the stream's is changed, also
+  // when the stream ends in a broken item. True when every byte belonged to a good
+  // item and the seek back succeeded.
+  bool count_items(PositionStreamDecoderImplBase& counter, ReadStream& bounded,
+                   unsigned int& count);
 
   ReadStream& m_stream;
 
