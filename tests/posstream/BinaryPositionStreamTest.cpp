@@ -395,6 +395,11 @@ TEST(BinaryPositionStream, MalformedFramesFailCleanly) {
       "80 80 05 00 " + kLatLon + " 41",             // negative accuracy: not a valid item
       "80 80 04 00 82 5A",                          // no coordinates
       "01 02 03 04",                                // no key frame at all
+      // Magnitudes the encoder could not write back as they were read:
+      "80 80 11 00 " + kLatLon + " BF F9 B9 F2 DF A8 80 01",  // speed 3.6e14 m/s + 0.01
+      "80 80 05 00 " + kLatLon + " 88 80 80 01",              // accuracy beyond a float
+      "80 80 21 00 " + kLatLon + " 90 80 80 80 80 80 80 01",  // course beyond a double
+      "80 80 01 80 C0 80 80 80 80 80 80 00 " + kLatLon,       // time 2^55 tenths
   };
   for (const std::string& text : kBad) {
     Source source(unhex(text));
@@ -403,6 +408,22 @@ TEST(BinaryPositionStream, MalformedFramesFailCleanly) {
     EXPECT_FALSE(decoder.read(item)) << text;
     EXPECT_FALSE(item.is_valid());
     EXPECT_EQ(0, item.flags);
+  }
+}
+
+// The largest magnitudes the reader takes still write back to the bytes they came from.
+TEST(BinaryPositionStream, LargeValuesThatReadWriteBackUnchanged) {
+  const std::string kFrames[] = {
+      "80 80 11 00 " + kLatLon + " BF F9 B9 F2 DF A8 80 00",  // speed 3.6e14 m/s
+      "80 80 05 00 " + kLatLon + " 88 80 80 00",              // accuracy 1677721.6 m
+      "80 80 21 00 " + kLatLon + " 90 80 80 80 80 80 80 00",  // course 2^53 degrees
+  };
+  for (const std::string& text : kFrames) {
+    SCOPED_TRACE(text);
+    Source source(unhex(text));
+    const std::vector<PositionStreamItem> items = decode_all(source.stream);
+    ASSERT_EQ(1u, items.size());
+    EXPECT_EQ(text, hex(encode(items)));
   }
 }
 

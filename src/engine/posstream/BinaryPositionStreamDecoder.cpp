@@ -35,7 +35,9 @@ bool BinaryPositionStreamDecoder::read(PositionStreamItem& item) {
     m_current.add_delta(frame);
   }
   m_current.to_item(item);
-  if (!item.is_valid()) {
+  // An item the encoder would write back differently is refused like an invalid one,
+  // so that every track that reads also writes back to the same frames.
+  if (!item.is_valid() || !m_current.writes_back(item)) {
     lose_sync();
     item.reset();
     return false;

@@ -30,6 +30,10 @@ typedef PositionStreamItem Item;
 
 const int kCoordinateDecimals = 7;
 
+// Times from here on would overflow milliseconds in an encoder's difference from its
+// first item (2^55 tenths of a second, about 114 million years).
+const long long kMaxTenths = 1LL << 55;
+
 // The values scaled to integers, each under its own bit, in the order of the frame
 // bytes (the coordinates, two values under one bit, and the byte value are handled
 // apart). The item's values are taken and given as doubles.
@@ -233,6 +237,16 @@ void Frame::to_item(PositionStreamItem& item) const {
     item.byte_value = byte_value;
     item.flags |= Item::FLAG_BYTE_VALUE;
   }
+}
+
+bool Frame::writes_back(const PositionStreamItem& item) const {
+  if (time >= kMaxTenths || time <= -kMaxTenths) return false;
+  for (const ScaledValue& value : kScaledValues) {
+    if (!(mask & value.bit)) continue;
+    long long back = 0;
+    if (!scale(value.get(item), value.decimals, back) || back != this->*value.member) return false;
+  }
+  return true;
 }
 
 void Frame::get_delta_from(const BinaryPositionStreamFrame& previous,

@@ -75,6 +75,12 @@ class BinaryPositionStreamFrame {
   // Sets the item's time and flag 0x100, and each value of the mask's low eight bits
   // with its flag; coordinates are normalised. Other fields of the item stay.
   void to_item(PositionStreamItem& item) const;
+  // True when from_item(item) of the item that to_item() made gives this frame's
+  // time and scaled values back exactly (coordinates apart, which to_item()
+  // normalises). Values beyond a float's or a double's precision fail, and so do
+  // times of 2^55 tenths of a second and more, whose differences an encoder could
+  // not write.
+  bool writes_back(const PositionStreamItem& item) const;
 
   // |delta| = the non-key frame of the differences of this frame from |previous|: the
   // time always, each value of this frame's mask only when it changed. The byte value
