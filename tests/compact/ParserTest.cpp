@@ -169,6 +169,14 @@ TEST_F(ParserTest, ReadsObjectLines) {
          EXPECT_EQ(0, o.get_timestamp());
          EXPECT_FALSE(o.is_partial());
        }},
+      {"owner cut before it is interned",
+       "O:32:Home:::maija%%" + std::string(300, 'x') + "-tail of one reply;",
+       [](const Object& o) {
+         EXPECT_EQ("maija", o.get_owner());
+         const std::string whole = "maija%%" + std::string(300, 'x') + "-tail of one reply";
+         EXPECT_EQ(nullptr, StringPool::instance()->find(whole.c_str()));
+         EXPECT_EQ(nullptr, StringPool::instance()->find((std::string(300, 'x') + "-tail of one reply").c_str()));
+       }},
       {"lower-case t is not partial", "O:32:Home:::::::t:193;",
        [](const Object& o) { EXPECT_FALSE(o.is_partial()); }},
       {"class outside the table", "O:#12:x;",
@@ -278,6 +286,8 @@ TEST_F(ParserTest, MalformedObjectsGiveErrors) {
       {"unreadable timestamp", "O:32;A0:6;F:7:42:yesterday;"},
       {"unreadable Base64", "O:32;A0:6;F:9:12:!!!!;"},
       {"attribute without class", "O:32;A0;"},
+      {"class that is only the name mark", "O:#;"},
+      {"attribute class that is only the name mark", "O:32;A0:#;"},
       {"text that is not UTF-8", "O:32:K\xF6ln;A0:6;"},
       {"zero byte inside", std::string("O:32:a\0b;A0:6;", 14)},
       {"nesting without end", deep},

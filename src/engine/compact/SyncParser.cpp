@@ -176,6 +176,15 @@ ErrorCode SyncParser::decode_tag_name(const std::string& text, StringPool::Strin
   return ORVA_ERROR_NONE;
 }
 
+ErrorCode SyncParser::decode_class(const std::string& text) {
+  ErrorCode result = decode_tag_name(text, m_handle, m_name);
+  if (result != ORVA_ERROR_NONE) return result;
+  // "#" alone marks a name and leaves no class: refused like a missing class, since
+  // the writer refuses what has none.
+  if (!m_handle.is_valid() && m_name.empty()) return ORVA_ERROR_INVALID_PARAMETERS;
+  return ORVA_ERROR_NONE;
+}
+
 ErrorCode SyncParser::parse_object(Buffer& buffer, Object& object) {
   ErrorCode result = parse_object_line(buffer, object);
   if (result != ORVA_ERROR_NONE) return result;
@@ -231,7 +240,7 @@ ErrorCode SyncParser::parse_attribute(Buffer& buffer, Attribute& attribute, int 
 ErrorCode SyncParser::parse_object_line(Buffer& buffer, Object& object) {
   if (!header_is(buffer, "O") || !buffer.next_section()) return ORVA_ERROR_INVALID_PARAMETERS;
   const Section& section = buffer.current_section();
-  ErrorCode result = decode_tag_name(section.string(), m_handle, m_name);
+  ErrorCode result = decode_class(section.string());
   if (result != ORVA_ERROR_NONE) return result;
   set_class_of(object, m_handle, m_name);
 
@@ -265,7 +274,7 @@ ErrorCode SyncParser::parse_attribute_line(Buffer& buffer, Attribute& attribute)
   if (get_attribute_level(buffer.current_section()) < 0 || !buffer.next_section())
     return ORVA_ERROR_INVALID_PARAMETERS;
   const Section& section = buffer.current_section();
-  ErrorCode result = decode_tag_name(section.string(), m_handle, m_name);
+  ErrorCode result = decode_class(section.string());
   if (result != ORVA_ERROR_NONE) return result;
   set_class_of(attribute, m_handle, m_name);
   if (buffer.next_section()) {

@@ -11,10 +11,10 @@
 // the cached handles stay valid while the parser lives.
 // Thread: one thread (the thread whose pool holds the cached handles).
 // Results: 0; 3 for malformed data (a line of the wrong kind, a missing class, key or
-// code section, an unknown wire code, a code outside the table, an unreadable
-// timestamp or Base64 value, text that is not UTF-8, nesting deeper than a record
-// may be); 2 when memory for an object or attribute is missing. Reading stops at the
-// first error; what was read stays where it was put.
+// code section, a class that is "#" alone, an unknown wire code, a code outside the
+// table, an unreadable timestamp or Base64 value, text that is not UTF-8, nesting
+// deeper than a record may be); 2 when memory for an object or attribute is missing.
+// Reading stops at the first error; what was read stays where it was put.
 #pragma once
 
 #include <keldra/ErrorCode.h>
@@ -118,6 +118,10 @@ class SyncParser : public ObjectDecoder {
  private:
   SyncParser(const SyncParser&) = delete;
   SyncParser& operator=(const SyncParser&) = delete;
+
+  // decode_tag_name into m_handle / m_name for a class: 3 also when no class is left
+  // (the text "#").
+  ErrorCode decode_class(const std::string& text);
 
   std::map<unsigned int, StringPool::StringHandle> m_codes;
   SharedPointer<StringPool> m_pool;  // the pool of the cached handles
