@@ -34,24 +34,9 @@ bool header_is(const Buffer& buffer, const char* kind) {
   return buffer.current_section().equals(kind);
 }
 
-template <class Target>
-void set_name_of(Target& target, const StringPool::StringHandle& handle,
-                 const std::string& name) {
-  if (handle.is_valid()) {
-    target.set_name(handle);
-  } else {
-    target.set_name(name);
-  }
-}
-
-template <class Target>
-void set_class_of(Target& target, const StringPool::StringHandle& handle,
-                  const std::string& name) {
-  if (handle.is_valid()) {
-    target.set_class_name(handle);
-  } else {
-    target.set_class_name(name);
-  }
+// A text whose start strtol could read as a number: digits, a sign or white space.
+bool may_be_number(char c) {
+  return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == ' ' || (c >= '\t' && c <= '\r');
 }
 
 SharingModel sharing_from_section(const Section& section) {
@@ -88,7 +73,7 @@ ErrorCode malformed_text() {
 
 }  // namespace
 
-SyncParser::SyncParser() {}
+SyncParser::SyncParser() : m_children(MAX_RECORD_DEPTH + 1) {}
 
 SyncParser::~SyncParser() {}
 
@@ -146,28 +131,46 @@ Field::DataType SyncParser::get_data_type(int wire) {
   return TYPES[wire];
 }
 
+bool SyncParser::code_of(const char* text, size_t length, long& code) {
+  if (length == 0 || !may_be_number(text[0])) return false;
+  char copy[32];
+  if (length >= sizeof copy) {
+    // Longer than any number strtol could read whole without overflowing: only
+    // blanks and zeros in front could make it one.
+    const std::string whole(text, length);
+    char* end = nullptr;
+    code = strtol(whole.c_str(), &end, 10);
+    return end != whole.c_str() && end == whole.c_str() + length && code != 0;
+  }
+  memcpy(copy, text, length);
+  copy[length] = '\0';
+  char* end = nullptr;
+  code = strtol(copy, &end, 10);
+  return end != copy && end == copy + length && code != 0;
+}
+
+ErrorCode SyncParser::handle_of_code(long code, StringPool::StringHandle& handle) {
+  if (code < static_cast<long>(compact::NAME_CODE_FIRST) ||
+      code > static_cast<long>(compact::NAME_CODE_LAST))
+    return ORVA_ERROR_INVALID_PARAMETERS;
+  StringPool::StringHandle& cached = m_codes[static_cast<unsigned int>(code)];
+  if (!cached.is_valid()) {
+    // Cached handles point into the pool: keep it alive as long as they are kept.
+    if (!m_pool.is_valid()) m_pool = StringPool::create();
+    cached = StringPool::StringHandle(
+        StringPool::insert(compact::name_of_code(static_cast<unsigned int>(code))));
+  }
+  handle = cached;
+  return ORVA_ERROR_NONE;
+}
+
 ErrorCode SyncParser::decode_tag_name(const std::string& text, StringPool::StringHandle& handle,
                                       std::string& name) {
   handle = StringPool::StringHandle();
   name.clear();
   if (text.empty()) return ORVA_ERROR_NONE;
-  const char* start = text.c_str();
-  char* end = nullptr;
-  long code = strtol(start, &end, 10);
-  if (end != start && end == start + text.size() && code != 0) {
-    if (code < static_cast<long>(compact::NAME_CODE_FIRST) ||
-        code > static_cast<long>(compact::NAME_CODE_LAST))
-      return ORVA_ERROR_INVALID_PARAMETERS;
-    StringPool::StringHandle& cached = m_codes[static_cast<unsigned int>(code)];
-    if (!cached.is_valid()) {
-      // Cached handles point into the pool: keep it alive as long as they are kept.
-      if (!m_pool.is_valid()) m_pool = StringPool::create();
-      cached = StringPool::StringHandle(
-          StringPool::insert(compact::name_of_code(static_cast<unsigned int>(code))));
-    }
-    handle = cached;
-    return ORVA_ERROR_NONE;
-  }
+  long code = 0;
+  if (code_of(text.data(), text.size(), code)) return handle_of_code(code, handle);
   if (text[0] == '#') {
     name.assign(text, 1, std::string::npos);
   } else {
@@ -176,12 +179,29 @@ ErrorCode SyncParser::decode_tag_name(const std::string& text, StringPool::Strin
   return ORVA_ERROR_NONE;
 }
 
-ErrorCode SyncParser::decode_class(const std::string& text) {
-  ErrorCode result = decode_tag_name(text, m_handle, m_name);
+ErrorCode SyncParser::decode_name(const Section& section, StringPool::StringHandle& handle) {
+  handle = StringPool::StringHandle();
+  const compact::Token token = section.token();
+  const char* text = token.start();
+  size_t length = token.length();
+  if (length == 0) return ORVA_ERROR_NONE;
+  long code = 0;
+  if (code_of(text, length, code)) return handle_of_code(code, handle);
+  if (text[0] == '#') {
+    ++text;
+    --length;
+  }
+  // As the text setters intern a name: cut to its first 64 bytes.
+  handle = intern_name(text, length);
+  return ORVA_ERROR_NONE;
+}
+
+ErrorCode SyncParser::decode_class(const Section& section, StringPool::StringHandle& handle) {
+  ErrorCode result = decode_name(section, handle);
   if (result != ORVA_ERROR_NONE) return result;
   // "#" alone marks a name and leaves no class: refused like a missing class, since
   // the writer refuses what has none.
-  if (!m_handle.is_valid() && m_name.empty()) return ORVA_ERROR_INVALID_PARAMETERS;
+  if (!handle.is_valid()) return ORVA_ERROR_INVALID_PARAMETERS;
   return ORVA_ERROR_NONE;
 }
 
@@ -196,14 +216,34 @@ ErrorCode SyncParser::parse_object(Buffer& buffer, Object& object) {
     if (result != ORVA_ERROR_NONE) return result;
     advance(buffer);
   }
-  while (get_attribute_level(buffer.current_section()) == 0) {
-    SharedPointer<Attribute> attribute(new (std::nothrow) Attribute());
-    if (!attribute.is_valid()) return ORVA_ERROR_OUT_OF_MEMORY;
-    object.get_attributes().push_back(attribute);
-    result = parse_attribute(buffer, *attribute, 0);
-    if (result != ORVA_ERROR_NONE) return result;
+  return parse_children(buffer, object.get_attributes(), 0);
+}
+
+ErrorCode SyncParser::parse_children(Buffer& buffer, AttributeList& list, int level) {
+  if (get_attribute_level(buffer.current_section()) != level) return ORVA_ERROR_NONE;
+  // Gathered first so that the list is allocated once at its size; on an error the
+  // attributes read so far, the broken one last, are in the list all the same.
+  // One scratch per level, all made with the parser, so that none moves while an
+  // outer level still uses its own.
+  if (level < 0 || static_cast<size_t>(level) >= m_children.size())
+    return ORVA_ERROR_INVALID_PARAMETERS;
+  std::vector<SharedPointer<Attribute>>& children = m_children[level];
+  children.clear();
+  ErrorCode result = ORVA_ERROR_NONE;
+  while (get_attribute_level(buffer.current_section()) == level) {
+    SharedPointer<Attribute> child(new (std::nothrow) Attribute());
+    if (!child.is_valid()) {
+      result = ORVA_ERROR_OUT_OF_MEMORY;
+      break;
+    }
+    children.push_back(child);
+    result = parse_attribute(buffer, *child, level);
+    if (result != ORVA_ERROR_NONE) break;
   }
-  return ORVA_ERROR_NONE;
+  list.reserve(list.size() + static_cast<unsigned int>(children.size()));
+  for (SharedPointer<Attribute>& child : children) list.push_back(child);
+  children.clear();
+  return result;
 }
 
 ErrorCode SyncParser::parse_attribute(Buffer& buffer, Attribute& attribute, int level) {
@@ -213,12 +253,21 @@ ErrorCode SyncParser::parse_attribute(Buffer& buffer, Attribute& attribute, int 
   ErrorCode result = parse_attribute_line(buffer, attribute);
   if (result != ORVA_ERROR_NONE) return result;
   advance(buffer);
-  while (header_is(buffer, "F")) {
+  if (header_is(buffer, "F")) {
+    // Gathered first so that the list is allocated once at its size; on an error the
+    // fields read so far, the broken one last, are in the list all the same.
+    m_fields.clear();
+    do {
+      m_fields.emplace_back();
+      result = parse_field_line(buffer, m_fields.back());
+      if (result != ORVA_ERROR_NONE) break;
+      advance(buffer);
+    } while (header_is(buffer, "F"));
     FieldList& fields = attribute.get_fields();
-    fields.push_back(Field());
-    result = parse_field_line(buffer, fields[fields.size() - 1]);
+    fields.reserve(fields.size() + static_cast<unsigned int>(m_fields.size()));
+    for (Field& field : m_fields) fields.push_back(std::move(field));
+    m_fields.clear();
     if (result != ORVA_ERROR_NONE) return result;
-    advance(buffer);
   }
   while (header_is(buffer, "L")) {
     LinkList& links = attribute.get_links();
@@ -227,27 +276,32 @@ ErrorCode SyncParser::parse_attribute(Buffer& buffer, Attribute& attribute, int 
     if (result != ORVA_ERROR_NONE) return result;
     advance(buffer);
   }
-  while (get_attribute_level(buffer.current_section()) == level + 1) {
-    SharedPointer<Attribute> child(new (std::nothrow) Attribute());
-    if (!child.is_valid()) return ORVA_ERROR_OUT_OF_MEMORY;
-    attribute.get_attributes().push_back(child);
-    result = parse_attribute(buffer, *child, level + 1);
-    if (result != ORVA_ERROR_NONE) return result;
-  }
-  return ORVA_ERROR_NONE;
+  if (get_attribute_level(buffer.current_section()) != level + 1) return ORVA_ERROR_NONE;
+  return parse_children(buffer, attribute.get_attributes(), level + 1);
 }
 
 ErrorCode SyncParser::parse_object_line(Buffer& buffer, Object& object) {
   if (!header_is(buffer, "O") || !buffer.next_section()) return ORVA_ERROR_INVALID_PARAMETERS;
   const Section& section = buffer.current_section();
-  ErrorCode result = decode_class(section.string());
+  StringPool::StringHandle handle;
+  ErrorCode result = decode_class(section, handle);
   if (result != ORVA_ERROR_NONE) return result;
-  set_class_of(object, m_handle, m_name);
+  object.set_class_name(handle);
 
-  if (buffer.next_section()) object.set_name(section.string());
+  if (buffer.next_section()) {
+    const compact::Token name = section.token();
+    object.set_name(intern_name(name.start(), name.length()));
+  }
   if (buffer.next_section()) object.set_global_id(section.uint64());
   if (buffer.next_section()) object.set_local_id(section.uint32());
-  if (buffer.next_section()) object.set_owner(section.string());
+  if (buffer.next_section()) {
+    // As set_owner(text) keeps it: the text before the first "%%", whole.
+    const compact::Token owner = section.token();
+    const char* cut = owner.start();
+    while (cut < owner.end() && !(cut[0] == '%' && cut + 1 < owner.end() && cut[1] == '%')) ++cut;
+    object.set_owner(StringPool::StringHandle(
+        StringPool::insert(owner.start(), static_cast<unsigned int>(cut - owner.start()))));
+  }
   if (buffer.next_section())
     object.set_timestamp(static_cast<long long>(section.uint64()));
   if (buffer.next_section()) object.set_version(section.uint32());
@@ -263,9 +317,10 @@ ErrorCode SyncParser::parse_link_line(Buffer& buffer, Link& link) {
   if (buffer.next_section()) link.set_global_link(section.uint64());
   if (buffer.next_section()) link.set_local_link(section.uint32());
   if (buffer.next_section()) {
-    ErrorCode result = decode_tag_name(section.string(), m_handle, m_name);
+    StringPool::StringHandle handle;
+    ErrorCode result = decode_name(section, handle);
     if (result != ORVA_ERROR_NONE) return result;
-    set_name_of(link, m_handle, m_name);
+    link.set_name(handle);
   }
   return ORVA_ERROR_NONE;
 }
@@ -274,13 +329,14 @@ ErrorCode SyncParser::parse_attribute_line(Buffer& buffer, Attribute& attribute)
   if (get_attribute_level(buffer.current_section()) < 0 || !buffer.next_section())
     return ORVA_ERROR_INVALID_PARAMETERS;
   const Section& section = buffer.current_section();
-  ErrorCode result = decode_class(section.string());
+  StringPool::StringHandle handle;
+  ErrorCode result = decode_class(section, handle);
   if (result != ORVA_ERROR_NONE) return result;
-  set_class_of(attribute, m_handle, m_name);
+  attribute.set_class_name(handle);
   if (buffer.next_section()) {
-    result = decode_tag_name(section.string(), m_handle, m_name);
+    result = decode_name(section, handle);
     if (result != ORVA_ERROR_NONE) return result;
-    set_name_of(attribute, m_handle, m_name);
+    attribute.set_name(handle);
   }
   return ORVA_ERROR_NONE;
 }
@@ -290,9 +346,10 @@ ErrorCode SyncParser::parse_field_line(Buffer& buffer, Field& field) {
   const Section& section = buffer.current_section();
   Field::DataType type = get_data_type(static_cast<int>(section.uint32()));
   if (buffer.next_section()) {
-    ErrorCode result = decode_tag_name(section.string(), m_handle, m_name);
+    StringPool::StringHandle handle;
+    ErrorCode result = decode_name(section, handle);
     if (result != ORVA_ERROR_NONE) return result;
-    set_name_of(field, m_handle, m_name);
+    field.set_name(handle);
   }
   buffer.next_section();
   switch (type) {
@@ -301,14 +358,35 @@ ErrorCode SyncParser::parse_field_line(Buffer& buffer, Field& field) {
     case Field::TYPE_INT64:
     case Field::TYPE_UINT64:
     case Field::TYPE_TIMESTAMP:
-    case Field::TYPE_USTRING:
-    case Field::TYPE_SPECIAL_USTRING:
       return field.from_string(type, section.string());
+    case Field::TYPE_USTRING:
+    case Field::TYPE_SPECIAL_USTRING: {
+      // As from_string: the text, then the special mark.
+      const compact::Token value = section.token();
+      ErrorCode result = field.set_value(value.start(), value.length());
+      if (type == Field::TYPE_SPECIAL_USTRING) field.set_special_type(type);
+      return result;
+    }
     case Field::TYPE_FLOAT:
     case Field::TYPE_DOUBLE: {
-      std::string text = section.string();
-      convert_from_network_to_locale(text);
-      return field.from_string(type, text);
+      const compact::Token value = section.token();
+      const char* point = localeconv()->decimal_point;
+      char text[64];
+      if (value.length() >= sizeof text || !point || strcmp(point, ".") != 0) {
+        std::string copy = section.string();
+        convert_from_network_to_locale(copy);
+        return field.from_string(type, copy);
+      }
+      // The locale reads '.' itself: convert the bytes as they are.
+      if (value.length()) memcpy(text, value.start(), value.length());
+      text[value.length()] = '\0';
+      const double number = strtod(text, nullptr);
+      if (type == Field::TYPE_FLOAT) {
+        field.set_value(narrow_to_float(number));
+      } else {
+        field.set_value(number);
+      }
+      return ORVA_ERROR_NONE;
     }
     case Field::TYPE_KEYWORD: {
       ErrorCode result = decode_tag_name(section.string(), m_handle, m_name);
@@ -377,6 +455,8 @@ ErrorCode SyncParser::parse_response_status_line(Buffer& buffer, ResponseStatus&
 int SyncParser::get_attribute_level(const Section& header) {
   compact::Token token = header.token();
   if (token.length() == 0 || token.start()[0] != 'A') return -1;
+  if (token.length() == 2 && token.start()[1] >= '0' && token.start()[1] <= '9')
+    return token.start()[1] - '0';  // the usual "A0" to "A9"
   std::string rest(token.start() + 1, token.length() - 1);
   long level = strtol(rest.c_str(), nullptr, 10);
   // A 32-bit long: values beyond it clamp to its ends.
