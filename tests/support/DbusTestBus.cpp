@@ -211,6 +211,37 @@ bool DbusTestBus::stop_relay(pid_t pid) {
   return true;
 }
 
+pid_t DbusTestBus::start_program(const std::string& program, const std::string& service) {
+  error_.clear();
+  if (!running()) {
+    error_ = "the bus is not running";
+    return -1;
+  }
+  if (access(program.c_str(), X_OK) != 0) {
+    error_ = errno_text(program.c_str());
+    return -1;
+  }
+  const char* const argv[] = {program.c_str(), nullptr};
+  const pid_t pid = spawn(argv, -1);
+  if (pid < 0) return -1;
+  programs_[pid] = true;
+  if (!wait_for_owner(service, pid)) {
+    error_ = program + (is_running(pid) ? " did not take " + service + " within the time limit"
+                                        : " exited before taking " + service);
+    stop_program(pid);
+    return -1;
+  }
+  return pid;
+}
+
+bool DbusTestBus::stop_program(pid_t pid) {
+  auto it = programs_.find(pid);
+  if (it == programs_.end()) return false;
+  if (it->second) end_child(pid);
+  programs_.erase(it);
+  return true;
+}
+
 bool DbusTestBus::is_running(pid_t pid) {
   bool* alive = nullptr;
   if (pid > 0 && pid == daemon_pid_) {
@@ -218,6 +249,8 @@ bool DbusTestBus::is_running(pid_t pid) {
   } else {
     auto it = relays_.find(pid);
     if (it != relays_.end()) alive = &it->second;
+    auto program = programs_.find(pid);
+    if (program != programs_.end()) alive = &program->second;
   }
   if (!alive || !*alive) return false;
   if (reap_within(pid, std::chrono::milliseconds(0))) *alive = false;
@@ -229,6 +262,10 @@ void DbusTestBus::stop() {
     if (r.second) end_child(r.first);
   }
   relays_.clear();
+  for (auto& p : programs_) {
+    if (p.second) end_child(p.first);
+  }
+  programs_.clear();
   if (daemon_pid_ > 0 && daemon_alive_) end_child(daemon_pid_);
   daemon_pid_ = -1;
   daemon_alive_ = false;
