@@ -260,8 +260,15 @@ void DbusEventHandler::send_events_to_observers(std::vector<RepositoryEvent>& ev
     batch.swap(events);
     // An observer may drop the last hold of this hub from its call.
     orva::SharedPointer<DbusEventHandler> self(this);
-    for (size_t i = 0; i < m_observers.size(); ++i) {
-      m_observers[i]->handle_repository_event(batch);
+    // Observers may unregister themselves or others from their calls: each observer
+    // registered now is called once unless it was unregistered before its turn (it may
+    // be gone), and removing one never makes the next one miss the batch.
+    const std::vector<RepositoryObserver*> observers = m_observers;
+    for (RepositoryObserver* observer : observers) {
+      if (std::find(m_observers.begin(), m_observers.end(), observer) == m_observers.end()) {
+        continue;
+      }
+      observer->handle_repository_event(batch);
     }
   }
   trace("DbusEventHandler::send_events_to_observers --");

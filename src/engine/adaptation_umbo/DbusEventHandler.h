@@ -82,8 +82,9 @@ class DbusEventHandler : public QObject, public orva::internal::RefCountable {
   orva::ErrorCode send_repository_event(const RepositoryEvent& event);
   orva::ErrorCode send_repository_events(const std::vector<RepositoryEvent>& events);
 
-  // Hands |events| to every observer in order of registration and empties it. Without
-  // an observer the list is left as it is; an empty list calls nobody.
+  // Hands |events| to every observer in order of registration and empties it; an
+  // observer unregistered by an earlier one's call is skipped. Without an observer the
+  // list is left as it is; an empty list calls nobody.
   void send_events_to_observers(std::vector<RepositoryEvent>& events);
 
   // START_SYNC (reports 0x6001 with progress 0.05 to the listener first, then calls

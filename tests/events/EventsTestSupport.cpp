@@ -1,0 +1,119 @@
+#include "EventsTestSupport.h"
+
+#include <QCoreApplication>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDataStream>
+#include <QElapsedTimer>
+
+#include "support/DbusTestBus.h"
+
+namespace keldra_test {
+
+namespace {
+
+const QString kService = QString::fromLatin1(DbusTestBus::kRelayService);
+const QString kPath = QString::fromLatin1(DbusTestBus::kRelayPath);
+const QString kInterface = QString::fromLatin1(DbusTestBus::kRelayInterface);
+
+// A call that the relay answers on its own thread after every call it received before
+// from the same connection, and so after those calls' broadcasts.
+bool ping_relay(QDBusConnection& connection) {
+  QDBusMessage call = QDBusMessage::createMethodCall(
+      kService, kPath, QStringLiteral("org.freedesktop.DBus.Introspectable"),
+      QStringLiteral("Introspect"));
+  return connection.call(call, QDBus::Block, 20000).type() == QDBusMessage::ReplyMessage;
+}
+
+}  // namespace
+
+Events events_of(const std::vector<std::pair<int, int>>& pairs) {
+  Events out;
+  for (const auto& p : pairs) out.push_back(orva::keldra::RepositoryEvent(p.first, p.second));
+  return out;
+}
+
+QByteArray batch_of(const std::vector<std::pair<int, int>>& pairs) {
+  std::vector<qint32> ints{static_cast<qint32>(2 * pairs.size())};
+  for (const auto& p : pairs) {
+    ints.push_back(p.first);
+    ints.push_back(p.second);
+  }
+  return ints_of(ints);
+}
+
+QByteArray ints_of(const std::vector<qint32>& ints) {
+  QByteArray array;
+  QDataStream out(&array, QIODevice::WriteOnly);
+  for (qint32 value : ints) out << value;
+  return array;
+}
+
+Peer::Peer()
+    : name_(QStringLiteral("events_peer_%1").arg(reinterpret_cast<quintptr>(this))),
+      connection_(QDBusConnection::connectToBus(QDBusConnection::SessionBus, name_)) {
+  ok_ = connection_.isConnected() &&
+        connection_.connect(kService, kPath, kInterface, QStringLiteral("DbChanged"), this,
+                            SLOT(on_changed(int, int))) &&
+        connection_.connect(kService, kPath, kInterface, QStringLiteral("DbChanges"), this,
+                            SLOT(on_changes(QByteArray)));
+}
+
+Peer::~Peer() {
+  connection_.disconnect(kService, kPath, kInterface, QStringLiteral("DbChanged"), this,
+                         SLOT(on_changed(int, int)));
+  connection_.disconnect(kService, kPath, kInterface, QStringLiteral("DbChanges"), this,
+                         SLOT(on_changes(QByteArray)));
+  QDBusConnection::disconnectFromBus(name_);
+}
+
+void Peer::send(int type, int id) {
+  QDBusMessage call =
+      QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("SendMessage"));
+  call << type << id;
+  connection_.asyncCall(call);
+}
+
+void Peer::send(const QByteArray& bytes) {
+  QDBusMessage call =
+      QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("SendMessages"));
+  call << bytes;
+  connection_.asyncCall(call);
+}
+
+bool settle(Peer& peer) {
+  QDBusConnection session = QDBusConnection::sessionBus();
+  // Senders first (the relay has broadcast what they sent), then receivers (the
+  // broadcasts are ahead of the answer on each connection).
+  const bool ok = ping_relay(peer.connection()) && ping_relay(session) &&
+                  ping_relay(peer.connection()) && ping_relay(session);
+  for (int i = 0; i < 3; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents);
+  return ok;
+}
+
+bool wait_until(const std::function<bool()>& done) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done() && timer.elapsed() < 20000) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return done();
+}
+
+void PrintTo(const Broadcast& b, std::ostream* os) {
+  if (b.batch) {
+    *os << "DbChanges(" << b.bytes.size() << " bytes: " << b.bytes.toHex().constData() << ")";
+  } else {
+    *os << "DbChanged(" << b.type << ", " << b.id << ")";
+  }
+}
+
+}  // namespace keldra_test
+
+namespace orva {
+namespace keldra {
+void PrintTo(const RepositoryEvent& event, std::ostream* os) {
+  *os << "{" << event.type << ", " << event.local_id << ", " << event.reserved << "}";
+}
+}  // namespace keldra
+}  // namespace orva

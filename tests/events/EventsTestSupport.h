@@ -1,0 +1,103 @@
+// Shared pieces of the hub's tests: an observer that records its batches, a second
+// process's view of the relay (a connection of its own that sends and listens), and a
+// way to wait until everything sent so far has been broadcast and handled here.
+#pragma once
+
+#include <QByteArray>
+#include <QDBusConnection>
+#include <QObject>
+#include <QString>
+
+#include <keldra/RepositoryEvent.h>
+#include <keldra/RepositoryObserver.h>
+
+#include <functional>
+#include <ostream>
+#include <utility>
+#include <vector>
+
+namespace keldra_test {
+
+using Events = std::vector<orva::keldra::RepositoryEvent>;
+using Batches = std::vector<Events>;
+
+// Pairs (type, local id) as events with the third word 0.
+Events events_of(const std::vector<std::pair<int, int>>& pairs);
+
+// The batch layout: N = twice the event count, then (type, id) pairs, big-endian int32.
+QByteArray batch_of(const std::vector<std::pair<int, int>>& pairs);
+// Big-endian 32-bit integers as they are, for batches that do not follow the layout.
+QByteArray ints_of(const std::vector<qint32>& ints);
+
+class RecordingObserver : public orva::keldra::RepositoryObserver {
+ public:
+  void handle_repository_event(const Events& events) override {
+    batches.push_back(events);
+    if (on_call) on_call(events);
+  }
+  Batches batches;
+  std::function<void(const Events&)> on_call;
+};
+
+// One broadcast of the relay as a connection sees it.
+struct Broadcast {
+  bool batch = false;
+  int type = 0;
+  int id = 0;
+  QByteArray bytes;
+
+  static Broadcast one(int type, int id) { return {false, type, id, {}}; }
+  static Broadcast many(const QByteArray& bytes) { return {true, 0, 0, bytes}; }
+  bool operator==(const Broadcast& o) const {
+    return batch == o.batch && type == o.type && id == o.id && bytes == o.bytes;
+  }
+};
+
+// Another process on the test bus: its own connection, through which it calls the
+// relay and hears its broadcasts.
+class Peer : public QObject {
+  Q_OBJECT
+
+ public:
+  // Connects to the process's session bus address (the shared test bus).
+  Peer();
+  ~Peer() override;
+
+  bool ok() const { return ok_; }
+  QDBusConnection& connection() { return connection_; }
+
+  void send(int type, int id);
+  void send(const QByteArray& bytes);
+
+  std::vector<Broadcast> heard;
+
+ public Q_SLOTS:
+  void on_changed(int type, int id) { heard.push_back(Broadcast::one(type, id)); }
+  void on_changes(const QByteArray& bytes) { heard.push_back(Broadcast::many(bytes)); }
+
+ private:
+  QString name_;
+  QDBusConnection connection_;
+  bool ok_ = false;
+};
+
+// Returns once the relay has broadcast everything that |peer| and this process's
+// session bus connection sent it before the call, and those broadcasts have been
+// handled in this thread (by the hub's slots and by |peer|). False when the relay did
+// not answer.
+bool settle(Peer& peer);
+
+// Runs the event loop until |done| or about 20 s have passed.
+bool wait_until(const std::function<bool()>& done);
+
+}  // namespace keldra_test
+
+namespace orva {
+namespace keldra {
+void PrintTo(const RepositoryEvent& event, std::ostream* os);
+}  // namespace keldra
+}  // namespace orva
+
+namespace keldra_test {
+void PrintTo(const Broadcast& b, std::ostream* os);
+}  // namespace keldra_test
