@@ -25,6 +25,10 @@ bool ping_relay(QDBusConnection& connection) {
   return connection.call(call, QDBus::Block, 20000).type() == QDBusMessage::ReplyMessage;
 }
 
+const QString kFencePath = QStringLiteral("/keldra_test/fence");
+const QString kFenceInterface = QStringLiteral("com.ostra.keldra.test.Fence");
+const QString kFenceSignal = QStringLiteral("Fence");
+
 }  // namespace
 
 Events events_of(const std::vector<std::pair<int, int>>& pairs) {
@@ -56,7 +60,9 @@ Peer::Peer()
         connection_.connect(kService, kPath, kInterface, QStringLiteral("DbChanged"), this,
                             SLOT(on_changed(int, int))) &&
         connection_.connect(kService, kPath, kInterface, QStringLiteral("DbChanges"), this,
-                            SLOT(on_changes(QByteArray)));
+                            SLOT(on_changes(QByteArray))) &&
+        connection_.connect(QString(), kFencePath, kFenceInterface, kFenceSignal, this,
+                            SLOT(on_fence(int)));
 }
 
 Peer::~Peer() {
@@ -64,7 +70,25 @@ Peer::~Peer() {
                          SLOT(on_changed(int, int)));
   connection_.disconnect(kService, kPath, kInterface, QStringLiteral("DbChanges"), this,
                          SLOT(on_changes(QByteArray)));
+  connection_.disconnect(QString(), kFencePath, kFenceInterface, kFenceSignal, this,
+                         SLOT(on_fence(int)));
   QDBusConnection::disconnectFromBus(name_);
+}
+
+void Peer::emit_fence(int tag) {
+  QDBusMessage signal = QDBusMessage::createSignal(kFencePath, kFenceInterface, kFenceSignal);
+  signal << tag;
+  connection_.send(signal);
+}
+
+SessionFence::SessionFence() {
+  ok_ = QDBusConnection::sessionBus().connect(QString(), kFencePath, kFenceInterface, kFenceSignal,
+                                              this, SLOT(on_fence(int)));
+}
+
+SessionFence::~SessionFence() {
+  QDBusConnection::sessionBus().disconnect(QString(), kFencePath, kFenceInterface, kFenceSignal,
+                                           this, SLOT(on_fence(int)));
 }
 
 void Peer::send(int type, int id) {
@@ -82,13 +106,18 @@ void Peer::send(const QByteArray& bytes) {
 }
 
 bool settle(Peer& peer) {
+  static SessionFence* session_fence = nullptr;
+  static int tag = 0;
+  if (!session_fence) session_fence = new SessionFence;  // lives as long as the process
   QDBusConnection session = QDBusConnection::sessionBus();
-  // Senders first (the relay has broadcast what they sent), then receivers (the
-  // broadcasts are ahead of the answer on each connection).
-  const bool ok = ping_relay(peer.connection()) && ping_relay(session) &&
-                  ping_relay(peer.connection()) && ping_relay(session);
-  for (int i = 0; i < 3; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents);
-  return ok;
+  // Senders first: once the relay answers, it has broadcast what they sent, and the bus
+  // has queued those broadcasts to every listener ahead of anything sent after.
+  if (!session_fence->ok() || !ping_relay(session) || !ping_relay(peer.connection())) {
+    return false;
+  }
+  const int mine = ++tag;
+  peer.emit_fence(mine);
+  return wait_until([&] { return session_fence->fence >= mine && peer.fence >= mine; });
 }
 
 bool wait_until(const std::function<bool()>& done) {

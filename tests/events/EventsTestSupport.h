@@ -69,11 +69,16 @@ class Peer : public QObject {
   void send(int type, int id);
   void send(const QByteArray& bytes);
 
+  // Emits the fence signal with |tag| from this connection.
+  void emit_fence(int tag);
+
   std::vector<Broadcast> heard;
+  int fence = 0;  // the last fence tag heard
 
  public Q_SLOTS:
   void on_changed(int type, int id) { heard.push_back(Broadcast::one(type, id)); }
   void on_changes(const QByteArray& bytes) { heard.push_back(Broadcast::many(bytes)); }
+  void on_fence(int tag) { fence = tag; }
 
  private:
   QString name_;
@@ -81,10 +86,31 @@ class Peer : public QObject {
   bool ok_ = false;
 };
 
-// Returns once the relay has broadcast everything that |peer| and this process's
-// session bus connection sent it before the call, and those broadcasts have been
-// handled in this thread (by the hub's slots and by |peer|). False when the relay did
-// not answer.
+// Hears the fence signal on this process's session bus connection, the hub's.
+class SessionFence : public QObject {
+  Q_OBJECT
+
+ public:
+  SessionFence();
+  ~SessionFence() override;
+  bool ok() const { return ok_; }
+  int fence = 0;
+
+ public Q_SLOTS:
+  void on_fence(int tag) { fence = tag; }
+
+ private:
+  bool ok_ = false;
+};
+
+// Returns once everything this process's session bus connection and |peer| sent to
+// the relay before the call has been broadcast, and every signal that reached either
+// connection before has been handled in this thread: the relay's broadcasts (by the
+// hub and by |peer|) and the daemon's signals emitted on a control call that returned.
+// Signals are in order per connection but a blocking call may return before the
+// signals ahead of its reply are dispatched, so it ends with a signal of |peer| that
+// both connections must hear. False when the relay did not answer or the fence did not
+// come back.
 bool settle(Peer& peer);
 
 // Runs the event loop until |done| or about 20 s have passed.

@@ -26,7 +26,17 @@ std::string FakeSyncDaemon::program_path() {
 #endif
 }
 
+FakeSyncDaemon::FakeSyncDaemon() : connection_(QString()), session_(true) {}
+
 FakeSyncDaemon::FakeSyncDaemon(QDBusConnection connection) : connection_(connection) {}
+
+QDBusConnection& FakeSyncDaemon::connection() {
+  if (session_) {
+    connection_ = QDBusConnection::sessionBus();
+    session_ = false;
+  }
+  return connection_;
+}
 
 FakeSyncDaemon::~FakeSyncDaemon() { stop(); }
 
@@ -59,10 +69,10 @@ QDBusMessage control_call(QDBusConnection& connection, const char* method,
 
 std::vector<FakeSyncDaemon::Call> FakeSyncDaemon::calls() {
   std::vector<Call> out;
-  const QDBusReply<int> count = control_call(connection_, "callCount");
+  const QDBusReply<int> count = control_call(connection(), "callCount");
   if (!count.isValid()) return out;
   for (int i = 0; i < count.value(); ++i) {
-    const QDBusReply<QStringList> reply = control_call(connection_, "call", {QVariant(i)});
+    const QDBusReply<QStringList> reply = control_call(connection(), "call", {QVariant(i)});
     if (!reply.isValid() || reply.value().isEmpty()) continue;
     Call call;
     call.method = reply.value().first().toStdString();
@@ -74,23 +84,23 @@ std::vector<FakeSyncDaemon::Call> FakeSyncDaemon::calls() {
   return out;
 }
 
-void FakeSyncDaemon::clear_calls() { control_call(connection_, "clearCalls"); }
+void FakeSyncDaemon::clear_calls() { control_call(connection(), "clearCalls"); }
 
 void FakeSyncDaemon::emit_sync_status(const QString& profile, int status, const QString& message,
                                       int details) {
-  control_call(connection_, "emitSyncStatus",
+  control_call(connection(), "emitSyncStatus",
                {QVariant(profile), QVariant(status), QVariant(message), QVariant(details)});
 }
 
 void FakeSyncDaemon::emit_transfer_progress(const QString& profile, int database, int type,
                                             const QString& mime, int committed) {
-  control_call(connection_, "emitTransferProgress",
+  control_call(connection(), "emitTransferProgress",
                {QVariant(profile), QVariant(database), QVariant(type), QVariant(mime),
                 QVariant(committed)});
 }
 
 void FakeSyncDaemon::emit_results_available(const QString& profile, const QString& results) {
-  control_call(connection_, "emitResultsAvailable", {QVariant(profile), QVariant(results)});
+  control_call(connection(), "emitResultsAvailable", {QVariant(profile), QVariant(results)});
 }
 
 void PrintTo(const FakeSyncDaemon::Call& call, std::ostream* os) {

@@ -37,7 +37,10 @@ class FakeSyncDaemon {
   // Where the fake program of the build tree is.
   static std::string program_path();
 
-  explicit FakeSyncDaemon(QDBusConnection connection = QDBusConnection::sessionBus());
+  // Control calls over the process's session bus, taken at the first call (so a handle
+  // may be made before the test bus starts).
+  FakeSyncDaemon();
+  explicit FakeSyncDaemon(QDBusConnection connection);
   // Stops the program if this handle started it.
   ~FakeSyncDaemon();
 
@@ -61,7 +64,10 @@ class FakeSyncDaemon {
   void emit_results_available(const QString& profile, const QString& results);
 
  private:
+  QDBusConnection& connection();
+
   QDBusConnection connection_;
+  bool session_ = false;  // connection_ is still to be taken from sessionBus()
   DbusTestBus* bus_ = nullptr;
   pid_t pid_ = -1;
   std::string error_;
