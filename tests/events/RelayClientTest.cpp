@@ -130,6 +130,7 @@ TEST_F(RelayClientTest, SendsOneEventAsACallAndSeveralAsOneBigEndianBatch) {
 
 TEST_F(RelayClientTest, OwnChangesReachTheObserverOnlyThroughTheRelay) {
   observe();
+  hub_->send_repository_event(RepositoryEvent(0, 5));  // no event: never delivered
   RepositoryEvent created(1, 42);
   created.reserved = 9;
   hub_->send_repository_event(created);
