@@ -17,15 +17,15 @@
 #include <utility>
 #include <vector>
 
+using keldra_test::batch_of;
 using keldra_test::Batches;
 using keldra_test::Broadcast;
 using keldra_test::DbusTestBus;
 using keldra_test::Events;
-using keldra_test::Peer;
-using keldra_test::RecordingObserver;
-using keldra_test::batch_of;
 using keldra_test::events_of;
 using keldra_test::ints_of;
+using keldra_test::Peer;
+using keldra_test::RecordingObserver;
 using keldra_test::settle;
 using keldra_test::wait_until;
 using orva::SharedPointer;
@@ -97,7 +97,8 @@ TEST_F(RelayClientTest, SendsOneEventAsACallAndSeveralAsOneBigEndianBatch) {
   const std::vector<Case> cases = {
       {"none", {}, {}},
       {"one", events_of({{1, 7}}), {Broadcast::one(1, 7)}},
-      {"three", events_of({{1, 7}, {2, 7}, {3, 9}}),
+      {"three",
+       events_of({{1, 7}, {2, 7}, {3, 9}}),
        {Broadcast::many(QByteArray::fromHex("00000006"
                                             "00000001"
                                             "00000007"
@@ -105,7 +106,8 @@ TEST_F(RelayClientTest, SendsOneEventAsACallAndSeveralAsOneBigEndianBatch) {
                                             "00000007"
                                             "00000003"
                                             "00000009"))}},
-      {"sync marks and negative ids", events_of({{5, 0}, {2, -2}}),
+      {"sync marks and negative ids",
+       events_of({{5, 0}, {2, -2}}),
        {Broadcast::many(QByteArray::fromHex("00000004"
                                             "00000005"
                                             "00000000"
@@ -222,23 +224,25 @@ TEST_F(RelayClientTest, ReadsMalformedBatchesNoFurtherThanTheirData) {
   };
   const Events fence = events_of({{2, 99}});
   const std::vector<Case> cases = {
-      {"odd count: the last type has no id", ints_of({3, 1, A, 2}),
-       {events_of({{1, A}, {2, 99}})}},
+      {"odd count: the last type has no id", ints_of({3, 1, A, 2}), {events_of({{1, A}, {2, 99}})}},
       {"count far beyond the data", ints_of({0x7FFFFFFF, 1, A}), {events_of({{1, A}}), fence}},
-      {"count beyond the data, which ends in a type", ints_of({6, 1, A, 2}),
+      {"count beyond the data, which ends in a type",
+       ints_of({6, 1, A, 2}),
        {events_of({{1, A}, {2, 99}})}},
-      {"count beyond the data, SYNC_START inside", ints_of({1000, 1, A, 5, 0}),
-       {events_of({{1, A}, {5, 0}}), events_of({{6, 0}}), fence}, true},
+      {"count beyond the data, SYNC_START inside",
+       ints_of({1000, 1, A, 5, 0}),
+       {events_of({{1, A}, {5, 0}}), events_of({{6, 0}}), fence},
+       true},
       {"negative count", ints_of({-2, 1, A}), {fence}},
       {"most negative count", ints_of({qint32(0x80000000), 1, A}), {fence}},
       {"zero count with data", ints_of({0, 1, A}), {fence}},
       {"count only", ints_of({2}), {fence}},
       {"empty array", QByteArray(), {fence}},
       {"three bytes", QByteArray::fromHex("000002"), {fence}},
-      {"count with a torn id", ints_of({2, 1}) + QByteArray::fromHex("0000"),
+      {"count with a torn id",
+       ints_of({2, 1}) + QByteArray::fromHex("0000"),
        {events_of({{2, 99}})}},
-      {"events of type 0 are no events", ints_of({4, 0, A, 3, B}),
-       {events_of({{3, B}}), fence}},
+      {"events of type 0 are no events", ints_of({4, 0, A, 3, B}), {events_of({{3, B}}), fence}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -257,8 +261,9 @@ TEST_F(RelayClientTest, OddCountIsReportedAndDeliversNothing) {
   peer_->send(ints_of({3, 1, A, 2}));
   ASSERT_TRUE(settle(*peer_));
   EXPECT_TRUE(observer_.batches.empty());
-  EXPECT_EQ(1u, log.count_exact(
-                    "DbusEventHandler::handle_db_changed_events, could not get id, WRONG PARAMETER!"));
+  EXPECT_EQ(1u,
+            log.count_exact(
+                "DbusEventHandler::handle_db_changed_events, could not get id, WRONG PARAMETER!"));
   EXPECT_EQ(0u, log.count_exact("DbusEventHandler::handle_db_changed_events --"));
 }
 

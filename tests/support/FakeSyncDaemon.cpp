@@ -57,10 +57,9 @@ namespace {
 
 QDBusMessage control_call(QDBusConnection& connection, const char* method,
                           const QList<QVariant>& arguments = QList<QVariant>()) {
-  QDBusMessage call =
-      QDBusMessage::createMethodCall(QLatin1String(FakeSyncDaemon::kService),
-                                     QLatin1String(kControlPath), QLatin1String(kControlInterface),
-                                     QLatin1String(method));
+  QDBusMessage call = QDBusMessage::createMethodCall(
+      QLatin1String(FakeSyncDaemon::kService), QLatin1String(kControlPath),
+      QLatin1String(kControlInterface), QLatin1String(method));
   call.setArguments(arguments);
   return connection.call(call, QDBus::Block, 20000);
 }
@@ -94,9 +93,9 @@ void FakeSyncDaemon::emit_sync_status(const QString& profile, int status, const 
 
 void FakeSyncDaemon::emit_transfer_progress(const QString& profile, int database, int type,
                                             const QString& mime, int committed) {
-  control_call(connection(), "emitTransferProgress",
-               {QVariant(profile), QVariant(database), QVariant(type), QVariant(mime),
-                QVariant(committed)});
+  control_call(
+      connection(), "emitTransferProgress",
+      {QVariant(profile), QVariant(database), QVariant(type), QVariant(mime), QVariant(committed)});
 }
 
 void FakeSyncDaemon::emit_results_available(const QString& profile, const QString& results) {

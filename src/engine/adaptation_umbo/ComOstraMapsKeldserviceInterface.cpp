@@ -4,8 +4,7 @@
 #include <QVariant>
 
 ComOstraMapsKeldserviceInterface::ComOstraMapsKeldserviceInterface(
-    const QString& service, const QString& path, const QDBusConnection& connection,
-    QObject* parent)
+    const QString& service, const QString& path, const QDBusConnection& connection, QObject* parent)
     : QDBusAbstractInterface(service, path, staticInterfaceName(), connection, parent) {}
 
 ComOstraMapsKeldserviceInterface::~ComOstraMapsKeldserviceInterface() {}

@@ -105,8 +105,7 @@ void DbusEventHandler::init() {
     throw UmboException(ORVA_ERROR_UNKNOWN, "new ComOstraMapsKeldserviceInterface failed");
   }
   try {
-    m_daemon =
-        new SyncDaemonProxy(QLatin1String(kDaemonService), QLatin1String(kDaemonPath), bus);
+    m_daemon = new SyncDaemonProxy(QLatin1String(kDaemonService), QLatin1String(kDaemonPath), bus);
   } catch (const std::bad_alloc&) {
     m_daemon = nullptr;
   }
@@ -147,8 +146,9 @@ void DbusEventHandler::add_repository_event_observer(RepositoryObserver* observe
     return;
   }
   if (!m_relay) {
-    trace("DbusEventHandler::add_repository_event_observer: WARNING: Keldservice interface is "
-          "not available!");
+    trace(
+        "DbusEventHandler::add_repository_event_observer: WARNING: Keldservice interface is "
+        "not available!");
     return;
   }
   if (m_observers.empty()) {
@@ -276,8 +276,8 @@ void DbusEventHandler::send_events_to_observers(std::vector<RepositoryEvent>& ev
 
 void DbusEventHandler::handle_db_changed_event(int type, int id) {
   trace("DbusEventHandler::handle_db_changed_event ++");
-  LoggerUmbo::logf(LoggerUmbo::MSG_TRACE, "DbusEventHandler::handle_db_changed_event, type %d, id %d",
-                   type, id);
+  LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
+                   "DbusEventHandler::handle_db_changed_event, type %d, id %d", type, id);
   orva::SharedPointer<DbusEventHandler> self(this);
   // Type 0 is no event; anyone on the bus can send it through the relay.
   if (type != RepositoryEvent::NONE) m_pending.push_back(RepositoryEvent(type, id));
@@ -420,8 +420,8 @@ SyncMlHandler::SyncMlListener* DbusEventHandler::live_sync_listener() {
   return m_sync_listener;
 }
 
-void DbusEventHandler::report_final(SyncMlHandler::SyncMlListener* listener,
-                                    orva::ErrorCode status, float progress) {
+void DbusEventHandler::report_final(SyncMlHandler::SyncMlListener* listener, orva::ErrorCode status,
+                                    float progress) {
   unset_sync_event_listener();
   listener->sync_event(status, progress);
 }
