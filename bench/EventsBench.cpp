@@ -41,9 +41,8 @@ const QString kPath = QString::fromLatin1(keldra_test::DbusTestBus::kRelayPath);
 const QString kInterface = QString::fromLatin1(keldra_test::DbusTestBus::kRelayInterface);
 
 // Runs the event loop until |received| reaches |target|.
-template <typename Count>
-void wait_for(const Count& received, long target) {
-  while (static_cast<long>(received) < target) {
+void wait_for(const long& received, long target) {
+  while (received < target) {
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
   }
 }
@@ -131,59 +130,61 @@ struct HubSide {
   CountingObserver observer;
 };
 
-void BM_BareSingle(benchmark::State& state) {
-  BareListener listener;
+// Sends |kBurst| events per iteration with |send| and waits until |received| has them.
+template <typename Send>
+void burst(benchmark::State& state, const Send& send, const long& received) {
   long sent = 0;
   for (auto _ : state) {
-    for (int i = 0; i < kBurst; ++i) bare_send(2, i);
+    send();
     sent += kBurst;
-    wait_for(listener.events, sent);
+    wait_for(received, sent);
   }
   state.SetItemsProcessed(sent);
   state.counters["s_per_event"] = benchmark::Counter(
       static_cast<double>(sent), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
+void BM_BareSingle(benchmark::State& state) {
+  BareListener listener;
+  burst(
+      state,
+      [] {
+        for (int i = 0; i < kBurst; ++i) bare_send(2, i);
+      },
+      listener.events);
+}
+
 void BM_HubSingle(benchmark::State& state) {
   HubSide side;
-  long sent = 0;
-  for (auto _ : state) {
-    for (int i = 0; i < kBurst; ++i) side.hub->send_repository_event(RepositoryEvent(2, i));
-    sent += kBurst;
-    wait_for(side.observer.events, sent);
-  }
-  state.SetItemsProcessed(sent);
-  state.counters["s_per_event"] = benchmark::Counter(
-      static_cast<double>(sent), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  burst(
+      state,
+      [&] {
+        for (int i = 0; i < kBurst; ++i) side.hub->send_repository_event(RepositoryEvent(2, i));
+      },
+      side.observer.events);
 }
 
 void BM_BareBatch100(benchmark::State& state) {
   BareListener listener;
   const QByteArray bytes = batch(kBatchSize);
-  long sent = 0;
-  for (auto _ : state) {
-    for (int i = 0; i < kBurst / kBatchSize; ++i) bare_send(bytes);
-    sent += kBurst;
-    wait_for(listener.events, sent);
-  }
-  state.SetItemsProcessed(sent);
-  state.counters["s_per_event"] = benchmark::Counter(
-      static_cast<double>(sent), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  burst(
+      state,
+      [&] {
+        for (int i = 0; i < kBurst / kBatchSize; ++i) bare_send(bytes);
+      },
+      listener.events);
 }
 
 void BM_HubBatch100(benchmark::State& state) {
   HubSide side;
   std::vector<RepositoryEvent> events;
   for (int i = 0; i < kBatchSize; ++i) events.push_back(RepositoryEvent(2, i));
-  long sent = 0;
-  for (auto _ : state) {
-    for (int i = 0; i < kBurst / kBatchSize; ++i) side.hub->send_repository_events(events);
-    sent += kBurst;
-    wait_for(side.observer.events, sent);
-  }
-  state.SetItemsProcessed(sent);
-  state.counters["s_per_event"] = benchmark::Counter(
-      static_cast<double>(sent), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  burst(
+      state,
+      [&] {
+        for (int i = 0; i < kBurst / kBatchSize; ++i) side.hub->send_repository_events(events);
+      },
+      side.observer.events);
 }
 
 void BM_BareLatency(benchmark::State& state) {

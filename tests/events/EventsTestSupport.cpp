@@ -4,7 +4,6 @@
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDataStream>
-#include <QElapsedTimer>
 
 #include "support/DbusTestBus.h"
 
@@ -35,15 +34,6 @@ Events events_of(const std::vector<std::pair<int, int>>& pairs) {
   Events out;
   for (const auto& p : pairs) out.push_back(orva::keldra::RepositoryEvent(p.first, p.second));
   return out;
-}
-
-QByteArray batch_of(const std::vector<std::pair<int, int>>& pairs) {
-  std::vector<qint32> ints{static_cast<qint32>(2 * pairs.size())};
-  for (const auto& p : pairs) {
-    ints.push_back(p.first);
-    ints.push_back(p.second);
-  }
-  return ints_of(ints);
 }
 
 QByteArray ints_of(const std::vector<qint32>& ints) {
@@ -118,23 +108,6 @@ bool settle(Peer& peer) {
   const int mine = ++tag;
   peer.emit_fence(mine);
   return wait_until([&] { return session_fence->fence >= mine && peer.fence >= mine; });
-}
-
-bool wait_until(const std::function<bool()>& done) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done() && timer.elapsed() < 20000) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return done();
-}
-
-void PrintTo(const Broadcast& b, std::ostream* os) {
-  if (b.batch) {
-    *os << "DbChanges(" << b.bytes.size() << " bytes: " << b.bytes.toHex().constData() << ")";
-  } else {
-    *os << "DbChanged(" << b.type << ", " << b.id << ")";
-  }
 }
 
 }  // namespace keldra_test

@@ -11,6 +11,9 @@
 #include <keldra/RepositoryEvent.h>
 #include <keldra/RepositoryObserver.h>
 
+#include "support/Broadcast.h"
+#include "support/TestEnv.h"
+
 #include <functional>
 #include <ostream>
 #include <utility>
@@ -24,8 +27,6 @@ using Batches = std::vector<Events>;
 // Pairs (type, local id) as events with the third word 0.
 Events events_of(const std::vector<std::pair<int, int>>& pairs);
 
-// The batch layout: N = twice the event count, then (type, id) pairs, big-endian int32.
-QByteArray batch_of(const std::vector<std::pair<int, int>>& pairs);
 // Big-endian 32-bit integers as they are, for batches that do not follow the layout.
 QByteArray ints_of(const std::vector<qint32>& ints);
 
@@ -37,20 +38,6 @@ class RecordingObserver : public orva::keldra::RepositoryObserver {
   }
   Batches batches;
   std::function<void(const Events&)> on_call;
-};
-
-// One broadcast of the relay as a connection sees it.
-struct Broadcast {
-  bool batch = false;
-  int type = 0;
-  int id = 0;
-  QByteArray bytes;
-
-  static Broadcast one(int type, int id) { return {false, type, id, {}}; }
-  static Broadcast many(const QByteArray& bytes) { return {true, 0, 0, bytes}; }
-  bool operator==(const Broadcast& o) const {
-    return batch == o.batch && type == o.type && id == o.id && bytes == o.bytes;
-  }
 };
 
 // Another process on the test bus: its own connection, through which it calls the
@@ -77,7 +64,7 @@ class Peer : public QObject {
 
  public Q_SLOTS:
   void on_changed(int type, int id) { heard.push_back(Broadcast::one(type, id)); }
-  void on_changes(const QByteArray& bytes) { heard.push_back(Broadcast::many(bytes)); }
+  void on_changes(const QByteArray& messages) { heard.push_back(Broadcast::many(messages)); }
   void on_fence(int tag) { fence = tag; }
 
  private:
@@ -113,9 +100,6 @@ class SessionFence : public QObject {
 // come back.
 bool settle(Peer& peer);
 
-// Runs the event loop until |done| or about 20 s have passed.
-bool wait_until(const std::function<bool()>& done);
-
 }  // namespace keldra_test
 
 namespace orva {
@@ -123,7 +107,3 @@ namespace keldra {
 void PrintTo(const RepositoryEvent& event, std::ostream* os);
 }  // namespace keldra
 }  // namespace orva
-
-namespace keldra_test {
-void PrintTo(const Broadcast& b, std::ostream* os);
-}  // namespace keldra_test

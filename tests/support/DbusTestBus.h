@@ -84,6 +84,11 @@ class DbusTestBus {
   bool wait_for_owner(const std::string& service, pid_t watched = -1);
 
  private:
+  // Starts |program| without arguments as one of |children| and, unless |service| is
+  // empty, waits until it owns that name; |label| names it in error().
+  pid_t start_child(const std::string& program, const std::string& service,
+                    const std::string& label, std::map<pid_t, bool>& children);
+  bool stop_child(pid_t pid, std::map<pid_t, bool>& children);
   pid_t spawn(const char* const argv[], int stdout_fd);
   bool end_child(pid_t pid);
 
