@@ -211,9 +211,14 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     std::vector<Run> out = runs;
     for (Run& run : out) {
-      if (run.run_type != Run::RT_Iteration || run.iterations == 0) continue;
+      if (run.iterations == 0 || run.error_occurred) continue;
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "mean" &&
+          run.aggregate_name != "median") {
+        continue;
+      }
+      // Paired figures share their time unit.
       const std::string name = run.benchmark_name();
-      const double per_iteration = run.real_accumulated_time / static_cast<double>(run.iterations);
+      const double per_iteration = run.GetAdjustedRealTime();
       if (name.rfind("BM_Bare", 0) == 0) {
         bare_[name.substr(7)] = per_iteration;
       } else if (name.rfind("BM_Hub", 0) == 0) {

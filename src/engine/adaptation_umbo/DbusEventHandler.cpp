@@ -309,6 +309,9 @@ void DbusEventHandler::handle_db_changed_events(QByteArray messages) {
   // integers than the array holds, and take nothing from the count but a bound.
   const qint64 available = messages.size() >= 4 ? (messages.size() - 4) / 4 : 0;
   const qint64 count = announced > 0 ? std::min<qint64>(announced, available) : 0;
+  // The events take no more room than the data that carries them.
+  m_pending.reserve(m_pending.size() + static_cast<size_t>(count / 2));
+  const bool tracing = m_logger->isTypeAllowed(LoggerUmbo::MSG_TRACE);
   qint64 read = 0;
   while (read < count) {
     qint32 type = 0;
@@ -321,8 +324,10 @@ void DbusEventHandler::handle_db_changed_events(QByteArray messages) {
     qint32 id = 0;
     in >> id;
     ++read;
-    LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
-                     "DbusEventHandler::handle_db_changed_events, type %d, id %d", type, id);
+    if (tracing) {
+      LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
+                       "DbusEventHandler::handle_db_changed_events, type %d, id %d", type, id);
+    }
     if (type == RepositoryEvent::NONE) continue;
     m_pending.push_back(RepositoryEvent(type, id));
     if (type == RepositoryEvent::SYNC_START) {
