@@ -306,6 +306,17 @@ TEST_F(SyncDaemonClientTest, AListenerMaySetItselfAgainFromItsFinalReport) {
   EXPECT_EQ((Reports{{ORVA_ERROR_NONE, 1.0f}, {kInProgress, 0.1f}}), listener_.reports);
 }
 
+TEST_F(SyncDaemonClientTest, TheStartStillGoesOutWhenTheListenerLetsGoOfTheHub) {
+  hub_->set_sync_event_listener(&listener_);
+  DbusEventHandler* hub = hub_.get();
+  listener_.on_call = [&] { hub_.release(); };
+  hub->send_sync_message(DbusEventHandler::START_SYNC);
+  EXPECT_FALSE(hub_.is_valid());
+  EXPECT_EQ((Reports{{kInProgress, 0.05f}}), listener_.reports);
+  EXPECT_EQ((std::vector<Call>{{"startSync", {"maps-keldra"}}}), daemon_.calls());
+  hub_ = DbusEventHandler::instance();  // for TearDown
+}
+
 TEST(SyncDaemonClientWithoutInit, RequestsAndListenersThrow) {
   DbusTestBus& bus = DbusTestBus::shared();
   ASSERT_TRUE(bus.running()) << bus.error();

@@ -357,6 +357,8 @@ void DbusEventHandler::send_sync_message(SyncMessageType type) {
   switch (type) {
     case START_SYNC: {
       trace("DbusEventHandler::START_SYNC");
+      // The listener may drop the last hold of this hub from its call.
+      orva::SharedPointer<DbusEventHandler> self(this);
       if (SyncMlHandler::SyncMlListener* listener = live_sync_listener()) {
         m_progress = 0.05f;
         listener->sync_event(ORVA_ERROR_KELDRA_IN_PROGRESS, m_progress);
