@@ -326,6 +326,7 @@ TEST_F(RelayClientTest, EventsFoundWithoutObserverWaitForTheNextDelivery) {
   peer_->send(batch_of({{1, A}, {5, 0}, {2, B}, {6, 0}, {3, C}}));
   ASSERT_TRUE(settle(*peer_));
   EXPECT_EQ((Batches{events_of({{1, A}, {5, 0}})}), observer_.batches);
+  EXPECT_EQ(1u, log_->count_exact("DbusEventHandler::send_events_to_observers: no listener"));
 
   observer_.on_call = nullptr;
   observer_.batches.clear();
