@@ -5,7 +5,6 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDataStream>
-#include <QElapsedTimer>
 #include <QSet>
 #include <QXmlStreamReader>
 
@@ -17,9 +16,14 @@
 #include <string>
 #include <vector>
 
+#include "support/Broadcast.h"
 #include "support/DbusTestBus.h"
+#include "support/TestEnv.h"
 
+using keldra_test::Broadcast;
 using keldra_test::DbusTestBus;
+using keldra_test::batch_of;
+using keldra_test::wait_until;
 
 namespace {
 
@@ -30,47 +34,6 @@ const QString kInterface = QString::fromLatin1(DbusTestBus::kRelayInterface);
 // Type of the message that closes a sequence: once it arrives, everything sent before
 // it by the same caller has arrived too.
 constexpr int kFenceType = -424242;
-
-// One broadcast as a listener saw it.
-struct Broadcast {
-  bool batch = false;
-  int type = 0;
-  int id = 0;
-  QByteArray messages;
-
-  static Broadcast one(int type, int id) { return {false, type, id, {}}; }
-  static Broadcast many(const QByteArray& messages) { return {true, 0, 0, messages}; }
-  bool operator==(const Broadcast& o) const {
-    return batch == o.batch && type == o.type && id == o.id && messages == o.messages;
-  }
-};
-
-void PrintTo(const Broadcast& b, std::ostream* os) {
-  if (b.batch) {
-    *os << "DbChanges(" << b.messages.size() << " bytes: " << b.messages.toHex().constData()
-        << ")";
-  } else {
-    *os << "DbChanged(" << b.type << ", " << b.id << ")";
-  }
-}
-
-bool wait_until(const std::function<bool()>& done) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done() && timer.elapsed() < 20000) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return done();
-}
-
-// The batch layout: N = twice the event count, then (type, id) pairs, big-endian int32.
-QByteArray batch_of(const std::vector<std::pair<int, int>>& events) {
-  QByteArray array;
-  QDataStream out(&array, QIODevice::WriteOnly);
-  out << static_cast<qint32>(2 * events.size());
-  for (const auto& e : events) out << static_cast<qint32>(e.first) << static_cast<qint32>(e.second);
-  return array;
-}
 
 }  // namespace
 

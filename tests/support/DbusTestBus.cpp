@@ -180,12 +180,25 @@ bool DbusTestBus::start() {
 }
 
 pid_t DbusTestBus::start_relay(bool wait_for_name) {
+  return start_child(keldservice_path(), wait_for_name ? kRelayService : "", "keldservice",
+                     relays_);
+}
+
+bool DbusTestBus::stop_relay(pid_t pid) { return stop_child(pid, relays_); }
+
+pid_t DbusTestBus::start_program(const std::string& program, const std::string& service) {
+  return start_child(program, service, program, programs_);
+}
+
+bool DbusTestBus::stop_program(pid_t pid) { return stop_child(pid, programs_); }
+
+pid_t DbusTestBus::start_child(const std::string& program, const std::string& service,
+                               const std::string& label, std::map<pid_t, bool>& children) {
   error_.clear();
   if (!running()) {
     error_ = "the bus is not running";
     return -1;
   }
-  const std::string program = keldservice_path();
   if (access(program.c_str(), X_OK) != 0) {
     error_ = errno_text(program.c_str());
     return -1;
@@ -193,21 +206,21 @@ pid_t DbusTestBus::start_relay(bool wait_for_name) {
   const char* const argv[] = {program.c_str(), nullptr};
   const pid_t pid = spawn(argv, -1);
   if (pid < 0) return -1;
-  relays_[pid] = true;
-  if (wait_for_name && !wait_for_owner(kRelayService, pid)) {
-    error_ = is_running(pid) ? "keldservice did not take its name within the time limit"
-                             : "keldservice exited before taking its name";
-    stop_relay(pid);
+  children[pid] = true;
+  if (!service.empty() && !wait_for_owner(service, pid)) {
+    error_ = label + (is_running(pid) ? " did not take its name within the time limit"
+                                      : " exited before taking its name");
+    stop_child(pid, children);
     return -1;
   }
   return pid;
 }
 
-bool DbusTestBus::stop_relay(pid_t pid) {
-  auto it = relays_.find(pid);
-  if (it == relays_.end()) return false;
+bool DbusTestBus::stop_child(pid_t pid, std::map<pid_t, bool>& children) {
+  auto it = children.find(pid);
+  if (it == children.end()) return false;
   if (it->second) end_child(pid);
-  relays_.erase(it);
+  children.erase(it);
   return true;
 }
 
@@ -218,6 +231,8 @@ bool DbusTestBus::is_running(pid_t pid) {
   } else {
     auto it = relays_.find(pid);
     if (it != relays_.end()) alive = &it->second;
+    auto program = programs_.find(pid);
+    if (program != programs_.end()) alive = &program->second;
   }
   if (!alive || !*alive) return false;
   if (reap_within(pid, std::chrono::milliseconds(0))) *alive = false;
@@ -229,6 +244,10 @@ void DbusTestBus::stop() {
     if (r.second) end_child(r.first);
   }
   relays_.clear();
+  for (auto& p : programs_) {
+    if (p.second) end_child(p.first);
+  }
+  programs_.clear();
   if (daemon_pid_ > 0 && daemon_alive_) end_child(daemon_pid_);
   daemon_pid_ = -1;
   daemon_alive_ = false;

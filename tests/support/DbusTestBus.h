@@ -52,6 +52,14 @@ class DbusTestBus {
   // Ends and reaps a relay copy started here. False when |pid| is not one of ours.
   bool stop_relay(pid_t pid);
 
+  // Starts |program| (no arguments) on this bus, a stand-in for another bus peer such as
+  // the sync daemon, and waits until |service| has an owner. Returns the child's pid, or
+  // -1 with error() set (a copy that failed to come up is stopped again). The child is
+  // ended by stop_program(), stop() or the destructor.
+  pid_t start_program(const std::string& program, const std::string& service);
+  // Ends and reaps a program started by start_program(). False when |pid| is not one.
+  bool stop_program(pid_t pid);
+
   // True while the child |pid| started here has not exited.
   bool is_running(pid_t pid);
 
@@ -76,6 +84,11 @@ class DbusTestBus {
   bool wait_for_owner(const std::string& service, pid_t watched = -1);
 
  private:
+  // Starts |program| without arguments as one of |children| and, unless |service| is
+  // empty, waits until it owns that name; |label| names it in error().
+  pid_t start_child(const std::string& program, const std::string& service,
+                    const std::string& label, std::map<pid_t, bool>& children);
+  bool stop_child(pid_t pid, std::map<pid_t, bool>& children);
   pid_t spawn(const char* const argv[], int stdout_fd);
   bool end_child(pid_t pid);
 
@@ -86,6 +99,7 @@ class DbusTestBus {
   pid_t daemon_pid_ = -1;
   bool daemon_alive_ = false;  // false once reaped
   std::map<pid_t, bool> relays_;  // pid -> still running (false once reaped)
+  std::map<pid_t, bool> programs_;  // the same for start_program()
   std::string error_;
 };
 
