@@ -168,6 +168,7 @@ class Database : public Notifiable {
   void get_child_objects(DbObject& row, std::vector<DbObject>& out);
   void get_parent_objects(DbObject& row, std::vector<DbObject>& out);
   void check_child_links(DbObject& row);
+  void check_written_child_links(DbObject& row);
   void check_parent_links(DbObject& old_row, DbObject& new_row);
   void check_parent_links(DbObject& old_row, DbObject& new_row, std::set<unsigned int>& visited);
   void update_parent_links(std::vector<DbObject>& parents, std::set<unsigned int>& visited);

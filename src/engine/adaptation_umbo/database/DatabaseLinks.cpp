@@ -133,6 +133,44 @@ void Database::check_child_links(DbObject& row) {
   free_objects(children);
 }
 
+namespace {
+
+void collect_targets(const LinkList& links, std::set<unsigned int>& out) {
+  for (const Link& link : links) {
+    if (link.get_local_link() != 0) out.insert(link.get_local_link());
+  }
+}
+
+void collect_targets(const Attribute& attribute, std::set<unsigned int>& out) {
+  collect_targets(attribute.get_links(), out);
+  const AttributeList& children = attribute.get_attributes();
+  for (unsigned int i = 0; i < children.size(); ++i) collect_targets(*children.at(i), out);
+}
+
+}  // namespace
+
+void Database::check_written_child_links(DbObject& row) {
+  // The object's link rows were just written from its resolved links, so its children
+  // are the stored objects of their local targets: read by key instead of through the
+  // link table.
+  LoggerUmbo::log("Database::check_child_links()", kTrace);
+  const Object& object = *row.object();
+  std::set<unsigned int> targets;
+  collect_targets(object.get_links(), targets);
+  const AttributeList& attributes = object.get_attributes();
+  for (unsigned int i = 0; i < attributes.size(); ++i) collect_targets(*attributes.at(i), targets);
+  for (unsigned int target : targets) {
+    Object child_object;
+    child_object.set_local_id(target);
+    DbObject child(&child_object);
+    if (!run_object_query(child, SELECT_OBJECT_BY_LOCAL_ID)) continue;
+    const Contribution c = contribution_of(child);
+    row.set_updeps(row.get_updeps() + c.upload);
+    row.set_downdeps(row.get_downdeps() + c.download);
+    row.set_linkmods(row.get_linkmods() + c.update);
+  }
+}
+
 void Database::recount_dependencies(DbObject& row) {
   row.set_updeps(0);
   row.set_downdeps(0);

@@ -71,10 +71,21 @@ void Database::do_insert_object(DbObject& row, bool from_sync) {
   if (row.object()->get_class_name() == "multimedia") check_mmo_content_deps(row);
   insert_db_object(row);
   if (count_dependencies_for(row)) {
-    check_child_links(row);
-    update_object_header(row);
-    DbObject none;
-    check_parent_links(none, row);
+    const int updeps = row.get_updeps();
+    const int downdeps = row.get_downdeps();
+    const int linkmods = row.get_linkmods();
+    check_written_child_links(row);
+    // The new row already holds these counters unless a child added to them.
+    if (row.get_updeps() != updeps || row.get_downdeps() != downdeps ||
+        row.get_linkmods() != linkmods) {
+      update_object_header(row);
+    }
+    // A new local id is never handed out twice, so only links by global id can lead to
+    // the new object: without a global id it has no parents to tell.
+    if (row.object()->get_global_id() != 0) {
+      DbObject none;
+      check_parent_links(none, row);
+    }
   }
 }
 
@@ -258,7 +269,7 @@ void Database::do_update_object(DbObject& row, bool from_sync) {
     row.set_linkmods(0);
     insert_db_object(row);
     if (object.get_class_name() == "multimedia") check_mmo_content_deps(row);
-    if (count_dependencies_for(row)) check_child_links(row);
+    if (count_dependencies_for(row)) check_written_child_links(row);
   }
   update_object_header(row);
   if (count_dependencies_for(row)) check_parent_links(stored, row);
