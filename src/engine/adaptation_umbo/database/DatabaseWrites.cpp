@@ -326,7 +326,10 @@ void Database::do_remove_object(unsigned int local_id, bool from_sync) {
   // The parents are found while the links still lead to the object; they are recounted
   // once the object and its local-only links are gone.
   std::vector<DbObject> parents;
-  const bool propagate = count_dependencies_for(stored);
+  // Parents need recounting only when the object counted for them.
+  const bool propagate = count_dependencies_for(stored) &&
+                         (stored.get_updeps() > 0 || stored.get_downdeps() > 0 ||
+                          stored.get_linkmods() > 0 || !stored.in_sync());
   try {
     if (propagate) get_parent_objects(stored, parents);
     remove_db_object(stored, from_sync, true);
