@@ -551,6 +551,22 @@ TEST_F(Writes, DiamondAndCycleCounters) {
       raw->value("SELECT count(*) FROM object WHERE updeps < 0 OR downdeps < 0 OR linkmods < 0"));
 }
 
+// A rolled-back caller transaction leaves nothing, and the statements the writes keep
+// are made again afterwards.
+TEST_F(Writes, WritesAfterARolledBackCallerTransaction) {
+  const unsigned int photo = insert(media(true, false), true);
+  ASSERT_EQ(0, db->begin_transaction(true));
+  Object p = place("Gone");
+  p.get_links().push_back(link_to(photo, 0));
+  EXPECT_EQ(0, db->insert_object(p, false));
+  db->rollback_transaction();
+  EXPECT_EQ("1", raw->value("SELECT count(*) FROM object"));
+  Object again = place("Kept");
+  again.get_links().push_back(link_to(photo, 0));
+  ASSERT_EQ(0, db->insert_object(again, false));
+  EXPECT_EQ("1|0|0", counters(again.get_local_id()));  // the photo's file, only local
+}
+
 TEST_F(Writes, SystemObjectsKeepNoCounters) {
   const unsigned int photo = insert(media(true, false), true);
   Object mapping("sys_mapping");

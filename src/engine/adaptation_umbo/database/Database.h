@@ -177,6 +177,8 @@ class Database : public Notifiable {
   void resolve_object_links(Object& object);
   void resolve_attribute_links(Attribute& attribute);
   bool run_link_query(DbLink& row, QueryName name);
+  bool read_global_id(unsigned int local_id, unsigned long long& global_id);
+  bool read_dependency_columns(DbObject& row);
   void set_timestamp(DbObject& row);
   void update_object_header(DbObject& row);
   static void free_objects(std::vector<DbObject>& rows);
@@ -213,6 +215,8 @@ class Database : public Notifiable {
   orva::SharedPointer<LoggerUmbo> m_logger;
   IdleNotifier m_idle_notifier;
   QueryManager* m_query_manager;
+  // Ad-hoc slot of the statement reading a child's counters (-1 until made).
+  QueryIndex m_dependency_query;
   // UTF-8 paths deleted when the outermost transaction commits.
   std::vector<std::string> m_pending_deletions;
 };

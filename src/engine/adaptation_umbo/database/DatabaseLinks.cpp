@@ -163,12 +163,34 @@ void Database::check_written_child_links(DbObject& row) {
     Object child_object;
     child_object.set_local_id(target);
     DbObject child(&child_object);
-    if (!run_object_query(child, SELECT_OBJECT_BY_LOCAL_ID)) continue;
+    if (!read_dependency_columns(child)) continue;
     const Contribution c = contribution_of(child);
     row.set_updeps(row.get_updeps() + c.upload);
     row.set_downdeps(row.get_downdeps() + c.download);
     row.set_linkmods(row.get_linkmods() + c.update);
   }
+}
+
+bool Database::read_dependency_columns(DbObject& row) {
+  // Only what a child's contribution needs, so no names pass through the string pool.
+  static const QueryParameter kParams[] = {LOCAL_ID};
+  static const QueryParameter kResults[] = {UPDEPS, DOWNDEPS, LINKMODS, MODIFIED, NO_SYNC};
+  static const char kSql[] =
+      "SELECT updeps, downdeps, linkmods, modified, no_sync FROM object WHERE local_id=?";
+  Query* query = m_dependency_query >= 0 ? m_query_manager->get_query(m_dependency_query) : nullptr;
+  if (!query || query->get_query_string() != kSql) {
+    // First use, or the manager dropped its statements after a rollback.
+    m_dependency_query = m_query_manager->new_query(1, kParams, 5, kResults, kSql);
+    query = m_query_manager->get_query(m_dependency_query);
+  }
+  BindableAndGettableQuery* select = static_cast<BindableAndGettableQuery*>(query);
+  row.bind(*select);
+  bool found = false;
+  while (select->execute(0) == Query::ROW) {
+    row.get_result(*select);
+    found = true;
+  }
+  return found;
 }
 
 void Database::recount_dependencies(DbObject& row) {
@@ -298,14 +320,13 @@ void Database::resolve_link(Link& link) {
                      static_cast<unsigned long>(local), global);
     return;
   }
-  DbLink probe(link);
-  if (!run_link_query(probe, SELECT_OBJECT_BY_LOCAL_ID)) {
+  // One keyed read tells both whether the target exists and its global id.
+  unsigned long long stored = 0;
+  if (!read_global_id(local, stored)) {
     LoggerUmbo::logf(kTrace, "ERROR: Link points to non-existing object lid %lu",
                      static_cast<unsigned long>(local));
     throw UmboException(ORVA_ERROR_INVALID_PARAMETERS, "Link cannot be resolved by its target LID");
   }
-  unsigned long long stored = 0;
-  do_get_object_global_id(local, stored);
   if (global == 0) {
     link.set_global_link(stored);
     LoggerUmbo::logf(kTrace, "Database::resolve_link: resolved to (%4lu, %7llu)",
@@ -316,6 +337,20 @@ void Database::resolve_link(Link& link) {
     throw UmboException(ORVA_ERROR_INVALID_PARAMETERS,
                         "Link's GID doesn't match object pointed by its LID");
   }
+}
+
+bool Database::read_global_id(unsigned int local_id, unsigned long long& global_id) {
+  BindableAndGettableQuery* query =
+      static_cast<BindableAndGettableQuery*>(m_query_manager->get_known_query(SELECT_GLOBAL_ID));
+  query->bind(LOCAL_ID, static_cast<int>(local_id));
+  bool found = false;
+  while (query->execute(0) == Query::ROW) {
+    long long value = 0;
+    query->get_result(GLOBAL_ID, value);  // NULL: no global id yet
+    global_id = static_cast<unsigned long long>(value);
+    found = true;
+  }
+  return found;
 }
 
 bool Database::run_link_query(DbLink& row, QueryName name) {

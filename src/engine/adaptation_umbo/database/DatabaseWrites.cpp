@@ -327,9 +327,9 @@ void Database::do_remove_object(unsigned int local_id, bool from_sync) {
   // once the object and its local-only links are gone.
   std::vector<DbObject> parents;
   // Parents need recounting only when the object counted for them.
-  const bool propagate = count_dependencies_for(stored) &&
-                         (stored.get_updeps() > 0 || stored.get_downdeps() > 0 ||
-                          stored.get_linkmods() > 0 || !stored.in_sync());
+  const bool propagate =
+      count_dependencies_for(stored) && (stored.get_updeps() > 0 || stored.get_downdeps() > 0 ||
+                                         stored.get_linkmods() > 0 || !stored.in_sync());
   try {
     if (propagate) get_parent_objects(stored, parents);
     remove_db_object(stored, from_sync, true);
