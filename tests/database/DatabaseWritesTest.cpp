@@ -285,6 +285,18 @@ TEST_F(Writes, FieldsLandInTheirTablesAndComeBack) {
   EXPECT_EQ(42, note_value);
 }
 
+// A field of a type without a column form never reaches a position column (binding it
+// would stop the process); it is kept in the attribute's blob.
+TEST_F(Writes, FieldWithoutColumnFormInAPositionAttribute) {
+  Object o("location");
+  SharedPointer<Attribute> pos = attribute(o, "position", "position");
+  pos->add_field("latitude")->set_value(60.5);
+  pos->add_field("longitude")->set_type(Field::TYPE_KEYWORD);
+  ASSERT_EQ(0, db->insert_object(o, false));
+  EXPECT_EQ("60.5|NULL|'blob'", raw->value("SELECT latitude, longitude, (SELECT typeof(value_blob) "
+                                           "FROM attribute) FROM position"));
+}
+
 TEST_F(Writes, LoadingByIdsAndTheTreeShape) {
   Object o("collection");
   o.set_global_id(4242);

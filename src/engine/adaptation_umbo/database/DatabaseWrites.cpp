@@ -139,11 +139,14 @@ void Database::divide_attribute_fields(DbAttribute& row, std::vector<int>& text,
     const int index = static_cast<int>(i);
     // Only a string keeps its value in table text; any other type stays in the blob,
     // so that every field written comes back.
+    // A type without a column form (9, above 11) is kept whole in the blob as well.
+    const bool has_column =
+        field.get_type() == Field::TYPE_NONE || DbField::value_member(field.get_type()) >= 0;
     if (text_field && name == text_field && field.get_type() == Field::TYPE_USTRING) {
       text.push_back(index);
-    } else if (is_position && DbPosition::is_position_field(name)) {
+    } else if (is_position && has_column && DbPosition::is_position_field(name)) {
       position.push_back(index);
-    } else if (is_box && DbBox::is_box_field(name)) {
+    } else if (is_box && has_column && DbBox::is_box_field(name)) {
       box.push_back(index);
     } else {
       header.push_back(index);
