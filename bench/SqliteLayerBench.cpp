@@ -201,6 +201,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     for (const Run& run : runs) {
       if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
         times[run.run_name.function_name] = run.GetAdjustedRealTime();
+        cpu_times[run.run_name.function_name] = run.GetAdjustedCPUTime();
       }
     }
     ConsoleReporter::ReportRuns(runs);
@@ -215,11 +216,13 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
  private:
   void ratio(const char* label, const std::string& a, const std::string& b) {
-    if (times.count(a) && times.count(b) && times[b] > 0) {
-      std::printf("%s: %.3f\n", label, times[a] / times[b]);
+    if (times.count(a) && times.count(b) && times[b] > 0 && cpu_times[b] > 0) {
+      std::printf("%s: %.3f (CPU time: %.3f)\n", label, times[a] / times[b],
+                  cpu_times[a] / cpu_times[b]);
     }
   }
   std::map<std::string, double> times;
+  std::map<std::string, double> cpu_times;
 };
 
 }  // namespace

@@ -80,6 +80,9 @@ const char* const kSchema[] = {
     "update_link_target_id_on_object_update AFTER UPDATE ON object BEGIN UPDATE link SET "
     "target_id=new.local_id WHERE new.global_id NOT NULL AND target_gid=new.global_id; UPDATE link "
     "SET target_gid=new.global_id WHERE new.local_id NOT NULL AND target_id=new.local_id;END",
+    // beyond the version-5 statements: the link targets, for the writes' lookups
+    "index|link_target_id_index|CREATE INDEX link_target_id_index ON link(target_id)",
+    "index|link_target_gid_index|CREATE INDEX link_target_gid_index ON link(target_gid)",
 };
 
 // The schema as the plain reader lists it, in creation order.
@@ -116,7 +119,7 @@ TEST(DatabaseConnection, NewFileGetsSchemaFiveAndOneMetadataRow) {
       "8",
       raw.value(
           "SELECT count(*) FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%'"));
-  EXPECT_EQ("11", raw.value("SELECT count(*) FROM sqlite_master WHERE type='index'"));
+  EXPECT_EQ("13", raw.value("SELECT count(*) FROM sqlite_master WHERE type='index'"));
   EXPECT_EQ("7", raw.value("SELECT count(*) FROM sqlite_master WHERE type='trigger'"));
 
   const std::vector<std::string> meta = raw.rows("SELECT id, version, locale, uid FROM metadata");
@@ -141,10 +144,18 @@ TEST(DatabaseConnection, VersionFiveOpensAndKeepsUidAndLocale) {
     RawDb raw(path);
     ASSERT_EQ(SQLITE_OK, raw.exec("INSERT INTO object(name) VALUES ('kept')"));
   }
+  {
+    // A version-5 file made without the link indexes gets them at the next open.
+    RawDb raw(path);
+    ASSERT_EQ(SQLITE_OK,
+              raw.exec("DROP INDEX link_target_id_index; DROP INDEX link_target_gid_index;"));
+  }
   DatabaseConnection again;
   ASSERT_TRUE(again.open(path));
   EXPECT_EQ(uid, again.uid());
   EXPECT_EQ("fi_FI", again.locale());
+  EXPECT_EQ(
+      2u, RawDb(path).rows("SELECT name FROM sqlite_master WHERE name LIKE 'link_target%'").size());
   EXPECT_FALSE(db_test::file_exists(path + ".old"));
   RawDb raw(path);
   EXPECT_EQ("'kept'", raw.value("SELECT name FROM object"));

@@ -23,12 +23,14 @@
 #include "adaptation_umbo/database/QueryName.h"
 
 #include <keldra/ErrorCode.h>
+#include <keldra/Attribute.h>
 #include <keldra/Link.h>
 #include <keldra/LoggerUmbo.h>
 #include <keldra/Object.h>
 #include <keldra/ProgressHandler.h>
 #include <keldra/SharedPointer.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,6 +39,10 @@ namespace keldra {
 namespace internal {
 
 class DatabaseConnection;
+class DbAttribute;
+class DbField;
+class DbFieldList;
+class DbLink;
 class DbObject;
 class QueryManager;
 
@@ -76,6 +82,32 @@ class Database : public Notifiable {
   // Empties the record of removed ids (exclusive transaction).
   orva::ErrorCode purge_removed_ids();
 
+  // Writes, each in an exclusive transaction. A refused write (3, 8) changes nothing:
+  // the class name, the stored object and every link are checked before the first row
+  // is written. Link errors: both targets 0, a local target no object has, a global
+  // target that contradicts the stored object's.
+  // Stores a new object (state NEW, no global id; from a sync: SYNCED with its global
+  // id); the object gets its new local id, timestamp and state flags.
+  orva::ErrorCode insert_object(Object& object, bool from_sync);
+  // Replaces the stored object of the same local id (or, for local id 0, of the same
+  // global id): 8 when there is none, 3 for another class. A partial object rewrites
+  // only the header.
+  orva::ErrorCode update_object(Object& object, bool from_sync);
+  // Deletes the object and its content; an application removal is recorded for the
+  // next sync. A missing object gives 0.
+  orva::ErrorCode remove_object(unsigned int local_id, bool from_sync);
+  // Sets the sharing model; a synchronised object becomes "sharing changed" unless
+  // retain_state. 8 when there is no object.
+  orva::ErrorCode set_object_sharing(unsigned int local_id, SharingModel sharing,
+                                     bool retain_state);
+
+  // Loading into the caller's object (content appended), each in a read transaction:
+  // 0; 8 when there is no such object; 3 for an id of 0. The header read marks the
+  // object partial, the full read by local id clears the mark.
+  orva::ErrorCode get_object(unsigned int local_id, Object& object);
+  orva::ErrorCode get_object_header(unsigned int local_id, Object& object);
+  orva::ErrorCode get_global_object(unsigned long long global_id, Object& object);
+
   // Lists, each in a read transaction; the out vectors are appended to. Headers are
   // marked partial (no attributes or links) and carry the flags of their row.
   // All syncable objects (no_sync = 0):
@@ -108,6 +140,57 @@ class Database : public Notifiable {
 
   void report(ProgressHandler* handler, float progress, orva::ErrorCode code);
 
+  // Writes.
+  void do_insert_object(DbObject& row, bool from_sync);
+  void do_insert_object_proxy(void* record);
+  void do_update_object(DbObject& row, bool from_sync);
+  void do_update_object_proxy(void* record);
+  void do_remove_object(unsigned int local_id, bool from_sync);
+  void do_remove_object_proxy(void* record);
+  void do_set_object_sharing(unsigned int local_id, SharingModel sharing, bool retain_state);
+  void do_set_object_sharing_proxy(void* record);
+  void validate(DbObject& row, bool from_sync, bool for_insert);
+  void merge_and_validate(DbObject& incoming, DbObject& stored, bool from_sync);
+  void insert_db_object(DbObject& row);
+  void insert_object_content(DbObject& row);
+  void insert_attribute(const orva::SharedPointer<Attribute>& attribute, unsigned int parent_object,
+                        unsigned int parent_attribute);
+  void divide_attribute_fields(DbAttribute& row, std::vector<int>& text, std::vector<int>& position,
+                               std::vector<int>& box, std::vector<int>& header);
+  void insert_link(const Link& link, unsigned int parent_object, unsigned int parent_attribute);
+  void remove_db_object(DbObject& row, bool from_sync, bool fix_links);
+  void insert_removed_id(unsigned int local_id);
+  void run_local_id_statement(QueryName name, unsigned int local_id);
+
+  // Links and dependency counters.
+  bool count_dependencies_for(const DbObject& row) const;
+  void check_mmo_content_deps(DbObject& row);
+  void get_child_objects(DbObject& row, std::vector<DbObject>& out);
+  void get_parent_objects(DbObject& row, std::vector<DbObject>& out);
+  void check_child_links(DbObject& row);
+  void check_written_child_links(DbObject& row);
+  void check_parent_links(DbObject& old_row, DbObject& new_row);
+  void check_parent_links(DbObject& old_row, DbObject& new_row, std::set<unsigned int>& visited);
+  void update_parent_links(std::vector<DbObject>& parents, std::set<unsigned int>& visited);
+  void recount_dependencies(DbObject& row);
+  void resolve_link(Link& link);
+  void resolve_object_links(Object& object);
+  void resolve_attribute_links(Attribute& attribute);
+  bool run_link_query(DbLink& row, QueryName name);
+  bool read_global_id(unsigned int local_id, unsigned long long& global_id);
+  bool read_dependency_columns(DbObject& row);
+  void set_timestamp(DbObject& row);
+  void update_object_header(DbObject& row);
+  static void free_objects(std::vector<DbObject>& rows);
+
+  // Loading.
+  void do_get_object(unsigned int local_id, Object& object, bool header_only);
+  void do_get_object_proxy(void* record);
+  void do_get_global_object(unsigned long long global_id, Object& object);
+  void do_get_global_object_proxy(void* record);
+  void get_object_header(DbObject& row);
+  void get_object_data(Object& object);
+
   void do_purge_removed_ids();
   void do_purge_removed_ids_proxy(void* record);
   void list_objects(QueryName name, std::vector<Object>& out);
@@ -132,6 +215,8 @@ class Database : public Notifiable {
   orva::SharedPointer<LoggerUmbo> m_logger;
   IdleNotifier m_idle_notifier;
   QueryManager* m_query_manager;
+  // Ad-hoc slot of the statement reading a child's counters (-1 until made).
+  QueryIndex m_dependency_query;
   // UTF-8 paths deleted when the outermost transaction commits.
   std::vector<std::string> m_pending_deletions;
 };

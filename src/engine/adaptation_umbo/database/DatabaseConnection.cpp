@@ -83,6 +83,14 @@ const char* const kTriggers[] = {
     "NULL AND target_id=new.local_id;END;",
 };
 
+// Not part of the version-5 statements: the link table's targets, which the triggers
+// and the parent lookups search on every write. Made on new and existing version-5
+// files alike; older readers of the file simply do not use them.
+const char* const kLinkIndexes[] = {
+    "CREATE INDEX IF NOT EXISTS link_target_id_index ON link(target_id);",
+    "CREATE INDEX IF NOT EXISTS link_target_gid_index ON link(target_gid);",
+};
+
 template <size_t N>
 int count_of(const char* const (&)[N]) {
   return static_cast<int>(N);
@@ -158,7 +166,10 @@ bool DatabaseConnection::open(std::string name) {
     ok = open_connection() && create();
     if (!ok) trace("DatabaseConnection::open: failed to create database!");
   }
-  if (ok) set_journal_mode();
+  if (ok) {
+    ensure_link_indexes();
+    set_journal_mode();
+  }
   trace("DatabaseConnection::open( ) --");
   return ok;
 }
@@ -233,6 +244,19 @@ void DatabaseConnection::close_connection() {
   m_transaction_level = 0;
   m_failed_code = ORVA_ERROR_NONE;
   trace("DatabaseConnection::close_connection( ) --");
+}
+
+void DatabaseConnection::ensure_link_indexes() {
+  // Only speed depends on them: a failure (another writer in the way) is retried at
+  // the next open.
+  try {
+    if (!run_schema_statements(kLinkIndexes, count_of(kLinkIndexes))) {
+      trace("WARNING DatabaseConnection::ensure_link_indexes: not created");
+    }
+  } catch (UmboException& e) {
+    LoggerUmbo::logf(kTrace, "WARNING DatabaseConnection::ensure_link_indexes: (%d, %s)",
+                     e.get_reason(), e.what());
+  }
 }
 
 void DatabaseConnection::set_journal_mode() {

@@ -4,9 +4,10 @@
 // metadata row (id 1, uid, version 5, locale); version 5 opens as it is; a newer
 // version is refused and the file left unchanged; an older one (also a file whose
 // metadata table or row is missing) is moved to "<file>.old" (replacing an earlier
-// copy) and a new, empty database takes its place. An accepted file is switched to
-// WAL journaling with synchronous=FULL, so readers (the search thread) do not block
-// the writer and a commit is durable when it returns.
+// copy) and a new, empty database takes its place. An accepted file gets two indexes
+// on the link table's targets (link_target_id_index, link_target_gid_index; the
+// version stays 5) and is switched to WAL journaling with synchronous=FULL, so readers
+// (the search thread) do not block the writer and a commit is durable when it returns.
 //
 // Transactions nest over the one SQLite transaction of the connection: the first
 // begin_transaction runs BEGIN (or BEGIN EXCLUSIVE), the outermost commit COMMIT. A
@@ -109,6 +110,7 @@ class DatabaseConnection {
   void create_uid();
   bool run_schema_statements(const char* const* statements, int count);
   void set_journal_mode();
+  void ensure_link_indexes();
 
   sqlite3* m_db;
   int m_version;

@@ -1,0 +1,287 @@
+// insert_object of a typical place (name, address text, position, two links to earlier
+// places) in batches of 1,000 inside one caller transaction, on stores that already
+// hold 1k, 10k and 100k places, beside a plain SQLite program writing the same rows
+// with prepared statements in one transaction. Printed at the end: the cost per insert
+// at each size relative to 1k (growth), and relative to the plain program.
+#include "adaptation_umbo/Utils.h"
+#include "adaptation_umbo/database/Database.h"
+#include "adaptation_umbo/database/DatabaseConnection.h"
+
+#include <keldra/Attribute.h>
+#include <keldra/LoggerUmbo.h>
+#include <keldra/Object.h>
+#include <keldra/StringPool.h>
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <malloc.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace orva::keldra::internal;
+using orva::SharedPointer;
+using orva::keldra::Attribute;
+using orva::keldra::Link;
+using orva::keldra::Object;
+
+const int kBatch = 1000;
+std::string g_home;
+
+std::string place_name(long long i) { return "Cafe " + std::to_string(i) + " Market Square"; }
+
+// The two earlier places a new place links to.
+unsigned int target(long long i, int which) {
+  return static_cast<unsigned int>(1 + (i * 7919 + which * 104729) % (i > 1 ? i - 1 : 1));
+}
+
+Object make_place(long long i) {
+  Object o("location");
+  o.set_name(place_name(i));
+  o.set_service(std::string("personal"));
+  SharedPointer<Attribute> address(new Attribute("address", "address"));
+  address->add_field("text")->set_value(place_name(i) + ", 00170 Helsinki");
+  o.get_attributes().push_back(address);
+  SharedPointer<Attribute> position(new Attribute("position", "position"));
+  position->add_field("latitude")->set_value(60.0 + (i % 1000) / 1000.0);
+  position->add_field("longitude")->set_value(24.0 + (i % 997) / 1000.0);
+  o.get_attributes().push_back(position);
+  for (int k = 0; k < 2; ++k) {
+    Link link;
+    link.set_name(std::string(k ? "near" : "member"));
+    link.set_local_link(target(i, k));
+    o.get_links().push_back(link);
+  }
+  return o;
+}
+
+// Plain SQLite writer of the rows a place makes.
+class PlainWriter {
+ public:
+  explicit PlainWriter(sqlite3* db) : m_db(db) {
+    const char* sql[] = {
+        "INSERT INTO object (global_id, class_name, name, version, timestamp, service, owner, "
+        "sharing, modified, linkmods, updeps, downdeps, no_sync) VALUES (NULL, 'location', ?, 0, "
+        "?, 'personal', NULL, 0, 1, 0, 0, 0, 0)",
+        "INSERT INTO attribute (class_name, name, value_blob, parent_object, parent_attribute) "
+        "VALUES (?, ?, NULL, ?, 0)",
+        "INSERT INTO text(type, name, value_text, collate_key, parent_object, parent_attribute) "
+        "VALUES (8, 'text', ?, ?, ?, ?)",
+        "INSERT INTO position (latitude, longitude, parent_object, parent_attribute) VALUES (?, "
+        "?, ?, ?)",
+        "INSERT INTO link (target_id, target_gid, name, parent_object, parent_attribute) VALUES "
+        "(?, NULL, ?, ?, 0)",
+    };
+    for (int i = 0; i < 5; ++i) sqlite3_prepare_v2(m_db, sql[i], -1, &m_stmt[i], nullptr);
+  }
+  ~PlainWriter() {
+    for (sqlite3_stmt* s : m_stmt) sqlite3_finalize(s);
+  }
+  void write(long long i) {
+    const std::string name = place_name(i);
+    const std::string text = name + ", 00170 Helsinki";
+    const std::string key = collate_key(casefold_and_normalize(text));
+    sqlite3_bind_text(m_stmt[0], 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int64(m_stmt[0], 2, 1700000000000LL + i);
+    step(m_stmt[0]);
+    const sqlite3_int64 lid = sqlite3_last_insert_rowid(m_db);
+    sqlite3_bind_text(m_stmt[1], 1, "address", -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(m_stmt[1], 2, "address", -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int64(m_stmt[1], 3, lid);
+    step(m_stmt[1]);
+    const sqlite3_int64 address = sqlite3_last_insert_rowid(m_db);
+    sqlite3_bind_text(m_stmt[2], 1, text.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(m_stmt[2], 2, key.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int64(m_stmt[2], 3, lid);
+    sqlite3_bind_int64(m_stmt[2], 4, address);
+    step(m_stmt[2]);
+    sqlite3_bind_text(m_stmt[1], 1, "position", -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(m_stmt[1], 2, "position", -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int64(m_stmt[1], 3, lid);
+    step(m_stmt[1]);
+    const sqlite3_int64 position = sqlite3_last_insert_rowid(m_db);
+    sqlite3_bind_double(m_stmt[3], 1, 60.0 + (i % 1000) / 1000.0);
+    sqlite3_bind_double(m_stmt[3], 2, 24.0 + (i % 997) / 1000.0);
+    sqlite3_bind_int64(m_stmt[3], 3, lid);
+    sqlite3_bind_int64(m_stmt[3], 4, position);
+    step(m_stmt[3]);
+    for (int k = 0; k < 2; ++k) {
+      sqlite3_bind_int64(m_stmt[4], 1, target(i, k));
+      sqlite3_bind_text(m_stmt[4], 2, k ? "near" : "member", -1, SQLITE_TRANSIENT);
+      sqlite3_bind_int64(m_stmt[4], 3, lid);
+      step(m_stmt[4]);
+    }
+  }
+
+ private:
+  static void step(sqlite3_stmt* s) {
+    sqlite3_step(s);
+    sqlite3_reset(s);
+    sqlite3_clear_bindings(s);
+  }
+  sqlite3* m_db;
+  sqlite3_stmt* m_stmt[5];
+};
+
+sqlite3* raw_open(const std::string& path) {
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  sqlite3_exec(db, "PRAGMA synchronous=FULL;", nullptr, nullptr, nullptr);
+  return db;
+}
+
+void remove_db(const std::string& path) {
+  for (const char* suffix : {"", "-wal", "-shm"}) ::unlink((path + suffix).c_str());
+}
+
+void copy_file(const std::string& from, const std::string& to) {
+  std::ifstream in(from, std::ios::binary);
+  std::ofstream out(to, std::ios::binary);
+  out << in.rdbuf();
+}
+
+// A store file already holding |n| places, written once by the plain writer.
+std::string template_file(long long n) {
+  static std::map<long long, std::string> made;
+  if (made.count(n)) return made[n];
+  const std::string path = g_home + "/template_" + std::to_string(n) + ".db";
+  remove_db(path);
+  {
+    DatabaseConnection schema;  // schema 5, the link indexes, WAL
+    schema.open(path);
+  }
+  sqlite3* db = raw_open(path);
+  {
+    PlainWriter writer(db);
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    for (long long i = 1; i <= n; ++i) writer.write(i);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+  }
+  sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  made[n] = path;
+  return path;
+}
+
+void BM_InsertPlace_Store(benchmark::State& state) {
+  const long long size = state.range(0);
+  SharedPointer<orva::keldra::StringPool> pool = orva::keldra::StringPool::create();
+  const std::string path = g_home + "/.cities/OstraMaps.db";
+  remove_db(path);
+  copy_file(template_file(size), path);
+  Database db;
+  db.init(nullptr);
+  long long next = size + 1;
+  std::vector<Object> batch;
+  for (auto _ : state) {
+    state.PauseTiming();
+    batch.clear();  // the previous batch goes outside the timed part
+    for (int k = 0; k < kBatch; ++k) batch.push_back(make_place(next + k));
+    state.ResumeTiming();
+    db.begin_transaction(true);
+    for (Object& o : batch) {
+      if (db.insert_object(o, false) != 0) state.SkipWithError("insert failed");
+    }
+    db.commit_transaction();
+    next += kBatch;
+  }
+  state.SetItemsProcessed(state.iterations() * kBatch);
+}
+
+void BM_InsertPlace_Plain(benchmark::State& state) {
+  const long long size = state.range(0);
+  const std::string path = g_home + "/plain.db";
+  remove_db(path);
+  copy_file(template_file(size), path);
+  sqlite3* db = raw_open(path);
+  {
+    PlainWriter writer(db);
+    long long next = size + 1;
+    for (auto _ : state) {
+      sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+      for (int k = 0; k < kBatch; ++k) writer.write(next + k);
+      sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+      next += kBatch;
+    }
+  }
+  sqlite3_close(db);
+  state.SetItemsProcessed(state.iterations() * kBatch);
+}
+
+BENCHMARK(BM_InsertPlace_Store)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Iterations(5)
+    ->Repetitions(3)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_InsertPlace_Plain)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Iterations(5)
+    ->Repetitions(3)
+    ->Unit(benchmark::kMillisecond);
+
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+        times[run.run_name.function_name + "/" + run.run_name.args] = run.GetAdjustedRealTime();
+        cpu_times[run.run_name.function_name + "/" + run.run_name.args] = run.GetAdjustedCPUTime();
+      }
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    for (const char* size : {"1000", "10000", "100000"}) {
+      const std::string s = std::string("BM_InsertPlace_Store/") + size;
+      const std::string p = std::string("BM_InsertPlace_Plain/") + size;
+      const std::string base = "BM_InsertPlace_Store/1000";
+      if (times.count(s) && times.count(p) && times.count(base)) {
+        std::printf(
+            "store size %6s: per insert %.1f us, %.3f x the 1k cost, %.3f x plain SQLite"
+            " (CPU time: %.3f x the 1k cost, %.3f x plain)\n",
+            size, times[s] * 1000.0 / kBatch, times[s] / times[base], times[s] / times[p],
+            cpu_times[s] / cpu_times[base], cpu_times[s] / cpu_times[p]);
+      }
+    }
+  }
+
+ private:
+  std::map<std::string, double> times;
+  std::map<std::string, double> cpu_times;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  char pattern[] = "/tmp/keldra-bench-XXXXXX";
+  if (!mkdtemp(pattern)) return 1;
+  g_home = pattern;
+  setenv("HOME", g_home.c_str(), 1);
+  ::mkdir(g_home + "/.cities");
+  LoggerUmbo::set_level_file_path(g_home + "/no_log_level");
+  // glibc adapts its trim threshold only after the first large free; until then the
+  // first runs pay for giving memory back to the system after every statement. Fixed
+  // thresholds give every size and both writers the same allocator.
+  mallopt(M_TRIM_THRESHOLD, 64 << 20);
+  mallopt(M_TOP_PAD, 16 << 20);
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  std::string rm_all = "rm -rf '" + g_home + "'";
+  return std::system(rm_all.c_str()) == 0 ? 0 : 1;
+}
