@@ -522,9 +522,17 @@ int main(int argc, char** argv) {
   std::string aggregates = "--benchmark_report_aggregates_only=true";
   std::string min_time = "--benchmark_min_time=0.2";
   args.insert(args.begin() + 1, {&repetitions[0], &interleave[0], &aggregates[0], &min_time[0]});
+  // A filtered run (for profiling one kind of work) skips the table and its passes.
+  bool filtered = false;
+  for (char* arg : args) filtered = filtered || strncmp(arg, "--benchmark_filter", 18) == 0;
   int count = static_cast<int>(args.size());
   benchmark::Initialize(&count, args.data());
   if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
+  if (filtered) {
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+  }
   std::map<std::string, double> allocations = count_allocations();
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
