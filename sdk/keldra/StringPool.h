@@ -21,6 +21,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace orva {
 namespace keldra {
@@ -128,7 +129,7 @@ class StringPool : public orva::internal::RefCountable {
   static const char* get_text(const StringHandle& handle);
   static std::string get_string(const StringHandle& handle);
 
-  size_t string_count() const { return m_strings.size(); }
+  size_t string_count() const { return m_count; }
   size_t set_count() const { return m_sets.size(); }
 
   ~StringPool() override;
@@ -138,9 +139,19 @@ class StringPool : public orva::internal::RefCountable {
   StringPool(const StringPool&) = delete;
   StringPool& operator=(const StringPool&) = delete;
 
-  const PString* intern(PString* copy);
+  // The pool's string of |len| bytes of |text|, added (a copy of all |len| bytes)
+  // when absent. Texts are keyed as strcmp compares them: up to the first zero byte.
+  const PString* intern(const char* text, unsigned len);
+  // The slot that holds the key's string, or the empty slot where it would go.
+  size_t probe(const char* key, size_t key_length, size_t hash) const;
+  // Doubles the table (at least 64 slots) and places every string anew.
+  void grow();
 
-  std::set<PString*, PString::Less> m_strings;
+  // Open-addressing hash set of the strings (linear probing, at most half full), so
+  // that finding a present text neither allocates nor compares whole texts in turn.
+  std::vector<PString*> m_slots;
+  std::vector<size_t> m_hashes;  // the hash of each slot's key
+  size_t m_count = 0;
   std::map<StringSetFactory, StringSet*> m_sets;
 };
 

@@ -4,7 +4,9 @@
 
 #include <keldra/Invariant.h>
 #include <cstdint>
-#include <memory>
+#include <cstring>
+#include <functional>
+#include <string_view>
 #include <new>
 
 namespace orva {
@@ -22,10 +24,9 @@ unsigned int address_word(const void* p) {
   return static_cast<unsigned int>(reinterpret_cast<uintptr_t>(p));
 }
 
-struct PStringDeleter {
-  void operator()(PString* s) const { PString::destroy(s); }
-};
-typedef std::unique_ptr<PString, PStringDeleter> PStringCopy;
+size_t hash_key(const char* key, size_t length) {
+  return std::hash<std::string_view>()(std::string_view(key, length));
+}
 
 }  // namespace
 
@@ -92,42 +93,74 @@ StringPool::~StringPool() {
   for (auto& entry : m_sets) delete entry.second;
   m_sets.clear();
   LoggerUmbo::logf(LoggerUmbo::MSG_TRACE, "~StringPool, 0x%X, %d strings", address_word(this),
-                   static_cast<int>(m_strings.size()));
-  for (PString* s : m_strings) PString::destroy(s);
-  m_strings.clear();
+                   static_cast<int>(m_count));
+  for (PString*& s : m_slots) {
+    PString::destroy(s);
+    s = nullptr;
+  }
+  m_count = 0;
   if (t_pool == this) t_pool = nullptr;
 }
 
-// Offers a fresh copy to the set: an equal text already present wins and the copy
-// is freed; otherwise the copy is kept.
-const PString* StringPool::intern(PString* copy) {
-  if (!copy) return nullptr;
-  PStringCopy owned(copy);
-  auto result = m_strings.insert(copy);
-  if (result.second) return owned.release();
-  return *result.first;
+size_t StringPool::probe(const char* key, size_t key_length, size_t hash) const {
+  const size_t mask = m_slots.size() - 1;
+  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+    const PString* s = m_slots[i];
+    if (!s) return i;
+    if (m_hashes[i] == hash && key_length <= s->length() && s->get_text()[key_length] == '\0' &&
+        std::memcmp(s->get_text(), key, key_length) == 0)
+      return i;
+  }
+}
+
+void StringPool::grow() {
+  std::vector<PString*> slots(m_slots.empty() ? 64 : m_slots.size() * 2, nullptr);
+  std::vector<size_t> hashes(slots.size(), 0);
+  const size_t mask = slots.size() - 1;
+  for (size_t i = 0; i < m_slots.size(); ++i) {
+    if (!m_slots[i]) continue;
+    size_t j = m_hashes[i] & mask;
+    while (slots[j]) j = (j + 1) & mask;
+    slots[j] = m_slots[i];
+    hashes[j] = m_hashes[i];
+  }
+  m_slots.swap(slots);
+  m_hashes.swap(hashes);
+}
+
+const PString* StringPool::intern(const char* text, unsigned len) {
+  if (!text || len == 0) return nullptr;
+  const size_t key_length = strnlen(text, len);
+  const size_t hash = hash_key(text, key_length);
+  if ((m_count + 1) * 2 > m_slots.size()) grow();
+  const size_t slot = probe(text, key_length, hash);
+  if (m_slots[slot]) return m_slots[slot];
+  PString* copy = PString::create(text, len);
+  m_slots[slot] = copy;
+  m_hashes[slot] = hash;
+  ++m_count;
+  return copy;
 }
 
 const PString* StringPool::insert(const char* text) {
   StringPool* pool = instance();
-  return pool->intern(PString::create(text));
+  return text ? pool->intern(text, static_cast<unsigned>(std::strlen(text))) : nullptr;
 }
 
 const PString* StringPool::insert(const char* text, unsigned len) {
   StringPool* pool = instance();
-  return pool->intern(PString::create(text, len));
+  return pool->intern(text, len);
 }
 
 const PString* StringPool::insert(const std::string& text) {
   StringPool* pool = instance();
-  return pool->intern(PString::create(text));
+  return pool->intern(text.data(), static_cast<unsigned>(text.size()));
 }
 
 const PString* StringPool::find(const char* text) const {
-  PStringCopy key(PString::create(text));
-  if (!key) return nullptr;
-  auto it = m_strings.find(key.get());
-  return it == m_strings.end() ? nullptr : *it;
+  if (!text || !*text || m_slots.empty()) return nullptr;
+  const size_t key_length = std::strlen(text);
+  return m_slots[probe(text, key_length, hash_key(text, key_length))];
 }
 
 void StringPool::init_handle(StringHandle& handle, const char* text) {
