@@ -188,6 +188,7 @@ namespace internal {
 // negates modulo 2^32), digits; no digits give 0, a magnitude above 4294967295 gives
 // 4294967295; what follows is ignored.
 unsigned int string_to_uint32(const std::string& text);
+unsigned int string_to_uint32(const char* text);  // a zero-terminated text
 // strtoull and strtoll in base 10.
 unsigned long long string_to_uint64(const std::string& text);
 long long string_to_int64(const std::string& text);

@@ -41,11 +41,37 @@ char32_t Buffer::next_char() {
   return m_char;
 }
 
+namespace {
+
+// Bytes that are a character of their own and end nothing: 1 to 127 without ':', ';'
+// and '\\'.
+struct PlainBytes {
+  bool plain[256];
+  PlainBytes() {
+    for (int c = 0; c < 256; ++c) plain[c] = c > 0 && c < 0x80 && c != ':' && c != ';' && c != '\\';
+  }
+};
+const PlainBytes kPlainBytes;
+
+}  // namespace
+
 Token Buffer::next_token() {
   const char* start = m_position;
   const char* stop = m_position;
-  if (m_position >= m_data.end()) return Token();
+  const char* const end = m_data.end();
+  if (m_position >= end) return Token();
   for (;;) {
+    // Runs of plain bytes at once; anything else goes through next_char().
+    if (!m_escaped) {
+      const char* p = m_position;
+      while (p < end && kPlainBytes.plain[static_cast<unsigned char>(*p)]) ++p;
+      if (p != m_position) {
+        m_char = static_cast<unsigned char>(p[-1]);
+        m_position = p;
+        stop = p;
+        if (p >= end) return Token();
+      }
+    }
     char32_t c = next_char();
     if (c == 0) break;
     if (m_escaped) {
@@ -57,7 +83,7 @@ Token Buffer::next_token() {
       break;
     }
     stop = m_position;
-    if (m_position >= m_data.end()) return Token();
+    if (m_position >= end) return Token();
   }
   return Token(start, stop);
 }

@@ -2,16 +2,12 @@
 
 #include <keldra/Field.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace orva {
 namespace keldra {
 namespace compact {
-
-Token Section::token() const {
-  if (!m_text.empty()) return Token(m_text.data(), m_text.data() + m_text.size());
-  return m_token;
-}
 
 const std::string& Section::string() const {
   if (m_text.empty() && !m_token.empty() && m_token.valid())
@@ -19,9 +15,13 @@ const std::string& Section::string() const {
   return m_text;
 }
 
-unsigned int Section::uint32() const { return internal::string_to_uint32(string()); }
+unsigned int Section::uint32() const {
+  return with_c_string([](const char* text) { return internal::string_to_uint32(text); });
+}
 
-unsigned long long Section::uint64() const { return internal::string_to_uint64(string()); }
+unsigned long long Section::uint64() const {
+  return with_c_string([](const char* text) { return std::strtoull(text, nullptr, 10); });
+}
 
 bool Section::operator==(const char* s) const {
   if (!s) return empty();
@@ -30,19 +30,9 @@ bool Section::operator==(const char* s) const {
   return strncmp(t.start(), s, t.length()) == 0;
 }
 
-bool Section::equals(const char* s) const {
-  Token t = token();
-  size_t n = s ? strlen(s) : 0;
-  if (n != t.length()) return false;
-  return n == 0 || memcmp(t.start(), s, n) == 0;
-}
-
-void Section::append(const Token& piece) {
-  if (piece.empty() || !piece.valid()) return;
+void Section::append_piece(const Token& piece) {
   if (!m_text.empty()) {
     m_text.append(piece.start(), piece.length());
-  } else if (m_token.empty()) {
-    m_token = piece;
   } else {
     m_text.assign(m_token.start(), m_token.length());
     m_token = Token();

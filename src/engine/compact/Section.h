@@ -8,6 +8,7 @@
 
 #include "compact/Token.h"
 
+#include <cstring>
 #include <string>
 
 namespace orva {
@@ -19,7 +20,10 @@ class Section {
   Section() {}
 
   // A token over the section's bytes (over the own text when there is one).
-  Token token() const;
+  Token token() const {
+    if (!m_text.empty()) return Token(m_text.data(), m_text.data() + m_text.size());
+    return m_token;
+  }
   bool empty() const { return m_text.empty() && m_token.empty(); }
   unsigned int length() const {
     return m_text.empty() ? m_token.length() : static_cast<unsigned int>(m_text.size());
@@ -40,7 +44,12 @@ class Section {
   bool operator!=(const char* s) const { return !(*this == s); }
 
   // Exact comparison: same length and bytes. A null |s| counts as the empty text.
-  bool equals(const char* s) const;
+  bool equals(const char* s) const {
+    const Token t = token();
+    const size_t n = s ? std::strlen(s) : 0;
+    if (n != t.length()) return false;
+    return n == 0 || std::memcmp(t.start(), s, n) == 0;
+  }
 
   void clear() {
     m_text.clear();
@@ -49,9 +58,36 @@ class Section {
 
   // Adds a piece: an empty piece changes nothing; the first piece is kept as a token;
   // a further piece moves the section into its own text.
-  void append(const Token& piece);
+  void append(const Token& piece) {
+    if (piece.empty() || !piece.valid()) return;
+    if (m_text.empty() && m_token.empty()) {
+      m_token = piece;
+      return;
+    }
+    append_piece(piece);
+  }
+
+  // Calls f with the section as a zero-terminated text: a copy on the stack for
+  // short sections, string() otherwise. For conversions that need a C string.
+  template <class F>
+  auto with_c_string(F f) const -> decltype(f("")) {
+    const Token t = token();
+    const unsigned int n = t.length();
+    if (n < SHORT_TEXT) {
+      char text[SHORT_TEXT];
+      if (n) std::memcpy(text, t.start(), n);
+      text[n] = '\0';
+      return f(static_cast<const char*>(text));
+    }
+    return f(string().c_str());
+  }
 
  private:
+  static const unsigned int SHORT_TEXT = 96;
+
+  // append() of a piece to a section that is not empty.
+  void append_piece(const Token& piece);
+
   Token m_token;
   mutable std::string m_text;
 };

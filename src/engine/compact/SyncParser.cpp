@@ -34,24 +34,9 @@ bool header_is(const Buffer& buffer, const char* kind) {
   return buffer.current_section().equals(kind);
 }
 
-template <class Target>
-void set_name_of(Target& target, const StringPool::StringHandle& handle,
-                 const std::string& name) {
-  if (handle.is_valid()) {
-    target.set_name(handle);
-  } else {
-    target.set_name(name);
-  }
-}
-
-template <class Target>
-void set_class_of(Target& target, const StringPool::StringHandle& handle,
-                  const std::string& name) {
-  if (handle.is_valid()) {
-    target.set_class_name(handle);
-  } else {
-    target.set_class_name(name);
-  }
+// A text whose start strtol could read as a number: digits, a sign or white space.
+bool may_be_number(char c) {
+  return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == ' ' || (c >= '\t' && c <= '\r');
 }
 
 SharingModel sharing_from_section(const Section& section) {
@@ -146,28 +131,46 @@ Field::DataType SyncParser::get_data_type(int wire) {
   return TYPES[wire];
 }
 
+bool SyncParser::code_of(const char* text, size_t length, long& code) {
+  if (length == 0 || !may_be_number(text[0])) return false;
+  char copy[32];
+  if (length >= sizeof copy) {
+    // Longer than any number strtol could read whole without overflowing: only
+    // blanks and zeros in front could make it one.
+    const std::string whole(text, length);
+    char* end = nullptr;
+    code = strtol(whole.c_str(), &end, 10);
+    return end != whole.c_str() && end == whole.c_str() + length && code != 0;
+  }
+  memcpy(copy, text, length);
+  copy[length] = '\0';
+  char* end = nullptr;
+  code = strtol(copy, &end, 10);
+  return end != copy && end == copy + length && code != 0;
+}
+
+ErrorCode SyncParser::handle_of_code(long code, StringPool::StringHandle& handle) {
+  if (code < static_cast<long>(compact::NAME_CODE_FIRST) ||
+      code > static_cast<long>(compact::NAME_CODE_LAST))
+    return ORVA_ERROR_INVALID_PARAMETERS;
+  StringPool::StringHandle& cached = m_codes[static_cast<unsigned int>(code)];
+  if (!cached.is_valid()) {
+    // Cached handles point into the pool: keep it alive as long as they are kept.
+    if (!m_pool.is_valid()) m_pool = StringPool::create();
+    cached = StringPool::StringHandle(
+        StringPool::insert(compact::name_of_code(static_cast<unsigned int>(code))));
+  }
+  handle = cached;
+  return ORVA_ERROR_NONE;
+}
+
 ErrorCode SyncParser::decode_tag_name(const std::string& text, StringPool::StringHandle& handle,
                                       std::string& name) {
   handle = StringPool::StringHandle();
   name.clear();
   if (text.empty()) return ORVA_ERROR_NONE;
-  const char* start = text.c_str();
-  char* end = nullptr;
-  long code = strtol(start, &end, 10);
-  if (end != start && end == start + text.size() && code != 0) {
-    if (code < static_cast<long>(compact::NAME_CODE_FIRST) ||
-        code > static_cast<long>(compact::NAME_CODE_LAST))
-      return ORVA_ERROR_INVALID_PARAMETERS;
-    StringPool::StringHandle& cached = m_codes[static_cast<unsigned int>(code)];
-    if (!cached.is_valid()) {
-      // Cached handles point into the pool: keep it alive as long as they are kept.
-      if (!m_pool.is_valid()) m_pool = StringPool::create();
-      cached = StringPool::StringHandle(
-          StringPool::insert(compact::name_of_code(static_cast<unsigned int>(code))));
-    }
-    handle = cached;
-    return ORVA_ERROR_NONE;
-  }
+  long code = 0;
+  if (code_of(text.data(), text.size(), code)) return handle_of_code(code, handle);
   if (text[0] == '#') {
     name.assign(text, 1, std::string::npos);
   } else {
@@ -176,12 +179,29 @@ ErrorCode SyncParser::decode_tag_name(const std::string& text, StringPool::Strin
   return ORVA_ERROR_NONE;
 }
 
-ErrorCode SyncParser::decode_class(const std::string& text) {
-  ErrorCode result = decode_tag_name(text, m_handle, m_name);
+ErrorCode SyncParser::decode_name(const Section& section, StringPool::StringHandle& handle) {
+  handle = StringPool::StringHandle();
+  const compact::Token token = section.token();
+  const char* text = token.start();
+  size_t length = token.length();
+  if (length == 0) return ORVA_ERROR_NONE;
+  long code = 0;
+  if (code_of(text, length, code)) return handle_of_code(code, handle);
+  if (text[0] == '#') {
+    ++text;
+    --length;
+  }
+  // As the text setters intern a name: cut to its first 64 bytes.
+  handle = intern_name(text, length);
+  return ORVA_ERROR_NONE;
+}
+
+ErrorCode SyncParser::decode_class(const Section& section, StringPool::StringHandle& handle) {
+  ErrorCode result = decode_name(section, handle);
   if (result != ORVA_ERROR_NONE) return result;
   // "#" alone marks a name and leaves no class: refused like a missing class, since
   // the writer refuses what has none.
-  if (!m_handle.is_valid() && m_name.empty()) return ORVA_ERROR_INVALID_PARAMETERS;
+  if (!handle.is_valid()) return ORVA_ERROR_INVALID_PARAMETERS;
   return ORVA_ERROR_NONE;
 }
 
@@ -240,14 +260,25 @@ ErrorCode SyncParser::parse_attribute(Buffer& buffer, Attribute& attribute, int 
 ErrorCode SyncParser::parse_object_line(Buffer& buffer, Object& object) {
   if (!header_is(buffer, "O") || !buffer.next_section()) return ORVA_ERROR_INVALID_PARAMETERS;
   const Section& section = buffer.current_section();
-  ErrorCode result = decode_class(section.string());
+  StringPool::StringHandle handle;
+  ErrorCode result = decode_class(section, handle);
   if (result != ORVA_ERROR_NONE) return result;
-  set_class_of(object, m_handle, m_name);
+  object.set_class_name(handle);
 
-  if (buffer.next_section()) object.set_name(section.string());
+  if (buffer.next_section()) {
+    const compact::Token name = section.token();
+    object.set_name(intern_name(name.start(), name.length()));
+  }
   if (buffer.next_section()) object.set_global_id(section.uint64());
   if (buffer.next_section()) object.set_local_id(section.uint32());
-  if (buffer.next_section()) object.set_owner(section.string());
+  if (buffer.next_section()) {
+    // As set_owner(text) keeps it: the text before the first "%%", whole.
+    const compact::Token owner = section.token();
+    const char* cut = owner.start();
+    while (cut < owner.end() && !(cut[0] == '%' && cut + 1 < owner.end() && cut[1] == '%')) ++cut;
+    object.set_owner(StringPool::StringHandle(
+        StringPool::insert(owner.start(), static_cast<unsigned int>(cut - owner.start()))));
+  }
   if (buffer.next_section())
     object.set_timestamp(static_cast<long long>(section.uint64()));
   if (buffer.next_section()) object.set_version(section.uint32());
@@ -263,9 +294,10 @@ ErrorCode SyncParser::parse_link_line(Buffer& buffer, Link& link) {
   if (buffer.next_section()) link.set_global_link(section.uint64());
   if (buffer.next_section()) link.set_local_link(section.uint32());
   if (buffer.next_section()) {
-    ErrorCode result = decode_tag_name(section.string(), m_handle, m_name);
+    StringPool::StringHandle handle;
+    ErrorCode result = decode_name(section, handle);
     if (result != ORVA_ERROR_NONE) return result;
-    set_name_of(link, m_handle, m_name);
+    link.set_name(handle);
   }
   return ORVA_ERROR_NONE;
 }
@@ -274,13 +306,14 @@ ErrorCode SyncParser::parse_attribute_line(Buffer& buffer, Attribute& attribute)
   if (get_attribute_level(buffer.current_section()) < 0 || !buffer.next_section())
     return ORVA_ERROR_INVALID_PARAMETERS;
   const Section& section = buffer.current_section();
-  ErrorCode result = decode_class(section.string());
+  StringPool::StringHandle handle;
+  ErrorCode result = decode_class(section, handle);
   if (result != ORVA_ERROR_NONE) return result;
-  set_class_of(attribute, m_handle, m_name);
+  attribute.set_class_name(handle);
   if (buffer.next_section()) {
-    result = decode_tag_name(section.string(), m_handle, m_name);
+    result = decode_name(section, handle);
     if (result != ORVA_ERROR_NONE) return result;
-    set_name_of(attribute, m_handle, m_name);
+    attribute.set_name(handle);
   }
   return ORVA_ERROR_NONE;
 }
@@ -290,9 +323,10 @@ ErrorCode SyncParser::parse_field_line(Buffer& buffer, Field& field) {
   const Section& section = buffer.current_section();
   Field::DataType type = get_data_type(static_cast<int>(section.uint32()));
   if (buffer.next_section()) {
-    ErrorCode result = decode_tag_name(section.string(), m_handle, m_name);
+    StringPool::StringHandle handle;
+    ErrorCode result = decode_name(section, handle);
     if (result != ORVA_ERROR_NONE) return result;
-    set_name_of(field, m_handle, m_name);
+    field.set_name(handle);
   }
   buffer.next_section();
   switch (type) {
@@ -377,6 +411,8 @@ ErrorCode SyncParser::parse_response_status_line(Buffer& buffer, ResponseStatus&
 int SyncParser::get_attribute_level(const Section& header) {
   compact::Token token = header.token();
   if (token.length() == 0 || token.start()[0] != 'A') return -1;
+  if (token.length() == 2 && token.start()[1] >= '0' && token.start()[1] <= '9')
+    return token.start()[1] - '0';  // the usual "A0" to "A9"
   std::string rest(token.start() + 1, token.length() - 1);
   long level = strtol(rest.c_str(), nullptr, 10);
   // A 32-bit long: values beyond it clamp to its ends.

@@ -40,6 +40,9 @@ class Section;
 
 namespace internal {
 
+// Entries of the name code table, code 0 included.
+const unsigned int compact_name_codes = 223;
+
 class SyncParser : public ObjectDecoder {
  public:
   // "S:<key>:<code>[:<message>];" and the objects that follow it.
@@ -119,13 +122,20 @@ class SyncParser : public ObjectDecoder {
   SyncParser(const SyncParser&) = delete;
   SyncParser& operator=(const SyncParser&) = delete;
 
-  // decode_tag_name into m_handle / m_name for a class: 3 also when no class is left
-  // (the text "#").
-  ErrorCode decode_class(const std::string& text);
+  // True, with |code|, when the whole text reads as a number other than 0 (strtol).
+  static bool code_of(const char* text, size_t length, long& code);
+  // The cached handle of a code's name; 3 outside the table.
+  ErrorCode handle_of_code(long code, StringPool::StringHandle& handle);
+  // A coded name as the handle a name setter would intern: the code's name, or the
+  // text without a leading '#', cut to 64 bytes; null for an empty section. 3 for a
+  // code outside the table.
+  ErrorCode decode_name(const compact::Section& section, StringPool::StringHandle& handle);
+  // decode_name for a class: 3 also when no class is left (the text "#").
+  ErrorCode decode_class(const compact::Section& section, StringPool::StringHandle& handle);
 
-  std::map<unsigned int, StringPool::StringHandle> m_codes;
+  StringPool::StringHandle m_codes[compact_name_codes];  // by code; null until first use
   SharedPointer<StringPool> m_pool;  // the pool of the cached handles
-  StringPool::StringHandle m_handle;  // scratch for decoded names
+  StringPool::StringHandle m_handle;  // scratch for decoded keyword values
   std::string m_name;
 };
 

@@ -674,9 +674,10 @@ bool Field::read(ReadStream& stream) {
 
 namespace internal {
 
-unsigned int string_to_uint32(const std::string& text) {
+unsigned int string_to_uint32(const std::string& text) { return string_to_uint32(text.c_str()); }
+
+unsigned int string_to_uint32(const char* p) {
   // strtoul with a 32-bit unsigned long, whatever the host's long.
-  const char* p = text.c_str();
   while (std::isspace(static_cast<unsigned char>(*p))) ++p;
   bool negative = false;
   if (*p == '+' || *p == '-') {

@@ -6,12 +6,16 @@ namespace orva {
 namespace keldra {
 namespace internal {
 
-std::string cut_name(const std::string& text) {
-  if (text.size() <= MAX_NAME_BYTES) return text;
+size_t cut_name_length(const char* text, size_t length) {
+  if (length <= MAX_NAME_BYTES) return length;
   size_t n = MAX_NAME_BYTES;
   // The first byte left out continues a character: leave out the whole character.
   while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-  return text.substr(0, n);
+  return n;
+}
+
+std::string cut_name(const std::string& text) {
+  return text.substr(0, cut_name_length(text.data(), text.size()));
 }
 
 StringPool::StringHandle intern(const std::string& text) {
@@ -19,7 +23,12 @@ StringPool::StringHandle intern(const std::string& text) {
 }
 
 StringPool::StringHandle intern_name(const std::string& text) {
-  return intern(cut_name(text));
+  return intern_name(text.data(), text.size());
+}
+
+StringPool::StringHandle intern_name(const char* text, size_t length) {
+  const size_t n = cut_name_length(text, length);
+  return StringPool::StringHandle(StringPool::insert(text, static_cast<unsigned>(n)));
 }
 
 unsigned int bytes_left(ReadStream& stream) {

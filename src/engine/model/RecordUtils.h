@@ -30,6 +30,10 @@ std::string cut_name(const std::string& text);
 StringPool::StringHandle intern(const std::string& text);
 // cut_name(text) interned.
 StringPool::StringHandle intern_name(const std::string& text);
+// The same for |length| bytes at |text|, without a copy when the pool has the name.
+StringPool::StringHandle intern_name(const char* text, size_t length);
+// The length cut_name would keep of |length| bytes at |text|.
+size_t cut_name_length(const char* text, size_t length);
 
 // The bytes left between the stream's position and its end.
 unsigned int bytes_left(ReadStream& stream);
