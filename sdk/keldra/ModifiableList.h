@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace orva {
@@ -31,6 +32,16 @@ class ModifiableListBase {
     m_modified = true;
     return 0;
   }
+
+  // Appends |item|, moved; returns 0.
+  int push_back(T&& item) {
+    m_items.push_back(std::move(item));
+    m_modified = true;
+    return 0;
+  }
+
+  // Makes room for |count| elements in all; marks nothing.
+  void reserve(unsigned int count) { m_items.reserve(count); }
 
   // Inserts a copy of |item| before |index| (|index| equal to the size appends);
   // returns 0. |index| must not exceed the size: a larger one stops the process.

@@ -73,7 +73,7 @@ ErrorCode malformed_text() {
 
 }  // namespace
 
-SyncParser::SyncParser() {}
+SyncParser::SyncParser() : m_children(MAX_RECORD_DEPTH + 1) {}
 
 SyncParser::~SyncParser() {}
 
@@ -216,14 +216,34 @@ ErrorCode SyncParser::parse_object(Buffer& buffer, Object& object) {
     if (result != ORVA_ERROR_NONE) return result;
     advance(buffer);
   }
-  while (get_attribute_level(buffer.current_section()) == 0) {
-    SharedPointer<Attribute> attribute(new (std::nothrow) Attribute());
-    if (!attribute.is_valid()) return ORVA_ERROR_OUT_OF_MEMORY;
-    object.get_attributes().push_back(attribute);
-    result = parse_attribute(buffer, *attribute, 0);
-    if (result != ORVA_ERROR_NONE) return result;
+  return parse_children(buffer, object.get_attributes(), 0);
+}
+
+ErrorCode SyncParser::parse_children(Buffer& buffer, AttributeList& list, int level) {
+  if (get_attribute_level(buffer.current_section()) != level) return ORVA_ERROR_NONE;
+  // Gathered first so that the list is allocated once at its size; on an error the
+  // attributes read so far, the broken one last, are in the list all the same.
+  // One scratch per level, all made with the parser, so that none moves while an
+  // outer level still uses its own.
+  if (level < 0 || static_cast<size_t>(level) >= m_children.size())
+    return ORVA_ERROR_INVALID_PARAMETERS;
+  std::vector<SharedPointer<Attribute>>& children = m_children[level];
+  children.clear();
+  ErrorCode result = ORVA_ERROR_NONE;
+  while (get_attribute_level(buffer.current_section()) == level) {
+    SharedPointer<Attribute> child(new (std::nothrow) Attribute());
+    if (!child.is_valid()) {
+      result = ORVA_ERROR_OUT_OF_MEMORY;
+      break;
+    }
+    children.push_back(child);
+    result = parse_attribute(buffer, *child, level);
+    if (result != ORVA_ERROR_NONE) break;
   }
-  return ORVA_ERROR_NONE;
+  list.reserve(list.size() + static_cast<unsigned int>(children.size()));
+  for (SharedPointer<Attribute>& child : children) list.push_back(child);
+  children.clear();
+  return result;
 }
 
 ErrorCode SyncParser::parse_attribute(Buffer& buffer, Attribute& attribute, int level) {
@@ -233,12 +253,21 @@ ErrorCode SyncParser::parse_attribute(Buffer& buffer, Attribute& attribute, int 
   ErrorCode result = parse_attribute_line(buffer, attribute);
   if (result != ORVA_ERROR_NONE) return result;
   advance(buffer);
-  while (header_is(buffer, "F")) {
+  if (header_is(buffer, "F")) {
+    // Gathered first so that the list is allocated once at its size; on an error the
+    // fields read so far, the broken one last, are in the list all the same.
+    m_fields.clear();
+    do {
+      m_fields.emplace_back();
+      result = parse_field_line(buffer, m_fields.back());
+      if (result != ORVA_ERROR_NONE) break;
+      advance(buffer);
+    } while (header_is(buffer, "F"));
     FieldList& fields = attribute.get_fields();
-    fields.push_back(Field());
-    result = parse_field_line(buffer, fields[fields.size() - 1]);
+    fields.reserve(fields.size() + static_cast<unsigned int>(m_fields.size()));
+    for (Field& field : m_fields) fields.push_back(std::move(field));
+    m_fields.clear();
     if (result != ORVA_ERROR_NONE) return result;
-    advance(buffer);
   }
   while (header_is(buffer, "L")) {
     LinkList& links = attribute.get_links();
@@ -247,14 +276,8 @@ ErrorCode SyncParser::parse_attribute(Buffer& buffer, Attribute& attribute, int 
     if (result != ORVA_ERROR_NONE) return result;
     advance(buffer);
   }
-  while (get_attribute_level(buffer.current_section()) == level + 1) {
-    SharedPointer<Attribute> child(new (std::nothrow) Attribute());
-    if (!child.is_valid()) return ORVA_ERROR_OUT_OF_MEMORY;
-    attribute.get_attributes().push_back(child);
-    result = parse_attribute(buffer, *child, level + 1);
-    if (result != ORVA_ERROR_NONE) return result;
-  }
-  return ORVA_ERROR_NONE;
+  if (get_attribute_level(buffer.current_section()) != level + 1) return ORVA_ERROR_NONE;
+  return parse_children(buffer, attribute.get_attributes(), level + 1);
 }
 
 ErrorCode SyncParser::parse_object_line(Buffer& buffer, Object& object) {
@@ -335,14 +358,35 @@ ErrorCode SyncParser::parse_field_line(Buffer& buffer, Field& field) {
     case Field::TYPE_INT64:
     case Field::TYPE_UINT64:
     case Field::TYPE_TIMESTAMP:
-    case Field::TYPE_USTRING:
-    case Field::TYPE_SPECIAL_USTRING:
       return field.from_string(type, section.string());
+    case Field::TYPE_USTRING:
+    case Field::TYPE_SPECIAL_USTRING: {
+      // As from_string: the text, then the special mark.
+      const compact::Token value = section.token();
+      ErrorCode result = field.set_value(value.start(), value.length());
+      if (type == Field::TYPE_SPECIAL_USTRING) field.set_special_type(type);
+      return result;
+    }
     case Field::TYPE_FLOAT:
     case Field::TYPE_DOUBLE: {
-      std::string text = section.string();
-      convert_from_network_to_locale(text);
-      return field.from_string(type, text);
+      const compact::Token value = section.token();
+      const char* point = localeconv()->decimal_point;
+      char text[64];
+      if (value.length() >= sizeof text || !point || strcmp(point, ".") != 0) {
+        std::string copy = section.string();
+        convert_from_network_to_locale(copy);
+        return field.from_string(type, copy);
+      }
+      // The locale reads '.' itself: convert the bytes as they are.
+      if (value.length()) memcpy(text, value.start(), value.length());
+      text[value.length()] = '\0';
+      const double number = strtod(text, nullptr);
+      if (type == Field::TYPE_FLOAT) {
+        field.set_value(narrow_to_float(number));
+      } else {
+        field.set_value(number);
+      }
+      return ORVA_ERROR_NONE;
     }
     case Field::TYPE_KEYWORD: {
       ErrorCode result = decode_tag_name(section.string(), m_handle, m_name);

@@ -130,6 +130,8 @@ class SyncParser : public ObjectDecoder {
   // text without a leading '#', cut to 64 bytes; null for an empty section. 3 for a
   // code outside the table.
   ErrorCode decode_name(const compact::Section& section, StringPool::StringHandle& handle);
+  // Reads the attributes of |level| that follow, each with its subtree, into |list|.
+  ErrorCode parse_children(compact::Buffer& buffer, AttributeList& list, int level);
   // decode_name for a class: 3 also when no class is left (the text "#").
   ErrorCode decode_class(const compact::Section& section, StringPool::StringHandle& handle);
 
@@ -137,6 +139,10 @@ class SyncParser : public ObjectDecoder {
   SharedPointer<StringPool> m_pool;  // the pool of the cached handles
   StringPool::StringHandle m_handle;  // scratch for decoded keyword values
   std::string m_name;
+  // Scratch of the readers, kept for their capacity: the fields of the attribute
+  // being read, and the attributes being read per level.
+  std::vector<Field> m_fields;
+  std::vector<std::vector<SharedPointer<Attribute>>> m_children;
 };
 
 }  // namespace internal

@@ -48,6 +48,80 @@ unsigned short* copy_units(const unsigned short* units, unsigned int count) {
   return copy;
 }
 
+// UTF-8 as new zero-terminated UTF-16 units, in one pass and one block. False when
+// the text holds a sequence that is not well-formed UTF-8 (orva::ustring then
+// decides what it becomes); |units| null with |count| 0 for the empty text, and with
+// |no_memory| set when the block could not be had.
+bool utf8_to_units(const char* bytes, size_t size, unsigned short*& units, unsigned int& count,
+                   bool& no_memory) {
+  units = nullptr;
+  count = 0;
+  no_memory = false;
+  if (size == 0) return true;
+  unsigned short* out = new (std::nothrow) unsigned short[size + 1];
+  if (!out) {
+    no_memory = true;
+    return true;
+  }
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes);
+  const unsigned char* const end = p + size;
+  unsigned short* q = out;
+  while (p < end) {
+    const unsigned char b = *p;
+    if (b < 0x80) {
+      *q++ = b;
+      ++p;
+      continue;
+    }
+    unsigned int need;
+    uint32_t cp;
+    uint32_t min;
+    if (b >= 0xC2 && b <= 0xDF) {
+      need = 1;
+      cp = b & 0x1F;
+      min = 0x80;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      need = 2;
+      cp = b & 0x0F;
+      min = 0x800;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      need = 3;
+      cp = b & 0x07;
+      min = 0x10000;
+    } else {
+      delete[] out;
+      return false;
+    }
+    if (static_cast<size_t>(end - p) <= need) {
+      delete[] out;
+      return false;
+    }
+    for (unsigned int k = 1; k <= need; ++k) {
+      if ((p[k] & 0xC0) != 0x80) {
+        delete[] out;
+        return false;
+      }
+      cp = (cp << 6) | (p[k] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      delete[] out;
+      return false;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      *q++ = static_cast<unsigned short>(0xD800 + (cp >> 10));
+      *q++ = static_cast<unsigned short>(0xDC00 + (cp & 0x3FF));
+    } else {
+      *q++ = static_cast<unsigned short>(cp);
+    }
+    p += need + 1;
+  }
+  *q = 0;
+  units = out;
+  count = static_cast<unsigned int>(q - out);
+  return true;
+}
+
 }  // namespace
 
 Field::Field() : m_flags(0), m_bits(0), m_units(nullptr), m_length(0) { init(); }
@@ -288,21 +362,33 @@ ErrorCode Field::set_value(const orva::ustring& text) {
 }
 
 ErrorCode Field::set_value(const std::string& utf8) {
+  return set_value(utf8.data(), static_cast<unsigned int>(utf8.size()));
+}
+
+ErrorCode Field::set_value(const char* utf8) {
+  return set_value(utf8, utf8 ? static_cast<unsigned int>(std::strlen(utf8)) : 0u);
+}
+
+ErrorCode Field::set_value(const char* utf8, unsigned int bytes) {
+  if (!utf8) bytes = 0;
+  unsigned short* units = nullptr;
+  unsigned int count = 0;
+  bool no_memory = false;
+  if (utf8_to_units(utf8, bytes, units, count, no_memory)) {
+    reset_value();
+    if (no_memory) return ORVA_ERROR_OUT_OF_MEMORY;
+    m_units = units;
+    m_length = count;
+    set_type(TYPE_USTRING);
+    return ORVA_ERROR_NONE;
+  }
   try {
-    orva::ustring text(utf8);
+    orva::ustring text(std::string(utf8, bytes));
     return set_string_buffer(text.c_str(), text.length());
   } catch (const std::bad_alloc&) {
     reset_value();
     return ORVA_ERROR_OUT_OF_MEMORY;
   }
-}
-
-ErrorCode Field::set_value(const char* utf8) {
-  return set_value(utf8 ? std::string(utf8) : std::string());
-}
-
-ErrorCode Field::set_value(const char* utf8, unsigned int bytes) {
-  return set_value(utf8 ? std::string(utf8, bytes) : std::string());
 }
 
 ErrorCode Field::set_value(orva::SharedPointer<DynamicBuffer> buffer) {
