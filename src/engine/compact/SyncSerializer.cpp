@@ -60,6 +60,13 @@ unsigned int sharing_code(SharingModel sharing) {
   }
 }
 
+// The bytes escaped in texts: ':', ';' and '\\'.
+struct EscapedBytes {
+  bool flag[256] = {};
+  EscapedBytes() { flag[':'] = flag[';'] = flag['\\'] = true; }
+};
+const EscapedBytes kNeedsEscape;
+
 // A name a reader would take for a code unless marked: texts starting with a digit,
 // a sign or white space (strtol skips blanks and reads a sign), and texts that start
 // with the mark itself.
@@ -294,7 +301,7 @@ ErrorCode SyncSerializer::add_field(const Field& field, std::string& out) {
     }
     case Field::TYPE_USTRING:
     case Field::TYPE_SPECIAL_USTRING: {
-      std::string text;
+      std::string& text = m_text;
       field.get_value(text);
       if (type == Field::TYPE_USTRING && m_route_properties &&
           (name == m_mode || name == m_type || name == m_option)) {
@@ -333,7 +340,7 @@ ErrorCode SyncSerializer::add_field(const Field& field, std::string& out) {
 bool SyncSerializer::encode_tag_name(const StringPool::StringHandle& handle,
                                      std::string& out) const {
   if (!handle.is_valid()) return true;
-  std::map<const PString*, unsigned int>::const_iterator it = m_codes.find(handle.get());
+  auto it = m_codes.find(handle.get());
   if (it != m_codes.end()) {
     append_number(it->second, out);
     return true;
@@ -360,18 +367,19 @@ bool SyncSerializer::encode_text_name(const std::string& text, std::string& out)
 }
 
 void SyncSerializer::escape_content(const std::string& text, std::string& out) {
-  // ':', ';' and '\' never occur inside a multi-byte UTF-8 sequence, so escaping the
+  // ':', ';' and '\\' never occur inside a multi-byte UTF-8 sequence, so escaping the
   // bytes equals escaping the characters.
-  size_t from = 0;
+  const char* from = text.data();
+  const char* const end = from + text.size();
+  const char* p = from;
   for (;;) {
-    size_t at = text.find_first_of(":;\\", from);
-    if (at == std::string::npos) break;
-    out.append(text, from, at - from);
+    while (p < end && !kNeedsEscape.flag[static_cast<unsigned char>(*p)]) ++p;
+    out.append(from, p);
+    if (p == end) break;
     out += '\\';
-    out += text[at];
-    from = at + 1;
+    out += *p;
+    from = ++p;
   }
-  out.append(text, from, std::string::npos);
 }
 
 void SyncSerializer::convert_from_locale_to_network(double value, int precision,

@@ -27,6 +27,7 @@
 
 #include <map>
 #include <string>
+#include <unordered_map>
 
 namespace orva {
 namespace keldra {
@@ -126,7 +127,7 @@ class SyncSerializer : public ObjectEncoder {
 
   SharedPointer<DynamicBuffer> m_output;
   bool m_route_properties;
-  std::map<const PString*, unsigned int> m_codes;
+  std::unordered_map<const PString*, unsigned int> m_codes;
   SharedPointer<StringPool> m_pool;
   StringPool::StringHandle m_mode;
   StringPool::StringHandle m_type;
@@ -135,6 +136,7 @@ class SyncSerializer : public ObjectEncoder {
   StringPool::StringHandle m_properties_name;
   std::string m_scratch;  // the text of the current call, written in one piece
   std::string m_value;    // a field's value text
+  std::string m_text;     // a text field's value as UTF-8, before escaping
 };
 
 }  // namespace internal

@@ -263,9 +263,38 @@ ErrorCode Field::get_value(orva::ustring& out) const {
 
 ErrorCode Field::get_value(std::string& out) const {
   if (!is_text(get_type())) return ORVA_ERROR_KELDRA_WRONG_TYPE;
-  orva::ustring text;
-  text.assign(m_units, m_length);
-  out = text.to_utf8();
+  // As orva::ustring::to_utf8, straight into |out| (whose capacity is reused): pairs
+  // of surrogates are one character, a surrogate alone is U+FFFD.
+  out.resize(static_cast<size_t>(m_length) * 3);
+  char* q = &out[0];
+  const unsigned short* units = m_units;
+  const unsigned int n = m_length;
+  for (unsigned int i = 0; i < n; ++i) {
+    const unsigned short u = units[i];
+    if (u < 0x80) {
+      *q++ = static_cast<char>(u);
+      continue;
+    }
+    uint32_t cp = u;
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((static_cast<uint32_t>(u) - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+      ++i;
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+      cp = 0xFFFD;
+    }
+    if (cp < 0x800) {
+      *q++ = static_cast<char>(0xC0 | (cp >> 6));
+    } else if (cp < 0x10000) {
+      *q++ = static_cast<char>(0xE0 | (cp >> 12));
+      *q++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    } else {
+      *q++ = static_cast<char>(0xF0 | (cp >> 18));
+      *q++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      *q++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    }
+    *q++ = static_cast<char>(0x80 | (cp & 0x3F));
+  }
+  out.resize(static_cast<size_t>(q - out.data()));
   return ORVA_ERROR_NONE;
 }
 
