@@ -44,8 +44,8 @@ class ReadStream : public orva::internal::RefCountable {
   // the count when it was read). A count larger than the bytes left in the stream
   // fails the stream (is_ok() false) without allocating.
   unsigned char* read_buffer(unsigned int& len);
-  // A buffer as UTF-16 code units (a new[] block of unsigned short, count = bytes / 2);
-  // null with count unchanged when no block was read.
+  // A buffer as UTF-16 code units (a new[] block of unsigned short, count = bytes / 2,
+  // followed by a zero unit); null with count unchanged when no block was read.
   unsigned short* read_ustring(unsigned int& count);
   // UString: any text type with clear() and assign(const unsigned short*, unsigned int)
   // (orva::ustring). Clears s; false when nothing was read, which includes the empty

@@ -344,6 +344,20 @@ bool Attribute::write(WriteStream& stream) const {
   return stream.is_ok();
 }
 
+namespace {
+
+// Reads a list's count: |empty| when it is 0 (consumed), otherwise the stream is put
+// back to the count for the list's own reader. False when no count can be read.
+bool empty_list_follows(ReadStream& stream, bool& empty) {
+  const unsigned int position = stream.tell();
+  unsigned int count = 0;
+  if (!stream.read_uint32(count)) return false;
+  empty = count == 0;
+  return empty || stream.seek(position, ReadStream::SEEK_FROM_BEGIN);
+}
+
+}  // namespace
+
 bool Attribute::read(ReadStream& stream) { return read_nested(stream, 0); }
 
 bool Attribute::read_nested(ReadStream& stream, int depth) {
@@ -357,21 +371,33 @@ bool Attribute::read_nested(ReadStream& stream, int depth) {
   if (!stream.is_ok()) return false;
   set_class_name(text);
 
-  // Each list is kept only when it holds something, also after a failed read.
-  std::unique_ptr<FieldList> fields(new FieldList());
-  bool ok = fields->read(stream);
-  if (!fields->empty()) m_fields = fields.release();
-  if (!ok) return false;
+  // Each list is kept only when it holds something, also after a failed read; an
+  // empty one (a count of 0) is not even made.
+  bool empty = false;
+  if (!empty_list_follows(stream, empty)) return false;
+  if (!empty) {
+    std::unique_ptr<FieldList> fields(new FieldList());
+    bool ok = fields->read(stream);
+    if (!fields->empty()) m_fields = fields.release();
+    if (!ok) return false;
+  }
 
-  std::unique_ptr<AttributeList> children(new AttributeList());
-  ok = children->read_nested(stream, depth + 1);
-  if (!children->empty()) m_attributes = children.release();
-  if (!ok) return false;
+  if (!empty_list_follows(stream, empty)) return false;
+  if (!empty) {
+    std::unique_ptr<AttributeList> children(new AttributeList());
+    bool ok = children->read_nested(stream, depth + 1);
+    if (!children->empty()) m_attributes = children.release();
+    if (!ok) return false;
+  }
 
-  std::unique_ptr<LinkList> links(new LinkList());
-  ok = links->read(stream);
-  if (!links->empty()) m_links = links.release();
-  return ok && stream.is_ok();
+  if (!empty_list_follows(stream, empty)) return false;
+  if (!empty) {
+    std::unique_ptr<LinkList> links(new LinkList());
+    bool ok = links->read(stream);
+    if (!links->empty()) m_links = links.release();
+    if (!ok) return false;
+  }
+  return stream.is_ok();
 }
 
 }  // namespace keldra

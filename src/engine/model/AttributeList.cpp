@@ -127,6 +127,7 @@ bool AttributeList::read_nested(ReadStream& stream, int depth) {
   m_modified = true;
   unsigned int count = 0;
   if (!internal::read_list_count(stream, MIN_ATTRIBUTE_RECORD, count)) return false;
+  reserve(count < internal::MAX_RESERVED_ITEMS ? count : internal::MAX_RESERVED_ITEMS);
   for (unsigned int i = 0; i < count; ++i) {
     orva::SharedPointer<Attribute> attribute(new Attribute());
     if (!attribute->read_nested(stream, depth)) return false;

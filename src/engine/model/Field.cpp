@@ -758,9 +758,7 @@ bool Field::read(ReadStream& stream) {
         delete[] units;
         break;
       }
-      m_units = copy_units(units, count);
-      delete[] units;
-      if (!m_units) throw std::bad_alloc();
+      m_units = units;  // zero-terminated by read_ustring
       m_length = count;
       break;
     }

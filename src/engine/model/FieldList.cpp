@@ -66,10 +66,12 @@ bool FieldList::read(ReadStream& stream) {
   m_modified = true;
   unsigned int count = 0;
   if (!internal::read_list_count(stream, MIN_FIELD_RECORD, count)) return false;
+  // The count is bounded by the bytes left; the room made for it is bounded too.
+  reserve(count < internal::MAX_RESERVED_ITEMS ? count : internal::MAX_RESERVED_ITEMS);
   for (unsigned int i = 0; i < count; ++i) {
     Field field;
     if (!field.read(stream)) return false;
-    push_back(field);
+    push_back(std::move(field));
   }
   return stream.is_ok();
 }

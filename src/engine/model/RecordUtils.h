@@ -20,6 +20,8 @@ namespace internal {
 
 // Longest name a setter interns, in bytes.
 const unsigned int MAX_NAME_BYTES = 64;
+// Most elements a list reader makes room for at once from a count it has read.
+const unsigned int MAX_RESERVED_ITEMS = 256;
 // Deepest nesting of attribute records a reader accepts (top-level attributes are 0).
 const int MAX_RECORD_DEPTH = 64;
 

@@ -95,8 +95,9 @@ unsigned short* ReadStream::read_ustring(unsigned int& count) {
   unsigned int len;
   if (!read_count(len)) return nullptr;
   unsigned int units = len / 2;
-  // One unit more for an odd count, whose last byte is read but not counted.
-  unsigned short* block = new unsigned short[units + (len & 1)];
+  // One unit more: it takes the last byte of an odd count (read but not counted),
+  // then a terminating zero, so that a text can keep the block as it is.
+  unsigned short* block = new unsigned short[units + 1];
   unsigned char* bytes = reinterpret_cast<unsigned char*>(block);
   if (!read(bytes, len)) {
     delete[] block;
@@ -105,6 +106,7 @@ unsigned short* ReadStream::read_ustring(unsigned int& count) {
   for (unsigned int i = 0; i < units; ++i) {
     block[i] = static_cast<unsigned short>(bytes[2 * i] | bytes[2 * i + 1] << 8);
   }
+  block[units] = 0;
   count = units;
   return block;
 }
@@ -112,10 +114,13 @@ unsigned short* ReadStream::read_ustring(unsigned int& count) {
 bool ReadStream::read_string(std::string& s) {
   s.clear();
   unsigned int len;
-  unsigned char* block = read_buffer(len);
-  if (!block) return false;
-  s.assign(reinterpret_cast<const char*>(block), len);
-  delete[] block;
+  if (!read_count(len)) return false;
+  // Straight into the string: the count has been checked against the bytes left.
+  s.resize(len);
+  if (!read(reinterpret_cast<unsigned char*>(&s[0]), len)) {
+    s.clear();
+    return false;
+  }
   return true;
 }
 
