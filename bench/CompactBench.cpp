@@ -14,7 +14,7 @@
 
 #include <keldra/WriteStream.h>
 
-#include "BufferReadStream.h"
+#include "runtime/BufferReadStream.h"
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
