@@ -150,7 +150,7 @@ TEST_F(FieldTest, TextConversionsMatchTheGeoLibrarysStrings) {
       "plain ASCII: ;\\",
       std::string("zero \0 inside", 13),
       "K\xC3\xB6ln \xE6\x9D\xB1\xE4\xBA\xAC \xF0\x9F\x8F\xA0",
-      "cut \xE6\x9D",                 // a sequence cut by the end
+      "cut \xE6\x9D",  // a sequence cut by the end
       "lone \x80 continuation",
       "overlong \xC0\xAF and \xE0\x80\xAF",
       "surrogate \xED\xA0\x80 encoded",

@@ -140,7 +140,8 @@ SyncSerializer::SyncSerializer() : m_route_properties(false), m_pool(StringPool:
     StringPool::StringHandle handle;
     m_pool->init_handle(handle, compact::name_of_code(code));
     unsigned int slot = code_slot(handle.get());
-    while (m_code_names[slot] && m_code_names[slot] != handle.get()) slot = (slot + 1) & (CODE_SLOTS - 1);
+    while (m_code_names[slot] && m_code_names[slot] != handle.get())
+      slot = (slot + 1) & (CODE_SLOTS - 1);
     m_code_names[slot] = handle.get();
     m_code_values[slot] = static_cast<unsigned short>(code);
     switch (code) {
