@@ -14,7 +14,7 @@
 
 #include <keldra/WriteStream.h>
 
-#include "BufferReadStream.h"
+#include "runtime/BufferReadStream.h"
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -55,7 +55,9 @@ void* operator new(size_t size, const std::nothrow_t&) noexcept {
   }
   return p;
 }
-void* operator new[](size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
+void* operator new[](size_t size, const std::nothrow_t& tag) noexcept {
+  return operator new(size, tag);
+}
 void operator delete(void* p) noexcept {
   if (!p) return;
   g_live_bytes -= static_cast<long long>(malloc_usable_size(p));
@@ -69,14 +71,14 @@ namespace {
 
 using orva::SharedPointer;
 using orva::keldra::Attribute;
+using orva::keldra::BufferReadStream;
 using orva::keldra::DynamicBuffer;
 using orva::keldra::Field;
 using orva::keldra::Link;
 using orva::keldra::Object;
 using orva::keldra::ObjectPtr;
-using orva::keldra::BufferReadStream;
-using orva::keldra::WriteStream;
 using orva::keldra::StringPool;
+using orva::keldra::WriteStream;
 using orva::keldra::internal::SyncParser;
 using orva::keldra::internal::SyncSerializer;
 
@@ -152,13 +154,48 @@ void json_field(rapidjson::Writer<rapidjson::StringBuffer>& w, const Field& f) {
   w.Int(f.get_type());
   w.Key("value");
   switch (f.get_type()) {
-    case Field::TYPE_INT32: { int v = 0; f.get_value(v); w.Int(v); break; }
-    case Field::TYPE_UINT32: { unsigned int v = 0; f.get_value(v); w.Uint(v); break; }
-    case Field::TYPE_INT64: { long long v = 0; f.get_value(v); w.Int64(v); break; }
-    case Field::TYPE_UINT64: { unsigned long long v = 0; f.get_value(v); w.Uint64(v); break; }
-    case Field::TYPE_FLOAT: { float v = 0; f.get_value(v); w.Double(v); break; }
-    case Field::TYPE_DOUBLE: { double v = 0; f.get_value(v); w.Double(v); break; }
-    case Field::TYPE_TIMESTAMP: { long long v = 0; f.get_timestamp(v); w.Int64(v); break; }
+    case Field::TYPE_INT32: {
+      int v = 0;
+      f.get_value(v);
+      w.Int(v);
+      break;
+    }
+    case Field::TYPE_UINT32: {
+      unsigned int v = 0;
+      f.get_value(v);
+      w.Uint(v);
+      break;
+    }
+    case Field::TYPE_INT64: {
+      long long v = 0;
+      f.get_value(v);
+      w.Int64(v);
+      break;
+    }
+    case Field::TYPE_UINT64: {
+      unsigned long long v = 0;
+      f.get_value(v);
+      w.Uint64(v);
+      break;
+    }
+    case Field::TYPE_FLOAT: {
+      float v = 0;
+      f.get_value(v);
+      w.Double(v);
+      break;
+    }
+    case Field::TYPE_DOUBLE: {
+      double v = 0;
+      f.get_value(v);
+      w.Double(v);
+      break;
+    }
+    case Field::TYPE_TIMESTAMP: {
+      long long v = 0;
+      f.get_timestamp(v);
+      w.Int64(v);
+      break;
+    }
     default: {
       std::string v;
       f.get_value(v);
@@ -225,7 +262,7 @@ struct Places {
   std::vector<std::string> records;  // each object's binary record
   std::vector<std::string> json;     // each object as a JSON document
   std::vector<rapidjson::Document> documents;
-  std::string contiguous;            // the compact items one after the other
+  std::string contiguous;  // the compact items one after the other
   size_t bytes = 0;
 
   Places() {
@@ -427,8 +464,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
       const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
       if (run.run_type == Run::RT_Aggregate && !median) continue;
       std::string name = run.run_name.function_name;
-      const double seconds = run.GetAdjustedRealTime() /
-                             benchmark::GetTimeUnitMultiplier(run.time_unit);
+      const double seconds =
+          run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
       if (median || !m_times.count(name)) m_times[name] = seconds;
     }
   }
@@ -466,9 +503,10 @@ class RatioReporter : public benchmark::ConsoleReporter {
       printf("%-18s %10.3f %8.2f  %-18s %12s\n", row.label, t,
              row.reference > 0 ? t / row.reference : 0.0, row.reference_label, allocs);
     }
-    printf("\nGoals: compact decode <= 2 x RapidJSON decode; compact encode <= 1 x RapidJSON encode;\n"
-           "record read <= 1 x compact decode; record write <= 1 x compact encode;\n"
-           "allocations per decoded object < 30.\n");
+    printf(
+        "\nGoals: compact decode <= 2 x RapidJSON decode; compact encode <= 1 x RapidJSON encode;\n"
+        "record read <= 1 x compact decode; record write <= 1 x compact encode;\n"
+        "allocations per decoded object < 30.\n");
   }
 
  private:
@@ -530,11 +568,12 @@ void report_pool() {
     const long long allocations = g_allocations.load() - allocations_before;
     const size_t strings = pool->string_count() - strings_before;
     const long long bytes = g_live_bytes.load() - bytes_before;
-    printf("\nString pool after decoding %d places with distinct names and owners "
-           "(objects released):\n  %zu strings, %.1f MB kept (%.0f bytes per place), "
-           "%.1f allocations per place while decoding\n",
-           kPlaces, strings, bytes / 1e6, static_cast<double>(bytes) / kPlaces,
-           static_cast<double>(allocations) / kPlaces);
+    printf(
+        "\nString pool after decoding %d places with distinct names and owners "
+        "(objects released):\n  %zu strings, %.1f MB kept (%.0f bytes per place), "
+        "%.1f allocations per place while decoding\n",
+        kPlaces, strings, bytes / 1e6, static_cast<double>(bytes) / kPlaces,
+        static_cast<double>(allocations) / kPlaces);
   }).join();
 }
 

@@ -141,6 +141,56 @@ TEST_F(FieldTest, GettersReturnTheValues) {
   EXPECT_EQ(std::numeric_limits<long long>::min(), big);
 }
 
+// Texts set from UTF-8 and read back as UTF-8 are what orva::ustring makes of them,
+// well-formed or not: a sequence that is not UTF-8 becomes U+FFFD, a surrogate alone
+// U+FFFD, a surrogate pair one character.
+TEST_F(FieldTest, TextConversionsMatchTheGeoLibrarysStrings) {
+  const std::string kUtf8[] = {
+      "",
+      "plain ASCII: ;\\",
+      std::string("zero \0 inside", 13),
+      "K\xC3\xB6ln \xE6\x9D\xB1\xE4\xBA\xAC \xF0\x9F\x8F\xA0",
+      "cut \xE6\x9D",  // a sequence cut by the end
+      "lone \x80 continuation",
+      "overlong \xC0\xAF and \xE0\x80\xAF",
+      "surrogate \xED\xA0\x80 encoded",
+      "beyond \xF4\x90\x80\x80 U+10FFFF",
+      "\xFF\xFE",
+  };
+  for (const std::string& utf8 : kUtf8) {
+    SCOPED_TRACE(::testing::PrintToString(utf8));
+    const orva::ustring expected(utf8);
+    Field f;
+    ASSERT_EQ(0, f.set_value(utf8));
+    orva::ustring units;
+    ASSERT_EQ(0, f.get_value(units));
+    EXPECT_EQ(expected, units);
+    Field g;
+    ASSERT_EQ(0, g.set_value(utf8.data(), static_cast<unsigned int>(utf8.size())));
+    EXPECT_TRUE(f.is_equal(g, false));
+    std::string back = "stale";
+    ASSERT_EQ(0, f.get_value(back));
+    EXPECT_EQ(expected.to_utf8(), back);
+  }
+
+  const std::vector<std::vector<unsigned short>> kUnits = {
+      {0x41, 0xD83C, 0xDFE0, 0x42},  // a pair
+      {0xD83C},                      // a high surrogate alone, at the end
+      {0xD83C, 0x41},                // ... before another unit
+      {0xDFE0, 0xD83C},              // low before high
+      {0x7F, 0x80, 0x7FF, 0x800, 0xFFFF},
+  };
+  for (const std::vector<unsigned short>& text : kUnits) {
+    Field f;
+    ASSERT_EQ(0, f.set_value(text.data(), static_cast<unsigned int>(text.size())));
+    orva::ustring units;
+    units.assign(text.data(), static_cast<unsigned int>(text.size()));
+    std::string back;
+    ASSERT_EQ(0, f.get_value(back));
+    EXPECT_EQ(units.to_utf8(), back) << ::testing::PrintToString(text);
+  }
+}
+
 TEST_F(FieldTest, ToStringGivesEachTypesTextForm) {
   struct Case {
     const char* what;

@@ -183,6 +183,35 @@ TEST_F(StringPoolTest, FindNeverAdds) {
   EXPECT_EQ(s, pool->find("interned"));
 }
 
+// Texts are keyed as strcmp sees them, and every string keeps its place while the
+// pool grows far beyond its first size.
+TEST_F(StringPoolTest, ManyTextsKeepTheirStringsAndZerosEndTheKey) {
+  const size_t before = pool->string_count();
+  std::vector<const PString*> strings;
+  for (int i = 0; i < 5000; ++i) strings.push_back(StringPool::insert("name " + std::to_string(i)));
+  EXPECT_EQ(before + 5000, pool->string_count());
+  for (int i = 0; i < 5000; ++i) {
+    const std::string text = "name " + std::to_string(i);
+    ASSERT_EQ(strings[i], StringPool::insert(text)) << i;
+    ASSERT_EQ(strings[i], pool->find(text.c_str())) << i;
+  }
+  EXPECT_EQ(before + 5000, pool->string_count());
+
+  // A zero byte ends the text as strcmp reads it: "ab" and "ab\0cd" are one string,
+  // kept with the bytes it was first interned with.
+  const PString* with_zero = StringPool::insert("ab\0cd", 5);
+  ASSERT_NE(nullptr, with_zero);
+  EXPECT_EQ(5u, with_zero->length());
+  EXPECT_EQ(with_zero, StringPool::insert("ab"));
+  EXPECT_EQ(with_zero, pool->find("ab"));
+  EXPECT_NE(with_zero, StringPool::insert("abc"));
+  // A text that starts with a zero byte is a string of its own, found by no text.
+  const PString* leading_zero = StringPool::insert("\0x", 2);
+  ASSERT_NE(nullptr, leading_zero);
+  EXPECT_EQ(leading_zero, StringPool::insert("\0y", 2));
+  EXPECT_EQ(nullptr, pool->find(""));
+}
+
 TEST_F(StringPoolTest, CreateTwiceOnOneThreadSharesThePool) {
   SharedPointer<StringPool> again = StringPool::create();
   EXPECT_EQ(pool.get(), again.get());

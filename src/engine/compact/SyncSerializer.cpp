@@ -88,6 +88,50 @@ bool append_text(const std::string& text, std::string& out) {
   return true;
 }
 
+// Appends UTF-16 text as escaped UTF-8, as append_text does with the text that
+// Field::get_value gives (a surrogate alone becomes U+FFFD, so the bytes are always
+// UTF-8). False, with nothing appended, for a text holding U+0000.
+bool append_units(const unsigned short* units, unsigned int n, std::string& out) {
+  const size_t start = out.size();
+  out.resize(start + static_cast<size_t>(n) * 3);  // the most any unit takes
+  char* q = &out[start];
+  for (unsigned int i = 0; i < n; ++i) {
+    const unsigned short u = units[i];
+    if (u < 0x80) {
+      if (u == 0) {
+        out.resize(start);
+        LoggerUmbo::logf(LoggerUmbo::MSG_WARNING,
+                         "SyncSerializer: text is not UTF-8 or holds a zero byte");
+        return false;
+      }
+      if (kNeedsEscape.flag[u]) *q++ = '\\';
+      *q++ = static_cast<char>(u);
+      continue;
+    }
+    uint32_t cp = u;
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((static_cast<uint32_t>(u) - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+      ++i;
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+      cp = 0xFFFD;
+    }
+    if (cp < 0x800) {
+      *q++ = static_cast<char>(0xC0 | (cp >> 6));
+    } else if (cp < 0x10000) {
+      *q++ = static_cast<char>(0xE0 | (cp >> 12));
+      *q++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    } else {
+      *q++ = static_cast<char>(0xF0 | (cp >> 18));
+      *q++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      *q++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    }
+    *q++ = static_cast<char>(0x80 | (cp & 0x3F));
+  }
+  out.resize(static_cast<size_t>(q - out.data()));
+  return true;
+}
+
 }  // namespace
 
 SyncSerializer::SyncSerializer() : m_route_properties(false), m_pool(StringPool::create()) {
@@ -95,7 +139,11 @@ SyncSerializer::SyncSerializer() : m_route_properties(false), m_pool(StringPool:
   for (unsigned int code = compact::NAME_CODE_FIRST; code <= compact::NAME_CODE_LAST; ++code) {
     StringPool::StringHandle handle;
     m_pool->init_handle(handle, compact::name_of_code(code));
-    m_codes[handle.get()] = code;
+    unsigned int slot = code_slot(handle.get());
+    while (m_code_names[slot] && m_code_names[slot] != handle.get())
+      slot = (slot + 1) & (CODE_SLOTS - 1);
+    m_code_names[slot] = handle.get();
+    m_code_values[slot] = static_cast<unsigned short>(code);
     switch (code) {
       case compact::CODE_MODE:
         m_mode = handle;
@@ -301,11 +349,11 @@ ErrorCode SyncSerializer::add_field(const Field& field, std::string& out) {
     }
     case Field::TYPE_USTRING:
     case Field::TYPE_SPECIAL_USTRING: {
-      std::string& text = m_text;
-      field.get_value(text);
       if (type == Field::TYPE_USTRING && m_route_properties &&
           (name == m_mode || name == m_type || name == m_option)) {
         // A route keyword already known as a name goes as that name, coded.
+        std::string& text = m_text;
+        field.get_value(text);
         const PString* keyword =
             text.find('\0') == std::string::npos ? m_pool->find(text.c_str()) : nullptr;
         if (keyword) {
@@ -316,7 +364,8 @@ ErrorCode SyncSerializer::add_field(const Field& field, std::string& out) {
         }
       }
       // A text field may hold U+0000, which the format cannot carry.
-      if (!append_text(text, m_value)) return ORVA_ERROR_INVALID_PARAMETERS;
+      if (!append_units(field.get_ustring(), field.get_value_length(), m_value))
+        return ORVA_ERROR_INVALID_PARAMETERS;
       break;
     }
     case Field::TYPE_BINARY:
@@ -340,9 +389,9 @@ ErrorCode SyncSerializer::add_field(const Field& field, std::string& out) {
 bool SyncSerializer::encode_tag_name(const StringPool::StringHandle& handle,
                                      std::string& out) const {
   if (!handle.is_valid()) return true;
-  auto it = m_codes.find(handle.get());
-  if (it != m_codes.end()) {
-    append_number(it->second, out);
+  const unsigned int code = code_of(handle.get());
+  if (code != 0) {
+    append_number(code, out);
     return true;
   }
   return encode_text_name(handle.get()->get_string(), out);

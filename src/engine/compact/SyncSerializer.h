@@ -25,9 +25,9 @@
 #include <keldra/SharedPointer.h>
 #include <keldra/StringPool.h>
 
+#include <cstdint>
 #include <map>
 #include <string>
-#include <unordered_map>
 
 namespace orva {
 namespace keldra {
@@ -127,7 +127,22 @@ class SyncSerializer : public ObjectEncoder {
 
   SharedPointer<DynamicBuffer> m_output;
   bool m_route_properties;
-  std::unordered_map<const PString*, unsigned int> m_codes;
+  // The code of each table name, by the address of its interned string: open
+  // addressing over a power-of-two table, at most a quarter full.
+  static const unsigned int CODE_SLOTS = 1024;
+  const PString* m_code_names[CODE_SLOTS] = {};
+  unsigned short m_code_values[CODE_SLOTS] = {};
+  static unsigned int code_slot(const PString* name) {
+    return static_cast<unsigned int>((reinterpret_cast<uintptr_t>(name) >> 3) * 0x9E3779B1u >> 22) &
+           (CODE_SLOTS - 1);
+  }
+  // The code of an interned name; 0 when it is not a table name.
+  unsigned int code_of(const PString* name) const {
+    for (unsigned int i = code_slot(name);; i = (i + 1) & (CODE_SLOTS - 1)) {
+      if (m_code_names[i] == name) return m_code_values[i];
+      if (!m_code_names[i]) return 0;
+    }
+  }
   SharedPointer<StringPool> m_pool;
   StringPool::StringHandle m_mode;
   StringPool::StringHandle m_type;

@@ -276,7 +276,8 @@ ErrorCode Field::get_value(std::string& out) const {
       continue;
     }
     uint32_t cp = u;
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
       cp = 0x10000 + ((static_cast<uint32_t>(u) - 0xD800) << 10) + (units[i + 1] - 0xDC00);
       ++i;
     } else if (u >= 0xD800 && u <= 0xDFFF) {
