@@ -18,8 +18,14 @@ bus_dir=""
 stop_all() {
     trap - INT TERM EXIT
     # Children started with & ignore Ctrl-C's SIGINT: they are stopped here, service first.
-    if [ -n "$svc_pid" ]; then kill -TERM "$svc_pid" 2>/dev/null || true; wait "$svc_pid" 2>/dev/null || true; fi
-    if [ -n "$bus_pid" ]; then kill -TERM "$bus_pid" 2>/dev/null || true; wait "$bus_pid" 2>/dev/null || true; fi
+    if [ -n "$svc_pid" ]; then
+        kill -TERM "$svc_pid" 2>/dev/null || true
+        wait "$svc_pid" 2>/dev/null || true
+    fi
+    if [ -n "$bus_pid" ]; then
+        kill -TERM "$bus_pid" 2>/dev/null || true
+        wait "$bus_pid" 2>/dev/null || true
+    fi
     if [ -n "$bus_dir" ]; then rm -rf "$bus_dir"; fi
 }
 trap 'stop_all; exit 130' INT

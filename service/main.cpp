@@ -37,13 +37,15 @@ int main(int argc, char** argv) {
   // without it, and one started without a bus simply relays nothing. Each says so once.
   QDBusConnection connection = QDBusConnection::sessionBus();
   if (!connection.isConnected()) {
-    complain("no D-Bus session bus reachable, relaying nothing (is DBUS_SESSION_BUS_ADDRESS "
-             "set?)",
-             connection.lastError());
+    complain(
+        "no D-Bus session bus reachable, relaying nothing (is DBUS_SESSION_BUS_ADDRESS "
+        "set?)",
+        connection.lastError());
   } else if (!connection.registerService(QString::fromLatin1(kServiceName))) {
-    complain("cannot own the name com.ostra.maps.keldservice on the session bus (another "
-             "copy running?); calls to that name do not reach this copy",
-             connection.lastError());
+    complain(
+        "cannot own the name com.ostra.maps.keldservice on the session bus (another "
+        "copy running?); calls to that name do not reach this copy",
+        connection.lastError());
   }
   if (connection.isConnected() &&
       !connection.registerObject(QString::fromLatin1(kObjectPath), service,

@@ -305,8 +305,7 @@ TEST_F(LoggerTest, FallbackNames) {
     remove_tree(cities);
     ASSERT_EQ(0, mkdir(cities));
     // A folder under a candidate's name makes that name unopenable.
-    for (int n = 0; n < blocked; ++n)
-      ASSERT_EQ(0, mkdir(n == 0 ? base : base + std::to_string(n)));
+    for (int n = 0; n < blocked; ++n) ASSERT_EQ(0, mkdir(n == 0 ? base : base + std::to_string(n)));
     const std::string expected = blocked == 0 ? base : base + std::to_string(std::min(blocked, 5));
     CaptureStderr();
     {

@@ -96,8 +96,8 @@ TEST_F(FileHelpers, Rm) {
   ASSERT_TRUE(keldra_test::write_file(file, "x"));
   EXPECT_EQ(0, rm(file));
   EXPECT_FALSE(exists(file));
-  EXPECT_EQ(6, rm(file));            // missing
-  EXPECT_EQ(6, rm(root));            // a folder is not a file
+  EXPECT_EQ(6, rm(file));  // missing
+  EXPECT_EQ(6, rm(root));  // a folder is not a file
   EXPECT_TRUE(is_dir(root));
   EXPECT_EQ(6, rm(""));
 }

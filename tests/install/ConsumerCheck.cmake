@@ -47,7 +47,8 @@ set(run_env ${CMAKE_COMMAND} -E env HOME=${WORK_DIR})
 function(check_example what program)
   run("run the README example (${what})" ${ARGN} ${program})
   if(NOT last_output STREQUAL example_output)
-    message(FATAL_ERROR "the README example (${what}) printed\n${last_output}\ninstead of\n${example_output}")
+    message(FATAL_ERROR
+      "the README example (${what}) printed\n${last_output}\ninstead of\n${example_output}")
   endif()
 endfunction()
 
@@ -92,7 +93,8 @@ endif()
 run("pkg-config --print-requires-private" ${pkg_config} --print-requires-private keldra)
 foreach(module Qt5Core Qt5Network Qt5DBus sqlite3 glib-2.0 libzip)
   if(NOT last_output MATCHES "(^|\n)${module}(\n|$)")
-    message(FATAL_ERROR "keldra.pc does not list ${module} as a private requirement:\n${last_output}")
+    message(FATAL_ERROR
+      "keldra.pc does not list ${module} as a private requirement:\n${last_output}")
   endif()
 endforeach()
 

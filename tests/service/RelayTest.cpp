@@ -451,7 +451,8 @@ TEST_F(RelayTest, ReadmeDescribesTheRunningInterface) {
       QByteArray bytes;
       std::istringstream hex(m[1].str());
       std::string item;
-      while (std::getline(hex, item, ',')) bytes.append(static_cast<char>(std::stoi(item, nullptr, 16)));
+      while (std::getline(hex, item, ','))
+        bytes.append(static_cast<char>(std::stoi(item, nullptr, 16)));
       expected.push_back(Broadcast::many(bytes));
     }
   }

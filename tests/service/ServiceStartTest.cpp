@@ -193,17 +193,19 @@ TEST(ServiceStartTest, RunScriptPrintsThePrivateBusAndCtrlCStopsEverything) {
   ASSERT_EQ(0, stat(socket.c_str(), &st)) << socket;
 
   {
-    QDBusConnection client =
-        QDBusConnection::connectToBus(QString::fromStdString(address), QStringLiteral("run_client"));
+    QDBusConnection client = QDBusConnection::connectToBus(QString::fromStdString(address),
+                                                           QStringLiteral("run_client"));
     ASSERT_TRUE(client.isConnected());
     bool owned = false;
     for (int i = 0; i < 2000 && !owned; ++i) {
-      owned = client.interface()->isServiceRegistered(QString::fromLatin1(DbusTestBus::kRelayService));
+      owned =
+          client.interface()->isServiceRegistered(QString::fromLatin1(DbusTestBus::kRelayService));
       if (!owned) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_TRUE(owned);
     QDBusMessage call = QDBusMessage::createMethodCall(
-        QString::fromLatin1(DbusTestBus::kRelayService), QString::fromLatin1(DbusTestBus::kRelayPath),
+        QString::fromLatin1(DbusTestBus::kRelayService),
+        QString::fromLatin1(DbusTestBus::kRelayPath),
         QString::fromLatin1(DbusTestBus::kRelayInterface), QStringLiteral("SendMessage"));
     call << 1 << 42;
     EXPECT_EQ(QDBusMessage::ReplyMessage, client.call(call).type());
