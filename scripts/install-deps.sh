@@ -8,7 +8,7 @@ PACKAGES=(
     qtbase5-dev qtdeclarative5-dev qtdeclarative5-dev-tools qml-module-qttest
     libsqlite3-dev libzip-dev libglib2.0-dev
     libaccounts-qt5-dev libaccounts-glib-tools
-    dbus libgtest-dev libgmock-dev libbenchmark-dev rapidjson-dev
+    dbus libglib2.0-bin libgtest-dev libgmock-dev libbenchmark-dev rapidjson-dev
     locales-all openssl
 )
 all_installed() {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds the deliverables, installs them under PREFIX
-# (default /usr/local) and starts the change-relay service on a session bus once it
-# is part of the build. JOBS sets the build parallelism (default: all processors).
+# (default /usr/local) and starts the change-relay service keldservice through
+# scripts/run-service.sh: on the session bus of DBUS_SESSION_BUS_ADDRESS, or on a private
+# bus whose address it prints. JOBS sets the build parallelism (default: all processors).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 PREFIX=${PREFIX:-/usr/local}
@@ -19,11 +20,5 @@ if [ "$(id -u)" -eq 0 ] || [ -n "$SUDO" ]; then
 fi
 echo "Installed under $PREFIX"
 if [ -x "$PREFIX/bin/keldservice" ]; then
-  if [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
-    echo "Starting keldservice on the session bus $DBUS_SESSION_BUS_ADDRESS (Ctrl-C stops it)"
-    exec "$PREFIX/bin/keldservice"
-  else
-    echo "Starting keldservice on a new session bus (Ctrl-C stops it)"
-    exec dbus-run-session -- "$PREFIX/bin/keldservice"
-  fi
+    exec bash scripts/run-service.sh "$PREFIX/bin/keldservice"
 fi

@@ -26,6 +26,8 @@ using orva::SharedPointer;
 using orva::keldra::internal::DumpCompactMessage;
 using orva::keldra::internal::LoggerUmbo;
 using orva::keldra::internal::LogTrace;
+using orva::keldra::internal::mkdir;
+using orva::keldra::internal::rm;
 using testing::internal::CaptureStderr;
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStderr;
@@ -98,7 +100,7 @@ std::vector<std::string> list_dir(const std::string& path) {
 
 void remove_tree(const std::string& path) {
   for (const std::string& n : list_dir(path)) remove_tree(path + "/" + n);
-  if (::rm(path) != 0) ::rmdir(path.c_str());
+  if (rm(path) != 0) ::rmdir(path.c_str());
 }
 
 class LoggerTest : public ::testing::Test {
@@ -107,12 +109,12 @@ class LoggerTest : public ::testing::Test {
     home = keldra_test::home_dir() + "/";
     cities = home + ".cities";
     remove_tree(cities);
-    ASSERT_EQ(0, ::mkdir(cities));
+    ASSERT_EQ(0, mkdir(cities));
     level_file = home + "log_level";
     LoggerUmbo::set_level_file_path(level_file);
     set_level("1");
   }
-  void TearDown() override { ::rm(level_file); }
+  void TearDown() override { rm(level_file); }
 
   void set_level(const std::string& content) {
     ASSERT_TRUE(keldra_test::write_file(level_file, content));
@@ -152,9 +154,9 @@ TEST_F(LoggerTest, LevelFileMask) {
     if (c.content) {
       set_level(c.content);
     } else {
-      ::rm(level_file);
+      rm(level_file);
     }
-    ::rm(log_path());
+    rm(log_path());
     {
       SharedPointer<LoggerUmbo> logger = LoggerUmbo::instance();
       for (unsigned int t : c.allowed) EXPECT_TRUE(logger->isTypeAllowed(t)) << t;
@@ -301,10 +303,9 @@ TEST_F(LoggerTest, FallbackNames) {
   for (int blocked = 0; blocked <= 6; ++blocked) {
     SCOPED_TRACE(blocked);
     remove_tree(cities);
-    ASSERT_EQ(0, ::mkdir(cities));
+    ASSERT_EQ(0, mkdir(cities));
     // A folder under a candidate's name makes that name unopenable.
-    for (int n = 0; n < blocked; ++n)
-      ASSERT_EQ(0, ::mkdir(n == 0 ? base : base + std::to_string(n)));
+    for (int n = 0; n < blocked; ++n) ASSERT_EQ(0, mkdir(n == 0 ? base : base + std::to_string(n)));
     const std::string expected = blocked == 0 ? base : base + std::to_string(std::min(blocked, 5));
     CaptureStderr();
     {
@@ -410,7 +411,7 @@ TEST_F(LoggerTest, RepeatedStartNewLogNeverOverwrites) {
 }
 
 TEST_F(LoggerTest, StartNewLogDiscardRemovesFileInUse) {
-  ASSERT_EQ(0, ::mkdir(log_path()));  // the fallback name 1 is in use
+  ASSERT_EQ(0, mkdir(log_path()));  // the fallback name 1 is in use
   SharedPointer<LoggerUmbo> logger = LoggerUmbo::instance();
   ASSERT_EQ(log_path() + "1", logger->log_path());
   LoggerUmbo::log("old line", LoggerUmbo::MSG_ERROR);
@@ -464,7 +465,7 @@ TEST_F(LoggerTest, DumpOnlyWhenEveryTypeIsAllowed) {
 }
 
 TEST_F(LoggerTest, DumpFileNotOpenableIsLogged) {
-  ASSERT_EQ(0, ::mkdir(dump_path()));
+  ASSERT_EQ(0, mkdir(dump_path()));
   SharedPointer<LoggerUmbo> logger = LoggerUmbo::instance();
   const unsigned char msg[] = "abc";
   CaptureStderr();

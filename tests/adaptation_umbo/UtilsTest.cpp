@@ -86,7 +86,7 @@ class FileHelpers : public ::testing::Test {
   void SetUp() override {
     root = keldra_test::home_dir() + "/files-" +
            ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    ASSERT_EQ(0, ::mkdir(root));
+    ASSERT_EQ(0, mkdir(root));
   }
   std::string root;
 };
@@ -94,56 +94,56 @@ class FileHelpers : public ::testing::Test {
 TEST_F(FileHelpers, Rm) {
   const std::string file = root + "/a.txt";
   ASSERT_TRUE(keldra_test::write_file(file, "x"));
-  EXPECT_EQ(0, ::rm(file));
+  EXPECT_EQ(0, rm(file));
   EXPECT_FALSE(exists(file));
-  EXPECT_EQ(6, ::rm(file));            // missing
-  EXPECT_EQ(6, ::rm(root));            // a folder is not a file
+  EXPECT_EQ(6, rm(file));  // missing
+  EXPECT_EQ(6, rm(root));  // a folder is not a file
   EXPECT_TRUE(is_dir(root));
-  EXPECT_EQ(6, ::rm(""));
+  EXPECT_EQ(6, rm(""));
 }
 
 TEST_F(FileHelpers, Mv) {
   const std::string a = root + "/a", b = root + "/b";
   ASSERT_TRUE(keldra_test::write_file(a, "first"));
-  EXPECT_EQ(0, ::mv(a, b));
+  EXPECT_EQ(0, mv(a, b));
   EXPECT_FALSE(exists(a));
   EXPECT_EQ("first", keldra_test::read_file(b));
-  EXPECT_EQ(6, ::mv(a, b));  // source missing: the target stays
+  EXPECT_EQ(6, mv(a, b));  // source missing: the target stays
   EXPECT_EQ("first", keldra_test::read_file(b));
 
   ASSERT_TRUE(keldra_test::write_file(a, "second"));
-  EXPECT_EQ(0, ::mv(a, b));  // an existing target is replaced
+  EXPECT_EQ(0, mv(a, b));  // an existing target is replaced
   EXPECT_EQ("second", keldra_test::read_file(b));
 
-  EXPECT_EQ(6, ::mv(b, root + "/missing/b"));
+  EXPECT_EQ(6, mv(b, root + "/missing/b"));
   EXPECT_TRUE(exists(b));
 }
 
 TEST_F(FileHelpers, Mkdir) {
   // Existing folder: 0, contents untouched.
   ASSERT_TRUE(keldra_test::write_file(root + "/keep", "k"));
-  EXPECT_EQ(0, ::mkdir(root));
+  EXPECT_EQ(0, mkdir(root));
   EXPECT_EQ("k", keldra_test::read_file(root + "/keep"));
 
   // Every missing parent is made; a trailing slash is fine.
-  EXPECT_EQ(0, ::mkdir(root + "/x/y/z"));
+  EXPECT_EQ(0, mkdir(root + "/x/y/z"));
   EXPECT_TRUE(is_dir(root + "/x/y/z"));
-  EXPECT_EQ(0, ::mkdir(root + "/p/q/"));
+  EXPECT_EQ(0, mkdir(root + "/p/q/"));
   EXPECT_TRUE(is_dir(root + "/p/q"));
 
   // A file in the way is a failure, not a success.
-  EXPECT_EQ(6, ::mkdir(root + "/keep"));
-  EXPECT_EQ(6, ::mkdir(root + "/keep/sub"));
-  EXPECT_EQ(6, ::mkdir(""));
+  EXPECT_EQ(6, mkdir(root + "/keep"));
+  EXPECT_EQ(6, mkdir(root + "/keep/sub"));
+  EXPECT_EQ(6, mkdir(""));
 
   // Relative paths are taken against the current folder.
   char old_cwd[4096];
   ASSERT_NE(nullptr, getcwd(old_cwd, sizeof(old_cwd)));
   ASSERT_EQ(0, chdir(root.c_str()));
-  EXPECT_EQ(0, ::mkdir("rel/one"));
+  EXPECT_EQ(0, mkdir("rel/one"));
   ASSERT_TRUE(keldra_test::write_file("rel/one/f", "f"));
-  EXPECT_EQ(0, ::mv("rel/one/f", "rel/g"));
-  EXPECT_EQ(0, ::rm("rel/g"));
+  EXPECT_EQ(0, mv("rel/one/f", "rel/g"));
+  EXPECT_EQ(0, rm("rel/g"));
   ASSERT_EQ(0, chdir(old_cwd));
   EXPECT_TRUE(is_dir(root + "/rel/one"));
 }

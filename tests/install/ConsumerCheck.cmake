@@ -1,5 +1,7 @@
 # Run by CTest: stage an install of BUILD_DIR under WORK_DIR and build the consumer
-# program against it both ways; each program must run and report success.
+# program and the README's first program against it both ways; each program must run
+# and report success, the README's program printing what the README says it prints.
+# Also checks what the package asks of a consumer and what the library exports.
 cmake_minimum_required(VERSION 3.18)
 
 function(run what)
@@ -10,31 +12,96 @@ function(run what)
   set(last_output "${out}" PARENT_SCOPE)
 endfunction()
 
+# The text of the first fenced block of |fence| (```cpp, ```text) after |from| in |text|.
+function(fenced_block text from fence out_var)
+  string(FIND "${text}" "${from}" at)
+  if(at LESS 0)
+    message(FATAL_ERROR "README: no \"${from}\"")
+  endif()
+  string(SUBSTRING "${text}" ${at} -1 text)
+  string(FIND "${text}" "```${fence}\n" at)
+  if(at LESS 0)
+    message(FATAL_ERROR "README: no ```${fence} block after \"${from}\"")
+  endif()
+  string(LENGTH "```${fence}\n" skip)
+  math(EXPR at "${at} + ${skip}")
+  string(SUBSTRING "${text}" ${at} -1 text)
+  string(FIND "${text}" "```" end)
+  string(SUBSTRING "${text}" 0 ${end} block)
+  set(${out_var} "${block}" PARENT_SCOPE)
+endfunction()
+
 file(REMOVE_RECURSE ${WORK_DIR})
 set(stage ${WORK_DIR}/stage)
 run("install" ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${stage})
 
+file(READ ${README} readme)
+fenced_block("${readme}" "## A first program" "cpp" example_source)
+fenced_block("${readme}" "## A first program" "text" example_output)
+set(example ${WORK_DIR}/example.cpp)
+file(WRITE ${example} "${example_source}")
+
 # The consumer runs with a home of its own: the library may open its log there.
 set(run_env ${CMAKE_COMMAND} -E env HOME=${WORK_DIR})
 
+function(check_example what program)
+  run("run the README example (${what})" ${ARGN} ${program})
+  if(NOT last_output STREQUAL example_output)
+    message(FATAL_ERROR
+      "the README example (${what}) printed\n${last_output}\ninstead of\n${example_output}")
+  endif()
+endfunction()
+
 # 1. find_package(keldra)
 run("configure with find_package" ${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/cmake-build
-    -DCMAKE_PREFIX_PATH=${stage} -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}")
+    -DCMAKE_PREFIX_PATH=${stage} -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}"
+    -DKELDRA_EXAMPLE=${example})
 run("build with find_package" ${CMAKE_COMMAND} --build ${WORK_DIR}/cmake-build)
 run("run the find_package build" ${run_env} ${WORK_DIR}/cmake-build/consumer)
 message(STATUS "find_package: ${last_output}")
+check_example("find_package" ${WORK_DIR}/cmake-build/example ${run_env})
 
 # 2. pkg-config
 file(GLOB_RECURSE pc_files ${stage}/keldra.pc)
 list(GET pc_files 0 pc_file)
 get_filename_component(pc_dir ${pc_file} DIRECTORY)
-run("pkg-config" ${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${pc_dir}
-    pkg-config --cflags --libs keldra)
+set(pkg_config ${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${pc_dir} pkg-config)
+run("pkg-config" ${pkg_config} --cflags --libs keldra)
 string(STRIP "${last_output}" pc_flags)
 separate_arguments(pc_flags UNIX_COMMAND "${pc_flags}")
 separate_arguments(cxx_flags UNIX_COMMAND "${CXX_FLAGS}")
+get_filename_component(lib_dir ${pc_dir} DIRECTORY)
 run("build with pkg-config" ${CXX} -std=c++17 ${cxx_flags} ${CONSUMER_DIR}/main.cpp ${pc_flags}
     -o ${WORK_DIR}/consumer-pc)
-get_filename_component(lib_dir ${pc_dir} DIRECTORY)
 run("run the pkg-config build" ${run_env} LD_LIBRARY_PATH=${lib_dir} ${WORK_DIR}/consumer-pc)
 message(STATUS "pkg-config: ${last_output}")
+run("build the README example with pkg-config" ${CXX} -std=c++17 ${cxx_flags} ${example}
+    ${pc_flags} -o ${WORK_DIR}/example-pc)
+check_example("pkg-config" ${WORK_DIR}/example-pc ${run_env} LD_LIBRARY_PATH=${lib_dir})
+
+# 3. What the package asks of a consumer: to link keldra and tervo only; Qt, GLib,
+# SQLite and libzip are private requirements of the shared library.
+run("pkg-config --libs" ${pkg_config} --libs keldra)
+if(last_output MATCHES "Qt|glib|sqlite|zip|pthread")
+  message(FATAL_ERROR "pkg-config --libs keldra asks for private libraries: ${last_output}")
+endif()
+run("pkg-config --print-requires" ${pkg_config} --print-requires keldra)
+string(STRIP "${last_output}" requires)
+if(NOT requires STREQUAL "")
+  message(FATAL_ERROR "keldra.pc has public requirements: ${requires}")
+endif()
+run("pkg-config --print-requires-private" ${pkg_config} --print-requires-private keldra)
+foreach(module Qt5Core Qt5Network Qt5DBus sqlite3 glib-2.0 libzip)
+  if(NOT last_output MATCHES "(^|\n)${module}(\n|$)")
+    message(FATAL_ERROR
+      "keldra.pc does not list ${module} as a private requirement:\n${last_output}")
+  endif()
+endforeach()
+
+# 4. No free function of the library in the global namespace, where it could clash with
+# an application's own (a C++ function there mangles as _Z<length><name>).
+run("nm" nm -D --defined-only ${lib_dir}/libkeldra.so)
+string(REGEX MATCHALL "[0-9a-f]+ T _Z[0-9][^\n]*" global_functions "${last_output}")
+if(global_functions)
+  message(FATAL_ERROR "libkeldra exports global-namespace functions: ${global_functions}")
+endif()

@@ -1,3 +1,4 @@
+#include <keldra/LocationObject.h>
 #include <keldra/StringPool.h>
 
 #include "support/LogCapture.h"
@@ -317,12 +318,24 @@ TEST(StringPoolLife, TracesCreationReuseAndDestruction) {
   EXPECT_EQ(expected, lines[3]);
 }
 
-TEST(StringPoolLife, UseWithoutPoolStopsTheProcess) {
+// The fixed assertion line stays as it always was (crash reports key on it); the next
+// line tells the developer what to do.
+TEST(StringPoolLife, UseWithoutPoolStopsTheProcessSayingWhatToDo) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_DEATH(StringPool::instance(), "StringsPool");
-  EXPECT_DEATH(StringPool::insert("name"), "StringsPool");
-  EXPECT_DEATH(StringPool::register_string_set(&OtherTestStrings::create_strings),
-               "StringsPool");
+  const char* const message =
+      R"(src/engine/StringsPool:159: .*StringPool::instance.*: Assertion `0' failed\.)"
+      "\n"
+      R"(keldra: this thread has no string pool: create the string pool on this thread first )"
+      R"(\(orva::keldra::StringPool::create\(\) or orva::keldra::Static::instance\(\)\))";
+  EXPECT_DEATH(StringPool::instance(), message);
+  EXPECT_DEATH(StringPool::insert("name"), message);
+  EXPECT_DEATH(StringPool::register_string_set(&OtherTestStrings::create_strings), message);
+  EXPECT_DEATH(
+      {
+        orva::keldra::LocationObject place;  // a newcomer's first line
+        (void)place;
+      },
+      message);
 }
 
 }  // namespace

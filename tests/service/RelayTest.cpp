@@ -8,6 +8,12 @@
 #include <QSet>
 #include <QXmlStreamReader>
 
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -316,6 +322,144 @@ TEST_F(RelayTest, SecondCopyKeepsRunningWithoutTheName) {
   EXPECT_TRUE(bus_->is_running(second));
   EXPECT_TRUE(bus_->is_running(first));
   EXPECT_TRUE(bus_->stop_relay(second));
+}
+
+namespace {
+
+// The section of the README between |heading| and the next heading of its level.
+std::string readme_section(const std::string& heading) {
+  std::ifstream in(std::string(KELDRA_SOURCE_DIR) + "/README.md");
+  std::stringstream text;
+  text << in.rdbuf();
+  const std::string all = text.str();
+  const size_t from = all.find(heading);
+  if (from == std::string::npos) return std::string();
+  const size_t to = all.find("\n## ", from + heading.size());
+  return all.substr(from, to == std::string::npos ? std::string::npos : to - from);
+}
+
+// The lines of the fenced blocks of |fence| ("sh", "text") in |section|.
+std::vector<std::string> fenced_lines(const std::string& section, const std::string& fence) {
+  std::vector<std::string> lines;
+  std::istringstream in(section);
+  std::string line;
+  bool inside = false;
+  while (std::getline(in, line)) {
+    if (!inside && line == "```" + fence) {
+      inside = true;
+    } else if (inside && line == "```") {
+      inside = false;
+    } else if (inside) {
+      lines.push_back(line);
+    }
+  }
+  return lines;
+}
+
+// "kind name(type name, ...)" for every member of the relay interface in |xml|.
+std::set<std::string> introspected_members(const QString& xml) {
+  std::set<std::string> members;
+  QXmlStreamReader reader(xml);
+  bool in_relay = false;
+  std::string current;
+  bool first_arg = true;
+  while (!reader.atEnd()) {
+    reader.readNext();
+    const QString name = reader.name().toString();
+    if (reader.isStartElement() && name == QLatin1String("interface")) {
+      in_relay = reader.attributes().value(QLatin1String("name")) == kInterface;
+    } else if (in_relay && reader.isStartElement() &&
+               (name == QLatin1String("method") || name == QLatin1String("signal"))) {
+      current = name.toStdString() + " " +
+                reader.attributes().value(QLatin1String("name")).toString().toStdString() + "(";
+      first_arg = true;
+    } else if (in_relay && reader.isStartElement() && name == QLatin1String("arg")) {
+      current += (first_arg ? "" : ", ") +
+                 reader.attributes().value(QLatin1String("type")).toString().toStdString() + " " +
+                 reader.attributes().value(QLatin1String("name")).toString().toStdString();
+      first_arg = false;
+    } else if (in_relay && reader.isEndElement() &&
+               (name == QLatin1String("method") || name == QLatin1String("signal"))) {
+      members.insert(current + ")");
+    }
+  }
+  return members;
+}
+
+}  // namespace
+
+// The README's description of the relay (names, members with their arguments, the gdbus
+// example and what it makes the relay broadcast) agrees with the running service.
+TEST_F(RelayTest, ReadmeDescribesTheRunningInterface) {
+  const std::string section = readme_section("## Talking to keldservice");
+  ASSERT_FALSE(section.empty()) << "README has no section on keldservice";
+
+  for (const auto& row : std::vector<std::pair<std::string, QString>>{
+           {"service name", kService}, {"object path", kPath}, {"interface", kInterface}}) {
+    EXPECT_NE(std::string::npos,
+              section.find("| " + row.first + " | `" + row.second.toStdString() + "` |"))
+        << row.first;
+  }
+
+  // Member rows: | `Name` | kind | `t name`, `t name` | ... |
+  std::set<std::string> documented;
+  const std::regex row(R"(\n\| `(\w+)` \| (method|signal) \| ([^|]*) \|)");
+  const std::regex arg(R"(`(\S+) (\w+)`)");
+  for (std::sregex_iterator r(section.begin(), section.end(), row), end; r != end; ++r) {
+    std::string member = (*r)[2].str() + " " + (*r)[1].str() + "(";
+    const std::string args = (*r)[3].str();
+    bool first = true;
+    for (std::sregex_iterator a(args.begin(), args.end(), arg); a != end; ++a) {
+      member += (first ? "" : ", ") + (*a)[1].str() + " " + (*a)[2].str();
+      first = false;
+    }
+    documented.insert(member + ")");
+  }
+  const QDBusMessage reply = a_.call(QDBusMessage::createMethodCall(
+      kService, kPath, QStringLiteral("org.freedesktop.DBus.Introspectable"),
+      QStringLiteral("Introspect")));
+  ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+  const std::set<std::string> running = introspected_members(reply.arguments().value(0).toString());
+  EXPECT_EQ(running.size(), 4u);
+  EXPECT_EQ(documented, running);
+
+  // The example's calls, run as printed against this bus (DBUS_SESSION_BUS_ADDRESS
+  // points at it), each printing "()".
+  int calls = 0;
+  for (const std::string& line : fenced_lines(section, "sh")) {
+    if (line.rfind("gdbus call ", 0) != 0) continue;
+    ++calls;
+    FILE* out = popen((line + " 2>&1").c_str(), "r");
+    ASSERT_NE(out, nullptr);
+    std::string printed;
+    char buf[256];
+    while (fgets(buf, sizeof(buf), out)) printed += buf;
+    EXPECT_EQ(0, pclose(out)) << line << "\n" << printed;
+    EXPECT_EQ("()\n", printed) << line;
+  }
+  EXPECT_EQ(calls, 2);
+
+  // The broadcasts the README shows for them, as the monitor prints them.
+  std::vector<Broadcast> expected;
+  const std::regex one(R"(\.DbChanged \((-?\d+), (-?\d+)\)$)");
+  const std::regex many(R"(\.DbChanges \(\[byte ([^\]]*)\],\)$)");
+  for (const std::string& line : fenced_lines(section, "text")) {
+    std::smatch m;
+    if (std::regex_search(line, m, one)) {
+      expected.push_back(Broadcast::one(std::stoi(m[1].str()), std::stoi(m[2].str())));
+    } else if (std::regex_search(line, m, many)) {
+      QByteArray bytes;
+      std::istringstream hex(m[1].str());
+      std::string item;
+      while (std::getline(hex, item, ','))
+        bytes.append(static_cast<char>(std::stoi(item, nullptr, 16)));
+      expected.push_back(Broadcast::many(bytes));
+    }
+  }
+  ASSERT_EQ(expected.size(), 2u);
+  ASSERT_TRUE(fence(a_, 6));
+  expected.push_back(Broadcast::one(kFenceType, 6));
+  EXPECT_EQ(listen_a_->log, expected);
 }
 
 #include "RelayTest.moc"

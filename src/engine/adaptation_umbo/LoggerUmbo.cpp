@@ -223,12 +223,12 @@ void LoggerUmbo::start_new_log(bool discard) {
   m_file.close();
   const std::string dump_path = get_home_dir() + kDumpName;
   if (discard) {
-    ::rm(m_log_path);
-    ::rm(dump_path);
+    rm(m_log_path);
+    rm(dump_path);
   } else {
     const std::string stamp = local_time_text('T');
-    ::mv(m_log_path, free_name(m_log_path + "." + stamp));
-    ::mv(dump_path, free_name(dump_path + "." + stamp));
+    mv(m_log_path, free_name(m_log_path + "." + stamp));
+    mv(dump_path, free_name(dump_path + "." + stamp));
   }
   open_log();
 }

@@ -101,10 +101,6 @@ std::string get_home_dir() {
   return "/";
 }
 
-}  // namespace internal
-}  // namespace keldra
-}  // namespace orva
-
 // The file helpers work on the byte paths directly, so names that are not valid in
 // any text encoding still work.
 orva::ErrorCode rm(const std::string& path) {
@@ -132,3 +128,7 @@ orva::ErrorCode mkdir(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? ORVA_ERROR_NONE
                                                                 : ORVA_ERROR_FILE_OPERATION;
 }
+
+}  // namespace internal
+}  // namespace keldra
+}  // namespace orva

@@ -37,10 +37,6 @@ orva::GeoRect area_restriction(orva::GeoCoordinates centre, double radius_m);
 // home folder of the password database's entry for the process's user.
 std::string get_home_dir();
 
-}  // namespace internal
-}  // namespace keldra
-}  // namespace orva
-
 // File helpers on byte paths: 0 on success, 6 (file operation failed) otherwise; they
 // neither log nor throw. Relative paths are taken against the current folder.
 // Removes a file (not a folder).
@@ -50,3 +46,7 @@ orva::ErrorCode mv(const std::string& from, const std::string& to);
 // 0 when the folder exists; otherwise creates it with every missing parent. A file
 // (not a folder) at |path| gives 6.
 orva::ErrorCode mkdir(const std::string& path);
+
+}  // namespace internal
+}  // namespace keldra
+}  // namespace orva

@@ -82,7 +82,11 @@ StringPool* StringPool::instance() {
     LoggerUmbo::log("StringPool::instance: does not exist", LoggerUmbo::MSG_TRACE);
     // Names used on a thread without a pool cannot be interned or compared: stop
     // here, also in builds without assertions.
-    internal::invariant_failed("0", "src/engine/StringsPool", 159, __PRETTY_FUNCTION__);
+    internal::invariant_failed(
+        "0", "src/engine/StringsPool", 159, __PRETTY_FUNCTION__,
+        "this thread has no string pool: create the string pool on this thread first "
+        "(orva::keldra::StringPool::create() or orva::keldra::Static::instance()) and keep "
+        "the returned pointer until the thread's last object, view and converter are gone");
   }
   return t_pool;
 }

@@ -80,7 +80,7 @@ void Database::init(ProgressHandler* handler) {
     orva::ErrorCode failure = ORVA_ERROR_NONE;
     try {
       const std::string folder = get_home_dir() + ".cities";
-      ::mkdir(folder);  // an existing folder is fine; open reports the rest
+      mkdir(folder);  // an existing folder is fine; open reports the rest
       if (!m_connection->open(folder + "/OstraMaps.db")) {
         trace("Database::init(): failed to open connection");
         failure = ORVA_ERROR_UNKNOWN;
