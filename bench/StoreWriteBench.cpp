@@ -270,7 +270,7 @@ int main(int argc, char** argv) {
   if (!mkdtemp(pattern)) return 1;
   g_home = pattern;
   setenv("HOME", g_home.c_str(), 1);
-  ::mkdir(g_home + "/.cities");
+  orva::keldra::internal::mkdir(g_home + "/.cities");
   LoggerUmbo::set_level_file_path(g_home + "/no_log_level");
   // glibc adapts its trim threshold only after the first large free; until then the
   // first runs pay for giving memory back to the system after every statement. Fixed
