@@ -44,6 +44,8 @@ void append_nonzero(T value, std::string& out) {
 // The wire code of each Field::DataType; 0 where the type has none.
 const unsigned int WIRE_CODE[16] = {0, 1, 3, 2, 4, 5, 6, 7, 8, 11, 10, 9, 0, 0, 0, 0};
 const unsigned int WIRE_KEYWORD = 11;
+// 10000-01-01T00:00:00.000Z in milliseconds.
+const long long FIRST_TIME_OF_YEAR_10000 = 253402300800000LL;
 
 unsigned int sharing_code(SharingModel sharing) {
   switch (sharing) {
@@ -368,7 +370,9 @@ ErrorCode SyncSerializer::add_field(const Field& field, std::string& out) {
       field.get_timestamp(value);
       // Years of more than four digits (from 10000 on, and far in the past) have no
       // text the reader takes back: such a time would arrive as another or not at all.
-      if (!text.empty() && static_cast<long long>(Timestamp::from_iso_any(text, true)) != value) {
+      // Times from 1970 up to the end of 9999 always come back, unread.
+      if (!text.empty() && !(value >= 0 && value < FIRST_TIME_OF_YEAR_10000) &&
+          static_cast<long long>(Timestamp::from_iso_any(text, true)) != value) {
         LoggerUmbo::logf(LoggerUmbo::MSG_WARNING,
                          "SyncSerializer::add_field: time %lld cannot be written", value);
         return ORVA_ERROR_INVALID_PARAMETERS;
