@@ -1,6 +1,7 @@
 #include "model/RecordUtils.h"
 
 #include <keldra/ReadStream.h>
+#include <keldra/WriteStream.h>
 
 namespace orva {
 namespace keldra {
@@ -29,6 +30,12 @@ StringPool::StringHandle intern_name(const std::string& text) {
 StringPool::StringHandle intern_name(const char* text, size_t length) {
   const size_t n = cut_name_length(text, length);
   return StringPool::StringHandle(StringPool::insert(text, static_cast<unsigned>(n)));
+}
+
+bool write_name(WriteStream& stream, const StringPool::StringHandle& name) {
+  const PString* text = name.get();
+  return stream.write_buffer(text ? reinterpret_cast<const unsigned char*>(text->get_text()) : nullptr,
+                             text ? text->length() : 0);
 }
 
 unsigned int bytes_left(ReadStream& stream) {
