@@ -38,11 +38,7 @@ bool write_name(WriteStream& stream, const StringPool::StringHandle& name) {
                              text ? text->length() : 0);
 }
 
-unsigned int bytes_left(ReadStream& stream) {
-  unsigned int size = stream.size();
-  unsigned int position = stream.tell();
-  return size > position ? size - position : 0;
-}
+unsigned int bytes_left(ReadStream& stream) { return stream.bytes_left(); }
 
 bool read_list_count(ReadStream& stream, unsigned int min_record, unsigned int& count) {
   count = 0;
