@@ -311,9 +311,16 @@ TEST_F(SerializerTest, RefusesTimesTheReaderCannotTakeBack) {
 // back: each such text must read back as the same time.
 TEST_F(SerializerTest, TimesOfFourDigitYearsReadBackUnchanged) {
   const long long kEnd = 253402300800000ll;  // 10000-01-01T00:00:00.000Z
-  std::vector<long long> times = {0, 1, 999, 1000, 951782400000ll /* 2000-02-29 */,
-                                  2147483647000ll, 2147483648000ll, 4107542400000ll,
-                                  kEnd - 1, kEnd - 1000};
+  std::vector<long long> times = {0,
+                                  1,
+                                  999,
+                                  1000,
+                                  951782400000ll /* 2000-02-29 */,
+                                  2147483647000ll,
+                                  2147483648000ll,
+                                  4107542400000ll,
+                                  kEnd - 1,
+                                  kEnd - 1000};
   unsigned long long seed = 88172645463325252ull;
   for (int i = 0; i < 20000; ++i) {
     seed ^= seed << 13;
@@ -326,8 +333,8 @@ TEST_F(SerializerTest, TimesOfFourDigitYearsReadBackUnchanged) {
     field.set_timestamp(ms);
     std::string text;
     field.to_string(text);
-    ASSERT_EQ(ms, static_cast<long long>(
-                      orva::keldra::internal::Timestamp::from_iso_any(text, true)))
+    ASSERT_EQ(ms,
+              static_cast<long long>(orva::keldra::internal::Timestamp::from_iso_any(text, true)))
         << text;
   }
 }

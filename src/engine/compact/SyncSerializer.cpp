@@ -218,15 +218,13 @@ ErrorCode SyncSerializer::add_object_start(const Object& object, bool header_onl
   if (!encode_tag_name(object.get_class_name_handle(), out) || out.size() == class_start)
     return ORVA_ERROR_INVALID_PARAMETERS;
   out += ':';
-  if (!append_text(object.get_name_handle(), out))
-    return ORVA_ERROR_INVALID_PARAMETERS;
+  if (!append_text(object.get_name_handle(), out)) return ORVA_ERROR_INVALID_PARAMETERS;
   out += ':';
   append_nonzero(object.get_global_id(), out);
   out += ':';
   append_nonzero(object.get_local_id(), out);
   out += ':';
-  if (!append_text(object.get_owner_handle(), out))
-    return ORVA_ERROR_INVALID_PARAMETERS;
+  if (!append_text(object.get_owner_handle(), out)) return ORVA_ERROR_INVALID_PARAMETERS;
   out += "::";  // the timestamp section is always empty
   append_nonzero(object.get_version(), out);
   out += ':';

@@ -34,8 +34,9 @@ StringPool::StringHandle intern_name(const char* text, size_t length) {
 
 bool write_name(WriteStream& stream, const StringPool::StringHandle& name) {
   const PString* text = name.get();
-  return stream.write_buffer(text ? reinterpret_cast<const unsigned char*>(text->get_text()) : nullptr,
-                             text ? text->length() : 0);
+  return stream.write_buffer(
+      text ? reinterpret_cast<const unsigned char*>(text->get_text()) : nullptr,
+      text ? text->length() : 0);
 }
 
 unsigned int bytes_left(ReadStream& stream) { return stream.bytes_left(); }
