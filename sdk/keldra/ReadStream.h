@@ -57,6 +57,10 @@ class ReadStream : public orva::internal::RefCountable {
 
   // Length of the stream; the position is kept. 0 when the end cannot be reached.
   unsigned int size();
+  // Bytes between the position and the end: size() - tell(), 0 when the end cannot
+  // be reached or lies before the position. Streams that know it without seeking
+  // say so directly; readers of records ask it for every count they read.
+  virtual unsigned int bytes_left();
 
  protected:
   // Marks the stream as failed, as a read past its end does.

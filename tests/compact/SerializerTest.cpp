@@ -1,6 +1,7 @@
 #include "CompactTestUtil.h"
 
 #include "compact/SyncSerializer.h"
+#include "runtime/Timestamp.h"
 
 #include <gtest/gtest.h>
 
@@ -303,6 +304,38 @@ TEST_F(SerializerTest, RefusesTimesTheReaderCannotTakeBack) {
     orva::ErrorCode result = 0;
     EXPECT_EQ("O:32:Home::5:::3::193;A0:192;", encode(*object, false, &result)) << ms;
     EXPECT_EQ(3, result) << ms;
+  }
+}
+
+// The writer takes every time from 1970 to the end of 9999 without reading its text
+// back: each such text must read back as the same time.
+TEST_F(SerializerTest, TimesOfFourDigitYearsReadBackUnchanged) {
+  const long long kEnd = 253402300800000ll;  // 10000-01-01T00:00:00.000Z
+  std::vector<long long> times = {0,
+                                  1,
+                                  999,
+                                  1000,
+                                  951782400000ll /* 2000-02-29 */,
+                                  2147483647000ll,
+                                  2147483648000ll,
+                                  4107542400000ll,
+                                  kEnd - 1,
+                                  kEnd - 1000};
+  unsigned long long seed = 88172645463325252ull;
+  for (int i = 0; i < 20000; ++i) {
+    seed ^= seed << 13;
+    seed ^= seed >> 7;
+    seed ^= seed << 17;
+    times.push_back(static_cast<long long>(seed % static_cast<unsigned long long>(kEnd)));
+  }
+  for (long long ms : times) {
+    Field field;
+    field.set_timestamp(ms);
+    std::string text;
+    field.to_string(text);
+    ASSERT_EQ(ms,
+              static_cast<long long>(orva::keldra::internal::Timestamp::from_iso_any(text, true)))
+        << text;
   }
 }
 

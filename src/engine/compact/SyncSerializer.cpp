@@ -44,6 +44,8 @@ void append_nonzero(T value, std::string& out) {
 // The wire code of each Field::DataType; 0 where the type has none.
 const unsigned int WIRE_CODE[16] = {0, 1, 3, 2, 4, 5, 6, 7, 8, 11, 10, 9, 0, 0, 0, 0};
 const unsigned int WIRE_KEYWORD = 11;
+// 10000-01-01T00:00:00.000Z in milliseconds.
+const long long FIRST_TIME_OF_YEAR_10000 = 253402300800000LL;
 
 unsigned int sharing_code(SharingModel sharing) {
   switch (sharing) {
@@ -67,6 +69,22 @@ struct EscapedBytes {
 };
 const EscapedBytes kNeedsEscape;
 
+// Appends the bytes with ':', ';' and '\\' escaped. These never occur inside a
+// multi-byte UTF-8 sequence, so escaping the bytes equals escaping the characters.
+void escape_bytes(const char* text, size_t length, std::string& out) {
+  const char* from = text;
+  const char* const end = text + length;
+  const char* p = from;
+  for (;;) {
+    while (p < end && !kNeedsEscape.flag[static_cast<unsigned char>(*p)]) ++p;
+    out.append(from, p);
+    if (p == end) break;
+    out += '\\';
+    out += *p;
+    from = ++p;
+  }
+}
+
 // A name a reader would take for a code unless marked: texts starting with a digit,
 // a sign or white space (strtol skips blanks and reads a sign), and texts that start
 // with the mark itself.
@@ -78,14 +96,24 @@ bool needs_mark(char c) {
 // Appends |text| escaped. False, with nothing appended, for text the reader would
 // refuse (not UTF-8, or a zero byte, which ends a message): such a text is refused
 // rather than sent as data that cannot be read back.
-bool append_text(const std::string& text, std::string& out) {
-  if (!compact::is_wire_text(text.data(), text.size())) {
+bool append_text(const char* text, size_t length, std::string& out) {
+  if (!compact::is_wire_text(text, length)) {
     LoggerUmbo::logf(LoggerUmbo::MSG_WARNING,
                      "SyncSerializer: text is not UTF-8 or holds a zero byte");
     return false;
   }
-  SyncSerializer::escape_content(text, out);
+  escape_bytes(text, length, out);
   return true;
+}
+
+bool append_text(const std::string& text, std::string& out) {
+  return append_text(text.data(), text.size(), out);
+}
+
+// append_text of an interned text (all its bytes); nothing for the null handle.
+bool append_text(const StringPool::StringHandle& handle, std::string& out) {
+  if (!handle.is_valid()) return true;
+  return append_text(handle.get()->get_text(), handle.get()->length(), out);
 }
 
 // Appends UTF-16 text as escaped UTF-8, as append_text does with the text that
@@ -160,6 +188,9 @@ SyncSerializer::SyncSerializer() : m_route_properties(false), m_pool(StringPool:
       case compact::CODE_PROPERTIES:
         m_properties_name = handle;
         break;
+      case compact::CODE_LOCAL_URI:
+        m_local_uri = handle;
+        break;
       default:
         break;
     }
@@ -187,15 +218,13 @@ ErrorCode SyncSerializer::add_object_start(const Object& object, bool header_onl
   if (!encode_tag_name(object.get_class_name_handle(), out) || out.size() == class_start)
     return ORVA_ERROR_INVALID_PARAMETERS;
   out += ':';
-  if (!append_text(StringPool::get_string(object.get_name_handle()), out))
-    return ORVA_ERROR_INVALID_PARAMETERS;
+  if (!append_text(object.get_name_handle(), out)) return ORVA_ERROR_INVALID_PARAMETERS;
   out += ':';
   append_nonzero(object.get_global_id(), out);
   out += ':';
   append_nonzero(object.get_local_id(), out);
   out += ':';
-  if (!append_text(StringPool::get_string(object.get_owner_handle()), out))
-    return ORVA_ERROR_INVALID_PARAMETERS;
+  if (!append_text(object.get_owner_handle(), out)) return ORVA_ERROR_INVALID_PARAMETERS;
   out += "::";  // the timestamp section is always empty
   append_nonzero(object.get_version(), out);
   out += ':';
@@ -246,8 +275,8 @@ ErrorCode SyncSerializer::add_attributes(const AttributeList& attributes, unsign
 ErrorCode SyncSerializer::add_attribute(const Attribute& attribute, unsigned int level,
                                         std::string& out) {
   // The local copy of a media file never leaves the device.
-  const char* name = StringPool::get_text(attribute.get_name_handle());
-  if (name && strcmp(name, compact::name_of_code(compact::CODE_LOCAL_URI)) == 0)
+  // The pool holds one string per text, so the name is compared by its string.
+  if (attribute.get_name_handle().is_valid() && attribute.get_name_handle() == m_local_uri)
     return ORVA_ERROR_NONE;
   // The reader refuses deeper nesting, so it is not written either.
   if (level >= static_cast<unsigned int>(MAX_RECORD_DEPTH)) return ORVA_ERROR_INVALID_PARAMETERS;
@@ -339,7 +368,9 @@ ErrorCode SyncSerializer::add_field(const Field& field, std::string& out) {
       field.get_timestamp(value);
       // Years of more than four digits (from 10000 on, and far in the past) have no
       // text the reader takes back: such a time would arrive as another or not at all.
-      if (!text.empty() && static_cast<long long>(Timestamp::from_iso_any(text, true)) != value) {
+      // Times from 1970 up to the end of 9999 always come back, unread.
+      if (!text.empty() && !(value >= 0 && value < FIRST_TIME_OF_YEAR_10000) &&
+          static_cast<long long>(Timestamp::from_iso_any(text, true)) != value) {
         LoggerUmbo::logf(LoggerUmbo::MSG_WARNING,
                          "SyncSerializer::add_field: time %lld cannot be written", value);
         return ORVA_ERROR_INVALID_PARAMETERS;
@@ -416,19 +447,7 @@ bool SyncSerializer::encode_text_name(const std::string& text, std::string& out)
 }
 
 void SyncSerializer::escape_content(const std::string& text, std::string& out) {
-  // ':', ';' and '\\' never occur inside a multi-byte UTF-8 sequence, so escaping the
-  // bytes equals escaping the characters.
-  const char* from = text.data();
-  const char* const end = from + text.size();
-  const char* p = from;
-  for (;;) {
-    while (p < end && !kNeedsEscape.flag[static_cast<unsigned char>(*p)]) ++p;
-    out.append(from, p);
-    if (p == end) break;
-    out += '\\';
-    out += *p;
-    from = ++p;
-  }
+  escape_bytes(text.data(), text.size(), out);
 }
 
 void SyncSerializer::convert_from_locale_to_network(double value, int precision,

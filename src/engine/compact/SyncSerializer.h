@@ -149,6 +149,7 @@ class SyncSerializer : public ObjectEncoder {
   StringPool::StringHandle m_option;
   StringPool::StringHandle m_route_properties_class;
   StringPool::StringHandle m_properties_name;
+  StringPool::StringHandle m_local_uri;
   std::string m_scratch;  // the text of the current call, written in one piece
   std::string m_value;    // a field's value text
   std::string m_text;     // a text field's value as UTF-8, before escaping

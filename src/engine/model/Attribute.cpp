@@ -336,8 +336,8 @@ void Attribute::reset() {
 }
 
 bool Attribute::write(WriteStream& stream) const {
-  stream.write_string(get_name());
-  stream.write_string(get_class_name());
+  internal::write_name(stream, m_name);
+  internal::write_name(stream, m_class_name);
   get_fields().write(stream);
   get_attributes().write(stream);
   get_links().write(stream);

@@ -666,7 +666,7 @@ ErrorCode Field::from_string(DataType type, const std::string& text) {
 // --- binary record ---
 
 bool Field::write(WriteStream& stream) const {
-  stream.write_string(get_name());
+  internal::write_name(stream, m_name);
   DataType type = get_type();
   stream.write_uint8(static_cast<unsigned char>(type));
   switch (type) {

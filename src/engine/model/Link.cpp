@@ -84,7 +84,7 @@ void Link::reset() {
 Link::operator ObjectBase() const { return ObjectBase(m_local_link, m_global_link); }
 
 bool Link::write(WriteStream& stream) const {
-  stream.write_string(get_name());
+  internal::write_name(stream, m_name);
   stream.write_uint32(m_local_link);
   stream.write_uint64(m_global_link);
   return stream.is_ok();

@@ -201,10 +201,10 @@ void Object::reset() {
 
 bool Object::write(WriteStream& stream) const {
   ObjectBase::write(stream);
-  stream.write_string(get_name());
-  stream.write_string(get_class_name());
-  stream.write_string(get_owner());
-  stream.write_string(get_service());
+  internal::write_name(stream, m_name);
+  internal::write_name(stream, m_class_name);
+  internal::write_name(stream, m_owner);
+  internal::write_name(stream, m_service);
   stream.write_uint32(m_version);
   stream.write_timestamp(m_timestamp);
   stream.write_uint32(m_flags);

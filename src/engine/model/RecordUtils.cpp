@@ -1,6 +1,7 @@
 #include "model/RecordUtils.h"
 
 #include <keldra/ReadStream.h>
+#include <keldra/WriteStream.h>
 
 namespace orva {
 namespace keldra {
@@ -31,11 +32,14 @@ StringPool::StringHandle intern_name(const char* text, size_t length) {
   return StringPool::StringHandle(StringPool::insert(text, static_cast<unsigned>(n)));
 }
 
-unsigned int bytes_left(ReadStream& stream) {
-  unsigned int size = stream.size();
-  unsigned int position = stream.tell();
-  return size > position ? size - position : 0;
+bool write_name(WriteStream& stream, const StringPool::StringHandle& name) {
+  const PString* text = name.get();
+  return stream.write_buffer(
+      text ? reinterpret_cast<const unsigned char*>(text->get_text()) : nullptr,
+      text ? text->length() : 0);
 }
+
+unsigned int bytes_left(ReadStream& stream) { return stream.bytes_left(); }
 
 bool read_list_count(ReadStream& stream, unsigned int min_record, unsigned int& count) {
   count = 0;

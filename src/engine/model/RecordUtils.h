@@ -15,6 +15,7 @@ namespace orva {
 namespace keldra {
 
 class ReadStream;
+class WriteStream;
 
 namespace internal {
 
@@ -36,6 +37,10 @@ StringPool::StringHandle intern_name(const std::string& text);
 StringPool::StringHandle intern_name(const char* text, size_t length);
 // The length cut_name would keep of |length| bytes at |text|.
 size_t cut_name_length(const char* text, size_t length);
+
+// Writes an interned name as write_string writes its text (the empty text for the
+// null handle), without a copy. Returns the stream's state.
+bool write_name(WriteStream& stream, const StringPool::StringHandle& name);
 
 // The bytes left between the stream's position and its end.
 unsigned int bytes_left(ReadStream& stream);

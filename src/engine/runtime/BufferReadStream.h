@@ -28,6 +28,11 @@ class BufferReadStream : public ReadStream {
   bool has_data(unsigned int n) const;
 
   bool is_ok() const override { return m_ok; }
+  unsigned int bytes_left() override {
+    // A failed stream answers by seeking, as any stream does (which moves it).
+    if (!m_data || !m_ok) return ReadStream::bytes_left();
+    return m_position <= m_length ? m_length - m_position : 0;
+  }
   bool is_eof() const override { return m_position > m_length; }
   bool read(unsigned char* dst, unsigned int n) override;
   unsigned int tell() const override { return m_position; }

@@ -72,9 +72,8 @@ bool ReadStream::read_count(unsigned int& len) {
   len = 0;
   if (!read_uint32(len) || len == 0) return false;
   // The count comes from the data: never trust it beyond what the stream holds.
-  unsigned int position = tell();
-  unsigned int total = size();
-  if (!is_ok() || total < position || len > total - position) {
+  const unsigned int left = bytes_left();
+  if (!is_ok() || len > left) {
     set_failed();
     return false;
   }
@@ -122,6 +121,12 @@ bool ReadStream::read_string(std::string& s) {
     return false;
   }
   return true;
+}
+
+unsigned int ReadStream::bytes_left() {
+  const unsigned int position = tell();
+  const unsigned int total = size();
+  return total > position ? total - position : 0;
 }
 
 unsigned int ReadStream::size() {
