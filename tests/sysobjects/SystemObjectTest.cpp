@@ -3,11 +3,13 @@
 // server may send one) refused with 3 instead of stopping the process.
 #include "support/PlaceFixture.h"
 
+#include "objects/MappingObject.h"
 #include "sysobjects/ConfigObject.h"
 #include "sysobjects/SoftDeletionObject.h"
 #include "sysobjects/SubscriptionObject.h"
 #include "sysobjects/UsersObject.h"
 
+#include <keldra/Link.h>
 #include <keldra/Object.h>
 
 #include <functional>
@@ -21,6 +23,7 @@ using orva::SharedPointer;
 using orva::keldra::Object;
 using orva::keldra::ObjectHandle;
 using orva::keldra::internal::ConfigObject;
+using orva::keldra::internal::MappingObject;
 using orva::keldra::internal::SoftDeletionObject;
 using orva::keldra::internal::SubscriptionObject;
 using orva::keldra::internal::UsersObject;
@@ -138,6 +141,10 @@ TEST_F(SystemObjectTest, RefusedObjectsLeaveTheViewsUsable) {
   SoftDeletionObject soft;
   ASSERT_EQ(3, soft.attach(foreign));
   EXPECT_FALSE(soft.remove_gids(soft));
+
+  MappingObject mapping;
+  ASSERT_EQ(3, mapping.attach(foreign));
+  EXPECT_FALSE(mapping.remove_map(orva::keldra::Link(5)));
   EXPECT_EQ(0u, foreign->get_attributes().size());
 }
 

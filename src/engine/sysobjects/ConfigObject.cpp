@@ -3,7 +3,7 @@
 #include <keldra/Attribute.h>
 #include <keldra/AttributeList.h>
 
-#include "sysobjects/SystemObject.h"
+#include "objects/SystemObject.h"
 
 #include <new>
 

@@ -3,7 +3,7 @@
 #include <keldra/Link.h>
 #include <keldra/LinkList.h>
 
-#include "sysobjects/SystemObject.h"
+#include "objects/SystemObject.h"
 
 namespace orva {
 namespace keldra {

@@ -2,7 +2,7 @@
 
 #include <keldra/LoggerUmbo.h>
 
-#include "sysobjects/SystemObject.h"
+#include "objects/SystemObject.h"
 
 namespace orva {
 namespace keldra {

@@ -1,6 +1,6 @@
 #include "sysobjects/UsersObject.h"
 
-#include "sysobjects/SystemObject.h"
+#include "objects/SystemObject.h"
 
 namespace orva {
 namespace keldra {

@@ -1,4 +1,4 @@
-#include "sysobjects/SystemObject.h"
+#include "objects/SystemObject.h"
 
 #include <keldra/LoggerUmbo.h>
 
