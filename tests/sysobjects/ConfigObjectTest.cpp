@@ -5,6 +5,8 @@
 #include "sysobjects/ConfigObject.h"
 
 #include <keldra/Attribute.h>
+#include <keldra/DynamicBuffer.h>
+#include <keldra/ObjectConverter.h>
 #include <keldra/Field.h>
 #include <keldra/Object.h>
 
@@ -165,6 +167,28 @@ TEST_F(ConfigObjectTest, LongAnchorIsKeptWhole) {
   received->get_attributes().push_back(make_attribute(long_anchor, "anchor"));
   ASSERT_EQ(0, ConfigObject::get_anchor(*received, anchor));
   EXPECT_EQ(long_anchor, anchor);
+}
+
+// The object as the server receives it and sends it back: the capability named by a
+// number and the anchor come back as they were.
+TEST_F(ConfigObjectTest, TravelsThroughTheCompactFormat) {
+  const std::string mime = "application/vnd.ostra.keldraobjectcompact";
+  ConfigObject config;
+  ASSERT_EQ(0, config.set_initial_values());
+  ASSERT_EQ(0, config.set_anchor("20261210T180000Z:7#42"));
+  SharedPointer<orva::keldra::ObjectConverter> converter = orva::keldra::ObjectConverter::create();
+  SharedPointer<orva::keldra::DynamicBuffer> buffer(new orva::keldra::DynamicBuffer());
+  ASSERT_EQ(0, converter->encode(*config.object(), buffer, mime, false));
+  orva::keldra::ObjectPtr decoded;
+  ASSERT_EQ(0, converter->decode(buffer->get_data(), buffer->get_data_length(), decoded, mime));
+
+  ConfigObject received;
+  ASSERT_EQ(0, received.attach(decoded));
+  EXPECT_EQ(tree(config.object()->get_attributes()), tree(decoded->get_attributes()));
+  std::string anchor;
+  ASSERT_EQ(0, received.get_anchor(anchor));
+  EXPECT_EQ("20261210T180000Z:7#42", anchor);
+  EXPECT_EQ(999u, decoded->get_global_id());
 }
 
 TEST_F(ConfigObjectTest, CopyIsAConfigOfItsOwn) {

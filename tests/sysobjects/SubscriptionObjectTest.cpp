@@ -8,7 +8,9 @@
 
 #include <keldra/Attribute.h>
 #include <keldra/Field.h>
+#include <keldra/DynamicBuffer.h>
 #include <keldra/Object.h>
+#include <keldra/ObjectConverter.h>
 
 #include <string>
 #include <vector>
@@ -300,6 +302,29 @@ TEST_F(SubscriptionObjectTest, CopiesReadTheirOwnLists) {
   object->get_attributes()[0]->get_attributes().push_back(command({"subscribe", 9, false}));
   ASSERT_EQ(0, copy.attach(object));
   EXPECT_EQ(Gids({1, 2, 9}), gids_of(copy, 1));
+}
+
+// What the server receives and sends back: ids above 32 bits and the field types
+// survive the compact format.
+TEST_F(SubscriptionObjectTest, CommandsTravelThroughTheCompactFormat) {
+  const std::string mime = "application/vnd.ostra.keldraobjectcompact";
+  SubscriptionObject sent;
+  ASSERT_EQ(0, sent.subscribe(Gids{0xFFFFFFFFFFFFFFF0ull, 7}, true));
+  ASSERT_EQ(0, sent.unsubscribe(Gids{0x100000000ull}, false));
+  SharedPointer<orva::keldra::ObjectConverter> converter = orva::keldra::ObjectConverter::create();
+  SharedPointer<orva::keldra::DynamicBuffer> buffer(new orva::keldra::DynamicBuffer());
+  ASSERT_EQ(0, converter->encode(*sent.object(), buffer, mime, false));
+  orva::keldra::ObjectPtr decoded;
+  ASSERT_EQ(0, converter->decode(buffer->get_data(), buffer->get_data_length(), decoded, mime));
+
+  SubscriptionObject received;
+  ASSERT_EQ(0, received.attach(decoded));
+  EXPECT_EQ(Gids({0xFFFFFFFFFFFFFFF0ull, 7}), gids_of(received, 1));
+  EXPECT_EQ(Gids{0x100000000ull}, gids_of(received, 2));
+  EXPECT_TRUE(received.changes().subscribed().get_item(1)->is_cascaded());
+  EXPECT_EQ(typed_tree(sent), typed_tree(received));
+  EXPECT_EQ(998u, decoded->get_global_id());
+  EXPECT_EQ("sys.keldra.subscription", decoded->get_name());
 }
 
 }  // namespace

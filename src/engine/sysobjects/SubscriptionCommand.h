@@ -42,7 +42,8 @@ class SubscriptionCommandStrings : public StringPool::StringSet {
 
 class SubscriptionCommandBase : public AttributeHandle {
  public:
-  enum Type {
+  // A fixed underlying type: callers may pass any number, which reads as no type.
+  enum Type : int {
     SUBSCRIBE = 1,
     UNSUBSCRIBE = 2,
     SWITCHED_PRIVATE = 3,
