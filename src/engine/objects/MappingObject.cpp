@@ -2,12 +2,15 @@
 
 #include <keldra/LinkList.h>
 
+#include "objects/SystemObject.h"
+
 namespace orva {
 namespace keldra {
 namespace internal {
 
 namespace {
-const char kMappingName[] = "sys.keldra.mapping";
+const SystemObjectIdentity kMappingIdentity = {"sys.keldra.mapping", MappingObject::GLOBAL_ID,
+                                               MappingObject::LOCAL_ID};
 }  // namespace
 
 StringPool::StringSet* MappingObjectStrings::create_strings(StringPool& pool) {
@@ -37,15 +40,10 @@ const StringPool::StringHandle& MappingObject::get_class_name_handle() const {
   return m_strings->sys_mapping;
 }
 
-bool MappingObject::init_self() {
-  if (is_safe()) return true;
-  if (!ObjectHandle::init_self()) return false;
-  Object& mapping = *object();
-  mapping.set_global_id(GLOBAL_ID);
-  mapping.set_local_id(LOCAL_ID);
-  mapping.set_name(std::string(kMappingName));
-  mapping.set_no_sync(true);
-  return true;
+bool MappingObject::init_self() { return init_system_object(*this, kMappingIdentity); }
+
+ErrorCode MappingObject::attach(const orva::SharedPointer<Object>& object) {
+  return attach_system_object(*this, object);
 }
 
 int MappingObject::find_map(const Link& link) const {

@@ -7,8 +7,9 @@
 // new mapping is made by init() on a new view; a stored one is worked on by
 // attaching the view to it.
 //
-// Results: add_map 0, or 2 when the object cannot be created. The other operations
-// report through their bool result and do nothing on an unbound view.
+// Results: add_map 0, or 2 when the object cannot be created; attach 3 for an object
+// of another class. The other operations report through their bool result and do
+// nothing on an unbound view.
 //
 // Thread: used on the thread whose string pool interned its names.
 #pragma once
@@ -18,6 +19,7 @@
 #include <keldra/Object.h>
 #include <keldra/ObjectBase.h>
 #include <keldra/ObjectHandle.h>
+#include <keldra/SharedPointer.h>
 #include <keldra/StringPool.h>
 
 #include <vector>
@@ -53,6 +55,11 @@ class MappingObject : public ObjectHandle {
   // Unbound: holds a new mapping object with the reserved ids, name and no-sync flag.
   // An object already held is left as it is. is_safe().
   bool init_self() override;
+
+  // Binds the view to |object|; 3, leaving the view unbound, when the object is not
+  // of class "sys_mapping" (a received object with the mapping's global id can be of
+  // any class). 0 otherwise.
+  ErrorCode attach(const orva::SharedPointer<Object>& object);
 
   // Index of the first "map" link sharing |link|'s local id (when not 0) or its
   // global id (when not 0); -1 when there is none or the view is unbound.
