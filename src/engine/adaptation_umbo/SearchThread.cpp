@@ -15,6 +15,7 @@
 #include <sqlite3.h>
 
 #include <exception>
+#include <memory>
 #include <new>
 
 namespace orva {
@@ -178,15 +179,14 @@ void SearchThread::progress_event(orva::ErrorCode error, float progress, bool lo
 // ---- worker ----
 
 void SearchThread::start_search_thread(void* search_thread) {
-  SearchThread* self = static_cast<SearchThread*>(search_thread);
+  orva::SharedPointer<StringPool> pool;
   try {
-    orva::SharedPointer<StringPool> pool = StringPool::create();
-    self->thread_run();
-  } catch (const std::exception& e) {
-    // Nothing may leave the thread; the run has recorded its own failure.
-    LoggerUmbo::logf(LoggerUmbo::MSG_TRACE, "ERROR: SearchThread: worker failed: %s", e.what());
-    self->state_stopping();
+    pool = StringPool::create();
+  } catch (const std::bad_alloc&) {
+    // The worker reads no names; it can do without a pool of its own.
+    LoggerUmbo::log("ERROR: SearchThread: no string pool for the worker", LoggerUmbo::MSG_TRACE);
   }
+  static_cast<SearchThread*>(search_thread)->thread_run();
 }
 
 int SearchThread::progress_callback(void* search_thread) {
@@ -197,8 +197,19 @@ void SearchThread::thread_run() {
   LogTrace trace("SearchThread::search");
   Job job;
   while (wait_for_job(job)) {
-    if (!m_connection && !open_connection()) continue;
-    state_running(job);
+    try {
+      if (!m_connection && !open_connection()) continue;
+      state_running(job);
+    } catch (const std::exception& e) {
+      // Nothing may leave the worker; the run ends as failed and the worker waits.
+      LoggerUmbo::logf(LoggerUmbo::MSG_TRACE, "ERROR: SearchThread: search failed: %s", e.what());
+      const orva::ErrorCode code = dynamic_cast<const std::bad_alloc*>(&e)
+                                       ? ORVA_ERROR_OUT_OF_MEMORY
+                                       : ORVA_ERROR_UNKNOWN;
+      std::vector<unsigned int> none;
+      MutexLocker lock(*m_data_mutex);
+      end_run(code, 0.0f, none);
+    }
   }
   state_stopping();
 }
@@ -223,7 +234,7 @@ bool SearchThread::wait_for_job(Job& job) {
 }
 
 bool SearchThread::open_connection() {
-  DatabaseConnection* connection = new DatabaseConnection();
+  std::unique_ptr<DatabaseConnection> connection(new DatabaseConnection());
   orva::ErrorCode code = ORVA_ERROR_UNKNOWN;
   bool opened = false;
   try {
@@ -235,13 +246,13 @@ bool SearchThread::open_connection() {
     code = e.get_reason();
   }
   if (opened) {
-    m_connection = connection;
     m_query_manager = connection->get_query_manager();
+    m_connection = connection.release();
     return true;
   }
   LoggerUmbo::log("ERROR: SearchThread::thread_run: failed to open database connection!",
                   LoggerUmbo::MSG_TRACE);
-  delete connection;
+  connection.reset();
   LoggerUmbo::log("ERROR: SearchThread::thread_run: failed to open database!",
                   LoggerUmbo::MSG_TRACE);
   // The next run tries again on this worker.
@@ -258,7 +269,7 @@ void SearchThread::state_running(Job& job) {
   float progress = 1.0f;
   QueryIndex index = -1;
   bool began = false;
-  sqlite3* db = m_connection->handle();
+  sqlite3* db = nullptr;
   try {
     // The statement's values are bound, never part of its text.
     index = m_query_manager->new_query(0, nullptr, 1, kResultColumns, job.statement.sql);
@@ -274,6 +285,7 @@ void SearchThread::state_running(Job& job) {
     }
     m_connection->begin_transaction(false, 0);
     began = true;
+    db = sqlite3_db_handle(query->get_statement());
     sqlite3_progress_handler(db, kProgressSteps, &SearchThread::progress_callback, this);
     for (;;) {
       if (m_cancel) {
@@ -297,7 +309,7 @@ void SearchThread::state_running(Job& job) {
     index = -1;
     m_connection->commit_transaction();
   } catch (const std::exception& e) {
-    sqlite3_progress_handler(db, 0, nullptr, nullptr);
+    if (db) sqlite3_progress_handler(db, 0, nullptr, nullptr);
     if (index >= 0) m_query_manager->release_query(index);
     const UmboException* umbo = dynamic_cast<const UmboException*>(&e);
     if (m_cancel) {
