@@ -35,8 +35,8 @@ using namespace orva::keldra;
 using namespace orva::keldra::internal;
 using Clock = std::chrono::steady_clock;
 
-const char* const kWords[] = {"Berg", "Hof", "Linden", "Markt", "Rosen", "Kirch", "Wald",
-                              "Sonnen", "Brunnen", "Garten", "Hafen", "Mühlen"};
+const char* const kWords[] = {"Berg", "Hof",    "Linden",  "Markt",  "Rosen", "Kirch",
+                              "Wald", "Sonnen", "Brunnen", "Garten", "Hafen", "Mühlen"};
 
 std::string store_path() { return std::string(std::getenv("HOME")) + "/.cities/OstraMaps.db"; }
 
@@ -98,7 +98,8 @@ std::vector<Query> queries() {
       {"text", personal(text, ""), {0, 0}},
       {"word_start", personal(words, ""), {0, 0}},
       {"rectangle", personal(new PositionCriterion(47.5, 47.7, 10.5, 10.7), ""), {0, 0}},
-      {"circle", personal(new PositionCriterion(orva::GeoCoordinates(48.0, 11.0), 15000.0), ""),
+      {"circle",
+       personal(new PositionCriterion(orva::GeoCoordinates(48.0, 11.0), 15000.0), ""),
        {0, 0}},
       {"sorted_by_name", personal(new Criterion(), "location"), {1, 1}},
   };
@@ -138,7 +139,8 @@ class PlainSql {
       }
     }
     std::vector<unsigned int> ids;
-    while (sqlite3_step(s) == SQLITE_ROW) ids.push_back(static_cast<unsigned>(sqlite3_column_int(s, 0)));
+    while (sqlite3_step(s) == SQLITE_ROW)
+      ids.push_back(static_cast<unsigned>(sqlite3_column_int(s, 0)));
     sqlite3_finalize(s);
     return ids.size();
   }

@@ -25,9 +25,7 @@ namespace keldra {
 
 class CompositeCriterion : public Criterion {
  public:
-  enum CriterionComposition : int32_t {
-    COMPOSITION_AND = 1
-  };
+  enum CriterionComposition : int32_t { COMPOSITION_AND = 1 };
 
   explicit CompositeCriterion(CriterionComposition composition);
   ~CompositeCriterion();

@@ -79,8 +79,9 @@ class PlaceFile {
     }
     for (const auto& p : place.positions) {
       const sqlite3_int64 parent = attribute(id, 0, "position", "position");
-      s = prepare("INSERT INTO position (latitude, longitude, parent_object, parent_attribute) "
-                  "VALUES (?, ?, ?, ?)");
+      s = prepare(
+          "INSERT INTO position (latitude, longitude, parent_object, parent_attribute) "
+          "VALUES (?, ?, ?, ?)");
       sqlite3_bind_double(s, 1, p.first);
       sqlite3_bind_double(s, 2, p.second);
       sqlite3_bind_int64(s, 3, id);

@@ -27,10 +27,10 @@
 namespace {
 
 using namespace orva::keldra;
-using orva::keldra::internal::SearchUmbo;
 using keldra_search::Place;
 using keldra_search::PlaceFile;
 using orva::GeoCoordinates;
+using orva::keldra::internal::SearchUmbo;
 
 typedef std::vector<unsigned int> Ids;
 typedef std::pair<float, orva::ErrorCode> Report;
@@ -174,17 +174,21 @@ TEST_F(SearchTest, FindsByTextClassAreaStateAndTheirIntersection) {
     std::shared_ptr<Criterion> criterion;
     std::set<unsigned int> expected;
   } cases[] = {
-      {"every object", std::make_shared<Criterion>(personal(Criterion())),
+      {"every object",
+       std::make_shared<Criterion>(personal(Criterion())),
        {joes, hall, cafe, museum, literal, zoo_id, ring}},
       {"class", std::make_shared<Criterion>(personal(Criterion(), "route")), {museum}},
       {"a quote in the pattern", std::make_shared<TextCriterion>(text("joe's bar")), {joes}},
       {"injection text matches only itself",
-       std::make_shared<TextCriterion>(text("x' or 1=1 or '")), {literal}},
+       std::make_shared<TextCriterion>(text("x' or 1=1 or '")),
+       {literal}},
       {"whole field only", std::make_shared<TextCriterion>(text("town")), {}},
       {"word start", std::make_shared<TextCriterion>(text("town*", 1)), {hall}},
-      {"case and accents folded", std::make_shared<TextCriterion>(text("CAF\xC3\x89*")),
+      {"case and accents folded",
+       std::make_shared<TextCriterion>(text("CAF\xC3\x89*")),
        {cafe, museum}},
-      {"text with class", std::make_shared<TextCriterion>(text("caf\xC3\xA9*", 0, "location")),
+      {"text with class",
+       std::make_shared<TextCriterion>(text("caf\xC3\xA9*", 0, "location")),
        {cafe}},
       {"rectangle drawn exactly around a position",
        std::make_shared<PositionCriterion>(
@@ -194,30 +198,38 @@ TEST_F(SearchTest, FindsByTextClassAreaStateAndTheirIntersection) {
        std::make_shared<PositionCriterion>(
            personal(PositionCriterion(52.5166671235, 52.52, 13.4, 13.41))),
        {}},
-      {"circle", std::make_shared<PositionCriterion>(
-                     personal(PositionCriterion(GeoCoordinates(48.21, 16.36), 1000.0))),
+      {"circle",
+       std::make_shared<PositionCriterion>(
+           personal(PositionCriterion(GeoCoordinates(48.21, 16.36), 1000.0))),
        {cafe, museum}},
-      {"small circle", std::make_shared<PositionCriterion>(
-                           personal(PositionCriterion(GeoCoordinates(48.2, 16.36), 10.0))),
+      {"small circle",
+       std::make_shared<PositionCriterion>(
+           personal(PositionCriterion(GeoCoordinates(48.2, 16.36), 10.0))),
        {museum}},
       {"circle across the 180th meridian",
        std::make_shared<PositionCriterion>(
            personal(PositionCriterion(GeoCoordinates(-16.5, -179.99), 5000.0))),
        {literal}},
-      {"modified", std::make_shared<StateCriterion>(state(true, false, false, false)),
+      {"modified",
+       std::make_shared<StateCriterion>(state(true, false, false, false)),
        {literal, ring}},
-      {"local-only content", std::make_shared<StateCriterion>(state(false, true, false, false)),
+      {"local-only content",
+       std::make_shared<StateCriterion>(state(false, true, false, false)),
        {zoo_id}},
-      {"remote-only or linked", std::make_shared<StateCriterion>(state(false, false, true, true)),
+      {"remote-only or linked",
+       std::make_shared<StateCriterion>(state(false, false, true, true)),
        {ring}},
       {"state with class",
        std::make_shared<StateCriterion>(state(true, true, false, false, "location")),
        {literal, ring}},
-      {"text and area", std::make_shared<CompositeCriterion>(personal(cafes_in_vienna)),
+      {"text and area",
+       std::make_shared<CompositeCriterion>(personal(cafes_in_vienna)),
        {cafe, museum}},
-      {"text and another area", std::make_shared<CompositeCriterion>(personal(cafes_in_munich)),
+      {"text and another area",
+       std::make_shared<CompositeCriterion>(personal(cafes_in_munich)),
        {}},
-      {"text and area of a class", std::make_shared<CompositeCriterion>(personal(cafe_routes, "route")),
+      {"text and area of a class",
+       std::make_shared<CompositeCriterion>(personal(cafe_routes, "route")),
        {museum}},
   };
   for (const auto& c : cases) {
@@ -239,7 +251,8 @@ TEST_F(SearchTest, SortsByNameKeepingEqualKeysInArrivalOrder) {
   const Ids arrival = search(all);
   ASSERT_EQ(6u, arrival.size());
   auto before = [&arrival](unsigned a, unsigned b) {
-    return std::find(arrival.begin(), arrival.end(), a) < std::find(arrival.begin(), arrival.end(), b);
+    return std::find(arrival.begin(), arrival.end(), a) <
+           std::find(arrival.begin(), arrival.end(), b);
   };
   // Equal keys keep the order in which the database returned them.
   const unsigned a1 = before(apple1, apple2) ? apple1 : apple2;
@@ -299,7 +312,8 @@ TEST_F(SearchTest, RefusalsComeLaterFromTheEventLoop) {
       {"position without area", new PositionCriterion(personal(PositionCriterion())), 3},
       {"state without flags", new StateCriterion(personal(StateCriterion())), 3},
       {"composite without arguments",
-       new CompositeCriterion(personal(CompositeCriterion(CompositeCriterion::COMPOSITION_AND))), 3},
+       new CompositeCriterion(personal(CompositeCriterion(CompositeCriterion::COMPOSITION_AND))),
+       3},
   };
   cases[1].criterion->set_service_id("business");
   cases[1].code = 3;
@@ -336,10 +350,11 @@ TEST_F(SearchTest, RefusalsComeLaterFromTheEventLoop) {
 TEST_F(SearchTest, CancelEndsWithTheIdsFoundSoFar) {
   // Many texts that each take the wildcard matcher a while: a scan of minutes.
   // Every thousandth ends in b and matches "*a*a*a*b"; the others take the matcher long.
-  file->exec("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 200000) "
-             "INSERT INTO text (value_text, parent_object) SELECT "
-             "'aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa' || "
-             "CASE WHEN x % 1000 = 0 THEN 'b' ELSE 'c' END, x FROM c");
+  file->exec(
+      "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 200000) "
+      "INSERT INTO text (value_text, parent_object) SELECT "
+      "'aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa' || "
+      "CASE WHEN x % 1000 = 0 THEN 'b' ELSE 'c' END, x FROM c");
   keldra_test::LogCapture log;
   SearchUmbo s;
   Reports reports;

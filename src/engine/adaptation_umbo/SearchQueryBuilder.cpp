@@ -109,8 +109,7 @@ orva::ErrorCode SearchQueryBuilder::build(const Criterion& criterion, int depth,
                         LoggerUmbo::MSG_TRACE);
         return ORVA_ERROR_INVALID_PARAMETERS;
       }
-      return build_composite(static_cast<const CompositeCriterion&>(criterion), depth,
-                             statement);
+      return build_composite(static_cast<const CompositeCriterion&>(criterion), depth, statement);
     default:
       LoggerUmbo::log("ERROR SearchQueryBuilder::create_query: Unknown criterion!",
                       LoggerUmbo::MSG_TRACE);
@@ -120,8 +119,8 @@ orva::ErrorCode SearchQueryBuilder::build(const Criterion& criterion, int depth,
 }
 
 // Objects that match every argument: the intersection of the arguments' statements.
-orva::ErrorCode SearchQueryBuilder::build_composite(const CompositeCriterion& criterion,
-                                                    int depth, SearchStatement& statement) {
+orva::ErrorCode SearchQueryBuilder::build_composite(const CompositeCriterion& criterion, int depth,
+                                                    SearchStatement& statement) {
   if (criterion.get_composition_type() != CompositeCriterion::COMPOSITION_AND) {
     LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
                      "ERROR SearchQueryBuilder::create_query: unknown composition %d",
@@ -155,8 +154,8 @@ void SearchQueryBuilder::create_text_query(SearchStatement& statement,
   const std::string pattern = convert_to_std_pattern(criterion->get_pattern());
   matches_all = check_matches_all(pattern);
   if (matches_all) return;
-  statement.sql = (criterion->get_options() & TextCriterion::OPTION_WORD_START) ? kTextWords
-                                                                               : kTextLike;
+  statement.sql =
+      (criterion->get_options() & TextCriterion::OPTION_WORD_START) ? kTextWords : kTextLike;
   statement.parameters.push_back(SearchParameter::text_value(pattern));
 }
 
@@ -233,14 +232,11 @@ bool SearchQueryBuilder::check_matches_all(const std::string& pattern) {
   return pattern.find_first_not_of('*') == std::string::npos;
 }
 
-bool SearchQueryBuilder::check_matches_all(double bottom, double right, double top,
-                                           double left) {
+bool SearchQueryBuilder::check_matches_all(double bottom, double right, double top, double left) {
   return bottom == -90.0 && right == 180.0 && top == 90.0 && left == -180.0;
 }
 
-bool SearchQueryBuilder::check_matches_all(double radius) {
-  return radius >= kHalfCircumference;
-}
+bool SearchQueryBuilder::check_matches_all(double radius) { return radius >= kHalfCircumference; }
 
 }  // namespace internal
 }  // namespace keldra

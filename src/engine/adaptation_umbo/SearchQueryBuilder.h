@@ -14,7 +14,8 @@
 //   text                      SELECT DISTINCT parent_object FROM text WHERE value_text LIKE ?   [P]
 //   text, word start          ... WHERE like_all_words( value_text, ? )      [P]
 //   rectangle                 SELECT DISTINCT parent_object FROM position WHERE
-//                             pos_in_rect( ?, ?, ?, ?, latitude, longitude ) [top, left, bottom, right]
+//                             pos_in_rect( ?, ?, ?, ?, latitude, longitude ) [top, left, bottom,
+//                             right]
 //   circle                    the rectangle + " AND distance( ?, ?, latitude, longitude ) < ?"
 //                                                                  [..., centre lat, lon, radius]
 //   text or position, class X SELECT DISTINCT local_id FROM object WHERE local_id IN (inner)
@@ -95,8 +96,8 @@ class SearchQueryBuilder {
   // true, with an empty statement, when the criterion selects every object.
   static void create_text_query(SearchStatement& statement, const TextCriterion* criterion,
                                 bool& matches_all);
-  static void create_position_query(SearchStatement& statement,
-                                    const PositionCriterion* criterion, bool& matches_all);
+  static void create_position_query(SearchStatement& statement, const PositionCriterion* criterion,
+                                    bool& matches_all);
   static void create_state_query(SearchStatement& statement, const StateCriterion* criterion,
                                  bool& matches_all);
 
@@ -112,8 +113,7 @@ class SearchQueryBuilder {
   static bool check_matches_all(double radius);
 
  private:
-  static orva::ErrorCode build(const Criterion& criterion, int depth,
-                               SearchStatement& statement);
+  static orva::ErrorCode build(const Criterion& criterion, int depth, SearchStatement& statement);
   static orva::ErrorCode build_composite(const CompositeCriterion& criterion, int depth,
                                          SearchStatement& statement);
 };

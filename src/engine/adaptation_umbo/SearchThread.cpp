@@ -203,9 +203,8 @@ void SearchThread::thread_run() {
     } catch (const std::exception& e) {
       // Nothing may leave the worker; the run ends as failed and the worker waits.
       LoggerUmbo::logf(LoggerUmbo::MSG_TRACE, "ERROR: SearchThread: search failed: %s", e.what());
-      const orva::ErrorCode code = dynamic_cast<const std::bad_alloc*>(&e)
-                                       ? ORVA_ERROR_OUT_OF_MEMORY
-                                       : ORVA_ERROR_UNKNOWN;
+      const orva::ErrorCode code =
+          dynamic_cast<const std::bad_alloc*>(&e) ? ORVA_ERROR_OUT_OF_MEMORY : ORVA_ERROR_UNKNOWN;
       std::vector<unsigned int> none;
       MutexLocker lock(*m_data_mutex);
       end_run(code, 0.0f, none);
@@ -241,8 +240,8 @@ bool SearchThread::open_connection() {
     opened = connection->open(get_home_dir() + ".cities/OstraMaps.db");
   } catch (const UmboException& e) {
     LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
-                     "ERROR: SearchThread::thread_run: catched exception (%d, %s)",
-                     e.get_reason(), e.what());
+                     "ERROR: SearchThread::thread_run: catched exception (%d, %s)", e.get_reason(),
+                     e.what());
     code = e.get_reason();
   }
   if (opened) {
@@ -320,10 +319,10 @@ void SearchThread::state_running(Job& job) {
     } else {
       code = umbo ? umbo->get_reason()
                   : (dynamic_cast<const std::bad_alloc*>(&e) ? ORVA_ERROR_OUT_OF_MEMORY
-                                                              : ORVA_ERROR_UNKNOWN);
+                                                             : ORVA_ERROR_UNKNOWN);
       if (code == ORVA_ERROR_NONE) code = ORVA_ERROR_UNKNOWN;
-      LoggerUmbo::logf(LoggerUmbo::MSG_TRACE, "ERROR SearchThread::search: Search failed, err %d: %s",
-                       code, e.what());
+      LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
+                       "ERROR SearchThread::search: Search failed, err %d: %s", code, e.what());
       progress = 0.5f;
     }
     if (began) m_connection->rollback_transaction();

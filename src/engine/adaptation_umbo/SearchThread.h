@@ -49,9 +49,9 @@ class SearchThread {
   enum WorkerState : int32_t { RUNNING = 0, WAITING = 1, STOPPED = 2 };
 
   struct Status {
-    int32_t state;           // the worker state when the status was recorded
-    float progress;          // 0.0 started, 0.5 rows arriving (or failed), 1.0 ended
-    orva::ErrorCode error;   // 0x6001 while running, then the final code
+    int32_t state;          // the worker state when the status was recorded
+    float progress;         // 0.0 started, 0.5 rows arriving (or failed), 1.0 ended
+    orva::ErrorCode error;  // 0x6001 while running, then the final code
   };
 
   SearchThread();

@@ -96,9 +96,7 @@ void SearchUmbo::cancel() {
   m_thread->cancel();
 }
 
-bool SearchUmbo::is_active() const {
-  return m_thread->state() == SearchThread::RUNNING;
-}
+bool SearchUmbo::is_active() const { return m_thread->state() == SearchThread::RUNNING; }
 
 bool SearchUmbo::notify() {
   const size_t count = m_results.size();

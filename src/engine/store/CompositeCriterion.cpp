@@ -14,11 +14,9 @@ std::shared_ptr<const Criterion> copy_of_kind(const Criterion& argument) {
     case Criterion::TYPE_TEXT:
       return std::make_shared<TextCriterion>(static_cast<const TextCriterion&>(argument));
     case Criterion::TYPE_POSITION:
-      return std::make_shared<PositionCriterion>(
-          static_cast<const PositionCriterion&>(argument));
+      return std::make_shared<PositionCriterion>(static_cast<const PositionCriterion&>(argument));
     case Criterion::TYPE_COMPOSITE:
-      return std::make_shared<CompositeCriterion>(
-          static_cast<const CompositeCriterion&>(argument));
+      return std::make_shared<CompositeCriterion>(static_cast<const CompositeCriterion&>(argument));
     case Criterion::TYPE_STATE:
       return std::make_shared<StateCriterion>(static_cast<const StateCriterion&>(argument));
     default:

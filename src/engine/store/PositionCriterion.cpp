@@ -38,8 +38,7 @@ void PositionCriterion::set_circle(const orva::GeoCoordinates& centre, double ra
   m_radius = radius;
 }
 
-void PositionCriterion::get_rect(double& south, double& north, double& west,
-                                 double& east) const {
+void PositionCriterion::get_rect(double& south, double& north, double& west, double& east) const {
   if (!m_rect.is_valid()) {
     south = north = west = east = kNaN;
     return;
