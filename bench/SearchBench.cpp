@@ -8,6 +8,9 @@
 #include "adaptation_umbo/SearchQueryBuilder.h"
 #include "adaptation_umbo/SearchUmbo.h"
 #include "adaptation_umbo/database/DatabaseConnection.h"
+#include "adaptation_umbo/database/Query.h"
+#include "adaptation_umbo/database/QueryManager.h"
+#include "adaptation_umbo/database/QueryName.h"
 
 #include <keldra/PositionCriterion.h>
 #include <keldra/TextCriterion.h>
@@ -118,14 +121,11 @@ class PlainSql {
     SearchQueryBuilder::create_query(*q.criterion, statement);
     std::string sql = statement.sql;
     if (q.sort.key == 1 && q.sort.order != 0) {
-      sql = "WITH r(id) AS (" + sql +
-            ") SELECT r.id FROM r ORDER BY (SELECT text.collate_key FROM text, attribute WHERE "
-            "attribute.parent_attribute IN (SELECT id FROM attribute WHERE "
-            "attribute.parent_object = r.id AND attribute.class_name = 'metadata' AND "
-            "attribute.parent_attribute = 0) AND attribute.name = 'name' AND "
-            "text.parent_attribute = attribute.id)";
+      SearchQueryBuilder::add_name_key(statement);
+      sql = statement.sql + " ORDER BY 2";
     }
-    sqlite3* db = m_connection.handle();
+    sqlite3* db = sqlite3_db_handle(
+        m_connection.get_query_manager()->get_known_query(BEGIN_TRANSACTION)->get_statement());
     sqlite3_stmt* s = nullptr;
     if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
       throw std::runtime_error(sqlite3_errmsg(db));

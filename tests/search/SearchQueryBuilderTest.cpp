@@ -241,6 +241,19 @@ TEST(SearchQueryBuilder, KindQueriesAndMatchAllChecks) {
   EXPECT_TRUE(all);
   EXPECT_EQ("", statement.sql);
 
+  // The name's sort key joins the ids in the same statement; the values stay as they were.
+  SearchStatement keyed;
+  SearchQueryBuilder::create_query(Criterion("location"), keyed);
+  SearchQueryBuilder::add_name_key(keyed);
+  EXPECT_EQ(
+      "WITH found(id) AS (SELECT DISTINCT local_id FROM object WHERE object.class_name=?) SELECT "
+      "found.id, (SELECT text.collate_key FROM attribute AS m, attribute AS n, text WHERE "
+      "m.parent_object = found.id AND m.class_name = 'metadata' AND +m.parent_attribute = 0 AND "
+      "n.parent_attribute = m.id AND n.name = 'name' AND text.parent_attribute = n.id ORDER BY "
+      "n.id DESC, text.id DESC LIMIT 1) FROM found",
+      keyed.sql);
+  EXPECT_EQ(std::vector<SearchParameter>{T("location")}, keyed.parameters);
+
   EXPECT_EQ("", SearchQueryBuilder::convert_to_std_pattern(orva::ustring("")));
   EXPECT_EQ("strasse", SearchQueryBuilder::convert_to_std_pattern(orva::ustring("STRASSE")));
   EXPECT_TRUE(SearchQueryBuilder::check_matches_all(std::string()));

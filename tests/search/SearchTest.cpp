@@ -200,7 +200,7 @@ TEST_F(SearchTest, FindsByTextClassAreaStateAndTheirIntersection) {
        {}},
       {"circle",
        std::make_shared<PositionCriterion>(
-           personal(PositionCriterion(GeoCoordinates(48.21, 16.36), 1000.0))),
+           personal(PositionCriterion(GeoCoordinates(48.21, 16.36), 1500.0))),
        {cafe, museum}},
       {"small circle",
        std::make_shared<PositionCriterion>(
@@ -302,22 +302,21 @@ TEST_F(SearchTest, ReportsFromTheEventLoopAndOnlyChanges) {
 TEST_F(SearchTest, RefusalsComeLaterFromTheEventLoop) {
   add("a");
   SearchUmbo s;
-  struct {
+  Criterion other_service = personal(Criterion());
+  other_service.set_service_id("business");
+  const struct {
     const char* name;
-    Criterion* criterion;
-    orva::ErrorCode code;
+    std::shared_ptr<Criterion> criterion;
   } cases[] = {
-      {"no service id", new Criterion(), 3},
-      {"another service", new Criterion(personal(Criterion())), 0},
-      {"position without area", new PositionCriterion(personal(PositionCriterion())), 3},
-      {"state without flags", new StateCriterion(personal(StateCriterion())), 3},
+      {"no service id", std::make_shared<Criterion>()},
+      {"another service", std::make_shared<Criterion>(other_service)},
+      {"position without area", std::make_shared<PositionCriterion>(personal(PositionCriterion()))},
+      {"state without flags", std::make_shared<StateCriterion>(personal(StateCriterion()))},
       {"composite without arguments",
-       new CompositeCriterion(personal(CompositeCriterion(CompositeCriterion::COMPOSITION_AND))),
-       3},
+       std::make_shared<CompositeCriterion>(
+           personal(CompositeCriterion(CompositeCriterion::COMPOSITION_AND)))},
   };
-  cases[1].criterion->set_service_id("business");
-  cases[1].code = 3;
-  for (auto& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Reports reports;
     s.start(*c.criterion, kNoSort, reports);
@@ -325,8 +324,7 @@ TEST_F(SearchTest, RefusalsComeLaterFromTheEventLoop) {
     EXPECT_FALSE(s.is_active());
     ASSERT_TRUE(pump_until([&] { return reports.ended(); }));
     pump_a_while();
-    EXPECT_EQ((std::vector<Report>{Report(0.0f, c.code)}), reports.reports);
-    delete c.criterion;
+    EXPECT_EQ((std::vector<Report>{Report(0.0f, 3)}), reports.reports);
   }
 
   // A second start while the first runs is refused with 7; the first goes on and

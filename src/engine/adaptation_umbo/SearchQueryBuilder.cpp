@@ -223,6 +223,17 @@ void SearchQueryBuilder::create_state_query(SearchStatement& statement,
   statement.sql = kStateBegin + conditions;
 }
 
+void SearchQueryBuilder::add_name_key(SearchStatement& statement) {
+  // "+m.parent_attribute" keeps SQLite from looking the metadata attribute up through
+  // every top-level attribute of the store.
+  statement.sql =
+      "WITH found(id) AS (" + statement.sql +
+      ") SELECT found.id, (SELECT text.collate_key FROM attribute AS m, attribute AS n, "
+      "text WHERE m.parent_object = found.id AND m.class_name = 'metadata' AND "
+      "+m.parent_attribute = 0 AND n.parent_attribute = m.id AND n.name = 'name' AND "
+      "text.parent_attribute = n.id ORDER BY n.id DESC, text.id DESC LIMIT 1) FROM found";
+}
+
 std::string SearchQueryBuilder::convert_to_std_pattern(const orva::ustring& pattern) {
   if (pattern.empty()) return std::string();
   return casefold_and_normalize(pattern.to_utf8());

@@ -101,6 +101,13 @@ class SearchQueryBuilder {
   static void create_state_query(SearchStatement& statement, const StateCriterion* criterion,
                                  bool& matches_all);
 
+  // Adds to each id of |statement| the sort key of the object's name as a second
+  // column (NULL without a name): the collation key of the text of the "name"
+  // attribute under the object's top-level "metadata" attribute, the last such row
+  // when there are several. One statement instead of a lookup per id, and each lookup
+  // goes through the object's own attributes, not through every top-level attribute.
+  static void add_name_key(SearchStatement& statement);
+
   // The pattern in UTF-8, case-folded and brought to compatibility decomposition;
   // empty for an empty pattern.
   static std::string convert_to_std_pattern(const orva::ustring& pattern);

@@ -3,8 +3,11 @@
 #include "adaptation_umbo/UmboException.h"
 #include "adaptation_umbo/Utils.h"
 #include "adaptation_umbo/database/DatabaseConnection.h"
+#include "adaptation_umbo/database/Bindable.h"
+#include "adaptation_umbo/database/Gettable.h"
 #include "adaptation_umbo/database/Query.h"
 #include "adaptation_umbo/database/QueryManager.h"
+#include "adaptation_umbo/database/QueryName.h"
 #include "adaptation_umbo/thread/Event.h"
 #include "adaptation_umbo/thread/Mutex.h"
 #include "adaptation_umbo/thread/Thread.h"
@@ -271,15 +274,23 @@ void SearchThread::state_running(Job& job) {
   sqlite3* db = nullptr;
   try {
     // The statement's values are bound, never part of its text.
-    index = m_query_manager->new_query(0, nullptr, 1, kResultColumns, job.statement.sql);
-    BindableAndGettableQuery* query =
-        static_cast<BindableAndGettableQuery*>(m_query_manager->get_query(index));
-    for (size_t i = 0; i < job.statement.parameters.size(); ++i) {
+    // One placeholder per value, bound by position; the one result column is the id.
+    // The second column, when sorting by name, is the name's sort key.
+    if (sort_by_name) SearchQueryBuilder::add_name_key(job.statement);
+    const std::vector<QueryParameter> params(job.statement.parameters.size(), VALUE_TEXT);
+    const QueryParameter results[] = {LOCAL_ID, COLLATE_KEY};
+    index = m_query_manager->new_query(static_cast<int>(params.size()), params.data(),
+                                       sort_by_name ? 2 : 1, results, job.statement.sql);
+    Query* query = m_query_manager->get_query(index);
+    Gettable* row = dynamic_cast<Gettable*>(query);
+    if (!row) throw UmboException(ORVA_ERROR_UNKNOWN, "search statement without result column");
+    Bindable* binder = dynamic_cast<Bindable*>(query);
+    for (size_t i = 0; binder && i < job.statement.parameters.size(); ++i) {
       const SearchParameter& p = job.statement.parameters[i];
       if (p.kind == SearchParameter::TEXT) {
-        query->bind(static_cast<int>(i), p.text);
+        binder->bind(static_cast<int>(i), p.text);
       } else {
-        query->bind(static_cast<int>(i), p.real);
+        binder->bind(static_cast<int>(i), p.real);
       }
     }
     m_connection->begin_transaction(false, 0);
@@ -292,12 +303,13 @@ void SearchThread::state_running(Job& job) {
         code = ORVA_ERROR_KELDRA_CANCELLED;
         break;
       }
-      if (query->execute(0) != 1) break;
+      if (query->execute(0) != Query::ROW) break;
       int local_id = 0;
-      query->get_result(0, local_id);
+      row->get_result(LOCAL_ID, local_id);
       if (sort_by_name) {
-        keyed.push_back(ResultSet::Keyed{get_collate_key(static_cast<unsigned int>(local_id)),
-                                         static_cast<unsigned int>(local_id)});
+        std::string key;
+        row->get_result(COLLATE_KEY, key);
+        keyed.push_back(ResultSet::Keyed{key, static_cast<unsigned int>(local_id)});
       }
       MutexLocker lock(*m_data_mutex);
       m_results.insert(static_cast<unsigned int>(local_id));
@@ -340,21 +352,6 @@ void SearchThread::end_run(orva::ErrorCode code, float progress,
   m_results.finish(ordered);
   if (!m_run_requested && !m_stop) m_state_machine->signal_state_change(WAITING);
   progress_event(code, progress, false);
-}
-
-// The sort key of the object's name; empty when it has none. With several name texts
-// the last row wins.
-std::string SearchThread::get_collate_key(unsigned int local_id) {
-  std::string key;
-  BindableAndGettableQuery* query = static_cast<BindableAndGettableQuery*>(
-      m_query_manager->get_known_query(SELECT_NAME_COLLATE_KEY));
-  query->bind(LOCAL_ID, static_cast<int>(local_id));
-  while (query->execute(0) == 1) {
-    std::string value;
-    query->get_result(COLLATE_KEY, value);
-    key.swap(value);
-  }
-  return key;
 }
 
 void SearchThread::state_stopping() {

@@ -97,7 +97,6 @@ class SearchThread {
   void state_running(Job& job);
   void end_run(orva::ErrorCode code, float progress, std::vector<unsigned int>& ordered);
   void state_stopping();
-  std::string get_collate_key(unsigned int local_id);
   // Records the status; takes the data mutex when |lock|.
   void progress_event(orva::ErrorCode error, float progress, bool lock);
 
