@@ -35,7 +35,11 @@ class ResultSet {
   bool sorts_by_name() const { return sorts_by_name(m_sort); }
   static bool sorts_by_name(const orva::keldra::Search::SortPref& sort);
 
-  void insert(unsigned int local_id) { m_arrived.push_back(local_id); }
+  // Appends the ids of |local_ids| in their order and empties it.
+  void insert(std::vector<unsigned int>& local_ids) {
+    m_arrived.insert(m_arrived.end(), local_ids.begin(), local_ids.end());
+    local_ids.clear();
+  }
   // Ends the run; |ordered| (taken; when sorting by name) is the final order of the ids.
   void finish(std::vector<unsigned int>& ordered);
   bool finished() const { return m_finished; }

@@ -17,6 +17,7 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <exception>
 #include <memory>
 #include <new>
@@ -30,6 +31,10 @@ namespace {
 // of SQLite: often enough to stop a scan within a millisecond, rarely enough to cost
 // nothing measurable.
 const int kProgressSteps = 1000;
+// The worker hands rows to the poll this many at a time, or after this long.
+const size_t kBatchRows = 256;
+const std::chrono::milliseconds kBatchTime(5);
+typedef std::chrono::steady_clock Clock;
 // How long the destructor waits for a stopped worker to end before joining it anyway.
 const unsigned int kReleaseMs = 100;
 }  // namespace
@@ -267,6 +272,8 @@ bool SearchThread::open_connection() {
 void SearchThread::state_running(Job& job) {
   const bool sort_by_name = ResultSet::sorts_by_name(job.sort);
   std::vector<ResultSet::Keyed> keyed;
+  std::vector<unsigned int> pending;  // found, not yet handed to the poll
+  Clock::time_point published = Clock::now() - kBatchTime;
   orva::ErrorCode code = ORVA_ERROR_NONE;
   float progress = 1.0f;
   QueryIndex index = -1;
@@ -307,13 +314,20 @@ void SearchThread::state_running(Job& job) {
       int local_id = 0;
       row->get_result(LOCAL_ID, local_id);
       if (sort_by_name) {
-        std::string key;
-        row->get_result(COLLATE_KEY, key);
-        keyed.push_back(ResultSet::Keyed{key, static_cast<unsigned int>(local_id)});
+        keyed.push_back(ResultSet::Keyed{std::string(), static_cast<unsigned int>(local_id)});
+        row->get_result(COLLATE_KEY, keyed.back().key);
       }
-      MutexLocker lock(*m_data_mutex);
-      m_results.insert(static_cast<unsigned int>(local_id));
-      progress_event(ORVA_ERROR_KELDRA_IN_PROGRESS, 0.5f, false);
+      pending.push_back(static_cast<unsigned int>(local_id));
+      // Rows are handed to the poll in batches, or at once when they come slowly.
+      const Clock::time_point now = Clock::now();
+      if (pending.size() >= kBatchRows || now - published >= kBatchTime) {
+        published = now;
+        MutexLocker lock(*m_data_mutex);
+        m_results.insert(pending);
+        m_status.state = RUNNING;
+        m_status.progress = 0.5f;
+        m_status.error = ORVA_ERROR_KELDRA_IN_PROGRESS;
+      }
     }
     sqlite3_progress_handler(db, 0, nullptr, nullptr);
     m_query_manager->release_query(index);
@@ -342,6 +356,7 @@ void SearchThread::state_running(Job& job) {
   std::vector<unsigned int> ordered;
   if (sort_by_name) ordered = ResultSet::sorted_ids(keyed, job.sort.order);
   MutexLocker lock(*m_data_mutex);
+  m_results.insert(pending);
   end_run(code, progress, ordered);
 }
 
