@@ -1,0 +1,246 @@
+// Search latency from start to the final report, for 10k and 100k places, beside the
+// same statement run as plain SQL on the same file (the baseline; the "ratio" counter is
+// search time / plain SQL time), and the latency of cancel() inside the slowest search.
+//
+// The store file is made in a fresh temporary HOME; nothing touches the real home.
+#include "../tests/search/PlaceFile.h"
+
+#include "adaptation_umbo/SearchQueryBuilder.h"
+#include "adaptation_umbo/SearchUmbo.h"
+#include "adaptation_umbo/database/DatabaseConnection.h"
+#include "adaptation_umbo/database/Query.h"
+#include "adaptation_umbo/database/QueryManager.h"
+#include "adaptation_umbo/database/QueryName.h"
+
+#include <keldra/PositionCriterion.h>
+#include <keldra/TextCriterion.h>
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include <benchmark/benchmark.h>
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace orva::keldra;
+using namespace orva::keldra::internal;
+using Clock = std::chrono::steady_clock;
+
+const char* const kWords[] = {"Berg", "Hof",    "Linden",  "Markt",  "Rosen", "Kirch",
+                              "Wald", "Sonnen", "Brunnen", "Garten", "Hafen", "Mühlen"};
+
+std::string store_path() { return std::string(std::getenv("HOME")) + "/.cities/OstraMaps.db"; }
+
+// Fills the store with |count| places: a name of two words and a number, a description,
+// one position in a 2 x 2 degree square; every tenth place is a "route".
+void make_store(int count) {
+  std::remove(store_path().c_str());
+  keldra_search::PlaceFile file(store_path());
+  std::mt19937 random(static_cast<unsigned>(count));
+  file.exec("BEGIN");
+  for (int i = 0; i < count; ++i) {
+    keldra_search::Place p;
+    p.class_name = i % 10 == 0 ? "route" : "location";
+    p.name = std::string(kWords[random() % 12]) + "strasse " + kWords[random() % 12] + " " +
+             std::to_string(i);
+    p.texts = {"Near the " + std::string(kWords[random() % 12]) + "platz"};
+    p.positions = {{47.0 + (random() % 2000000) / 1e6, 10.0 + (random() % 2000000) / 1e6}};
+    file.add(p);
+  }
+  file.exec("COMMIT");
+}
+
+struct Ends : ProgressHandler {
+  bool ended = false;
+  orva::ErrorCode status = -1;
+  void handle_progress(float, orva::ErrorCode s) override {
+    if (s != ORVA_ERROR_KELDRA_IN_PROGRESS) {
+      ended = true;
+      status = s;
+    }
+  }
+};
+
+// One store of each size, made once.
+int g_made = 0;
+void ensure_store(int count) {
+  if (g_made == count) return;
+  make_store(count);
+  g_made = count;
+}
+
+struct Query {
+  const char* name;
+  std::shared_ptr<Criterion> criterion;
+  Search::SortPref sort;
+};
+
+std::vector<Query> queries() {
+  auto personal = [](Criterion* c, const char* cls) {
+    c->set_service_id("personal");
+    c->set_class_name(cls);
+    return std::shared_ptr<Criterion>(c);
+  };
+  TextCriterion* text = new TextCriterion(orva::ustring("*berg*"));
+  TextCriterion* words = new TextCriterion(orva::ustring("hof*"));
+  words->set_options(TextCriterion::OPTION_WORD_START);
+  return {
+      {"class", personal(new Criterion(), "route"), {0, 0}},
+      {"text", personal(text, ""), {0, 0}},
+      {"word_start", personal(words, ""), {0, 0}},
+      {"rectangle", personal(new PositionCriterion(47.5, 47.7, 10.5, 10.7), ""), {0, 0}},
+      {"circle",
+       personal(new PositionCriterion(orva::GeoCoordinates(48.0, 11.0), 15000.0), ""),
+       {0, 0}},
+      {"sorted_by_name", personal(new Criterion(), "location"), {1, 1}},
+  };
+}
+
+// The baseline: the same statement with the same values on a connection of the store
+// (so the same SQL functions), collecting the ids; sorted searches add the name key in
+// the statement and order by it.
+class PlainSql {
+ public:
+  PlainSql() {
+    if (!m_connection.open(store_path())) throw std::runtime_error("open");
+  }
+  size_t run(const Query& q) {
+    SearchStatement statement;
+    SearchQueryBuilder::create_query(*q.criterion, statement);
+    std::string sql = statement.sql;
+    if (q.sort.key == 1 && q.sort.order != 0) {
+      SearchQueryBuilder::add_name_key(statement);
+      sql = statement.sql + " ORDER BY 2";
+    }
+    sqlite3* db = sqlite3_db_handle(
+        m_connection.get_query_manager()->get_known_query(BEGIN_TRANSACTION)->get_statement());
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
+      throw std::runtime_error(sqlite3_errmsg(db));
+    }
+    for (size_t i = 0; i < statement.parameters.size(); ++i) {
+      const SearchParameter& p = statement.parameters[i];
+      if (p.kind == SearchParameter::TEXT) {
+        sqlite3_bind_text(s, static_cast<int>(i + 1), p.text.c_str(), -1, SQLITE_TRANSIENT);
+      } else {
+        sqlite3_bind_double(s, static_cast<int>(i + 1), p.real);
+      }
+    }
+    std::vector<unsigned int> ids;
+    while (sqlite3_step(s) == SQLITE_ROW)
+      ids.push_back(static_cast<unsigned>(sqlite3_column_int(s, 0)));
+    sqlite3_finalize(s);
+    return ids.size();
+  }
+
+ private:
+  DatabaseConnection m_connection;
+};
+
+double seconds_since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Runs the search to its final report; the seconds it took.
+double timed_search(SearchUmbo& search, const Query& q) {
+  Ends ends;
+  const Clock::time_point start = Clock::now();
+  search.start(*q.criterion, q.sort, ends);
+  while (!ends.ended) QCoreApplication::processEvents();
+  const double s = seconds_since(start);
+  if (ends.status != 0) throw std::runtime_error("search failed");
+  return s;
+}
+
+void BM_Search(benchmark::State& state) {
+  const int places = static_cast<int>(state.range(0));
+  const Query q = queries()[static_cast<size_t>(state.range(1))];
+  ensure_store(places);
+  SearchUmbo search;
+  PlainSql plain;
+  timed_search(search, q);  // the worker opens its connection
+  plain.run(q);
+  double plain_total = 0, search_total = 0;
+  size_t rows = 0;
+  for (auto _ : state) {
+    const double s = timed_search(search, q);
+    state.SetIterationTime(s);
+    search_total += s;
+    const Clock::time_point start = Clock::now();
+    rows = plain.run(q);
+    plain_total += seconds_since(start);
+  }
+  state.SetLabel(q.name);
+  state.counters["rows"] = static_cast<double>(rows);
+  state.counters["plain_ms"] = 1000.0 * plain_total / static_cast<double>(state.iterations());
+  state.counters["ratio"] = search_total / plain_total;
+  if (search.get_results().size() != rows) state.SkipWithError("row counts differ");
+}
+
+// cancel() while the slowest search (sorted by name) is in its scan: from the call to
+// its return.
+void BM_CancelLatency(benchmark::State& state) {
+  const int places = static_cast<int>(state.range(0));
+  ensure_store(places);
+  const Query q = queries().back();
+  SearchUmbo search;
+  timed_search(search, q);
+  double worst = 0;
+  for (auto _ : state) {
+    Ends ends;
+    search.start(*q.criterion, q.sort, ends);
+    // Let the scan get going.
+    const Clock::time_point started = Clock::now();
+    while (seconds_since(started) < 0.02) QCoreApplication::processEvents();
+    const Clock::time_point start = Clock::now();
+    search.cancel();
+    const double s = seconds_since(start);
+    state.SetIterationTime(s);
+    if (s > worst) worst = s;
+    while (!ends.ended) QCoreApplication::processEvents();
+    if (ends.status != ORVA_ERROR_KELDRA_CANCELLED) state.SkipWithError("not cancelled");
+  }
+  state.counters["worst_ms"] = worst * 1000.0;
+}
+
+void SearchArgs(benchmark::internal::Benchmark* b) {
+  for (int places : {10000, 100000}) {
+    for (int q = 0; q < 6; ++q) b->Args({places, q});
+  }
+}
+
+BENCHMARK(BM_Search)->Apply(SearchArgs)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CancelLatency)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Iterations(20)
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // A fresh home of our own: the store file is made below it.
+  char home[] = "/tmp/keldra-search-bench-XXXXXX";
+  if (!mkdtemp(home)) return 1;
+  setenv("HOME", home, 1);
+  QDir().mkpath(QString(home) + "/.cities");
+  QCoreApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  QDir(home).removeRecursively();
+  return 0;
+}
