@@ -44,11 +44,8 @@ SyncServiceUmbo::~SyncServiceUmbo() {
 
 orva::ErrorCode SyncServiceUmbo::synchronize(const SyncParams& params, unsigned int tasks) {
   LogTrace t("SyncServiceUmbo::synchronize");
-  const orva::ErrorCode check = check_sync_params(params);
-  if (check != ORVA_ERROR_NONE) {
-    trace("SyncServiceUmbo::synchronize() Invalid parameters");
-    return check;
-  }
+  const orva::ErrorCode check = checkParams(params, true);
+  if (check != ORVA_ERROR_NONE) return check;
   KeldSyncOptions options;
   options.tasks = tasks;
   return doSynchronize(params, options, std::vector<unsigned int>(),
@@ -59,7 +56,7 @@ orva::ErrorCode SyncServiceUmbo::synchronize(const SyncParams& params, unsigned 
                                              const std::vector<unsigned int>& local_ids,
                                              unsigned int cascading) {
   LogTrace t("SyncServiceUmbo::synchronize");
-  const orva::ErrorCode check = check_sync_params(params);
+  const orva::ErrorCode check = checkParams(params, false);
   if (check != ORVA_ERROR_NONE) return check;
   KeldSyncOptions options;
   options.tasks = tasks;
@@ -72,16 +69,20 @@ orva::ErrorCode SyncServiceUmbo::synchronize(const SyncParams& params, unsigned 
                                              const std::vector<unsigned long long>& global_ids,
                                              bool cascade) {
   LogTrace t("SyncServiceUmbo::synchronize");
-  const orva::ErrorCode check = check_sync_params(params);
-  if (check != ORVA_ERROR_NONE) {
-    trace("SyncServiceUmbo::synchronize() Invalid parameters");
-    return check;
-  }
+  const orva::ErrorCode check = checkParams(params, true);
+  if (check != ORVA_ERROR_NONE) return check;
   KeldSyncOptions options;
   options.tasks = tasks;
   options.global_ids_given = true;
   options.cascade = cascade;
   return doSynchronize(params, options, std::vector<unsigned int>(), global_ids);
+}
+
+orva::ErrorCode SyncServiceUmbo::checkParams(const SyncParams& params, bool log_refusal) {
+  const orva::ErrorCode check = check_sync_params(params);
+  if (check != ORVA_ERROR_NONE && log_refusal)
+    trace("SyncServiceUmbo::synchronize() Invalid parameters");
+  return check;
 }
 
 orva::ErrorCode SyncServiceUmbo::doSynchronize(const SyncParams& params,

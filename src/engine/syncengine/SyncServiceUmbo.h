@@ -49,6 +49,8 @@ class SyncServiceUmbo : public QObject, public SyncService {
   void slotReportSyncProgress(qint32 errorCode, float progress);
 
  private:
+  // check_sync_params; |log_refusal| adds the service's own message to a refusal.
+  static orva::ErrorCode checkParams(const SyncParams& params, bool log_refusal);
   orva::ErrorCode doSynchronize(const SyncParams& params, const KeldSyncOptions& options,
                                 const std::vector<unsigned int>& local_ids,
                                 const std::vector<unsigned long long>& global_ids);
