@@ -424,7 +424,7 @@ TEST_F(ProfileTest, ProfileThatCannotBeReplacedIsTriedAgain) {
   ASSERT_TRUE(QDir().mkpath(QString::fromStdString(path())));
   keldra_test::LogCapture log;
   EXPECT_EQ(set(user_params("u", "p")), 0);
-  EXPECT_TRUE(log.has("ERROR: SyncProfileHandler::write_params_to_file: failed to write profile"));
+  EXPECT_TRUE(log.has("ERROR: SyncProfileHandler::write_params_to_file: failed to open profile file!"));
   EXPECT_EQ(folder(), QStringList{"keldra.xml"});
 
   ASSERT_TRUE(QDir(QString::fromStdString(path())).removeRecursively());

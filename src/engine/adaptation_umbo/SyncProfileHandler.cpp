@@ -1,5 +1,6 @@
 #include "adaptation_umbo/SyncProfileHandler.h"
 
+#include "adaptation_umbo/ReplaceFile.h"
 #include "adaptation_umbo/SyncDaemonRequests.h"
 #include "adaptation_umbo/UmboException.h"
 #include "adaptation_umbo/Utils.h"
@@ -7,9 +8,6 @@
 
 #include <keldra/LoggerUmbo.h>
 
-#include <cerrno>
-#include <cstdlib>
-#include <unistd.h>
 
 namespace orva {
 namespace keldra {
@@ -97,49 +95,6 @@ class ProfileText {
   bool m_valid = true;
 };
 
-bool write_all(int fd, const std::string& data) {
-  const char* p = data.data();
-  size_t left = data.size();
-  while (left > 0) {
-    const ssize_t written = ::write(fd, p, left);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += written;
-    left -= static_cast<size_t>(written);
-  }
-  return true;
-}
-
-// A temporary file beside the profile: removed unless it was renamed into place.
-class TempFile {
- public:
-  // mkstemp makes the file with mode 0600 under a name no one else has.
-  explicit TempFile(const std::string& pattern)
-      : m_path(pattern), m_fd(mkstemp(&m_path[0])), m_created(m_fd >= 0) {}
-  ~TempFile() {
-    if (m_fd >= 0) ::close(m_fd);
-    if (m_created && !m_renamed) ::unlink(m_path.c_str());
-  }
-  bool is_open() const { return m_fd >= 0; }
-  // Writes, flushes to disk and closes; then renames over |target|.
-  bool commit(const std::string& content, const std::string& target) {
-    const bool written = write_all(m_fd, content) && ::fsync(m_fd) == 0;
-    const bool closed = ::close(m_fd) == 0;
-    m_fd = -1;
-    if (!written || !closed) return false;
-    m_renamed = ::rename(m_path.c_str(), target.c_str()) == 0;
-    return m_renamed;
-  }
-
- private:
-  std::string m_path;
-  int m_fd;
-  bool m_created;
-  bool m_renamed = false;
-};
-
 }  // namespace
 
 SyncProfileHandler::SyncProfileHandler(SyncDaemonRequests& daemon)
@@ -193,19 +148,13 @@ bool SyncProfileHandler::write_profile(const Values& values) {
                      values.db_name.c_str());
   }
 
-  if (::mkdir(m_profile_dir) != ORVA_ERROR_NONE) {
+  if (mkdir(m_profile_dir) != ORVA_ERROR_NONE) {
     LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
                      "ERROR: SyncProfileHandler::write_params_to_file: failed to create "
                      "directory '%s'!",
                      m_profile_dir.c_str());
     return false;
   }
-  TempFile file(m_profile_dir + "keldra.xml.XXXXXX");
-  if (!file.is_open()) {
-    trace("ERROR: SyncProfileHandler::write_params_to_file: failed to open profile file!");
-    return false;
-  }
-
   const bool account_mode = user.empty();
   if (account_mode) {
     m_client_profile_name = "zemsyncml";
@@ -261,8 +210,9 @@ bool SyncProfileHandler::write_profile(const Values& values) {
                         "Profile value holds characters XML cannot carry");
   }
 
-  if (!file.commit(out.text(), m_profile_path)) {
-    trace("ERROR: SyncProfileHandler::write_params_to_file: failed to write profile file!");
+  // Written beside and renamed over the old profile: a failure leaves the old one whole.
+  if (replace_file(m_profile_path, out.text()) != ORVA_ERROR_NONE) {
+    trace("ERROR: SyncProfileHandler::write_params_to_file: failed to open profile file!");
     return false;
   }
   if (account_mode) m_rewrite = false;

@@ -1,13 +1,11 @@
 #include "transfer/FileManager.h"
 
+#include "adaptation_umbo/ReplaceFile.h"
+
 #include <QDir>
 #include <QFile>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
 namespace orva {
 namespace keldra {
@@ -24,19 +22,6 @@ std::string temp_dir() {
   return path.isEmpty() ? std::string() : QFile::encodeName(path).toStdString() + "/";
 }
 
-bool write_all(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-  return true;
-}
-
 }  // namespace
 
 orva::SharedPointer<FileManager> FileManager::open() {
@@ -51,18 +36,10 @@ orva::ErrorCode FileManager::write_account_id_file(const std::string& account) {
   const char* id = account.c_str();
   const size_t length = strlen(id);
 
-  // mkstemp creates the file with mode 0600 and never opens an existing name, so the
-  // shared temporary folder cannot hand us someone else's file or link.
-  std::string temp = path + ".XXXXXX";
-  const int fd = mkstemp(&temp[0]);
-  if (fd < 0) return ORVA_ERROR_UNKNOWN;
-  const bool written = write_all(fd, id, length);
-  const bool closed = ::close(fd) == 0;
-  if (!written || !closed || ::rename(temp.c_str(), path.c_str()) != 0) {
-    ::unlink(temp.c_str());
-    return ORVA_ERROR_UNKNOWN;
-  }
-  return ORVA_ERROR_NONE;
+  // A new file renamed into place: in the shared temporary folder no one can hand us
+  // their file or link under that name, and the storage plug-in never reads half an id.
+  return replace_file(path, std::string(id, length)) == ORVA_ERROR_NONE ? ORVA_ERROR_NONE
+                                                                        : ORVA_ERROR_UNKNOWN;
 }
 
 }  // namespace internal
