@@ -19,10 +19,10 @@
 
 namespace {
 
+using keldra_test::read_file;
 using orva::keldra::SyncMlHandler;
 using orva::keldra::SyncService;
 using orva::keldra::internal::SyncMlHandlerUmbo;
-using keldra_test::read_file;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -197,8 +197,8 @@ TEST_F(SyncMlHandlerTest, OtherProvidersAccountsAreIgnored) {
 
 TEST_F(SyncMlHandlerTest, AnswersToItsDriverInterface) {
   QObject* object = handler_.get();
-  EXPECT_EQ(object->qt_metacast("SyncMlHandler"), static_cast<void*>(
-                                                       static_cast<SyncMlHandler*>(handler_.get())));
+  EXPECT_EQ(object->qt_metacast("SyncMlHandler"),
+            static_cast<void*>(static_cast<SyncMlHandler*>(handler_.get())));
   EXPECT_STREQ(object->metaObject()->className(), "orva::keldra::internal::SyncMlHandlerUmbo");
 }
 

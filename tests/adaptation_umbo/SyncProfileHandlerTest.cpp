@@ -22,10 +22,10 @@
 
 namespace {
 
+using keldra_test::read_file;
 using orva::keldra::SyncService;
 using orva::keldra::internal::SyncProfileHandler;
 using orva::keldra::internal::UmboException;
-using keldra_test::read_file;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -56,7 +56,9 @@ std::string profile(const std::string& server, const std::string& credentials,
          "\n"
          "<profile  name=\"keldra\" type=\"service\">\n"
          "\n"
-         "    <key name=\"Remote database\" value=\"" + server + "\" />\n"
+         "    <key name=\"Remote database\" value=\"" +
+         server +
+         "\" />\n"
          "\n" +
          credentials +
          "\n"
@@ -65,7 +67,9 @@ std::string profile(const std::string& server, const std::string& credentials,
          "\n"
          "    <key name=\"destinationtype\" value=\"online\"/>\n"
          "\n"
-         "    <profile name=\"" + client + "\" type=\"client\" >\n"
+         "    <profile name=\"" +
+         client +
+         "\" type=\"client\" >\n"
          "                <key name=\"use_wbxml\" value=\"false\" />\n"
          "                <key name=\"Sync Transport\" value=\"HTTP\" />\n"
          "                <key name=\"Sync Direction\" value=\"two-way\" />\n"
@@ -73,7 +77,9 @@ std::string profile(const std::string& server, const std::string& credentials,
          "    </profile>\n"
          "\n"
          "    <profile name=\"hkeldra\" type=\"storage\" >\n"
-         "        <key name=\"Local URI\" value=\"" + db + "\" />\n"
+         "        <key name=\"Local URI\" value=\"" +
+         db +
+         "\" />\n"
          "        <key name=\"Target URI\" value=\"./server/KeldraDBCompact\" />\n"
          "    </profile>\n"
          "\n"
@@ -81,8 +87,10 @@ std::string profile(const std::string& server, const std::string& credentials,
 }
 
 std::string user_lines(const std::string& user, const std::string& password) {
-  return "    <key name=\"Username\" value=\"" + user + "\" />\n"
-         "    <key name=\"Password\" value=\"" + password + "\" />\n";
+  return "    <key name=\"Username\" value=\"" + user +
+         "\" />\n"
+         "    <key name=\"Password\" value=\"" +
+         password + "\" />\n";
 }
 
 std::string account_line(Accounts::AccountId id) {
@@ -144,8 +152,8 @@ class ProfileTest : public ::testing::Test {
   static std::string path() { return dir() + "/keldra.xml"; }
   // Names in the profile folder: a write leaves nothing beside the profile.
   static QStringList folder() {
-    return QDir(QString::fromStdString(dir())).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
-                                                         QDir::Hidden | QDir::System);
+    return QDir(QString::fromStdString(dir()))
+        .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
   }
 
   keldra_test::SyncTestDaemon daemon_;
@@ -163,7 +171,8 @@ struct CredentialCase {
 
 void PrintTo(const CredentialCase& c, std::ostream* os) { *os << c.name; }
 
-class ProfileCredentials : public ProfileTest, public ::testing::WithParamInterface<CredentialCase> {};
+class ProfileCredentials : public ProfileTest,
+                           public ::testing::WithParamInterface<CredentialCase> {};
 
 TEST_P(ProfileCredentials, WritesTheProfileByteForByte) {
   accounts_->create("other");
@@ -192,8 +201,7 @@ INSTANTIATE_TEST_SUITE_P(
                        "syncml"},
         CredentialCase{"OnlineAccount", [] { return account_params(); },
                        [](Accounts::AccountId id) { return account_line(id); }, "zemsyncml"},
-        CredentialCase{"PasswordWithoutUserUsesAccount",
-                       [] { return user_params("", "stray"); },
+        CredentialCase{"PasswordWithoutUserUsesAccount", [] { return user_params("", "stray"); },
                        [](Accounts::AccountId id) { return account_line(id); }, "zemsyncml"}),
     [](const ::testing::TestParamInfo<CredentialCase>& info) {
       return std::string(info.param.name);
@@ -275,9 +283,9 @@ TEST_F(ProfileTest, ValueXmlCannotCarryIsRefused) {
   ASSERT_EQ(set(user_params("u", "good")), 0);
   const std::string before = file();
   daemon_.calls.clear();
-  for (const std::string& bad : {std::string("bell\x07"), std::string("nul\0x", 5),
-                                 std::string("bad\xFF utf8"), std::string("\xED\xA0\x80"),
-                                 std::string("\xEF\xBF\xBE")}) {
+  for (const std::string& bad :
+       {std::string("bell\x07"), std::string("nul\0x", 5), std::string("bad\xFF utf8"),
+        std::string("\xED\xA0\x80"), std::string("\xEF\xBF\xBE")}) {
     EXPECT_EQ(set(user_params("u", bad)), 3) << bad;
     EXPECT_EQ(file(), before);
     EXPECT_EQ(folder(), QStringList{"keldra.xml"});
@@ -315,7 +323,8 @@ SyncService::SyncParams changed(Change change) {
   return p;
 }
 
-class ProfileRewriteRules : public ProfileTest, public ::testing::WithParamInterface<RewriteCase> {};
+class ProfileRewriteRules : public ProfileTest,
+                            public ::testing::WithParamInterface<RewriteCase> {};
 
 TEST_P(ProfileRewriteRules, RewritesOnlyWhenNeeded) {
   ASSERT_NE(accounts_->create("zem"), 0u);
@@ -383,8 +392,9 @@ TEST_F(ProfileTest, NoZemAccountGives6004AndKeepsTheOldProfile) {
 TEST_F(ProfileTest, EmptyAccountsStoreSaysSo) {
   keldra_test::LogCapture log;
   EXPECT_EQ(handler().findZemAccount(), nullptr);
-  EXPECT_TRUE(log.has("SyncProfileHandler::findZemAccountId, trying to use account, but no "
-                      "accounts on the device!"));
+  EXPECT_TRUE(
+      log.has("SyncProfileHandler::findZemAccountId, trying to use account, but no "
+              "accounts on the device!"));
 }
 
 TEST_F(ProfileTest, FirstZemAccountInStoreOrderIsTheOnlineAccount) {
@@ -408,8 +418,10 @@ TEST_F(ProfileTest, FailedWriteIsTriedAgain) {
   ASSERT_TRUE(keldra_test::write_file(blocker, "a file where the folder belongs"));
   keldra_test::LogCapture log;
   EXPECT_EQ(set(user_params("u", "p")), 0);
-  EXPECT_TRUE(log.has("ERROR: SyncProfileHandler::write_params_to_file: failed to create "
-                      "directory '" + keldra_test::home_dir() + "//.sync/profiles/service/'!"));
+  EXPECT_TRUE(
+      log.has("ERROR: SyncProfileHandler::write_params_to_file: failed to create "
+              "directory '" +
+              keldra_test::home_dir() + "//.sync/profiles/service/'!"));
   EXPECT_THAT(daemon_.calls, ElementsAre("updateProfile"));
 
   QFile::remove(QString::fromStdString(blocker));
@@ -424,7 +436,8 @@ TEST_F(ProfileTest, ProfileThatCannotBeReplacedIsTriedAgain) {
   ASSERT_TRUE(QDir().mkpath(QString::fromStdString(path())));
   keldra_test::LogCapture log;
   EXPECT_EQ(set(user_params("u", "p")), 0);
-  EXPECT_TRUE(log.has("ERROR: SyncProfileHandler::write_params_to_file: failed to open profile file!"));
+  EXPECT_TRUE(
+      log.has("ERROR: SyncProfileHandler::write_params_to_file: failed to open profile file!"));
   EXPECT_EQ(folder(), QStringList{"keldra.xml"});
 
   ASSERT_TRUE(QDir(QString::fromStdString(path())).removeRecursively());
@@ -445,12 +458,15 @@ TEST_F(ProfileTest, WritesAreLogged) {
   keldra_test::LogCapture log;
   ASSERT_EQ(set(token_params("abc")), 0);
   ASSERT_EQ(set(user_params("anna", "secret")), 0);
-  EXPECT_TRUE(log.has("SyncProfileHandler::set_sync_parameters: sync parameters changed, writing "
-                      "new parameters"));
-  EXPECT_TRUE(log.has("SyncProfileHandler::write_params_to_file (using token): "
-                      "https://sync.example.com:443/sync, brunmoset, syncml, ./KeldraDB"));
-  EXPECT_TRUE(log.has("SyncProfileHandler::write_params_to_file (normal): "
-                      "https://sync.example.com:443/sync, anna, syncml, ./KeldraDB"));
+  EXPECT_TRUE(
+      log.has("SyncProfileHandler::set_sync_parameters: sync parameters changed, writing "
+              "new parameters"));
+  EXPECT_TRUE(
+      log.has("SyncProfileHandler::write_params_to_file (using token): "
+              "https://sync.example.com:443/sync, brunmoset, syncml, ./KeldraDB"));
+  EXPECT_TRUE(
+      log.has("SyncProfileHandler::write_params_to_file (normal): "
+              "https://sync.example.com:443/sync, anna, syncml, ./KeldraDB"));
   EXPECT_FALSE(log.has("secret"));
 }
 

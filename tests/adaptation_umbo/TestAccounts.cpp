@@ -13,8 +13,8 @@ const char* const kVariables[] = {"ACCOUNTS", "AG_PROVIDERS", "AG_SERVICES", "AG
                                   "AG_APPLICATIONS"};
 
 std::string provider_file(const std::string& id) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<provider id=\"" + id + "\">\n  <name>" +
-         id + "</name>\n</provider>\n";
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<provider id=\"" + id + "\">\n  <name>" + id +
+         "</name>\n</provider>\n";
 }
 
 }  // namespace

@@ -16,9 +16,9 @@ using orva::keldra::internal::TaskProgress;
 // One call on the tracker and what it reports afterwards.
 struct Step {
   enum Op { ADD, START, SET, FINISH, RESET } op;
-  float value;           // for ADD and SET
-  float total;           // total_progress() afterwards
-  float stage;           // stage_progress() afterwards
+  float value;  // for ADD and SET
+  float total;  // total_progress() afterwards
+  float stage;  // stage_progress() afterwards
 };
 
 struct Case {
@@ -38,11 +38,21 @@ TEST_P(TaskProgressCase, ReportsAfterEachStep) {
   int index = 0;
   for (const Step& step : GetParam().steps) {
     switch (step.op) {
-      case Step::ADD: progress.add_stage(step.value); break;
-      case Step::START: progress.start_next_stage(); break;
-      case Step::SET: progress.set_stage_progress(step.value); break;
-      case Step::FINISH: progress.finish(); break;
-      case Step::RESET: progress.reset(); break;
+      case Step::ADD:
+        progress.add_stage(step.value);
+        break;
+      case Step::START:
+        progress.start_next_stage();
+        break;
+      case Step::SET:
+        progress.set_stage_progress(step.value);
+        break;
+      case Step::FINISH:
+        progress.finish();
+        break;
+      case Step::RESET:
+        progress.reset();
+        break;
     }
     // Exact: the results are single-precision values the tracker must reproduce.
     EXPECT_EQ(progress.total_progress(), step.total) << "after step " << index;
@@ -56,65 +66,64 @@ float span(float lower, float upper, float p) { return lower + (upper - lower) *
 
 INSTANTIATE_TEST_SUITE_P(
     Stages, TaskProgressCase,
-    ::testing::Values(
-        Case{"NoStagesSpanZeroToOne",
-             {{Step::SET, 0.5f, 0.5f, 0.5f}, {Step::SET, 1.0f, 1.0f, 1.0f}}},
-        Case{"TwoStages",
-             {{Step::ADD, 0.01f, 0.0f, 0.0f},
-              {Step::ADD, 0.5f, 0.0f, 0.0f},
-              // Before the first start: a stage of its own from 0 to the first start.
-              {Step::SET, 0.5f, span(0.0f, 0.01f, 0.5f), 0.5f},
-              {Step::START, 0, 0.01f, 0.0f},
-              {Step::SET, 0.5f, span(0.01f, 0.5f, 0.5f), 0.5f},
-              {Step::START, 0, 0.5f, 0.0f},
-              {Step::SET, 1.0f, 1.0f, 1.0f}}},
-        Case{"ThirdOfThreeStages",
-             {{Step::ADD, 0.01f, 0.0f, 0.0f},
-              {Step::ADD, 0.25f, 0.0f, 0.0f},
-              {Step::ADD, 0.75f, 0.0f, 0.0f},
-              {Step::START, 0, 0.01f, 0.0f},
-              {Step::START, 0, 0.25f, 0.0f},
-              {Step::START, 0, 0.75f, 0.0f},
-              {Step::SET, 0.5f, 0.875f, 0.5f}}},
-        Case{"LowerHigherAndNaNValuesIgnored",
-             {{Step::SET, 0.3f, 0.3f, 0.3f},
-              {Step::SET, 0.2f, 0.3f, 0.3f},
-              {Step::SET, 0.3f, 0.3f, 0.3f},
-              {Step::SET, 1.5f, 0.3f, 0.3f},
-              {Step::SET, -0.1f, 0.3f, 0.3f},
-              {Step::SET, kNaN, 0.3f, 0.3f},
-              {Step::SET, 1.0f, 1.0f, 1.0f},
-              {Step::SET, 0.9f, 1.0f, 1.0f}}},
-        Case{"StartZeroesCompletedStage",
-             {{Step::ADD, 0.0f, 0.0f, 0.0f},
-              {Step::ADD, 0.6f, 0.0f, 0.0f},
-              {Step::START, 0, 0.0f, 0.0f},
-              {Step::SET, 1.0f, 0.6f, 1.0f},
-              {Step::START, 0, 0.6f, 0.0f},
-              {Step::SET, 0.5f, span(0.6f, 1.0f, 0.5f), 0.5f}}},
-        Case{"FinishGivesOneResetGivesZero",
-             {{Step::ADD, 0.2f, 0.0f, 0.0f},
-              {Step::ADD, 0.4f, 0.0f, 0.0f},
-              {Step::START, 0, 0.2f, 0.0f},
-              {Step::FINISH, 0, 1.0f, 1.0f},
-              {Step::RESET, 0, 0.0f, 0.0f},
-              {Step::SET, 0.25f, 0.25f, 0.25f}}},
-        // finish() keeps the count of started stages; stages declared afterwards
-        // without reset() must not make the tracker read past its stages.
-        Case{"StagesDeclaredAfterFinishCountAsPast",
-             {{Step::ADD, 0.1f, 0.0f, 0.0f},
-              {Step::ADD, 0.2f, 0.0f, 0.0f},
-              {Step::ADD, 0.3f, 0.0f, 0.0f},
-              {Step::START, 0, 0.1f, 0.0f},
-              {Step::START, 0, 0.2f, 0.0f},
-              {Step::START, 0, 0.3f, 0.0f},
-              {Step::FINISH, 0, 1.0f, 1.0f},
-              {Step::ADD, 0.5f, 1.0f, 1.0f}}},
-        Case{"FirstStageAtZeroSecondAnywhereBelowOne",
-             {{Step::ADD, 0.0f, 0.0f, 0.0f},
-              {Step::ADD, 0.999f, 0.0f, 0.0f},
-              {Step::START, 0, 0.0f, 0.0f},
-              {Step::SET, 0.5f, span(0.0f, 0.999f, 0.5f), 0.5f}}}),
+    ::testing::Values(Case{"NoStagesSpanZeroToOne",
+                           {{Step::SET, 0.5f, 0.5f, 0.5f}, {Step::SET, 1.0f, 1.0f, 1.0f}}},
+                      Case{"TwoStages",
+                           {{Step::ADD, 0.01f, 0.0f, 0.0f},
+                            {Step::ADD, 0.5f, 0.0f, 0.0f},
+                            // Before the first start: a stage of its own from 0 to the first start.
+                            {Step::SET, 0.5f, span(0.0f, 0.01f, 0.5f), 0.5f},
+                            {Step::START, 0, 0.01f, 0.0f},
+                            {Step::SET, 0.5f, span(0.01f, 0.5f, 0.5f), 0.5f},
+                            {Step::START, 0, 0.5f, 0.0f},
+                            {Step::SET, 1.0f, 1.0f, 1.0f}}},
+                      Case{"ThirdOfThreeStages",
+                           {{Step::ADD, 0.01f, 0.0f, 0.0f},
+                            {Step::ADD, 0.25f, 0.0f, 0.0f},
+                            {Step::ADD, 0.75f, 0.0f, 0.0f},
+                            {Step::START, 0, 0.01f, 0.0f},
+                            {Step::START, 0, 0.25f, 0.0f},
+                            {Step::START, 0, 0.75f, 0.0f},
+                            {Step::SET, 0.5f, 0.875f, 0.5f}}},
+                      Case{"LowerHigherAndNaNValuesIgnored",
+                           {{Step::SET, 0.3f, 0.3f, 0.3f},
+                            {Step::SET, 0.2f, 0.3f, 0.3f},
+                            {Step::SET, 0.3f, 0.3f, 0.3f},
+                            {Step::SET, 1.5f, 0.3f, 0.3f},
+                            {Step::SET, -0.1f, 0.3f, 0.3f},
+                            {Step::SET, kNaN, 0.3f, 0.3f},
+                            {Step::SET, 1.0f, 1.0f, 1.0f},
+                            {Step::SET, 0.9f, 1.0f, 1.0f}}},
+                      Case{"StartZeroesCompletedStage",
+                           {{Step::ADD, 0.0f, 0.0f, 0.0f},
+                            {Step::ADD, 0.6f, 0.0f, 0.0f},
+                            {Step::START, 0, 0.0f, 0.0f},
+                            {Step::SET, 1.0f, 0.6f, 1.0f},
+                            {Step::START, 0, 0.6f, 0.0f},
+                            {Step::SET, 0.5f, span(0.6f, 1.0f, 0.5f), 0.5f}}},
+                      Case{"FinishGivesOneResetGivesZero",
+                           {{Step::ADD, 0.2f, 0.0f, 0.0f},
+                            {Step::ADD, 0.4f, 0.0f, 0.0f},
+                            {Step::START, 0, 0.2f, 0.0f},
+                            {Step::FINISH, 0, 1.0f, 1.0f},
+                            {Step::RESET, 0, 0.0f, 0.0f},
+                            {Step::SET, 0.25f, 0.25f, 0.25f}}},
+                      // finish() keeps the count of started stages; stages declared afterwards
+                      // without reset() must not make the tracker read past its stages.
+                      Case{"StagesDeclaredAfterFinishCountAsPast",
+                           {{Step::ADD, 0.1f, 0.0f, 0.0f},
+                            {Step::ADD, 0.2f, 0.0f, 0.0f},
+                            {Step::ADD, 0.3f, 0.0f, 0.0f},
+                            {Step::START, 0, 0.1f, 0.0f},
+                            {Step::START, 0, 0.2f, 0.0f},
+                            {Step::START, 0, 0.3f, 0.0f},
+                            {Step::FINISH, 0, 1.0f, 1.0f},
+                            {Step::ADD, 0.5f, 1.0f, 1.0f}}},
+                      Case{"FirstStageAtZeroSecondAnywhereBelowOne",
+                           {{Step::ADD, 0.0f, 0.0f, 0.0f},
+                            {Step::ADD, 0.999f, 0.0f, 0.0f},
+                            {Step::START, 0, 0.0f, 0.0f},
+                            {Step::SET, 0.5f, span(0.0f, 0.999f, 0.5f), 0.5f}}}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 TEST(TaskProgress, CopiesAreIndependent) {
@@ -158,8 +167,7 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenCall{"StartBelowZero", [] { TaskProgress().add_stage(-0.01f); },
                    "TaskProgress.cpp:37: .*stage_progress_start >= 0 && stage_progress_start "
                    "< 1.0"},
-        BrokenCall{"StartAtOne", [] { TaskProgress().add_stage(1.0f); },
-                   "TaskProgress.cpp:37"},
+        BrokenCall{"StartAtOne", [] { TaskProgress().add_stage(1.0f); }, "TaskProgress.cpp:37"},
         BrokenCall{"StartNaN", [] { TaskProgress().add_stage(kNaN); }, "TaskProgress.cpp:37"},
         BrokenCall{"StartNotAboveLast",
                    [] {

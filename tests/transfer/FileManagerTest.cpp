@@ -13,9 +13,9 @@
 
 namespace {
 
-using orva::keldra::internal::FileManager;
 using keldra_test::read_file;
 using keldra_test::write_file;
+using orva::keldra::internal::FileManager;
 
 class AccountIdFile : public ::testing::Test {
  protected:
@@ -31,8 +31,8 @@ class AccountIdFile : public ::testing::Test {
 
   // Names in the temporary folder: a write must leave nothing but the file.
   QStringList entries() const {
-    return QDir(QString::fromStdString(tmp_)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
-                                                        QDir::System | QDir::Hidden);
+    return QDir(QString::fromStdString(tmp_))
+        .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden);
   }
   mode_t mode() const {
     struct stat st;

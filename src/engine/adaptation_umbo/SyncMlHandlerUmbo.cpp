@@ -24,13 +24,15 @@ SyncMlHandlerUmbo::SyncMlHandlerUmbo(SyncMlListener& listener, SyncDaemonRequest
   m_profile.reset(new SyncProfileHandler(daemon));
   if (!connect(m_profile.get(), &Accounts::Manager::accountRemoved, this,
                &SyncMlHandlerUmbo::handleAccountRemoved)) {
-    trace("SyncMlHandlerUmbo::SyncMlHandlerUmbo: connecting to accountRemoved signal was not "
-          "successful");
+    trace(
+        "SyncMlHandlerUmbo::SyncMlHandlerUmbo: connecting to accountRemoved signal was not "
+        "successful");
   }
   if (!connect(m_profile.get(), &Accounts::Manager::accountCreated, this,
                &SyncMlHandlerUmbo::handleAccountCreated)) {
-    trace("SyncMlHandlerUmbo::SyncMlHandlerUmbo: connecting to accountCreated signal was not "
-          "successful");
+    trace(
+        "SyncMlHandlerUmbo::SyncMlHandlerUmbo: connecting to accountCreated signal was not "
+        "successful");
   }
   m_files = FileManager::open();
   if (!m_files.is_valid()) throw std::bad_alloc();

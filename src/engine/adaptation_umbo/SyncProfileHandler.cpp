@@ -8,7 +8,6 @@
 
 #include <keldra/LoggerUmbo.h>
 
-
 namespace orva {
 namespace keldra {
 namespace internal {
@@ -45,13 +44,27 @@ bool append_attribute_value(std::string& out, const std::string& value) {
       continue;
     }
     switch (byte) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\t': out += "&#9;"; break;
-      case '\n': out += "&#10;"; break;
-      case '\r': out += "&#13;"; break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\t':
+        out += "&#9;";
+        break;
+      case '\n':
+        out += "&#10;";
+        break;
+      case '\r':
+        out += "&#13;";
+        break;
       default:
         if (!is_xml_char(byte)) return false;
         out += static_cast<char>(byte);
@@ -139,8 +152,8 @@ bool SyncProfileHandler::write_profile(const Values& values) {
     password = kTokenPassword;
     LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
                      "SyncProfileHandler::write_params_to_file (using token): %s, %s, %s, %s",
-                     values.server_address.c_str(), password.c_str(),
-                     m_client_profile_name.c_str(), values.db_name.c_str());
+                     values.server_address.c_str(), password.c_str(), m_client_profile_name.c_str(),
+                     values.db_name.c_str());
   } else {
     LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
                      "SyncProfileHandler::write_params_to_file (normal): %s, %s, %s, %s",
@@ -224,8 +237,9 @@ Accounts::Account* SyncProfileHandler::findZemAccount() {
   Accounts::Account* found = nullptr;
   const Accounts::AccountIdList ids = accountList(QString());
   if (ids.isEmpty()) {
-    trace("SyncProfileHandler::findZemAccountId, trying to use account, but no accounts on the "
-          "device!");
+    trace(
+        "SyncProfileHandler::findZemAccountId, trying to use account, but no accounts on the "
+        "device!");
   } else {
     for (Accounts::AccountId id : ids) {
       Accounts::Account* candidate = account(id);

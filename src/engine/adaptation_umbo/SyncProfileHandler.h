@@ -80,7 +80,7 @@ class SyncProfileHandler : public Accounts::Manager {
   bool replace_profile_file(const std::string& content);
 
   SyncDaemonRequests& m_daemon;
-  Values m_values;                  // of the last successful write
+  Values m_values;  // of the last successful write
   std::string m_client_profile_name;
   std::string m_profile_path;
   std::string m_profile_dir;
