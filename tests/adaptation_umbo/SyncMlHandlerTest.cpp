@@ -20,11 +20,16 @@
 namespace {
 
 using keldra_test::read_file;
+using keldra_test::wait_until;
 using orva::keldra::SyncMlHandler;
 using orva::keldra::SyncService;
 using orva::keldra::internal::SyncMlHandlerUmbo;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+
+const char kUpdate[] = "updateProfile(maps-keldra)";
+const char kStart[] = "startSync(maps-keldra)";
+const char kAbort[] = "abortSync(maps-keldra)";
 
 std::string test_name() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
 
@@ -51,13 +56,20 @@ class SyncMlHandlerTest : public ::testing::Test {
   void SetUp() override {
     QDir(QString::fromStdString(keldra_test::home_dir() + "/.sync")).removeRecursively();
     QFile::remove(QString::fromStdString(account_file()));
+    // Before anything holds the logger (the hub does), which reads its level once.
+    log_.reset(new keldra_test::LogCapture);
     accounts_.reset(new keldra_test::TestAccounts(test_name()));
     ASSERT_TRUE(accounts_->ready()) << accounts_->error();
-    handler_.reset(new SyncMlHandlerUmbo(listener_, daemon_));
+    std::string error;
+    daemon_ = keldra_test::shared_fake_daemon(error);
+    ASSERT_NE(daemon_, nullptr) << error;
+    daemon_->clear_calls();
+    handler_.reset(new SyncMlHandlerUmbo(listener_));
   }
   void TearDown() override {
     handler_.reset();
     accounts_.reset();
+    log_.reset();
   }
 
   orva::ErrorCode sync(const SyncService::SyncParams& p) {
@@ -67,11 +79,13 @@ class SyncMlHandlerTest : public ::testing::Test {
     return keldra_test::home_dir() + "/.sync/profiles/service/keldra.xml";
   }
   static std::string account_file() { return QDir::tempPath().toStdString() + "/sync_params"; }
+  std::vector<std::string> calls() { return keldra_test::daemon_calls(*daemon_); }
   bool profile_exists() const { return QFile::exists(QString::fromStdString(profile_path())); }
   void remove_profile() { QFile::remove(QString::fromStdString(profile_path())); }
 
   RecordingListener listener_;
-  keldra_test::SyncTestDaemon daemon_;
+  keldra_test::FakeSyncDaemon* daemon_ = nullptr;
+  std::unique_ptr<keldra_test::LogCapture> log_;
   std::unique_ptr<keldra_test::TestAccounts> accounts_;
   std::unique_ptr<SyncMlHandlerUmbo> handler_;
 };
@@ -80,10 +94,13 @@ TEST_F(SyncMlHandlerTest, WritesProfileAndAccountFileThenStarts) {
   EXPECT_FALSE(handler_->is_active());
   EXPECT_EQ(sync(params("anna", "secret", "42")), 0);
   EXPECT_TRUE(handler_->is_active());
-  EXPECT_THAT(daemon_.calls, ElementsAre("updateProfile", "startSync"));
-  EXPECT_EQ(daemon_.listener, &listener_);
+  EXPECT_THAT(calls(), ElementsAre(kUpdate, kStart));
   ASSERT_EQ(listener_.events.size(), 1u);
   EXPECT_EQ(listener_.events[0], std::make_pair(ORVA_ERROR_KELDRA_IN_PROGRESS, 0.05f));
+  // The listener hears the daemon's reports.
+  daemon_->emit_sync_status("maps-keldra", 4, "", 0);
+  ASSERT_TRUE(wait_until([&] { return listener_.events.size() == 2; }));
+  EXPECT_EQ(listener_.events[1], std::make_pair(ORVA_ERROR_NONE, 1.0f));
   EXPECT_NE(read_file(profile_path()).find("value=\"anna\""), std::string::npos);
   EXPECT_EQ(read_file(account_file()), "42");
 
@@ -91,7 +108,7 @@ TEST_F(SyncMlHandlerTest, WritesProfileAndAccountFileThenStarts) {
   // started again.
   remove_profile();
   EXPECT_EQ(sync(params("anna", "secret", "43")), 0);
-  EXPECT_THAT(daemon_.calls, ElementsAre("updateProfile", "startSync", "startSync"));
+  EXPECT_THAT(calls(), ElementsAre(kUpdate, kStart, kStart));
   EXPECT_FALSE(profile_exists());
   EXPECT_EQ(read_file(account_file()), "43");
 }
@@ -100,34 +117,26 @@ TEST_F(SyncMlHandlerTest, NoZemAccountGives6004WithoutStarting) {
   ASSERT_NE(accounts_->create("other"), 0u);
   EXPECT_EQ(sync(params("", "")), ORVA_ERROR_KELDRA_LOGIN_FAILED);
   EXPECT_FALSE(handler_->is_active());
-  EXPECT_THAT(daemon_.calls, IsEmpty());
+  EXPECT_THAT(calls(), IsEmpty());
   EXPECT_FALSE(QFile::exists(QString::fromStdString(account_file())));
   EXPECT_THAT(listener_.events, IsEmpty());
 }
 
 TEST_F(SyncMlHandlerTest, UnwritableValueGives3WithoutStarting) {
   EXPECT_EQ(sync(params("anna", std::string("bad\x01"))), ORVA_ERROR_INVALID_PARAMETERS);
-  EXPECT_THAT(daemon_.calls, IsEmpty());
+  EXPECT_THAT(calls(), IsEmpty());
   EXPECT_FALSE(handler_->is_active());
-}
-
-TEST_F(SyncMlHandlerTest, UnreachableDaemonGives1) {
-  daemon_.unreachable = true;
-  keldra_test::LogCapture log;
-  EXPECT_EQ(sync(params("anna", "secret")), ORVA_ERROR_UNKNOWN);
-  EXPECT_FALSE(handler_->is_active());
-  EXPECT_TRUE(log.has("SyncMlHandlerUmbo::synchronize error: 1"));
-  // cancel() only logs.
-  handler_->cancel();
-  EXPECT_TRUE(log.has("SyncServiceUmbo::cancel()"));
 }
 
 TEST_F(SyncMlHandlerTest, CancelStopsListeningAndAborts) {
   ASSERT_EQ(sync(params("anna", "secret")), 0);
   handler_->cancel();
   EXPECT_FALSE(handler_->is_active());
-  EXPECT_EQ(daemon_.listener, nullptr);
-  EXPECT_THAT(daemon_.calls, ElementsAre("updateProfile", "startSync", "abortSync"));
+  EXPECT_THAT(calls(), ElementsAre(kUpdate, kStart, kAbort));
+  // No longer listening: a later report reaches no one.
+  daemon_->emit_sync_status("maps-keldra", 4, "", 0);
+  wait_until([] { return false; }, 300);
+  EXPECT_EQ(listener_.events.size(), 1u);
 }
 
 TEST_F(SyncMlHandlerTest, SetActive) {
@@ -159,11 +168,11 @@ TEST_F(SyncMlHandlerTest, AccountRemovedAndAddedRewriteTheProfile) {
   EXPECT_FALSE(profile_exists());
 
   // Removing the known one: forgotten, and the next sync rewrites with the other.
-  keldra_test::LogCapture log;
   ASSERT_TRUE(accounts_->remove(first));
   ASSERT_TRUE(keldra_test::wait_until(
       [&] { return handler_->profile_handler().online_account() == nullptr; }));
-  EXPECT_TRUE(log.has("SyncProfileHandler::handleAccountRemoved: account removed was zem account"));
+  EXPECT_TRUE(
+      log_->has("SyncProfileHandler::handleAccountRemoved: account removed was zem account"));
   ASSERT_EQ(sync(params("", "")), 0);
   EXPECT_NE(read_file(profile_path()).find("\"accountid\" value=\"" + std::to_string(second)),
             std::string::npos);
@@ -173,18 +182,19 @@ TEST_F(SyncMlHandlerTest, AccountRemovedAndAddedRewriteTheProfile) {
   ASSERT_TRUE(accounts_->remove(second));
   ASSERT_TRUE(keldra_test::wait_until(
       [&] { return handler_->profile_handler().online_account() == nullptr; }));
-  daemon_.calls.clear();
+  daemon_->clear_calls();
   EXPECT_EQ(sync(params("", "")), ORVA_ERROR_KELDRA_LOGIN_FAILED);
-  EXPECT_THAT(daemon_.calls, IsEmpty());
+  EXPECT_THAT(calls(), IsEmpty());
   const Accounts::AccountId third = accounts_->create("zem");
   ASSERT_TRUE(keldra_test::wait_until(
       [&] { return handler_->profile_handler().online_account_id() == third; }));
-  EXPECT_TRUE(log.has("SyncProfileHandler::handleAccountCreated: account created was zem account"));
+  EXPECT_TRUE(
+      log_->has("SyncProfileHandler::handleAccountCreated: account created was zem account"));
   remove_profile();
   ASSERT_EQ(sync(params("", "")), 0);
   EXPECT_NE(read_file(profile_path()).find("\"accountid\" value=\"" + std::to_string(third)),
             std::string::npos);
-  EXPECT_THAT(daemon_.calls, ElementsAre("updateProfile", "startSync"));
+  EXPECT_THAT(calls(), ElementsAre(kUpdate, kStart));
 }
 
 TEST_F(SyncMlHandlerTest, OtherProvidersAccountsAreIgnored) {
@@ -200,6 +210,20 @@ TEST_F(SyncMlHandlerTest, AnswersToItsDriverInterface) {
   EXPECT_EQ(object->qt_metacast("SyncMlHandler"),
             static_cast<void*>(static_cast<SyncMlHandler*>(handler_.get())));
   EXPECT_STREQ(object->metaObject()->className(), "orva::keldra::internal::SyncMlHandlerUmbo");
+}
+
+TEST_F(SyncMlHandlerTest, FactoryMakesThePlatformHandler) {
+  handler_.reset();
+  RecordingListener listener;
+  std::unique_ptr<SyncMlHandler> made(SyncMlHandler::CreateInstance(listener));
+  ASSERT_NE(dynamic_cast<SyncMlHandlerUmbo*>(made.get()), nullptr);
+  EXPECT_EQ(
+      made->synchronize(params("anna", "secret"), orva::ustring("./KeldraDB"), "https://s/sync"),
+      0);
+  EXPECT_TRUE(made->is_active());
+  EXPECT_THAT(calls(), ElementsAre(kUpdate, kStart));
+  made->cancel();
+  EXPECT_FALSE(made->is_active());
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include "adaptation_umbo/DbusEventHandler.h"
 #include "adaptation_umbo/SyncProfileHandler.h"
 #include "adaptation_umbo/UmboException.h"
 
@@ -28,6 +29,8 @@ using orva::keldra::internal::SyncProfileHandler;
 using orva::keldra::internal::UmboException;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+
+const char kUpdate[] = "updateProfile(maps-keldra)";
 
 std::string test_name() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
 
@@ -123,18 +126,31 @@ class ProfileTest : public ::testing::Test {
  protected:
   void SetUp() override {
     QDir(QString::fromStdString(keldra_test::home_dir() + "/.sync")).removeRecursively();
+    // Before anything holds the logger (the hub does), which reads its level once.
+    log_.reset(new keldra_test::LogCapture);
     accounts_.reset(new keldra_test::TestAccounts(test_name()));
     ASSERT_TRUE(accounts_->ready()) << accounts_->error();
+    std::string error;
+    daemon_ = keldra_test::shared_fake_daemon(error);
+    ASSERT_NE(daemon_, nullptr) << error;
+    daemon_->clear_calls();
+    // The writer tells the daemon through the thread's hub, which its owner initialises.
+    hub_ = orva::keldra::internal::DbusEventHandler::instance();
+    hub_->init();
   }
   void TearDown() override {
     handler_.reset();
+    hub_.release();
     accounts_.reset();
+    log_.reset();
   }
 
   SyncProfileHandler& handler() {
-    if (!handler_) handler_.reset(new SyncProfileHandler(daemon_));
+    if (!handler_) handler_.reset(new SyncProfileHandler());
     return *handler_;
   }
+  // The daemon's calls since the test began (or the last clear_calls()).
+  std::vector<std::string> calls() { return keldra_test::daemon_calls(*daemon_); }
   // Runs set_sync_parameters; the code of an UmboException, else 0.
   int set(const SyncService::SyncParams& params, const std::string& db = "./KeldraDB",
           const std::string& server = "https://sync.example.com:443/sync") {
@@ -156,7 +172,9 @@ class ProfileTest : public ::testing::Test {
         .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
   }
 
-  keldra_test::SyncTestDaemon daemon_;
+  keldra_test::FakeSyncDaemon* daemon_ = nullptr;
+  orva::SharedPointer<orva::keldra::internal::DbusEventHandler> hub_;
+  std::unique_ptr<keldra_test::LogCapture> log_;
   std::unique_ptr<keldra_test::TestAccounts> accounts_;
   std::unique_ptr<SyncProfileHandler> handler_;
 };
@@ -181,7 +199,7 @@ TEST_P(ProfileCredentials, WritesTheProfileByteForByte) {
   ASSERT_EQ(set(GetParam().params(), "./KeldraDB", "https://sync.example.com:443/sync"), 0);
   EXPECT_EQ(file(), profile("https://sync.example.com:443/sync", GetParam().credentials(zem),
                             GetParam().client, "./KeldraDB"));
-  EXPECT_THAT(daemon_.calls, ElementsAre("updateProfile"));
+  EXPECT_THAT(calls(), ElementsAre(kUpdate));
   EXPECT_EQ(folder(), QStringList{"keldra.xml"});
   // It holds a password: readable by its owner only.
   struct stat st;
@@ -282,7 +300,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ProfileTest, ValueXmlCannotCarryIsRefused) {
   ASSERT_EQ(set(user_params("u", "good")), 0);
   const std::string before = file();
-  daemon_.calls.clear();
+  daemon_->clear_calls();
   for (const std::string& bad :
        {std::string("bell\x07"), std::string("nul\0x", 5), std::string("bad\xFF utf8"),
         std::string("\xED\xA0\x80"), std::string("\xEF\xBF\xBE")}) {
@@ -290,10 +308,10 @@ TEST_F(ProfileTest, ValueXmlCannotCarryIsRefused) {
     EXPECT_EQ(file(), before);
     EXPECT_EQ(folder(), QStringList{"keldra.xml"});
   }
-  EXPECT_THAT(daemon_.calls, IsEmpty());
+  EXPECT_THAT(calls(), IsEmpty());
   // The good parameters are still the remembered ones.
   EXPECT_EQ(set(user_params("u", "good")), 0);
-  EXPECT_THAT(daemon_.calls, IsEmpty());
+  EXPECT_THAT(calls(), IsEmpty());
 }
 
 // The rewrite rules: which calls rewrite the profile (and tell the daemon).
@@ -335,7 +353,7 @@ TEST_P(ProfileRewriteRules, RewritesOnlyWhenNeeded) {
     ASSERT_EQ(set(s.params, s.db, s.server), 0) << "step " << index;
     EXPECT_EQ(file_exists(), s.rewrites) << "step " << index;
     if (s.rewrites) ++expected_updates;
-    EXPECT_EQ(static_cast<int>(daemon_.calls.size()), expected_updates) << "step " << index;
+    EXPECT_EQ(static_cast<int>(calls().size()), expected_updates) << "step " << index;
     ++index;
   }
 }
@@ -376,25 +394,23 @@ TEST_F(ProfileTest, NoZemAccountGives6004AndKeepsTheOldProfile) {
   ASSERT_NE(accounts_->create("other"), 0u);
   ASSERT_EQ(set(user_params("u", "p")), 0);
   const std::string before = file();
-  daemon_.calls.clear();
-  keldra_test::LogCapture log;
+  daemon_->clear_calls();
   EXPECT_EQ(set(account_params()), ORVA_ERROR_KELDRA_LOGIN_FAILED);
-  EXPECT_THAT(daemon_.calls, IsEmpty());
+  EXPECT_THAT(calls(), IsEmpty());
   EXPECT_EQ(file(), before);
   EXPECT_EQ(folder(), QStringList{"keldra.xml"});
-  EXPECT_TRUE(log.has("SyncProfileHandler::findZemAccountId, zem account not found!"));
-  EXPECT_TRUE(log.has("SyncProfileHandler::write_params_to_file, zem account was not found!"));
+  EXPECT_TRUE(log_->has("SyncProfileHandler::findZemAccountId, zem account not found!"));
+  EXPECT_TRUE(log_->has("SyncProfileHandler::write_params_to_file, zem account was not found!"));
   // Not remembered: the user's parameters still count as the last written.
   EXPECT_EQ(set(user_params("u", "p")), 0);
-  EXPECT_THAT(daemon_.calls, IsEmpty());
+  EXPECT_THAT(calls(), IsEmpty());
 }
 
 TEST_F(ProfileTest, EmptyAccountsStoreSaysSo) {
-  keldra_test::LogCapture log;
   EXPECT_EQ(handler().findZemAccount(), nullptr);
   EXPECT_TRUE(
-      log.has("SyncProfileHandler::findZemAccountId, trying to use account, but no "
-              "accounts on the device!"));
+      log_->has("SyncProfileHandler::findZemAccountId, trying to use account, but no "
+                "accounts on the device!"));
 }
 
 TEST_F(ProfileTest, FirstZemAccountInStoreOrderIsTheOnlineAccount) {
@@ -416,28 +432,26 @@ TEST_F(ProfileTest, FirstZemAccountInStoreOrderIsTheOnlineAccount) {
 TEST_F(ProfileTest, FailedWriteIsTriedAgain) {
   const std::string blocker = keldra_test::home_dir() + "/.sync/profiles/service";
   ASSERT_TRUE(keldra_test::write_file(blocker, "a file where the folder belongs"));
-  keldra_test::LogCapture log;
   EXPECT_EQ(set(user_params("u", "p")), 0);
   EXPECT_TRUE(
-      log.has("ERROR: SyncProfileHandler::write_params_to_file: failed to create "
-              "directory '" +
-              keldra_test::home_dir() + "//.sync/profiles/service/'!"));
-  EXPECT_THAT(daemon_.calls, ElementsAre("updateProfile"));
+      log_->has("ERROR: SyncProfileHandler::write_params_to_file: failed to create "
+                "directory '" +
+                keldra_test::home_dir() + "//.sync/profiles/service/'!"));
+  EXPECT_THAT(calls(), ElementsAre(kUpdate));
 
   QFile::remove(QString::fromStdString(blocker));
   EXPECT_EQ(set(user_params("u", "p")), 0);
   EXPECT_EQ(file(), profile("https://sync.example.com:443/sync", user_lines("u", "p"), "syncml",
                             "./KeldraDB"));
-  EXPECT_THAT(daemon_.calls, ElementsAre("updateProfile", "updateProfile"));
+  EXPECT_THAT(calls(), ElementsAre(kUpdate, kUpdate));
 }
 
 TEST_F(ProfileTest, ProfileThatCannotBeReplacedIsTriedAgain) {
   // A folder in the profile's place: the new file cannot be renamed over it.
   ASSERT_TRUE(QDir().mkpath(QString::fromStdString(path())));
-  keldra_test::LogCapture log;
   EXPECT_EQ(set(user_params("u", "p")), 0);
   EXPECT_TRUE(
-      log.has("ERROR: SyncProfileHandler::write_params_to_file: failed to open profile file!"));
+      log_->has("ERROR: SyncProfileHandler::write_params_to_file: failed to open profile file!"));
   EXPECT_EQ(folder(), QStringList{"keldra.xml"});
 
   ASSERT_TRUE(QDir(QString::fromStdString(path())).removeRecursively());
@@ -455,19 +469,18 @@ TEST_F(ProfileTest, WriteParamsToFileUsesTheRememberedValues) {
 }
 
 TEST_F(ProfileTest, WritesAreLogged) {
-  keldra_test::LogCapture log;
   ASSERT_EQ(set(token_params("abc")), 0);
   ASSERT_EQ(set(user_params("anna", "secret")), 0);
   EXPECT_TRUE(
-      log.has("SyncProfileHandler::set_sync_parameters: sync parameters changed, writing "
-              "new parameters"));
+      log_->has("SyncProfileHandler::set_sync_parameters: sync parameters changed, writing "
+                "new parameters"));
   EXPECT_TRUE(
-      log.has("SyncProfileHandler::write_params_to_file (using token): "
-              "https://sync.example.com:443/sync, brunmoset, syncml, ./KeldraDB"));
+      log_->has("SyncProfileHandler::write_params_to_file (using token): "
+                "https://sync.example.com:443/sync, brunmoset, syncml, ./KeldraDB"));
   EXPECT_TRUE(
-      log.has("SyncProfileHandler::write_params_to_file (normal): "
-              "https://sync.example.com:443/sync, anna, syncml, ./KeldraDB"));
-  EXPECT_FALSE(log.has("secret"));
+      log_->has("SyncProfileHandler::write_params_to_file (normal): "
+                "https://sync.example.com:443/sync, anna, syncml, ./KeldraDB"));
+  EXPECT_FALSE(log_->has("secret"));
 }
 
 }  // namespace

@@ -1,38 +1,21 @@
-// Stand-in for the D-Bus hub's daemon side while the SyncML handler is tested: records
-// the requests under the daemon's method names ("updateProfile", "startSync",
-// "abortSync") and the listener changes, and can be made to fail like a hub without a
-// daemon.
+// The fake sync daemon (support/fakemsyncd) for the SyncML handler's tests: one process
+// on the shared test bus for the whole test binary, whose recorded calls the tests read
+// as "method(argument, ...)".
 #pragma once
 
-#include "adaptation_umbo/SyncDaemonRequests.h"
-#include "adaptation_umbo/UmboException.h"
+#include "support/DbusTestBus.h"
+#include "support/FakeSyncDaemon.h"
 
 #include <string>
 #include <vector>
 
 namespace keldra_test {
 
-class SyncTestDaemon : public orva::keldra::internal::SyncDaemonRequests {
- public:
-  void send_sync_message(SyncMessageType type) override {
-    if (unreachable) {
-      throw orva::keldra::internal::UmboException(1, "Msyncd interface is not available");
-    }
-    static const char* const names[] = {"startSync", "abortSync", "updateProfile"};
-    calls.push_back(names[type]);
-    if (type == START_SYNC && listener) listener->sync_event(ORVA_ERROR_KELDRA_IN_PROGRESS, 0.05f);
-  }
-  void set_sync_event_listener(orva::keldra::SyncMlHandler::SyncMlListener* l) override {
-    if (unreachable) {
-      throw orva::keldra::internal::UmboException(1, "Msyncd interface is not available!");
-    }
-    listener = l;
-  }
-  void unset_sync_event_listener() override { listener = nullptr; }
+// Started at the first call; null when the bus or the program could not start (|error|
+// then says why).
+FakeSyncDaemon* shared_fake_daemon(std::string& error);
 
-  std::vector<std::string> calls;
-  orva::keldra::SyncMlHandler::SyncMlListener* listener = nullptr;
-  bool unreachable = false;
-};
+// The calls recorded since the last clear_calls(), e.g. "startSync(maps-keldra)".
+std::vector<std::string> daemon_calls(FakeSyncDaemon& daemon);
 
 }  // namespace keldra_test

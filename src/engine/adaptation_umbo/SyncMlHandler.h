@@ -54,6 +54,9 @@ class SyncMlHandler {
   // Passes a report to the listener.
   void notify(orva::ErrorCode status, float progress) { m_listener.sync_event(status, progress); }
 
+  // A new platform handler, owned by the caller. Throws what its constructor throws.
+  static SyncMlHandler* CreateInstance(SyncMlListener& listener);
+
  protected:
   SyncMlListener& m_listener;
 

@@ -1,6 +1,6 @@
 #include "adaptation_umbo/SyncMlHandlerUmbo.h"
 
-#include "adaptation_umbo/SyncDaemonRequests.h"
+#include "adaptation_umbo/DbusEventHandler.h"
 #include "adaptation_umbo/SyncProfileHandler.h"
 #include "adaptation_umbo/UmboException.h"
 #include "transfer/FileManager.h"
@@ -11,17 +11,24 @@
 
 namespace orva {
 namespace keldra {
-namespace internal {
 
 namespace {
 
-void trace(const char* text) { LoggerUmbo::log(text, LoggerUmbo::MSG_TRACE); }
+void trace(const char* text) { internal::LoggerUmbo::log(text, internal::LoggerUmbo::MSG_TRACE); }
 
 }  // namespace
 
-SyncMlHandlerUmbo::SyncMlHandlerUmbo(SyncMlListener& listener, SyncDaemonRequests& daemon)
-    : QObject(nullptr), SyncMlHandler(listener), m_daemon(daemon), m_active(false) {
-  m_profile.reset(new SyncProfileHandler(daemon));
+SyncMlHandler* SyncMlHandler::CreateInstance(SyncMlListener& listener) {
+  return new internal::SyncMlHandlerUmbo(listener);
+}
+
+namespace internal {
+
+SyncMlHandlerUmbo::SyncMlHandlerUmbo(SyncMlListener& listener)
+    : QObject(nullptr), SyncMlHandler(listener), m_active(false) {
+  m_hub = DbusEventHandler::instance();
+  m_hub->init();
+  m_profile.reset(new SyncProfileHandler());
   if (!connect(m_profile.get(), &Accounts::Manager::accountRemoved, this,
                &SyncMlHandlerUmbo::handleAccountRemoved)) {
     trace(
@@ -43,11 +50,11 @@ SyncMlHandlerUmbo::~SyncMlHandlerUmbo() {}
 orva::ErrorCode SyncMlHandlerUmbo::synchronize(const SyncService::SyncParams& params,
                                                orva::ustring dbName, std::string serverUri) {
   try {
-    m_daemon.set_sync_event_listener(&m_listener);
+    m_hub->set_sync_event_listener(&m_listener);
     m_profile->set_sync_parameters(params, dbName, std::move(serverUri));
     // The storage plug-in runs without an account when this fails; the sync goes on.
     m_files->write_account_id_file(params.account);
-    m_daemon.send_sync_message(SyncDaemonRequests::START_SYNC);
+    m_hub->send_sync_message(DbusEventHandler::START_SYNC);
     m_active = true;
     return ORVA_ERROR_NONE;
   } catch (const UmboException& e) {
@@ -60,8 +67,8 @@ orva::ErrorCode SyncMlHandlerUmbo::synchronize(const SyncService::SyncParams& pa
 void SyncMlHandlerUmbo::cancel() {
   m_active = false;
   try {
-    m_daemon.unset_sync_event_listener();
-    m_daemon.send_sync_message(SyncDaemonRequests::CANCEL_SYNC);
+    m_hub->unset_sync_event_listener();
+    m_hub->send_sync_message(DbusEventHandler::CANCEL_SYNC);
   } catch (const UmboException&) {
     trace("SyncServiceUmbo::cancel()");
   }

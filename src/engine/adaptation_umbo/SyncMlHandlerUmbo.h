@@ -24,16 +24,17 @@ namespace orva {
 namespace keldra {
 namespace internal {
 
+class DbusEventHandler;
 class FileManager;
-class SyncDaemonRequests;
 class SyncProfileHandler;
 
 class SyncMlHandlerUmbo : public QObject, public SyncMlHandler {
   Q_OBJECT
 
  public:
-  // |daemon| is not owned and must outlive the handler. Throws std::bad_alloc.
-  SyncMlHandlerUmbo(SyncMlListener& listener, SyncDaemonRequests& daemon);
+  // Takes the thread's D-Bus hub and initialises it. Throws what the hub's init()
+  // throws (UmboException 1), and std::bad_alloc.
+  explicit SyncMlHandlerUmbo(SyncMlListener& listener);
   ~SyncMlHandlerUmbo() override;
 
   // 0 once the daemon has been asked to start, else the failing step's code: 0x6004
@@ -55,7 +56,7 @@ class SyncMlHandlerUmbo : public QObject, public SyncMlHandler {
   void handleAccountCreated(Accounts::AccountId id);
 
  private:
-  SyncDaemonRequests& m_daemon;
+  orva::SharedPointer<DbusEventHandler> m_hub;
   orva::SharedPointer<FileManager> m_files;
   std::unique_ptr<SyncProfileHandler> m_profile;
   bool m_active;

@@ -1,7 +1,7 @@
 #include "adaptation_umbo/SyncProfileHandler.h"
 
 #include "adaptation_umbo/ReplaceFile.h"
-#include "adaptation_umbo/SyncDaemonRequests.h"
+#include "adaptation_umbo/DbusEventHandler.h"
 #include "adaptation_umbo/UmboException.h"
 #include "adaptation_umbo/Utils.h"
 #include "compact/Utf8.h"
@@ -110,9 +110,8 @@ class ProfileText {
 
 }  // namespace
 
-SyncProfileHandler::SyncProfileHandler(SyncDaemonRequests& daemon)
+SyncProfileHandler::SyncProfileHandler()
     : Accounts::Manager(static_cast<QObject*>(nullptr)),
-      m_daemon(daemon),
       m_client_profile_name("syncml"),
       m_profile_path(get_home_dir() + "/.sync/profiles/service/keldra.xml"),
       m_profile_dir(get_home_dir() + "/.sync/profiles/service/"),
@@ -138,7 +137,7 @@ void SyncProfileHandler::set_sync_parameters(const SyncService::SyncParams& para
   // Remembered only once written: a profile that could not be written must be tried
   // again by the next sync, not taken for the daemon's.
   if (write_profile(next)) m_values = std::move(next);
-  m_daemon.send_sync_message(SyncDaemonRequests::PROFILE_CHANGED);
+  DbusEventHandler::instance()->send_sync_message(DbusEventHandler::PROFILE_CHANGED);
 }
 
 void SyncProfileHandler::write_params_to_file() { write_profile(m_values); }

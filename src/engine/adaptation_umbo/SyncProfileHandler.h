@@ -33,15 +33,14 @@ namespace orva {
 namespace keldra {
 namespace internal {
 
-class SyncDaemonRequests;
-
 class SyncProfileHandler : public Accounts::Manager {
  public:
-  // |daemon| receives PROFILE_CHANGED after each rewrite; not owned, must outlive this.
-  explicit SyncProfileHandler(SyncDaemonRequests& daemon);
+  // A manager of the accounts store, which needs the session bus.
+  SyncProfileHandler();
   ~SyncProfileHandler() override;
 
-  // Rewrites the profile when needed (see above), then sends PROFILE_CHANGED. Throws
+  // Rewrites the profile when needed (see above), then sends PROFILE_CHANGED through the
+  // thread's D-Bus hub (which must have been initialised). Throws
   // UmboException: 0x6004 in account mode without a "zem" account, 3 for values XML
   // cannot carry, and what sending throws. A profile that cannot be written is logged
   // only (the daemon keeps its old one) and is not remembered, so the next call tries
@@ -79,7 +78,6 @@ class SyncProfileHandler : public Accounts::Manager {
   // Replaces the profile file with |content|; false when that failed.
   bool replace_profile_file(const std::string& content);
 
-  SyncDaemonRequests& m_daemon;
   Values m_values;  // of the last successful write
   std::string m_client_profile_name;
   std::string m_profile_path;
