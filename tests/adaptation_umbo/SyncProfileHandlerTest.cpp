@@ -217,6 +217,12 @@ INSTANTIATE_TEST_SUITE_P(
         CredentialCase{"TokenReplacesUserAndPassword", [] { return token_params("T0k3n"); },
                        [](Accounts::AccountId) { return user_lines("_token_T0k3n", "brunmoset"); },
                        "syncml"},
+        // Reserved characters as references, line breaks and tabs as character references.
+        CredentialCase{"EscapedValues", [] { return user_params("a&b", "q\"<x>&'\t\n\r"); },
+                       [](Accounts::AccountId) {
+                         return user_lines("a&amp;b", "q&quot;&lt;x&gt;&amp;'&#9;&#10;&#13;");
+                       },
+                       "syncml"},
         CredentialCase{"OnlineAccount", [] { return account_params(); },
                        [](Accounts::AccountId id) { return account_line(id); }, "zemsyncml"},
         CredentialCase{"PasswordWithoutUserUsesAccount", [] { return user_params("", "stray"); },
