@@ -1,12 +1,16 @@
 // Driver interface of the SyncML synchronisation through the platform's sync daemon.
 //
-// For now it carries only the listener through which the D-Bus hub passes the daemon's
-// reports to the sync task manager.
+// The sync task manager makes one handler (CreateInstance) on its first SyncML sync and
+// keeps it; synchronize() asks the daemon to run, and the daemon's progress and end come
+// back later through the listener.
 #pragma once
 
 #include <keldra/ErrorCode.h>
+#include <keldra/SyncService.h>
+#include <tervo/ustring.h>
 
 #include <memory>
+#include <string>
 
 namespace orva {
 namespace keldra {
@@ -36,6 +40,29 @@ class SyncMlHandler {
    private:
     std::shared_ptr<const void> m_alive;
   };
+
+  // |listener| is not owned and must outlive the handler.
+  explicit SyncMlHandler(SyncMlListener& listener) : m_listener(listener) {}
+  virtual ~SyncMlHandler() {}
+
+  // 0 when the daemon has been asked to start; the outcome follows on the listener.
+  virtual orva::ErrorCode synchronize(const SyncService::SyncParams& params, orva::ustring dbName,
+                                      std::string serverUri) = 0;
+  virtual bool is_active() const = 0;
+  virtual void cancel() = 0;
+
+  // Passes a report to the listener.
+  void notify(orva::ErrorCode status, float progress) { m_listener.sync_event(status, progress); }
+
+  // A new platform handler, owned by the caller. Throws what its constructor throws.
+  static SyncMlHandler* CreateInstance(SyncMlListener& listener);
+
+ protected:
+  SyncMlListener& m_listener;
+
+ private:
+  SyncMlHandler(const SyncMlHandler&) = delete;
+  SyncMlHandler& operator=(const SyncMlHandler&) = delete;
 };
 
 }  // namespace keldra

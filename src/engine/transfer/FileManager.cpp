@@ -1,0 +1,47 @@
+#include "transfer/FileManager.h"
+
+#include "adaptation_umbo/ReplaceFile.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cstring>
+
+namespace orva {
+namespace keldra {
+namespace internal {
+
+namespace {
+
+const char kAccountIdFileName[] = "sync_params";
+
+// Qt gives the canonical path of TMPDIR, which is empty when that folder does not
+// exist; the caller must not then take "/" for the temporary folder.
+std::string temp_dir() {
+  const QString path = QDir::tempPath();
+  return path.isEmpty() ? std::string() : QFile::encodeName(path).toStdString() + "/";
+}
+
+}  // namespace
+
+orva::SharedPointer<FileManager> FileManager::open() {
+  return orva::SharedPointer<FileManager>(new FileManager());
+}
+
+orva::ErrorCode FileManager::write_account_id_file(const std::string& account) {
+  const std::string dir = temp_dir();
+  if (dir.empty()) return ORVA_ERROR_UNKNOWN;
+  const std::string path = dir + kAccountIdFileName;
+  // The id ends at its first zero byte, as the reader takes it.
+  const char* id = account.c_str();
+  const size_t length = strlen(id);
+
+  // A new file renamed into place: in the shared temporary folder no one can hand us
+  // their file or link under that name, and the storage plug-in never reads half an id.
+  return replace_file(path, std::string(id, length)) == ORVA_ERROR_NONE ? ORVA_ERROR_NONE
+                                                                        : ORVA_ERROR_UNKNOWN;
+}
+
+}  // namespace internal
+}  // namespace keldra
+}  // namespace orva
