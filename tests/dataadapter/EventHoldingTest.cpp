@@ -4,6 +4,8 @@
 
 #include <keldra/RepositoryEvent.h>
 
+#include "adaptation_umbo/database/Database.h"
+
 #include <string>
 #include <vector>
 
@@ -25,6 +27,8 @@ enum Op {
   SYNC_OFF,  // setInSync(false)
   FLUSH,     // flush(false)
   DISCARD,   // flush(true)
+  DB_FAIL,   // a nested level opened and rolled back on the database itself, as the
+             // transaction runner does for a failed work step: fails the transaction
 };
 
 struct Step {
@@ -95,6 +99,10 @@ TEST_F(AdapterTest, HeldSentAndDroppedAsTransactionsAndTheSyncMarkSay) {
        {{1}},
        0},
       {"flush(false) with nothing held sends nothing", {op(FLUSH)}, {}, 0},
+      {"a commit that failed and rolled back announces none of its writes",
+       {op(BEGIN), op(INSERT), op(DB_FAIL), op(COMMIT, kFailed), op(INSERT)},
+       {{2}},
+       0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -135,6 +143,10 @@ TEST_F(AdapterTest, HeldSentAndDroppedAsTransactionsAndTheSyncMarkSay) {
           break;
         case DISCARD:
           umbo_->flush(true);
+          break;
+        case DB_FAIL:
+          EXPECT_EQ(0, umbo_->database()->begin_transaction(false));
+          umbo_->database()->rollback_transaction();
           break;
       }
     }
