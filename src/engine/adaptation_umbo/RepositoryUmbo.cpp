@@ -147,8 +147,7 @@ ErrorCode RepositoryUmbo::set_object_no_sync(unsigned int, bool) {
 }
 
 orva::SharedPointer<Search> RepositoryUmbo::get_searcher() {
-  // The search (worker thread with its own connection) is not part of the library yet;
-  // until it is, no searcher can be made and callers get the empty pointer.
+  // Not yet wired to SearchUmbo: no searcher is made here, callers get the empty pointer.
   return m_searcher;
 }
 
