@@ -26,6 +26,36 @@ class MemoryRepository : public orva::keldra::Repository {
   orva::ErrorCode update_object(orva::keldra::Object& object) override;
   orva::ErrorCode get_object(unsigned int local_id, orva::keldra::Object& object) const override;
 
+  // The rest of the interface is not used by the store's checks: not supported.
+  orva::ErrorCode remove_object(unsigned int) override { return ORVA_ERROR_NOT_SUPPORTED; }
+  orva::ErrorCode get_object_header(unsigned int, orva::keldra::Object&) const override {
+    return ORVA_ERROR_NOT_SUPPORTED;
+  }
+  orva::ErrorCode get_global_object(unsigned long long, orva::keldra::Object&) const override {
+    return ORVA_ERROR_NOT_SUPPORTED;
+  }
+  unsigned int get_object_local_id(unsigned long long) const override { return 0; }
+  unsigned long long get_object_global_id(unsigned int) const override { return 0; }
+  unsigned int get_default_object_id() const override { return 0; }
+  orva::ErrorCode set_default_object_id(unsigned int) override { return ORVA_ERROR_NOT_SUPPORTED; }
+  orva::SharedPointer<orva::keldra::Search> get_searcher() override { return {}; }
+  orva::SharedPointer<orva::internal::RefCountable> get_upload_queue() override { return {}; }
+  orva::SharedPointer<orva::keldra::ObjectCache> get_object_cache() const override { return {}; }
+  orva::ErrorCode begin_transaction(bool) override { return ORVA_ERROR_NOT_SUPPORTED; }
+  orva::ErrorCode commit_transaction() override { return ORVA_ERROR_NOT_SUPPORTED; }
+  void rollback_transaction() override {}
+  bool is_in_transaction() const override { return false; }
+  orva::ErrorCode set_object_sharing(unsigned int, orva::keldra::SharingModel, bool) override {
+    return ORVA_ERROR_NOT_SUPPORTED;
+  }
+  orva::ErrorCode set_object_no_sync(unsigned int, bool) override {
+    return ORVA_ERROR_NOT_SUPPORTED;
+  }
+  orva::ErrorCode get_object_children(unsigned int,
+                                      std::vector<orva::keldra::Link>&) const override {
+    return ORVA_ERROR_NOT_SUPPORTED;
+  }
+
   // Keeps a copy of |object| under a new local id, without recording a call, as if
   // it had been stored earlier. Returns the id.
   unsigned int put(const orva::keldra::Object& object);

@@ -1,5 +1,6 @@
 #include "adaptation_umbo/DatabaseManagerImpl.h"
 
+#include "adaptation_umbo/DataAdapterUmbo.h"
 #include "adaptation_umbo/DbusEventHandler.h"
 
 namespace orva {
@@ -27,6 +28,22 @@ DatabaseManagerImpl::~DatabaseManagerImpl() {
 
 void DatabaseManagerImpl::get_services(std::vector<std::string>& out) const {
   for (const Service& service : m_services) out.push_back(service.name);
+}
+
+orva::SharedPointer<DataAdapter> DatabaseManagerImpl::get_data_adapter(const std::string& name) {
+  for (Service& service : m_services) {
+    if (service.name != name) continue;
+    if (!service.adapter.is_valid()) create_data_adapter(service);
+    return service.adapter;
+  }
+  return orva::SharedPointer<DataAdapter>();
+}
+
+bool DatabaseManagerImpl::create_data_adapter(Service& service) {
+  if (service.name != kPersonalService) return false;
+  service.adapter.release();
+  service.adapter = orva::SharedPointer<DataAdapter>(new DataAdapterUmbo);
+  return service.adapter.is_valid();
 }
 
 }  // namespace internal

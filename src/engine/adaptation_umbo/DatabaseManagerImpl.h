@@ -40,9 +40,16 @@ class DatabaseManagerImpl {
   // Appends the registered service names, in order.
   void get_services(std::vector<std::string>& out) const;
 
+  // The adapter of the first service named |name|, created on its first request; empty
+  // when no such service is registered or it can have no adapter.
+  orva::SharedPointer<DataAdapter> get_data_adapter(const std::string& name);
+
  private:
   DatabaseManagerImpl(const DatabaseManagerImpl&) = delete;
   DatabaseManagerImpl& operator=(const DatabaseManagerImpl&) = delete;
+
+  // Gives |service| a new adapter ("personal" only); whether it now holds one.
+  bool create_data_adapter(Service& service);
 
   std::vector<Service> m_services;
   orva::SharedPointer<LoggerUmbo> m_logger;

@@ -5,5 +5,11 @@ namespace keldra {
 
 Repository::~Repository() {}
 
+ErrorCode Repository::end_transaction(ErrorCode code) {
+  if (code == ORVA_ERROR_NONE) return commit_transaction();
+  rollback_transaction();
+  return code;
+}
+
 }  // namespace keldra
 }  // namespace orva
