@@ -8,6 +8,7 @@
 #include "runtime/Base64Encode.h"
 #include "model/RecordUtils.h"
 #include "runtime/Timestamp.h"
+#include "runtime/Utf16.h"
 
 #include <cctype>
 #include <cfloat>
@@ -275,25 +276,7 @@ ErrorCode Field::get_value(std::string& out) const {
       *q++ = static_cast<char>(u);
       continue;
     }
-    uint32_t cp = u;
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((static_cast<uint32_t>(u) - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-      ++i;
-    } else if (u >= 0xD800 && u <= 0xDFFF) {
-      cp = 0xFFFD;
-    }
-    if (cp < 0x800) {
-      *q++ = static_cast<char>(0xC0 | (cp >> 6));
-    } else if (cp < 0x10000) {
-      *q++ = static_cast<char>(0xE0 | (cp >> 12));
-      *q++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    } else {
-      *q++ = static_cast<char>(0xF0 | (cp >> 18));
-      *q++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      *q++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    }
-    *q++ = static_cast<char>(0x80 | (cp & 0x3F));
+    q = internal::put_utf8(units, n, i, q);
   }
   out.resize(static_cast<size_t>(q - out.data()));
   return ORVA_ERROR_NONE;
