@@ -6,14 +6,13 @@
 
 #include <cstddef>
 
+#include "runtime/Utf8.h"
+
 namespace orva {
 namespace keldra {
 namespace compact {
 
-// Decodes one sequence of at least two bytes at |p| (|left| bytes available).
-// Returns its length and stores the code point, or 0 for a malformed or cut
-// sequence.
-unsigned int decode_utf8(const unsigned char* p, size_t left, char32_t& out);
+using internal::decode_utf8;
 
 // Whether |length| bytes of |text| are well-formed UTF-8 without a zero byte.
 bool is_wire_text(const char* text, size_t length);

@@ -9,6 +9,7 @@
 #include "model/RecordUtils.h"
 #include "runtime/Timestamp.h"
 #include "runtime/Utf16.h"
+#include "runtime/Utf8.h"
 
 #include <cctype>
 #include <cfloat>
@@ -74,37 +75,9 @@ bool utf8_to_units(const char* bytes, size_t size, unsigned short*& units, unsig
       ++p;
       continue;
     }
-    unsigned int need;
-    uint32_t cp;
-    uint32_t min;
-    if (b >= 0xC2 && b <= 0xDF) {
-      need = 1;
-      cp = b & 0x1F;
-      min = 0x80;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      need = 2;
-      cp = b & 0x0F;
-      min = 0x800;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      need = 3;
-      cp = b & 0x07;
-      min = 0x10000;
-    } else {
-      delete[] out;
-      return false;
-    }
-    if (static_cast<size_t>(end - p) <= need) {
-      delete[] out;
-      return false;
-    }
-    for (unsigned int k = 1; k <= need; ++k) {
-      if ((p[k] & 0xC0) != 0x80) {
-        delete[] out;
-        return false;
-      }
-      cp = (cp << 6) | (p[k] & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    char32_t cp;
+    const unsigned int used = internal::decode_utf8(p, static_cast<size_t>(end - p), cp);
+    if (used == 0) {
       delete[] out;
       return false;
     }
@@ -115,7 +88,7 @@ bool utf8_to_units(const char* bytes, size_t size, unsigned short*& units, unsig
     } else {
       *q++ = static_cast<unsigned short>(cp);
     }
-    p += need + 1;
+    p += used;
   }
   *q = 0;
   units = out;
