@@ -4,6 +4,7 @@
 #include "adaptation_umbo/DbusEventHandler.h"
 #include "adaptation_umbo/UmboException.h"
 #include "adaptation_umbo/Utils.h"
+#include "compact/SyncSerializer.h"
 #include "compact/Utf8.h"
 
 #include <keldra/LoggerUmbo.h>
@@ -15,9 +16,6 @@ namespace internal {
 namespace {
 
 const char kZemProvider[] = "zem";
-// The password that goes with a token's user name "_token_<token>".
-const char kTokenPassword[] = "brunmoset";
-const char kTokenUserPrefix[] = "_token_";
 
 void trace(const char* text) { LoggerUmbo::log(text, LoggerUmbo::MSG_TRACE); }
 

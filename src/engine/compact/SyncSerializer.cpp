@@ -25,8 +25,6 @@ namespace internal {
 
 namespace {
 
-const char TOKEN_USER_PREFIX[] = "_token_";
-const char TOKEN_PASSWORD[] = "brunmoset";
 const unsigned int REQUEST_GROWTH = 4096;
 
 template <class T>
@@ -529,7 +527,7 @@ std::string SyncSerializer::create_auth_digest(const std::string& user,
 }
 
 std::string SyncSerializer::create_auth_digest(const std::string& token) {
-  return create_auth_digest(TOKEN_USER_PREFIX + token, TOKEN_PASSWORD);
+  return create_auth_digest(kTokenUserPrefix + token, kTokenPassword);
 }
 
 void SyncSerializer::encode_digest(const std::string& text, std::string& out) {

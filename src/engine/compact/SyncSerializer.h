@@ -41,6 +41,11 @@ class Object;
 
 namespace internal {
 
+// A token travels as the user name "_token_<token>" with this fixed password, in the
+// request digest and in the SyncML service profile alike.
+inline constexpr char kTokenUserPrefix[] = "_token_";
+inline constexpr char kTokenPassword[] = "brunmoset";
+
 class SyncSerializer : public ObjectEncoder {
  public:
   // The command of an object line of a request.
