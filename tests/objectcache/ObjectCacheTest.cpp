@@ -7,6 +7,10 @@
 #include <keldra/Object.h>
 #include <keldra/ObjectCache.h>
 #include <keldra/StorableLocation.h>
+#include <keldra/StringPool.h>
+
+#include "adaptation_umbo/DataAdapterUmbo.h"
+#include "adaptation_umbo/RepositoryUmbo.h"
 
 #include <tervo/ustring.h>
 
@@ -332,6 +336,18 @@ TEST_F(CacheTest, ALockedDatabaseIsRetriedUntilFreedOrCancelled) {
   cache.release();
   m_store.release();
   sqlite3_close(other);
+}
+
+// The cache cannot be made without a repository of its own; callers get an empty
+// pointer, never an exception.
+TEST(ObjectCacheMakingTest, ACacheThatCannotBeMadeIsAnEmptyPointer) {
+  SharedPointer<orva::keldra::StringPool> pool = orva::keldra::StringPool::create();
+  SharedPointer<orva::keldra::Repository> without_adapter(
+      new orva::keldra::internal::RepositoryUmbo(
+          SharedPointer<orva::keldra::internal::DataAdapterUmbo>()));
+  SharedPointer<ObjectCache> cache;
+  EXPECT_NO_THROW(cache = without_adapter->get_object_cache());
+  EXPECT_FALSE(cache.is_valid());
 }
 
 }  // namespace
