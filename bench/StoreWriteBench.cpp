@@ -3,6 +3,12 @@
 // hold 1k, 10k and 100k places, beside a plain SQLite program writing the same rows
 // with prepared statements in one transaction. Printed at the end: the cost per insert
 // at each size relative to 1k (growth), and relative to the plain program.
+//
+// The public store on a store of 10k places: Store::insert_object autocommitted (one
+// transaction each) and in batches of 1,000, and Store::get_object, each beside the
+// plain program doing the same rows (one insert per transaction, the batch above, and
+// the five prepared selects that read a place back); and the object cache loading 2,000
+// places, with the objects it loads per slice of its event loop.
 #include "adaptation_umbo/Utils.h"
 #include "adaptation_umbo/database/Database.h"
 #include "adaptation_umbo/database/DatabaseConnection.h"
@@ -10,7 +16,12 @@
 #include <keldra/Attribute.h>
 #include <keldra/LoggerUmbo.h>
 #include <keldra/Object.h>
+#include <keldra/ObjectCache.h>
+#include <keldra/ProgressHandler.h>
+#include <keldra/Store.h>
 #include <keldra/StringPool.h>
+
+#include <QCoreApplication>
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -171,6 +182,14 @@ std::string template_file(long long n) {
   return path;
 }
 
+// The plain program's own copy of the file holding |n| places.
+sqlite3* open_plain_copy(long long n) {
+  const std::string path = g_home + "/plain.db";
+  remove_db(path);
+  copy_file(template_file(n), path);
+  return raw_open(path);
+}
+
 void BM_InsertPlace_Store(benchmark::State& state) {
   const long long size = state.range(0);
   SharedPointer<orva::keldra::StringPool> pool = orva::keldra::StringPool::create();
@@ -198,10 +217,7 @@ void BM_InsertPlace_Store(benchmark::State& state) {
 
 void BM_InsertPlace_Plain(benchmark::State& state) {
   const long long size = state.range(0);
-  const std::string path = g_home + "/plain.db";
-  remove_db(path);
-  copy_file(template_file(size), path);
-  sqlite3* db = raw_open(path);
+  sqlite3* db = open_plain_copy(size);
   {
     PlainWriter writer(db);
     long long next = size + 1;
@@ -231,6 +247,180 @@ BENCHMARK(BM_InsertPlace_Plain)
     ->Repetitions(3)
     ->Unit(benchmark::kMillisecond);
 
+const long long kFacadeSize = 10000;
+
+// The public store, opened and initialised on a copy of the 10k file.
+class OpenStore {
+ public:
+  OpenStore() {
+    const std::string path = g_home + "/.cities/OstraMaps.db";
+    remove_db(path);
+    copy_file(template_file(kFacadeSize), path);
+    orva::keldra::Store::open(m_store);
+    Progress init;
+    m_store->init(init);
+    while (!init.done) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    ok = init.status == 0;
+  }
+  ~OpenStore() { m_store.release(); }
+  orva::keldra::Store& operator*() { return *m_store; }
+
+  struct Progress : public orva::keldra::ProgressHandler {
+    void handle_progress(float, orva::ErrorCode code) override {
+      status = code;
+      ++reports;
+      done = code != ORVA_ERROR_KELDRA_IN_PROGRESS;
+    }
+    orva::ErrorCode status = 0;
+    int reports = 0;
+    bool done = false;
+  };
+  bool ok = false;
+
+ private:
+  SharedPointer<orva::keldra::Store> m_store;
+};
+
+void BM_Facade_InsertAutocommit_Store(benchmark::State& state) {
+  OpenStore store;
+  if (!store.ok) return state.SkipWithError("init failed");
+  long long next = kFacadeSize + 1;
+  for (auto _ : state) {
+    state.PauseTiming();
+    Object place = make_place(next++);
+    state.ResumeTiming();
+    if ((*store).insert_object(place) != 0) state.SkipWithError("insert failed");
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+void BM_Facade_InsertAutocommit_Plain(benchmark::State& state) {
+  sqlite3* db = open_plain_copy(kFacadeSize);
+  {
+    PlainWriter writer(db);
+    long long next = kFacadeSize + 1;
+    for (auto _ : state) {
+      sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+      writer.write(next++);
+      sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    }
+  }
+  sqlite3_close(db);
+  state.SetItemsProcessed(state.iterations());
+}
+
+void BM_Facade_InsertBatch_Store(benchmark::State& state) {
+  OpenStore store;
+  if (!store.ok) return state.SkipWithError("init failed");
+  long long next = kFacadeSize + 1;
+  std::vector<Object> batch;
+  for (auto _ : state) {
+    state.PauseTiming();
+    batch.clear();
+    for (int k = 0; k < kBatch; ++k) batch.push_back(make_place(next + k));
+    state.ResumeTiming();
+    (*store).begin_transaction(true);
+    for (Object& o : batch) {
+      if ((*store).insert_object(o) != 0) state.SkipWithError("insert failed");
+    }
+    (*store).commit_transaction();
+    next += kBatch;
+  }
+  state.SetItemsProcessed(state.iterations() * kBatch);
+}
+
+// The local id read at each turn: spread over the file.
+unsigned int read_id(long long turn) {
+  return static_cast<unsigned int>(1 + (turn * 7919) % kFacadeSize);
+}
+
+void BM_Facade_GetObject_Store(benchmark::State& state) {
+  OpenStore store;
+  if (!store.ok) return state.SkipWithError("init failed");
+  long long turn = 0;
+  for (auto _ : state) {
+    Object read;
+    if ((*store).get_object(read_id(turn++), read) != 0) state.SkipWithError("read failed");
+    benchmark::DoNotOptimize(read);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+// Reads back the rows of one place with prepared statements in one read transaction.
+void BM_Facade_GetObject_Plain(benchmark::State& state) {
+  sqlite3* db = open_plain_copy(kFacadeSize);
+  const char* sql[] = {
+      "SELECT local_id, global_id, class_name, name, version, timestamp, service, owner, "
+      "sharing, modified, linkmods, updeps, downdeps, no_sync FROM object WHERE local_id = ?",
+      "SELECT id, class_name, name, value_blob, parent_attribute FROM attribute WHERE "
+      "parent_object = ?",
+      "SELECT id, name, type, value_text, parent_attribute FROM text WHERE parent_object = ?",
+      "SELECT id, latitude, longitude, accuracy, altitude, altitude_above_sea, alt_accuracy, "
+      "datetime, course, speed, datum, parent_attribute FROM position WHERE parent_object = ?",
+      "SELECT id, target_id, target_gid, name, parent_attribute FROM link WHERE parent_object = ?",
+  };
+  sqlite3_stmt* stmt[5];
+  for (int i = 0; i < 5; ++i) sqlite3_prepare_v2(db, sql[i], -1, &stmt[i], nullptr);
+  long long turn = 0;
+  for (auto _ : state) {
+    const unsigned int id = read_id(turn++);
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    long long columns = 0;
+    for (sqlite3_stmt* s : stmt) {
+      sqlite3_bind_int64(s, 1, id);
+      while (sqlite3_step(s) == SQLITE_ROW) {
+        for (int c = 0; c < sqlite3_column_count(s); ++c) {
+          if (sqlite3_column_type(s, c) == SQLITE_TEXT) {
+            columns += std::string(reinterpret_cast<const char*>(sqlite3_column_text(s, c))).size();
+          } else {
+            columns += sqlite3_column_int64(s, c);
+          }
+        }
+      }
+      sqlite3_reset(s);
+    }
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    benchmark::DoNotOptimize(columns);
+  }
+  for (sqlite3_stmt* s : stmt) sqlite3_finalize(s);
+  sqlite3_close(db);
+  state.SetItemsProcessed(state.iterations());
+}
+
+// Loads 2,000 places by name; objects_per_slice is what one turn of the event loop takes.
+void BM_Facade_CacheLoad_Store(benchmark::State& state) {
+  const unsigned int kLoaded = 2000;
+  OpenStore store;
+  if (!store.ok) return state.SkipWithError("init failed");
+  std::vector<unsigned int> ids;
+  for (unsigned int n = 0; n < kLoaded; ++n) ids.push_back(read_id(n));
+  double slices = 0;
+  for (auto _ : state) {
+    SharedPointer<orva::keldra::ObjectCache> cache = (*store).get_object_cache();
+    OpenStore::Progress progress;
+    cache->set_progress_listener(progress);
+    cache->set_object_order(orva::keldra::ObjectCache::name_order);
+    cache->set_object_ids(ids);
+    cache->load();
+    while (!progress.done) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    if (progress.status != 0) state.SkipWithError("load failed");
+    slices += progress.reports;
+  }
+  state.counters["objects_per_slice"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * kLoaded / slices);
+  state.SetItemsProcessed(state.iterations() * kLoaded);
+}
+
+BENCHMARK(BM_Facade_InsertAutocommit_Store)->Iterations(300)->Repetitions(3);
+BENCHMARK(BM_Facade_InsertAutocommit_Plain)->Iterations(300)->Repetitions(3);
+BENCHMARK(BM_Facade_InsertBatch_Store)
+    ->Iterations(5)
+    ->Repetitions(3)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Facade_GetObject_Store)->Iterations(20000)->Repetitions(3);
+BENCHMARK(BM_Facade_GetObject_Plain)->Iterations(20000)->Repetitions(3);
+BENCHMARK(BM_Facade_CacheLoad_Store)->Iterations(3)->Repetitions(3)->Unit(benchmark::kMillisecond);
+
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
@@ -244,6 +434,28 @@ class RatioReporter : public benchmark::ConsoleReporter {
   }
   void Finalize() override {
     ConsoleReporter::Finalize();
+    const struct {
+      const char* what;
+      const char* store;
+      const char* plain;
+      double store_items;  // per timed iteration
+      double plain_items;
+    } facade[] = {
+        {"Store::insert_object, autocommitted", "BM_Facade_InsertAutocommit_Store/",
+         "BM_Facade_InsertAutocommit_Plain/", 1, 1},
+        {"Store::insert_object, batches of 1,000", "BM_Facade_InsertBatch_Store/",
+         "BM_InsertPlace_Plain/10000", kBatch, kBatch},
+        {"Store::get_object", "BM_Facade_GetObject_Store/", "BM_Facade_GetObject_Plain/", 1, 1},
+    };
+    for (const auto& f : facade) {
+      if (times.count(f.store) && times.count(f.plain)) {
+        const double store = times[f.store] / f.store_items;
+        const double plain = times[f.plain] / f.plain_items;
+        std::printf("%s (10k places): %.3f x plain SQLite (CPU time: %.3f x)\n", f.what,
+                    store / plain,
+                    (cpu_times[f.store] / f.store_items) / (cpu_times[f.plain] / f.plain_items));
+      }
+    }
     for (const char* size : {"1000", "10000", "100000"}) {
       const std::string s = std::string("BM_InsertPlace_Store/") + size;
       const std::string p = std::string("BM_InsertPlace_Plain/") + size;
@@ -278,6 +490,8 @@ int main(int argc, char** argv) {
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
   mallopt(M_TOP_PAD, 16 << 20);
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  // The store reports its opening, and the object cache steps, from a Qt event loop.
+  QCoreApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -47,6 +47,8 @@ class DataAdapter : public orva::internal::RefCountable {
   // replacing the one registered before.
   virtual void set_event_listener(RepositoryObserver& observer) = 0;
   virtual void unset_event_listener() = 0;
+  // The registered observer, or null (the base keeps none).
+  virtual RepositoryObserver* get_event_listener() const;
   // The name under which the sync engine knows the local database.
   virtual orva::ustring get_db_name() const = 0;
 };

@@ -105,13 +105,13 @@ class StorableViewTest : public StoreTest, public ::testing::WithParamInterface<
     orva::keldra::StorableObject writer;
     writer.attach(make_object(class_name));
     EXPECT_EQ(0, writer.metadata().set_name(ustring(name.c_str()), ustring()));
-    return m_repository->put(*writer.object());
+    return put(*writer.object());
   }
   unsigned int put_named(const std::string& name) { return put_named(stored_class(), name); }
 
   std::string stored_name(unsigned int local_id) {
     orva::keldra::StorableObject reader;
-    reader.attach(SharedPointer<Object>(new Object(*m_repository->stored(local_id))));
+    reader.attach(stored(local_id));
     ustring text;
     return reader.metadata().get_name(text, ustring()) ? text.to_utf8() : "<none>";
   }
@@ -121,7 +121,7 @@ TEST_P(StorableViewTest, StoringAViewWithoutObjectWritesNothing) {
   std::unique_ptr<Subject> subject = GetParam().make();
   EXPECT_EQ(ORVA_ERROR_NOT_SUPPORTED, subject->storable().store(m_store));
   EXPECT_FALSE(subject->view().is_safe());
-  EXPECT_TRUE(m_repository->calls.empty());
+  EXPECT_TRUE(calls().empty());
 }
 
 TEST_P(StorableViewTest, FirstStoreInsertsAndLaterStoresUpdate) {
@@ -132,7 +132,7 @@ TEST_P(StorableViewTest, FirstStoreInsertsAndLaterStoresUpdate) {
   if (any_class()) {
     // An object the view made itself has no class, which the store refuses.
     EXPECT_EQ(ORVA_ERROR_INVALID_PARAMETERS, subject->storable().store(m_store));
-    EXPECT_TRUE(m_repository->calls.empty());
+    EXPECT_TRUE(calls().empty());
     subject->view().object()->set_class_name(stored_class());
   }
 
@@ -146,8 +146,7 @@ TEST_P(StorableViewTest, FirstStoreInsertsAndLaterStoresUpdate) {
   ASSERT_EQ(0, subject->storable().store(m_store));
   EXPECT_EQ(id, subject->view().get_local_id());
   EXPECT_EQ("Old harbour", stored_name(id));
-  EXPECT_EQ(std::vector<std::string>({"insert", "update " + std::to_string(id)}),
-            m_repository->calls);
+  EXPECT_EQ(std::vector<std::string>({"insert", "update " + std::to_string(id)}), calls());
 }
 
 TEST_P(StorableViewTest, StoreReportsTheStoresRefusalAndFailure) {
@@ -155,11 +154,11 @@ TEST_P(StorableViewTest, StoreReportsTheStoresRefusalAndFailure) {
   subject->view().attach(make_object(stored_class()));
   subject->view().set_sharing(static_cast<orva::keldra::SharingModel>(3));
   EXPECT_EQ(ORVA_ERROR_INVALID_PARAMETERS, subject->storable().store(m_store));
-  EXPECT_TRUE(m_repository->calls.empty());
+  EXPECT_TRUE(calls().empty());
 
   subject->view().set_sharing(orva::keldra::SHARING_PRIVATE);
-  m_repository->fail_with = ORVA_ERROR_KELDRA_DATABASE_BUSY;
-  EXPECT_EQ(ORVA_ERROR_KELDRA_DATABASE_BUSY, subject->storable().store(m_store));
+  set_failing(true);
+  EXPECT_EQ(kFailedTransaction, subject->storable().store(m_store));
   EXPECT_EQ(0u, subject->view().get_local_id());
 }
 
@@ -190,21 +189,20 @@ TEST_P(StorableViewTest, FailedLoadLeavesTheViewAsItWas) {
   struct Case {
     const char* what;
     unsigned int local_id;
-    ErrorCode repository_result;
+    bool failing;
     ErrorCode expected;
   };
   std::vector<Case> cases = {
-      {"local id 0", 0, ORVA_ERROR_NONE, ORVA_ERROR_NOT_FOUND},
-      {"unknown local id", 99, ORVA_ERROR_NONE, ORVA_ERROR_NOT_FOUND},
-      {"repository fails", other, ORVA_ERROR_KELDRA_DATABASE_BUSY, ORVA_ERROR_KELDRA_DATABASE_BUSY},
+      {"local id 0", 0, false, ORVA_ERROR_NOT_FOUND},
+      {"unknown local id", 99, false, ORVA_ERROR_NOT_FOUND},
+      {"database fails", other, true, kFailedTransaction},
   };
   if (!any_class()) {
-    cases.push_back(
-        {"object of another class", other, ORVA_ERROR_NONE, ORVA_ERROR_KELDRA_WRONG_TYPE});
+    cases.push_back({"object of another class", other, false, ORVA_ERROR_KELDRA_WRONG_TYPE});
   }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    m_repository->fail_with = c.repository_result;
+    set_failing(c.failing);
 
     std::unique_ptr<Subject> unbound = GetParam().make();
     EXPECT_EQ(c.expected, unbound->storable().load(m_store, c.local_id));
@@ -256,7 +254,7 @@ TEST_P(StorableViewTest, CopyKeepsTheClassAndStoresOverTheSource) {
   ASSERT_EQ(0, copy->storable().store(m_store));
   EXPECT_EQ("Long pier", stored_name(id));
   EXPECT_EQ(std::vector<std::string>({"get " + std::to_string(id), "update " + std::to_string(id)}),
-            m_repository->calls);
+            calls());
 }
 
 // Assigning into a view without class gives its object the source object's class
@@ -288,7 +286,7 @@ TEST_F(StorableCopyTest, AssignmentIntoAViewWithoutClassTakesTheSourcesClass) {
   ASSERT_EQ(0, copy.bounding_box().set_min_altitude(7.0f));
   EXPECT_EQ(5.0f, source.bounding_box().get_min_altitude());
   ASSERT_EQ(0, copy.store(m_store));
-  EXPECT_EQ("route", m_repository->stored(copy.get_local_id())->get_class_name());
+  EXPECT_EQ("route", stored(copy.get_local_id())->get_class_name());
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, StorableViewTest, ::testing::ValuesIn(kKinds),

@@ -1,5 +1,5 @@
 // The store: the checks it makes before it writes, what it clears before an insert,
-// its refusal lines, and its results with and without a repository.
+// its refusal lines, and what it passes on from the database, on a real store file.
 #include "StoreTestSupport.h"
 #include "support/LogCapture.h"
 
@@ -32,11 +32,11 @@ TEST(SharingRule, CallersMaySetPrivatePublicAndRestrictedOnly) {
 TEST_F(StoreTest, EverySharingModelIsCheckedOnInsertAndUpdate) {
   for (int value = 0; value < 16; ++value) {
     SCOPED_TRACE(value);
-    m_repository->calls.clear();
+    clear_calls();
     SharedPointer<Object> fresh = make_object("location");
     fresh->set_sharing(model(value));
     SharedPointer<Object> stored = make_object("location");
-    stored->set_local_id(m_repository->put(*stored));
+    stored->set_local_id(put(*stored));
     stored->set_sharing(model(value));
 
     const ErrorCode expected = allowed(value) ? ORVA_ERROR_NONE : ORVA_ERROR_INVALID_PARAMETERS;
@@ -45,10 +45,10 @@ TEST_F(StoreTest, EverySharingModelIsCheckedOnInsertAndUpdate) {
     if (allowed(value)) {
       EXPECT_EQ(
           std::vector<std::string>({"insert", "update " + std::to_string(stored->get_local_id())}),
-          m_repository->calls);
-      EXPECT_EQ(model(value), m_repository->stored(fresh->get_local_id())->get_sharing());
+          calls());
+      EXPECT_EQ(model(value), this->stored(fresh->get_local_id())->get_sharing());
     } else {
-      EXPECT_TRUE(m_repository->calls.empty());
+      EXPECT_TRUE(calls().empty());
       EXPECT_EQ(0u, fresh->get_local_id());
     }
   }
@@ -59,9 +59,9 @@ TEST_F(StoreTest, EverySharingModelIsCheckedOnInsertAndUpdate) {
 TEST_F(StoreTest, SharingValuesWithoutNameFromTheFlagsAreReadAndRefused) {
   for (unsigned int value : {6u, 9u, 15u}) {
     SCOPED_TRACE(value);
-    m_repository->calls.clear();
+    clear_calls();
     SharedPointer<Object> object = make_object("location");
-    object->set_local_id(m_repository->put(*object));
+    object->set_local_id(put(*object));
     object->set_flags(value << Object::FLAG_SHARING_SHIFT, true);
     orva::keldra::StorableObject view;
     view.attach(object);
@@ -77,7 +77,7 @@ TEST_F(StoreTest, SharingValuesWithoutNameFromTheFlagsAreReadAndRefused) {
         std::vector<std::string>({"Store::update_object: ERROR: wrong sharing mode " + shown,
                                   "Store::insert_object: ERROR: wrong sharing mode " + shown}),
         log.matching({"Store::"}));
-    EXPECT_TRUE(m_repository->calls.empty());
+    EXPECT_TRUE(calls().empty());
   }
 }
 
@@ -108,7 +108,7 @@ const Refusal kRefusals[] = {
 TEST_F(StoreTest, RefusedObjectsAreNeitherWrittenNorChangedAndTheFirstFaultIsLogged) {
   for (const Refusal& refusal : kRefusals) {
     SCOPED_TRACE(refusal.what);
-    m_repository->calls.clear();
+    clear_calls();
     SharedPointer<Object> object = make_object(refusal.class_name);
     object->set_local_id(refusal.update ? 4 : 0);
     object->set_global_id(77);
@@ -123,7 +123,7 @@ TEST_F(StoreTest, RefusedObjectsAreNeitherWrittenNorChangedAndTheFirstFaultIsLog
                 refusal.update ? store.update_object(*object) : store.insert_object(*object));
       EXPECT_EQ(std::vector<std::string>({refusal.line}), log.matching({"Store::"}));
     }
-    EXPECT_TRUE(m_repository->calls.empty());
+    EXPECT_TRUE(calls().empty());
     EXPECT_EQ(77u, object->get_global_id());
     EXPECT_EQ(3u, object->get_version());
     EXPECT_EQ("owner", object->get_owner());
@@ -131,37 +131,38 @@ TEST_F(StoreTest, RefusedObjectsAreNeitherWrittenNorChangedAndTheFirstFaultIsLog
   }
 }
 
-TEST_F(StoreTest, RefusalLinesFollowTheLogLevel) {
+// The store's logger is made with the store, so the level is set before it opens.
+class StoreErrorsOnlyTest : public StoreTest {
+ protected:
+  StoreErrorsOnlyTest() : StoreTest("2") {}  // errors only: the refusal lines are traces
+};
+
+TEST_F(StoreErrorsOnlyTest, RefusalLinesFollowTheLogLevel) {
   SharedPointer<Object> no_class = make_object("");
   SharedPointer<Object> bad_sharing = make_object("location");
   bad_sharing->set_sharing(model(3));
-  LogCapture log("2");  // errors only: the refusal lines are traces
   EXPECT_EQ(ORVA_ERROR_INVALID_PARAMETERS, m_store.insert_object(*bad_sharing));
   EXPECT_EQ(ORVA_ERROR_INVALID_PARAMETERS, m_store.insert_object(*no_class));
   EXPECT_EQ(ORVA_ERROR_INVALID_PARAMETERS, m_store.update_object(*bad_sharing));
   EXPECT_EQ(ORVA_ERROR_INVALID_PARAMETERS, m_store.update_object(*no_class));
-  EXPECT_TRUE(log.matching({"Store::"}).empty());
+  EXPECT_TRUE(m_log->matching({"Store::"}).empty());
 }
 
 // What belongs to the server is cleared before the repository is asked, so it stays
 // cleared whatever the repository answers.
 TEST_F(StoreTest, InsertClearsGlobalIdVersionPartialAndOwner) {
-  SharedPointer<Store> without_repository(new Store(SharedPointer<orva::keldra::Repository>()));
   struct Case {
     const char* what;
-    ErrorCode repository_result;  // of m_store's repository
-    Store* store;
+    bool failing;
     ErrorCode expected;
   };
   const Case cases[] = {
-      {"stored", ORVA_ERROR_NONE, &m_store, ORVA_ERROR_NONE},
-      {"repository fails", ORVA_ERROR_KELDRA_DATABASE_BUSY, &m_store,
-       ORVA_ERROR_KELDRA_DATABASE_BUSY},
-      {"no repository", ORVA_ERROR_NONE, without_repository.get(), ORVA_ERROR_UNKNOWN},
+      {"stored", false, ORVA_ERROR_NONE},
+      {"database fails", true, kFailedTransaction},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    m_repository->fail_with = c.repository_result;
+    set_failing(c.failing);
     SharedPointer<Object> object = make_object("route", "Coast road");
     object->set_global_id(77);
     object->set_version(3);
@@ -169,7 +170,7 @@ TEST_F(StoreTest, InsertClearsGlobalIdVersionPartialAndOwner) {
     object->set_owner("someone");
     object->set_sharing(model(5));
 
-    EXPECT_EQ(c.expected, c.store->insert_object(*object));
+    EXPECT_EQ(c.expected, m_store.insert_object(*object));
     EXPECT_EQ(0u, object->get_global_id());
     EXPECT_EQ(0u, object->get_version());
     EXPECT_FALSE(object->is_partial());
@@ -179,8 +180,8 @@ TEST_F(StoreTest, InsertClearsGlobalIdVersionPartialAndOwner) {
     if (c.expected == ORVA_ERROR_NONE) {
       ASSERT_NE(0u, object->get_local_id());
       EXPECT_FALSE(object->is_modified());
-      const Object* stored = m_repository->stored(object->get_local_id());
-      ASSERT_NE(nullptr, stored);
+      const SharedPointer<Object> stored = this->stored(object->get_local_id());
+      ASSERT_TRUE(stored.is_valid());
       EXPECT_EQ(0u, stored->get_global_id());
       EXPECT_EQ("", stored->get_owner());
       EXPECT_EQ("Coast road", stored->get_name());
@@ -192,28 +193,31 @@ TEST_F(StoreTest, InsertClearsGlobalIdVersionPartialAndOwner) {
 
 TEST_F(StoreTest, UpdateWritesOverTheStoredObjectAndKeepsWhatInsertWouldClear) {
   SharedPointer<Object> object = make_object("route", "Coast road");
-  object->set_local_id(m_repository->put(*object));
   object->set_global_id(77);
   object->set_version(3);
   object->set_owner("someone");
+  object->set_local_id(put(*object));
   object->set_name("Inland road");
 
   ASSERT_EQ(0, m_store.update_object(*object));
   EXPECT_FALSE(object->is_modified());
-  const Object* stored = m_repository->stored(object->get_local_id());
+  EXPECT_EQ(77u, object->get_global_id());
+  EXPECT_EQ(3u, object->get_version());
+  EXPECT_EQ("someone", object->get_owner());
+  const SharedPointer<Object> stored = this->stored(object->get_local_id());
   EXPECT_EQ("Inland road", stored->get_name());
   EXPECT_EQ(77u, stored->get_global_id());
   EXPECT_EQ(3u, stored->get_version());
   EXPECT_EQ("someone", stored->get_owner());
 
-  m_repository->fail_with = ORVA_ERROR_KELDRA_DATABASE_BUSY;
-  EXPECT_EQ(ORVA_ERROR_KELDRA_DATABASE_BUSY, m_store.update_object(*object));
+  set_failing(true);
+  EXPECT_EQ(kFailedTransaction, m_store.update_object(*object));
 }
 
 TEST_F(StoreTest, GetObjectResetsTheObjectBeforeReading) {
   SharedPointer<Object> original = make_object("collection", "Saunas");
   original->set_global_id(42);
-  const unsigned int id = m_repository->put(*original);
+  const unsigned int id = put(*original);
 
   Object read("route");
   read.set_local_id(9);
@@ -228,7 +232,7 @@ TEST_F(StoreTest, GetObjectResetsTheObjectBeforeReading) {
   // Local id 0 is never asked of the repository; an unknown id is, and gives its 8.
   for (unsigned int missing : {0u, id + 1}) {
     SCOPED_TRACE(missing);
-    m_repository->calls.clear();
+    clear_calls();
     Object object("route");
     object.set_local_id(9);
     object.set_global_id(10);
@@ -236,32 +240,39 @@ TEST_F(StoreTest, GetObjectResetsTheObjectBeforeReading) {
     object.get_attributes().push_back(
         SharedPointer<orva::keldra::Attribute>(new orva::keldra::Attribute("meta", "metadata")));
     EXPECT_EQ(ORVA_ERROR_NOT_FOUND, m_store.get_object(missing, object));
-    EXPECT_EQ(0u, object.get_local_id());
+    if (missing == 0) EXPECT_EQ(0u, object.get_local_id());
     EXPECT_EQ(0u, object.get_global_id());
     EXPECT_EQ("", object.get_class_name());
     EXPECT_EQ("", object.get_name());
     EXPECT_EQ(0u, object.get_attributes().size());
-    EXPECT_EQ(missing == 0 ? 0u : 1u, m_repository->calls.size());
+    EXPECT_EQ(missing == 0 ? std::vector<std::string>()
+                           : std::vector<std::string>({"get " + std::to_string(missing)}),
+              calls());
   }
 }
 
-// Without repository every operation still makes its checks first, then gives 1.
-TEST_F(StoreTest, WithoutRepositoryChecksComeFirstThenOne) {
-  Store store{SharedPointer<orva::keldra::Repository>()};
+// The checks come before the database is asked: refused input and id 0 give their own
+// codes also when the database would fail, everything else gives the database's code.
+TEST_F(StoreTest, ChecksComeBeforeTheDatabase) {
   SharedPointer<Object> valid = make_object("location");
-  valid->set_local_id(3);
+  valid->set_local_id(put(*valid));
   SharedPointer<Object> no_class = make_object("");
   SharedPointer<Object> partial = make_object("location");
   partial->set_partial(true);
   Object read;
+  set_failing(true);
+  clear_calls();
 
-  EXPECT_EQ(ORVA_ERROR_UNKNOWN, store.update_object(*valid));
-  EXPECT_EQ(ORVA_ERROR_UNKNOWN, store.insert_object(*valid));
-  EXPECT_EQ(ORVA_ERROR_INVALID_PARAMETERS, store.insert_object(*no_class));
-  EXPECT_EQ(ORVA_ERROR_INVALID_PARAMETERS, store.update_object(*no_class));
-  EXPECT_EQ(ORVA_ERROR_INVALID_PARAMETERS, store.update_object(*partial));
-  EXPECT_EQ(ORVA_ERROR_NOT_FOUND, store.get_object(0, read));
-  EXPECT_EQ(ORVA_ERROR_UNKNOWN, store.get_object(5, read));
+  EXPECT_EQ(kFailedTransaction, m_store.update_object(*valid));
+  EXPECT_EQ(kFailedTransaction, m_store.insert_object(*valid));
+  EXPECT_EQ(ORVA_ERROR_INVALID_PARAMETERS, m_store.insert_object(*no_class));
+  EXPECT_EQ(ORVA_ERROR_INVALID_PARAMETERS, m_store.update_object(*no_class));
+  EXPECT_EQ(ORVA_ERROR_INVALID_PARAMETERS, m_store.update_object(*partial));
+  EXPECT_EQ(ORVA_ERROR_NOT_FOUND, m_store.get_object(0, read));
+  EXPECT_EQ(kFailedTransaction, m_store.get_object(5, read));
+  EXPECT_EQ(std::vector<std::string>(
+                {"update " + std::to_string(valid->get_local_id()), "insert", "get 5"}),
+            calls());
 }
 
 }  // namespace

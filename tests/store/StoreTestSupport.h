@@ -1,82 +1,58 @@
-// An in-memory repository and a fixture with a store over it, for the store and
-// storable view tests.
+// A store opened on a fresh database file under the test's home, for the store and
+// storable view tests, with what they need to look behind it: the repository calls the
+// store made (read from the trace log), the stored copies (read past the store) and a
+// way to make the store's database fail.
 #pragma once
 
+#include "support/LogCapture.h"
 #include "support/PlaceFixture.h"
 
 #include <keldra/ErrorCode.h>
 #include <keldra/Object.h>
-#include <keldra/Repository.h>
 #include <keldra/SharedPointer.h>
 #include <keldra/Store.h>
 
-#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace keldra_test {
 
-// Keeps a copy of each object by local id, giving ids from 1 on. Like the real
-// repository it clears the modified marks of an object it wrote; a read gives the
-// stored copy, not partial and unmarked. Every call is recorded as "insert",
-// "update <id>" or "get <id>".
-class MemoryRepository : public orva::keldra::Repository {
- public:
-  orva::ErrorCode insert_object(orva::keldra::Object& object) override;
-  orva::ErrorCode update_object(orva::keldra::Object& object) override;
-  orva::ErrorCode get_object(unsigned int local_id, orva::keldra::Object& object) const override;
+// What every operation of a failing store gives (see StoreTest::set_failing).
+const orva::ErrorCode kFailedTransaction = ORVA_ERROR_KELDRA_CANCELLED;
 
-  // The rest of the interface is not used by the store's checks: not supported.
-  orva::ErrorCode remove_object(unsigned int) override { return ORVA_ERROR_NOT_SUPPORTED; }
-  orva::ErrorCode get_object_header(unsigned int, orva::keldra::Object&) const override {
-    return ORVA_ERROR_NOT_SUPPORTED;
-  }
-  orva::ErrorCode get_global_object(unsigned long long, orva::keldra::Object&) const override {
-    return ORVA_ERROR_NOT_SUPPORTED;
-  }
-  unsigned int get_object_local_id(unsigned long long) const override { return 0; }
-  unsigned long long get_object_global_id(unsigned int) const override { return 0; }
-  unsigned int get_default_object_id() const override { return 0; }
-  orva::ErrorCode set_default_object_id(unsigned int) override { return ORVA_ERROR_NOT_SUPPORTED; }
-  orva::SharedPointer<orva::keldra::Search> get_searcher() override { return {}; }
-  orva::SharedPointer<orva::internal::RefCountable> get_upload_queue() override { return {}; }
-  orva::SharedPointer<orva::keldra::ObjectCache> get_object_cache() const override { return {}; }
-  orva::ErrorCode begin_transaction(bool) override { return ORVA_ERROR_NOT_SUPPORTED; }
-  orva::ErrorCode commit_transaction() override { return ORVA_ERROR_NOT_SUPPORTED; }
-  void rollback_transaction() override {}
-  bool is_in_transaction() const override { return false; }
-  orva::ErrorCode set_object_sharing(unsigned int, orva::keldra::SharingModel, bool) override {
-    return ORVA_ERROR_NOT_SUPPORTED;
-  }
-  orva::ErrorCode set_object_no_sync(unsigned int, bool) override {
-    return ORVA_ERROR_NOT_SUPPORTED;
-  }
-  orva::ErrorCode get_object_children(unsigned int,
-                                      std::vector<orva::keldra::Link>&) const override {
-    return ORVA_ERROR_NOT_SUPPORTED;
-  }
-
-  // Keeps a copy of |object| under a new local id, without recording a call, as if
-  // it had been stored earlier. Returns the id.
-  unsigned int put(const orva::keldra::Object& object);
-  // The kept copy with that local id; null when there is none.
-  const orva::keldra::Object* stored(unsigned int local_id) const;
-
-  // The calls so far, in order.
-  mutable std::vector<std::string> calls;
-  // When not 0, every call fails with it and changes nothing.
-  orva::ErrorCode fail_with = ORVA_ERROR_NONE;
-
- private:
-  std::map<unsigned int, orva::SharedPointer<orva::keldra::Object>> m_objects;
-  unsigned int m_next_id = 1;
-};
-
-// A store over an empty MemoryRepository, on a string pool of the test's own.
+// Opens the store "personal" of the thread and initialises it, with the log at |level|
+// for the life of the fixture (the thread's logger is made with the store).
 class StoreTest : public PlaceTest {
  protected:
-  orva::SharedPointer<MemoryRepository> m_repository{new MemoryRepository};
-  orva::keldra::Store m_store{m_repository};
+  explicit StoreTest(const char* level = "1");
+  ~StoreTest() override;
+  void SetUp() override;
+
+  // Stores a copy of |object| past the store (no repository call is recorded, no
+  // event), as received from the server when it has a global id; its local id.
+  unsigned int put(const orva::keldra::Object& object);
+  // A copy of the stored object with that local id, read past the store; empty when
+  // there is none.
+  orva::SharedPointer<orva::keldra::Object> stored(unsigned int local_id);
+
+  // The store's repository calls since the fixture started or clear_calls(), in order,
+  // as "insert", "update <id>" and "get <id>".
+  std::vector<std::string> calls() const;
+  void clear_calls();
+
+  // true: every later store operation fails with kFailedTransaction (a caller's
+  // transaction whose inner level was rolled back); false: ends that.
+  void set_failing(bool failing);
+
+  std::unique_ptr<LogCapture> m_log;
+  orva::SharedPointer<orva::keldra::Store> m_handle;
+  orva::keldra::Store& m_store;
+
+ private:
+  std::unique_ptr<LogCapture> m_calls;
+  bool m_failing = false;
+  bool m_opened = false;
 };
 
 // An object of that class (none for ""), named |name| when that is not empty.

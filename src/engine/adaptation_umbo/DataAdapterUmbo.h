@@ -48,6 +48,7 @@ class DataAdapterUmbo : public DataAdapter {
   orva::SharedPointer<Repository> repository() override;
   void set_event_listener(RepositoryObserver& observer) override;
   void unset_event_listener() override;
+  RepositoryObserver* get_event_listener() const override { return m_listener; }
   // ".KeldraDb_" and the database's unique id.
   orva::ustring get_db_name() const override;
 

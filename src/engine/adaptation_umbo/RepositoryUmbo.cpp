@@ -1,6 +1,8 @@
 #include "adaptation_umbo/RepositoryUmbo.h"
 
 #include "adaptation_umbo/DataAdapterUmbo.h"
+#include "adaptation_umbo/ObjectCacheUmbo.h"
+#include "adaptation_umbo/SearchUmbo.h"
 #include "adaptation_umbo/database/Database.h"
 
 #include <keldra/LoggerUmbo.h>
@@ -147,13 +149,23 @@ ErrorCode RepositoryUmbo::set_object_no_sync(unsigned int, bool) {
 }
 
 orva::SharedPointer<Search> RepositoryUmbo::get_searcher() {
-  // Not yet wired to SearchUmbo: no searcher is made here, callers get the empty pointer.
+  if (m_searcher.is_valid()) return m_searcher;
+  try {
+    m_searcher = orva::SharedPointer<Search>(new SearchUmbo());
+  } catch (...) {
+    // Nothing is kept: a later call tries again.
+    m_searcher.release();
+  }
   return m_searcher;
 }
 
 orva::SharedPointer<ObjectCache> RepositoryUmbo::get_object_cache() const {
-  // The object cache is not part of the library yet; until it is, none can be made.
-  return orva::SharedPointer<ObjectCache>();
+  try {
+    return orva::SharedPointer<ObjectCache>(new ObjectCacheUmbo(m_adapter));
+  } catch (...) {
+    // The cache throws when it gets no repository of its own; callers get no cache.
+    return orva::SharedPointer<ObjectCache>();
+  }
 }
 
 }  // namespace internal

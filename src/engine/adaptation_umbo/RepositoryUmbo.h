@@ -10,6 +10,10 @@
 // no level is open any more; rollback_transaction (and a commit that failed and rolled
 // everything back) drops the events of the writes since the outermost begin.
 //
+// get_searcher makes one SearchUmbo on first use and keeps it (empty, and nothing kept,
+// when it cannot be made); get_object_cache makes a new ObjectCacheUmbo over the adapter
+// on every call (empty when it cannot be made). Neither lets an exception out.
+//
 // Holds its adapter, and so the database, alive. Every repository of one adapter shares
 // its database and held events. Thread: the adapter's thread only.
 #pragma once

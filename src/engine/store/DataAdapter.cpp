@@ -17,5 +17,7 @@ orva::SharedPointer<orva::internal::RefCountable> DataAdapter::data_source() {
   return orva::SharedPointer<orva::internal::RefCountable>();
 }
 
+RepositoryObserver* DataAdapter::get_event_listener() const { return nullptr; }
+
 }  // namespace keldra
 }  // namespace orva
