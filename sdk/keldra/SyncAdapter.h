@@ -49,7 +49,8 @@ class SyncAdapter : public orva::internal::RefCountable {
   // global id, else inserts it with a new local id (set on |object|).
   virtual ErrorCode add_object(Object& object) = 0;
   virtual ErrorCode replace_object(unsigned int local_id, Object& object) = 0;
-  // Removing an object that does not exist succeeds.
+  // Removing an object that does not exist succeeds; by a global id that no object has,
+  // nothing is removed and no event is reported.
   virtual ErrorCode delete_object(unsigned int local_id) = 0;
   virtual ErrorCode delete_object(unsigned long long global_id) = 0;
 

@@ -18,6 +18,8 @@ void AdapterTest::SetUp() {
   DbusTestBus& bus = DbusTestBus::shared();
   ASSERT_TRUE(bus.running() && bus.relay_pid() > 0) << bus.error();
   QDir(QString::fromStdString(home_dir() + "/.cities")).removeRecursively();
+  // Before the store's objects take the logger, which reads its level once.
+  if (capture_log_) log_.reset(new LogCapture);
   static_ = orva::keldra::Static::instance();
   adapter_ = orva::keldra::DatabaseManager::open("personal");
   ASSERT_TRUE(adapter_.is_valid());
@@ -41,6 +43,7 @@ void AdapterTest::TearDown() {
   adapter_.release();
   static_.release();
   peer_.reset();
+  log_.reset();
 }
 
 Object AdapterTest::place(const char* name) {

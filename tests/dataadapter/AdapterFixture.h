@@ -5,6 +5,7 @@
 
 #include "EventsTestSupport.h"
 #include "support/DbusTestBus.h"
+#include "support/LogCapture.h"
 
 #include <keldra/DataAdapter.h>
 #include <keldra/Object.h>
@@ -51,6 +52,9 @@ class AdapterTest : public ::testing::Test {
   orva::SharedPointer<orva::keldra::Repository> repo_;
   std::unique_ptr<Peer> peer_;
   RecordingObserver observer_;
+  // Set before SetUp to read back the log of the test (every type allowed).
+  bool capture_log_ = false;
+  std::unique_ptr<LogCapture> log_;
 };
 
 }  // namespace keldra_test

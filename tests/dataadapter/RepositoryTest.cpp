@@ -102,7 +102,7 @@ TEST_F(AdapterTest, FixedAnswers) {
   EXPECT_FALSE(read.is_no_sync());
   EXPECT_FALSE(repo_->get_upload_queue().is_valid());
   EXPECT_FALSE(adapter_->data_source().is_valid());
-  EXPECT_FALSE(adapter_->sync_adapter().is_valid());
+  EXPECT_TRUE(adapter_->sync_adapter().is_valid());
 }
 
 TEST_F(AdapterTest, RepositoriesAreNewButShareTheDatabaseAndHeldEvents) {

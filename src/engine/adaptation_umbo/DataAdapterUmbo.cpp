@@ -3,6 +3,7 @@
 #include "adaptation_umbo/DbusEventHandler.h"
 #include "adaptation_umbo/RepositoryUmbo.h"
 #include "adaptation_umbo/Settings.h"
+#include "adaptation_umbo/SyncAdapterUmbo.h"
 #include "adaptation_umbo/database/Database.h"
 
 #include <keldra/Invariant.h>
@@ -66,6 +67,17 @@ orva::SharedPointer<Repository> DataAdapterUmbo::repository() {
   } catch (...) {
     trace("DataAdapterUmbo::repository: failed");
     return orva::SharedPointer<Repository>();
+  }
+}
+
+orva::SharedPointer<SyncAdapter> DataAdapterUmbo::sync_adapter() {
+  if (!m_database) return orva::SharedPointer<SyncAdapter>();
+  try {
+    orva::SharedPointer<DataAdapterUmbo> self(this);
+    return orva::SharedPointer<SyncAdapter>(new SyncAdapterUmbo(self));
+  } catch (...) {
+    trace("DataAdapterUmbo::sync_adapter: failed");
+    return orva::SharedPointer<SyncAdapter>();
   }
 }
 

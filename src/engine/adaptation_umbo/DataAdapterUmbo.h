@@ -1,5 +1,5 @@
 // The data adapter of the service "personal": owns the service's Database, hands out
-// repositories over it and collects their change events.
+// repositories and sync adapters over it and collects their change events.
 //
 // Events: every successful write dispatches one RepositoryEvent. It is sent to the
 // thread's D-Bus hub at once unless something holds it: a transaction open at any
@@ -46,6 +46,8 @@ class DataAdapterUmbo : public DataAdapter {
   // Opens the database; an exception from the opening is reported as (0.0, 1) at once.
   void init(ProgressHandler& handler) override;
   orva::SharedPointer<Repository> repository() override;
+  // A new SyncAdapterUmbo over the database; empty when there is no database.
+  orva::SharedPointer<SyncAdapter> sync_adapter() override;
   void set_event_listener(RepositoryObserver& observer) override;
   void unset_event_listener() override;
   RepositoryObserver* get_event_listener() const override { return m_listener; }
