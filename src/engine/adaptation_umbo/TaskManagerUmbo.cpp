@@ -106,11 +106,13 @@ TaskManagerUmbo::~TaskManagerUmbo() {
   trace("TaskManagerUmbo::~TaskManagerUmbo() --");
 }
 
-orva::ErrorCode TaskManagerUmbo::startSynchronize(
-    const SyncService::SyncParams& params, const KeldSyncOptions& options,
-    const std::vector<unsigned int>& local_ids, const std::vector<unsigned long long>& global_ids,
-    const SyncService::FileSyncOptions& upload, const SyncService::FileSyncOptions& download,
-    SyncService::SyncBackends backend) {
+orva::ErrorCode TaskManagerUmbo::startSynchronize(const SyncService::SyncParams& params,
+                                                  const KeldSyncOptions& options,
+                                                  const std::vector<unsigned int>& local_ids,
+                                                  const std::vector<unsigned long long>& global_ids,
+                                                  const SyncService::FileSyncOptions& upload,
+                                                  const SyncService::FileSyncOptions& download,
+                                                  SyncService::SyncBackends backend) {
   LogTrace t("TaskManagerUmbo::startSynchronize");
   LoggerUmbo::logf(kTrace, "TaskManagerUmbo::startSynchronize ++, tasks 0x%08X", options.tasks);
   if (isSyncActive()) {
@@ -144,8 +146,7 @@ orva::ErrorCode TaskManagerUmbo::startSynchronize(
         if (r != ORVA_ERROR_NONE) return r;
       }
       if (tasks & TASK_OBJECTS_SUBSCRIBE) {
-        const orva::ErrorCode r =
-            m_transfer->enable_objects_subscribe(global_ids, options.cascade);
+        const orva::ErrorCode r = m_transfer->enable_objects_subscribe(global_ids, options.cascade);
         if (r != ORVA_ERROR_NONE) return r;
       }
     }
@@ -176,7 +177,8 @@ orva::ErrorCode TaskManagerUmbo::startSynchronize(
   ++m_run;
   m_task_completed = true;  // no task has begun yet
   m_step_timer.start(0);
-  send_sync_event(RepositoryEvent::SYNC_START, "TaskManagerUmbo::send_repository_events SYNC_START");
+  send_sync_event(RepositoryEvent::SYNC_START,
+                  "TaskManagerUmbo::send_repository_events SYNC_START");
   report(ORVA_ERROR_KELDRA_IN_PROGRESS, m_progress.total_progress());
   return ORVA_ERROR_NONE;
 }
@@ -316,8 +318,8 @@ void TaskManagerUmbo::syncTaskCompleted(orva::ErrorCode status) {
   LoggerUmbo::logf(kTrace, "TaskManagerUmbo::syncTaskCompleted ++, mSyncTasksList.count() = %d",
                    mSyncTasksList.count());
   if (m_stopping || m_state == IDLE || m_task_completed) {
-    LoggerUmbo::logf(kTrace, "TaskManagerUmbo::syncTaskCompleted: task already completed, %d dropped",
-                     status);
+    LoggerUmbo::logf(
+        kTrace, "TaskManagerUmbo::syncTaskCompleted: task already completed, %d dropped", status);
     return;
   }
   if (status == ORVA_ERROR_NONE) {
@@ -365,7 +367,8 @@ void TaskManagerUmbo::cancel() {
   if (m_state == IDLE || m_stopping) return;
   const float progress = m_progress.total_progress();
   stopSynchronize();
-  LoggerUmbo::logf(kTrace, "TaskManagerUmbo::cancel progress %5.2f ", static_cast<double>(progress));
+  LoggerUmbo::logf(kTrace, "TaskManagerUmbo::cancel progress %5.2f ",
+                   static_cast<double>(progress));
   report(ORVA_ERROR_KELDRA_CANCELLED, progress);
 }
 
@@ -381,7 +384,8 @@ orva::ErrorCode TaskManagerUmbo::DoStartUpload() {
   if (m_options.local_ids_given) {
     LoggerUmbo::logf(kTrace, "TaskManagerUmbo::DoStartUpload() objects %d, cascading %d",
                      static_cast<int>(m_local_ids.size()), static_cast<int>(m_options.cascading));
-    const orva::ErrorCode r = m_transfer->set_local_objects_filter(m_local_ids, m_options.cascading);
+    const orva::ErrorCode r =
+        m_transfer->set_local_objects_filter(m_local_ids, m_options.cascading);
     if (r != ORVA_ERROR_NONE) return r;
   }
   return startTransferRun();

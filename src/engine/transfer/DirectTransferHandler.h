@@ -46,8 +46,7 @@ class DirectTransferHandler : public orva::internal::RefCountable {
   // its final status once; progress 0..1 of the whole run. Not owned by the handler.
   class Listener {
    public:
-    virtual void handle_transfer_progress(orva::ErrorCode status, float progress,
-                                          Phase phase) = 0;
+    virtual void handle_transfer_progress(orva::ErrorCode status, float progress, Phase phase) = 0;
 
    protected:
     ~Listener() {}
@@ -91,8 +90,8 @@ class DirectTransferHandler : public orva::internal::RefCountable {
   // Starts a run: 7 while one is active; ORVA_ERROR_KELDRA_IN_PROGRESS while it
   // continues (reports follow on |listener|), or its final status when it ended
   // already, in which case |listener| has heard that end before start returns.
-  virtual orva::ErrorCode start(const SyncService::SyncParams& params,
-                                const std::string& device_id, Listener& listener) = 0;
+  virtual orva::ErrorCode start(const SyncService::SyncParams& params, const std::string& device_id,
+                                Listener& listener) = 0;
   // Ends the run with 0x6006, reporting (0x6006, progress, FINISHED) to the listener
   // before it returns.
   virtual void cancel() = 0;
