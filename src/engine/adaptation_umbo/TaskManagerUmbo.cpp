@@ -459,6 +459,8 @@ void TaskManagerUmbo::handle_transfer_progress(orva::ErrorCode status, float pro
                                                DirectTransferHandler::Phase) {
   LoggerUmbo::logf(kTrace, "TaskManagerUmbo::handle_transfer_progress ++, error %d, progress %5.2f",
                    status, static_cast<double>(progress));
+  // The final report may start a new sync, which replaces the handler that is calling.
+  orva::SharedPointer<DirectTransferHandler> calling = m_transfer;
   const bool transfer_task = m_state == TRANSFER || m_state == MEDIA_DOWNLOAD;
   // The first end of the running transfer counts its bytes, also when a stop caused it.
   if (status != ORVA_ERROR_KELDRA_IN_PROGRESS && transfer_task && !m_task_completed &&

@@ -25,8 +25,8 @@
 // manager.
 //
 // Thread: made, used and destroyed on one thread, which runs a Qt event loop (the step
-// timer and the daemon's signals). Owned by its sync service. A listener of the reports
-// may destroy the service (and this manager) from inside a report.
+// timer and the daemon's signals). Owned by its sync service. A listener may start the
+// next sync, or destroy the service (and this manager), from inside the final report.
 #pragma once
 
 #include <keldra/DataAdapter.h>
