@@ -678,6 +678,8 @@ TEST_F(TaskManagerTest, TransferHandlerCallsPerTaskCombination) {
         break;
     }
     ASSERT_EQ(0, started);
+    // Tasks begin from the event loop, never inside synchronize.
+    EXPECT_EQ(0, std::count(transfer.calls.begin(), transfer.calls.end(), "start(personal)"));
     ASSERT_TRUE(wait_final());
     EXPECT_EQ(0, listener_.reports.back().first);
     EXPECT_EQ(c.expected, transfer.calls);
