@@ -678,8 +678,10 @@ TEST_F(TaskManagerTest, TransferHandlerCallsPerTaskCombination) {
         break;
     }
     ASSERT_EQ(0, started);
-    // Tasks begin from the event loop, never inside synchronize.
+    // Tasks begin from the event loop, never inside synchronize; the byte count of the
+    // previous case's sync is gone.
     EXPECT_EQ(0, std::count(transfer.calls.begin(), transfer.calls.end(), "start(personal)"));
+    EXPECT_EQ(0u, service_->get_sync_data_transferred());
     ASSERT_TRUE(wait_final());
     EXPECT_EQ(0, listener_.reports.back().first);
     EXPECT_EQ(c.expected, transfer.calls);
