@@ -113,7 +113,6 @@ orva::ErrorCode TaskManagerUmbo::startSynchronize(const SyncService::SyncParams&
                                                   const SyncService::FileSyncOptions& upload,
                                                   const SyncService::FileSyncOptions& download,
                                                   SyncService::SyncBackends backend) {
-  LogTrace t("TaskManagerUmbo::startSynchronize");
   LoggerUmbo::logf(kTrace, "TaskManagerUmbo::startSynchronize ++, tasks 0x%08X", options.tasks);
   if (isSyncActive()) {
     trace("Sync already active, return ORVA_ERROR_NOT_READY");
