@@ -3,6 +3,7 @@
 // recording double (TransferDouble). Every report the caller's listener receives also
 // goes to the relay as a marker through the hub's own connection, so the relay's
 // broadcasts show each report in its place among SYNC_START and SYNC_STOP.
+#include "adaptation_umbo/DataAdapterUmbo.h"
 #include "adaptation_umbo/TaskManagerUmbo.h"
 
 #include "EventsTestSupport.h"
@@ -12,6 +13,7 @@
 #include "support/LogCapture.h"
 #include "support/TestEnv.h"
 
+#include <keldra/DatabaseManager.h>
 #include <keldra/ProgressHandler.h>
 #include <keldra/SyncService.h>
 
@@ -796,6 +798,34 @@ TEST_F(TaskManagerTest, CredentialsNeverReachTheLog) {
   for (const std::string& secret :
        {std::string("pass-WORD-1"), std::string("TOKEN-abcdef"), password_digest, token_digest}) {
     EXPECT_EQ(std::string::npos, text.find(secret)) << secret;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The service's backend is applied to the store's adapter at every start; a value the
+// adapter refuses leaves its backend as it was.
+TEST_F(TaskManagerTest, BackendIsAppliedToTheStoreAtEachStart) {
+  TransferDoubles transfer;
+  struct Case {
+    int selected;
+    int expected;
+  };
+  const Case cases[] = {{1, 1}, {5, 1}, {0, 0}, {-1, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.selected);
+    service_->select_backend(static_cast<SyncService::SyncBackends>(c.selected));
+    listener_.reports.clear();
+    ASSERT_EQ(0, service_->synchronize(account(), 0x01));
+    ASSERT_TRUE(wait_final());
+    // The thread's adapter, kept open by the manager.
+    SharedPointer<orva::keldra::DataAdapter> adapter =
+        orva::keldra::DatabaseManager::open("personal");
+    auto* umbo = dynamic_cast<orva::keldra::internal::DataAdapterUmbo*>(adapter.get());
+    ASSERT_NE(nullptr, umbo);
+    EXPECT_EQ(c.expected, umbo->get_backend());
   }
 }
 
