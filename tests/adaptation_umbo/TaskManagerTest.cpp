@@ -818,8 +818,15 @@ TEST_F(TaskManagerTest, BackendIsAppliedToTheStoreAtEachStart) {
     SCOPED_TRACE(c.selected);
     service_->select_backend(static_cast<SyncService::SyncBackends>(c.selected));
     listener_.reports.clear();
-    ASSERT_EQ(0, service_->synchronize(account(), 0x01));
+    ASSERT_EQ(0, service_->synchronize(account(), 0x01 | 0x04));
+    answer_daemon();
     ASSERT_TRUE(wait_final());
+    // The daemon's profile names the backend's server.
+    const std::string profile =
+        keldra_test::read_file(keldra_test::home_dir() + "/.sync/profiles/service/keldra.xml");
+    EXPECT_NE(std::string::npos,
+              profile.find(c.expected == 1 ? "sync.keldra.ostra.cn" : ":443/sync"));
+    EXPECT_EQ(c.expected == 1, profile.find("sync.keldra.ostra.cn") != std::string::npos);
     // The thread's adapter, kept open by the manager.
     SharedPointer<orva::keldra::DataAdapter> adapter =
         orva::keldra::DatabaseManager::open("personal");
