@@ -15,6 +15,7 @@
 
 #include <keldra/DatabaseManager.h>
 #include <keldra/ProgressHandler.h>
+#include <keldra/Store.h>
 #include <keldra/SyncService.h>
 
 #include <QDBusConnection>
@@ -265,20 +266,42 @@ TEST_F(TaskManagerTest, HappyPathReportsAndAnnouncementsInOrder) {
   }
 }
 
-// The sync opens the store itself when no store of the thread has: the daemon's profile
-// names the opened database, and the database file exists.
-TEST_F(TaskManagerTest, SyncOpensTheStoreWhenNoStoreHas) {
+// The sync uses the thread's "personal" store, opening its database itself when no store
+// of the thread has: the daemon's profile names that database, and its file exists.
+TEST_F(TaskManagerTest, SyncUsesTheThreadsStoreAndOpensItWhenNeeded) {
   const std::string db = keldra_test::home_dir() + "/.cities/OstraMaps.db";
-  QFile::remove(QString::fromStdString(db));
-  ASSERT_EQ(0, service_->synchronize(account(), 0x04));
-  answer_daemon();
-  ASSERT_TRUE(wait_final());
-  EXPECT_EQ(0, listener_.reports.back().first);
-  EXPECT_TRUE(QFile::exists(QString::fromStdString(db)));
-  const std::string profile =
-      keldra_test::read_file(keldra_test::home_dir() + "/.sync/profiles/service/keldra.xml");
-  EXPECT_NE(std::string::npos, profile.find(".KeldraDb_")) << profile;
-  EXPECT_EQ(std::string::npos, profile.find("\".KeldraDb_\"")) << "database uid missing";
+  struct Recorder : ProgressHandler {
+    void handle_progress(float, orva::ErrorCode status) override { code = status; }
+    orva::ErrorCode code = -1;
+  };
+  for (bool store_first : {false, true}) {
+    SCOPED_TRACE(store_first ? "a store opened it" : "no store");
+    QFile::remove(QString::fromStdString(db));
+    SharedPointer<orva::keldra::Store> store;
+    Recorder opened;
+    if (store_first) {
+      ASSERT_EQ(0, orva::keldra::Store::open(store, "personal"));
+      store->init(opened);
+      ASSERT_TRUE(wait_until([&] { return opened.code == 0; }));
+    }
+    // A new service: its manager holds no adapter from the previous round.
+    SharedPointer<SyncService> service = SyncService::instance();
+    service->set_listener(&listener_);
+    listener_.reports.clear();
+    ASSERT_EQ(0, service->synchronize(account(), 0x04));
+    answer_daemon();
+    ASSERT_TRUE(wait_final());
+    EXPECT_EQ(0, listener_.reports.back().first);
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(db)));
+    SharedPointer<orva::keldra::DataAdapter> adapter =
+        orva::keldra::DatabaseManager::open("personal");
+    ASSERT_TRUE(adapter.is_valid());
+    const std::string name = adapter->get_db_name().to_utf8();
+    ASSERT_GT(name.size(), std::string(".KeldraDb_").size()) << "database not open";
+    const std::string profile =
+        keldra_test::read_file(keldra_test::home_dir() + "/.sync/profiles/service/keldra.xml");
+    EXPECT_NE(std::string::npos, profile.find(name)) << profile;
+  }
 }
 
 // ---------------------------------------------------------------------------------------
