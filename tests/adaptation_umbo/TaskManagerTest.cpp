@@ -800,9 +800,6 @@ TEST_F(TaskManagerTest, DeviceIdentifierFromSysinfoOrTheStoredUuid) {
 
 TEST_F(TaskManagerTest, CredentialsNeverReachTheLog) {
   TransferDoubles transfer;
-  struct Case {
-    SyncService::SyncParams params;
-  };
   SyncService::SyncParams with_password = account("anna", "pass-WORD-1");
   SyncService::SyncParams with_token = account("", "");
   with_token.token = "TOKEN-abcdef";
