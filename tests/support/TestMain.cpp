@@ -1,4 +1,4 @@
-// Test entry point: gives the process its own HOME and TMPDIR, creates a Qt core
+// Test entry point: gives the process its own HOME, TMPDIR and XDG_CONFIG_HOME, creates a Qt core
 // application (tests that need an event loop run it), runs the cases, removes the folder.
 #include <QCoreApplication>
 #include <QDir>
@@ -30,6 +30,9 @@ int main(int argc, char** argv) {
   QDir().mkpath(QString::fromStdString(tmp));
   setenv("HOME", root.c_str(), 1);
   setenv("TMPDIR", tmp.c_str(), 1);
+  // Qt's settings store (QSettings) lives under the configuration folder.
+  const std::string config = root + "/.config";
+  setenv("XDG_CONFIG_HOME", config.c_str(), 1);
   keldra_test::g_home = root;
   // Logging stays off unless a test turns it on: a level file on the machine must not
   // change what the tests see.

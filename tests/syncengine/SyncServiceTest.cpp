@@ -1,5 +1,6 @@
 // The sync service over a recording task runner: the options it builds, the reports it
-// forwards, the one sync per process, and its refusal while no task manager exists.
+// forwards, the one sync per process, and its refusal without a task runner.
+#include "support/DbusTestBus.h"
 #include "support/LogCapture.h"
 
 #include "syncengine/SyncServiceUmbo.h"
@@ -126,7 +127,12 @@ KeldSyncOptions options(unsigned tasks, bool local, unsigned cascading, bool glo
   return o;
 }
 
+// The platform's task manager takes the session bus: the private test bus, never the
+// machine's.
+bool on_test_bus() { return keldra_test::DbusTestBus::shared().running(); }
+
 TEST(SyncService, FreshServiceHasDefaultOptionsAndBackend) {
+  ASSERT_TRUE(on_test_bus());
   SharedPointer<SyncService> service = SyncService::instance();
   ASSERT_TRUE(service.is_valid());
   SyncService::FileSyncOptions up, down;
@@ -157,6 +163,7 @@ TEST(SyncService, FreshServiceHasDefaultOptionsAndBackend) {
 }
 
 TEST(SyncService, InstanceMakesANewServiceEachCall) {
+  ASSERT_TRUE(on_test_bus());
   SharedPointer<SyncService> a = SyncService::instance();
   SharedPointer<SyncService> b = SyncService::instance();
   ASSERT_TRUE(a.is_valid() && b.is_valid());
@@ -167,10 +174,10 @@ TEST(SyncService, InstanceMakesANewServiceEachCall) {
   EXPECT_EQ(SyncService::DEFAULT, backend);
 }
 
-// No task manager is built in yet: every variant refuses with 4 after the parameter
+// A service without a task runner: every variant refuses with 4 after the parameter
 // check, sends no report, and the other operations are harmless.
 TEST(SyncService, WithoutTaskManagerSynchronizeIsRefused) {
-  SharedPointer<SyncService> service = SyncService::instance();
+  SharedPointer<SyncService> service(new SyncServiceUmbo(nullptr));
   ASSERT_TRUE(service.is_valid());
   Recorder listener;
   service->set_listener(&listener);
@@ -203,22 +210,38 @@ TEST(SyncService, VariantsBuildTheTaskOptions) {
   };
   const SyncService::SyncParams p = valid_params();
   const Case cases[] = {
-      {"params only", [&](SyncService& s) { return s.synchronize(p); },
-       options(4, false, 0, false, false), {}, {}},
-      {"tasks", [&](SyncService& s) { return s.synchronize(p, 0x13); },
-       options(0x13, false, 0, false, false), {}, {}},
-      {"local ids", [&](SyncService& s) { return s.synchronize(p, 0x01, locals, 2); },
-       options(0x01, true, 2, false, false), locals, {}},
-      {"empty local ids", [&](SyncService& s) {
-         return s.synchronize(p, 0x01, std::vector<unsigned int>(), 3);
-       },
-       options(0x01, false, 3, false, false), {}, {}},
-      {"global ids", [&](SyncService& s) { return s.synchronize(p, 0x02, globals, true); },
-       options(0x02, false, 0, true, true), {}, globals},
-      {"empty global ids", [&](SyncService& s) {
+      {"params only",
+       [&](SyncService& s) { return s.synchronize(p); },
+       options(4, false, 0, false, false),
+       {},
+       {}},
+      {"tasks",
+       [&](SyncService& s) { return s.synchronize(p, 0x13); },
+       options(0x13, false, 0, false, false),
+       {},
+       {}},
+      {"local ids",
+       [&](SyncService& s) { return s.synchronize(p, 0x01, locals, 2); },
+       options(0x01, true, 2, false, false),
+       locals,
+       {}},
+      {"empty local ids",
+       [&](SyncService& s) { return s.synchronize(p, 0x01, std::vector<unsigned int>(), 3); },
+       options(0x01, false, 3, false, false),
+       {},
+       {}},
+      {"global ids",
+       [&](SyncService& s) { return s.synchronize(p, 0x02, globals, true); },
+       options(0x02, false, 0, true, true),
+       {},
+       globals},
+      {"empty global ids",
+       [&](SyncService& s) {
          return s.synchronize(p, 0x40, std::vector<unsigned long long>(), false);
        },
-       options(0x40, false, 0, true, false), {}, {}},
+       options(0x40, false, 0, true, false),
+       {},
+       {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -25,7 +25,7 @@ class SyncTaskRunner : public QObject {
   Q_OBJECT
 
  public:
-  // The platform's runner, or null while this build has none. May throw what the
+  // The platform's runner (defined beside it, in the platform layer). May throw what the
   // runner's construction throws (the D-Bus hub's UmboException).
   static SyncTaskRunner* create();
 
