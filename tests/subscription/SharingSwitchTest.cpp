@@ -102,12 +102,13 @@ TEST_F(ManagerTest, SwitchesApplyInTypeOrderUntilOneIsRefused) {
 
   ASSERT_EQ(0, raw_->exec("CREATE TRIGGER refuse BEFORE UPDATE ON object WHEN old.local_id=" +
                           std::to_string(b) + " BEGIN SELECT RAISE(ABORT, 'refused'); END;"));
-  EXPECT_EQ(
-      1, manager()->handle_subscription_object_received(received({{"switched_public", 501},
-                                                                  {"switched_public", 502},
-                                                                  {"switched_public", 503},
-                                                                  {"switched_public_rw", 503}})));
-  EXPECT_EQ("state 0, sharing 1", state_of(a));
+  // B's switch writes (1 to 2) and is refused; C after it is not switched.
+  EXPECT_EQ(1,
+            manager()->handle_subscription_object_received(received({{"switched_public_rw", 501},
+                                                                     {"switched_public_rw", 502},
+                                                                     {"switched_public_rw", 503},
+                                                                     {"deleted_by_owner", 503}})));
+  EXPECT_EQ("state 0, sharing 2", state_of(a));
   EXPECT_EQ("state 0, sharing 1", state_of(b));
   EXPECT_EQ("state 0, sharing 0", state_of(c));
   EXPECT_EQ(std::vector<Broadcast>{one(2, a)}, wire());
