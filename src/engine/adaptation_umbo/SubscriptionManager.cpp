@@ -227,71 +227,70 @@ ErrorCode SubscriptionManager::create_mapping_object(const std::vector<ObjectBas
 
 // Acknowledgements.
 
+namespace {
+
+// The frame of an acknowledgement, in one transaction: the stored object of the view's
+// kind and the sent copy, each bound to a view; |step| changes the stored object and
+// stores it.
+template <class View, class Step>
+ErrorCode acknowledge(SubscriptionManager& manager, Repository* repository,
+                      ErrorCode (SubscriptionManager::*load)(Object&),
+                      const orva::SharedPointer<Object>& sent, Step step) {
+  if (repository == nullptr) return ORVA_ERROR_OUT_OF_MEMORY;
+  if (!sent.is_valid()) return ORVA_ERROR_INVALID_PARAMETERS;
+  orva::SharedPointer<Object> stored(new Object());
+  ErrorCode code = repository->begin_transaction(true);
+  if (code != ORVA_ERROR_NONE) return code;
+  code = (manager.*load)(*stored);
+  View stored_view;
+  View sent_view;
+  if (code == ORVA_ERROR_NONE) code = stored_view.attach(stored);
+  if (code == ORVA_ERROR_NONE) code = sent_view.attach(sent);
+  if (code == ORVA_ERROR_NONE) code = step(stored_view, sent_view, *stored);
+  return repository->end_transaction(code);
+}
+
+}  // namespace
+
 ErrorCode SubscriptionManager::handle_subscription_object_sent(
     const orva::SharedPointer<Object>& sent) {
   trace("SubscriptionManager::handle_subscription_object_sent ");
-  if (!m_repository.is_valid()) return ORVA_ERROR_OUT_OF_MEMORY;
-  if (!sent.is_valid()) return ORVA_ERROR_INVALID_PARAMETERS;
-  orva::SharedPointer<Object> stored(new Object());
-  ErrorCode code = m_repository->begin_transaction(true);
-  if (code != ORVA_ERROR_NONE) return code;
-  code = load_subscription_object(*stored);
-  SubscriptionObject stored_view;
-  SubscriptionObject sent_view;
-  if (code == ORVA_ERROR_NONE) code = stored_view.attach(stored);
-  if (code == ORVA_ERROR_NONE) code = sent_view.attach(sent);
-  if (code == ORVA_ERROR_NONE) code = stored_view.commit_changes(sent_view);
-  if (code == ORVA_ERROR_NONE) code = store_subscription_object(*stored);
-  code = end(code);
-  if (code != ORVA_ERROR_NONE) return code;
-  trace("SubscriptionManager::handle_subscription_object_sent --");
-  return ORVA_ERROR_NONE;
+  ErrorCode code = acknowledge<SubscriptionObject>(
+      *this, m_repository.get(), &SubscriptionManager::load_subscription_object, sent,
+      [this](SubscriptionObject& stored, const SubscriptionObject& copy, Object& object) {
+        ErrorCode result = stored.commit_changes(copy);
+        return result != ORVA_ERROR_NONE ? result : store_subscription_object(object);
+      });
+  if (code == ORVA_ERROR_NONE) trace("SubscriptionManager::handle_subscription_object_sent --");
+  return code;
 }
 
 ErrorCode SubscriptionManager::handle_mapping_object_sent(const orva::SharedPointer<Object>& sent) {
   trace("SubscriptionManager::handle_mapping_object_sent ++");
-  if (!m_repository.is_valid()) return ORVA_ERROR_OUT_OF_MEMORY;
-  if (!sent.is_valid()) return ORVA_ERROR_INVALID_PARAMETERS;
-  orva::SharedPointer<Object> stored(new Object());
-  ErrorCode code = m_repository->begin_transaction(true);
-  if (code != ORVA_ERROR_NONE) return code;
-  code = load_mapping_object(*stored);
-  MappingObject stored_view;
-  MappingObject sent_view;
-  if (code == ORVA_ERROR_NONE) code = stored_view.attach(stored);
-  if (code == ORVA_ERROR_NONE) code = sent_view.attach(sent);
-  if (code == ORVA_ERROR_NONE) {
-    stored_view.remove_maps(sent_view);
-    stored_view.remove_empty_maps();
-    code = store_mapping_object(*stored);
-  }
-  code = end(code);
-  if (code != ORVA_ERROR_NONE) return code;
-  trace("SubscriptionManager::handle_mapping_object_sent --");
-  return ORVA_ERROR_NONE;
+  ErrorCode code = acknowledge<MappingObject>(
+      *this, m_repository.get(), &SubscriptionManager::load_mapping_object, sent,
+      [this](MappingObject& stored, const MappingObject& copy, Object& object) {
+        // Written even when nothing changed.
+        stored.remove_maps(copy);
+        stored.remove_empty_maps();
+        return store_mapping_object(object);
+      });
+  if (code == ORVA_ERROR_NONE) trace("SubscriptionManager::handle_mapping_object_sent --");
+  return code;
 }
 
 ErrorCode SubscriptionManager::handle_soft_deletion_object_sent(
     const orva::SharedPointer<Object>& sent) {
   trace("SubscriptionManager::handle_soft_deletion_object_sent ++");
-  if (!m_repository.is_valid()) return ORVA_ERROR_OUT_OF_MEMORY;
-  if (!sent.is_valid()) return ORVA_ERROR_INVALID_PARAMETERS;
-  orva::SharedPointer<Object> stored(new Object());
-  ErrorCode code = m_repository->begin_transaction(true);
-  if (code != ORVA_ERROR_NONE) return code;
-  code = load_soft_deletion_object(*stored);
-  SoftDeletionObject stored_view;
-  SoftDeletionObject sent_view;
-  if (code == ORVA_ERROR_NONE) code = stored_view.attach(stored);
-  if (code == ORVA_ERROR_NONE) code = sent_view.attach(sent);
-  // Nothing is written when none of the sent ids is still recorded.
-  if (code == ORVA_ERROR_NONE && stored_view.remove_gids(sent_view)) {
-    code = store_soft_deletion_object(*stored);
-  }
-  code = end(code);
-  if (code != ORVA_ERROR_NONE) return code;
-  trace("SubscriptionManager::handle_soft_deletion_object_sent --");
-  return ORVA_ERROR_NONE;
+  ErrorCode code = acknowledge<SoftDeletionObject>(
+      *this, m_repository.get(), &SubscriptionManager::load_soft_deletion_object, sent,
+      [this](SoftDeletionObject& stored, const SoftDeletionObject& copy, Object& object) {
+        // Nothing is written when none of the sent ids is still recorded.
+        if (!stored.remove_gids(copy)) return ORVA_ERROR_NONE;
+        return store_soft_deletion_object(object);
+      });
+  if (code == ORVA_ERROR_NONE) trace("SubscriptionManager::handle_soft_deletion_object_sent --");
+  return code;
 }
 
 // Sharing switches from the server.
