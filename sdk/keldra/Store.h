@@ -115,6 +115,15 @@ class Store : public orva::internal::RefCountable {
   // Appends the links of the object and of all its attributes to |links|.
   ErrorCode get_object_children(unsigned int local_id, std::vector<Link>& links) const;
 
+  // Removes the object on the synchronisation's behalf; when it has a global id, that
+  // id is recorded for the server, which then deletes its copy, and the object's id pair
+  // leaves the mapping. One transaction: a failed step, the removal included, rolls all
+  // of it back and is returned. A missing object gives 0.
+  ErrorCode soft_delete_object(unsigned int local_id);
+  // Subscribes to the server's objects with these global ids (|flag|: with the objects
+  // they link to), kept in the stored subscription object until the server has them.
+  ErrorCode add_to_subscription(const std::vector<unsigned long long>& global_ids, bool flag);
+
   // Makes |observer| (not owned) the one observer of the thread and service.
   void set_event_listener(RepositoryObserver& observer);
   // Removes the observer of the thread and service, whichever store registered it.
