@@ -4,29 +4,21 @@
 #include <keldra/Store.h>
 
 #include "adaptation_umbo/SubscriptionManager.h"
-#include "adaptation_umbo/UmboException.h"
-
-#include <new>
+#include "store/Guarded.h"
 
 namespace orva {
 namespace keldra {
 
 namespace {
 
-// Runs |work| on a new manager over |adapter|; no exception may leave the store.
+// Runs |work| on a new manager over |adapter|.
 template <class Work>
 ErrorCode with_manager(const orva::SharedPointer<DataAdapter>& adapter, Work work) {
   if (!adapter.is_valid()) return ORVA_ERROR_UNKNOWN;
-  try {
+  return internal::guarded([&] {
     internal::SubscriptionManager manager(adapter);
     return work(manager);
-  } catch (const internal::UmboException& e) {
-    return e.get_reason() == ORVA_ERROR_NONE ? ORVA_ERROR_UNKNOWN : e.get_reason();
-  } catch (const std::bad_alloc&) {
-    return ORVA_ERROR_OUT_OF_MEMORY;
-  } catch (...) {
-    return ORVA_ERROR_UNKNOWN;
-  }
+  });
 }
 
 }  // namespace
