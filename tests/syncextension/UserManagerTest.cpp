@@ -5,8 +5,8 @@
 #include "AdapterFixture.h"
 
 #include "support/AttributeTree.h"
-#include "support/LogCapture.h"
 #include "support/PlaceFixture.h"
+#include "support/UserEntry.h"
 
 #include "adaptation_umbo/UserManagerImpl.h"
 
@@ -35,15 +35,6 @@ using orva::keldra::internal::UserManagerImpl;
 const unsigned long long kUsersGid = 996;
 const unsigned int kUsersLid = 0x7FFFFFFC;
 
-UserInfo user(const std::string& id, const char* display_name) {
-  UserInfo info;
-  EXPECT_EQ(0, info.set_id(id));
-  if (display_name) {
-    EXPECT_EQ(0, info.set_display_name(ustring(display_name)));
-  }
-  return info;
-}
-
 // The users object as the server sends it: owner "anna", two unedited entries and an
 // attribute of another class.
 ObjectPtr server_users(unsigned int local_id = 0) {
@@ -52,9 +43,9 @@ ObjectPtr server_users(unsigned int local_id = 0) {
   object->set_global_id(kUsersGid);
   object->set_local_id(local_id);
   object->set_owner(std::string("anna"));
-  object->get_attributes().push_back(user("anna", "Anna").attribute());
+  object->get_attributes().push_back(user_entry("anna", "Anna").attribute());
   object->get_attributes().push_back(make_attribute("note", "other"));
-  object->get_attributes().push_back(user("bert", "Bert").attribute());
+  object->get_attributes().push_back(user_entry("bert", "Bert").attribute());
   return object;
 }
 
@@ -66,6 +57,7 @@ std::string display_name(const UserInfo& info) {
 
 class UserManagerTest : public AdapterTest {
  protected:
+  UserManagerTest() { capture_log_ = true; }
   void SetUp() override {
     AdapterTest::SetUp();
     impl_ = new UserManagerImpl(adapter_);
@@ -103,7 +95,7 @@ TEST_F(UserManagerTest, NothingStoredReadsAsAnEmptyUsersObject) {
   EXPECT_EQ(0, manager_->get_all_users(ids));
   EXPECT_EQ(std::vector<std::string>{"kept"}, ids);
   EXPECT_EQ("", manager_->get_current_user());
-  SharedPointer<UserInfo> info(new UserInfo(user("old", "Old")));
+  SharedPointer<UserInfo> info(new UserInfo(user_entry("old", "Old")));
   SharedPointer<UserInfo> before = info;
   EXPECT_EQ(8, manager_->get_user_info("x", info));
   EXPECT_EQ(8, manager_->get_user_info("", info));
@@ -166,7 +158,7 @@ TEST_F(UserManagerTest, SetUserInfoStoresAnEditedCopyInOneTransaction) {
 }
 
 TEST_F(UserManagerTest, FirstSetCreatesTheUsersObject) {
-  ASSERT_EQ(0, manager_->set_user_info(user("zoe", "Zoe")));
+  ASSERT_EQ(0, manager_->set_user_info(user_entry("zoe", "Zoe")));
   EXPECT_EQ("zoe:user(display_name=Zoe,edited=1)", stored());
   Object object;
   ASSERT_EQ(0, repo_->get_global_object(kUsersGid, object));
@@ -209,7 +201,7 @@ TEST_F(UserManagerTest, ReadsHandOutDetachedCopies) {
 // exactly when the entry was edited.
 TEST_F(UserManagerTest, UserObjectForAnAccount) {
   receive_server_users();
-  ASSERT_EQ(0, manager_->set_user_info(user("bert", "Bert B")));
+  ASSERT_EQ(0, manager_->set_user_info(user_entry("bert", "Bert B")));
   const std::string before = stored();
 
   struct Case {
@@ -226,15 +218,14 @@ TEST_F(UserManagerTest, UserObjectForAnAccount) {
     SCOPED_TRACE(c.account);
     Object object("location");
     object.get_attributes().push_back(make_attribute("left", "over"));
-    LogCapture log;
     ASSERT_EQ(0, impl_->get_user_object(c.account, object));
     EXPECT_EQ(c.expected, tree(object.get_attributes()));
-    EXPECT_EQ(c.modified, object.is_modified());
     if (c.expected.empty()) {
       EXPECT_EQ("", object.get_class_name());
-      EXPECT_TRUE(log.has("UserManagerImpl::get_user_object: no info found for account '" +
-                          std::string(c.account) + "'"));
+      EXPECT_TRUE(log_->has("UserManagerImpl::get_user_object: no info found for account '" +
+                            std::string(c.account) + "'"));
     } else {
+      EXPECT_EQ(c.modified, object.is_modified());
       EXPECT_EQ("sys_users", object.get_class_name());
       EXPECT_EQ(kUsersGid, object.get_global_id());
       EXPECT_EQ(kUsersLid, object.get_local_id());
@@ -247,7 +238,7 @@ TEST_F(UserManagerTest, UserObjectForAnAccount) {
 // The server's users object replaces the stored one: by local id when it carries a
 // stored one, else by its global id.
 TEST_F(UserManagerTest, ReceivedUsersObjectIsStoredInPlace) {
-  ASSERT_EQ(0, manager_->set_user_info(user("zoe", "Zoe")));
+  ASSERT_EQ(0, manager_->set_user_info(user_entry("zoe", "Zoe")));
   const unsigned int lid = stored_lid();
   struct Case {
     const char* label;
@@ -258,7 +249,7 @@ TEST_F(UserManagerTest, ReceivedUsersObjectIsStoredInPlace) {
     settle_bus();
     observer_.batches.clear();
     ObjectPtr received = server_users(c.local_id);
-    received->get_attributes().push_back(user(c.label, nullptr).attribute());
+    received->get_attributes().push_back(user_entry(c.label, nullptr).attribute());
     received->set_no_sync(false);
     ASSERT_EQ(0, impl_->handle_users_object_received(received));
     EXPECT_EQ(std::string(kServerTree) + " " + c.label + ":user", stored());
@@ -277,7 +268,7 @@ TEST_F(UserManagerTest, ReceivedUsersObjectIsStoredInPlace) {
 TEST_F(UserManagerTest, ForeignObjectUnderTheUsersIdIsRefused) {
   ObjectPtr foreign(new Object("config"));
   foreign->set_global_id(kUsersGid);
-  foreign->get_attributes().push_back(user("eve", "Eve").attribute());
+  foreign->get_attributes().push_back(user_entry("eve", "Eve").attribute());
   EXPECT_EQ(3, impl_->handle_users_object_received(foreign));
   EXPECT_EQ(3, impl_->handle_users_object_received(ObjectPtr()));
   EXPECT_EQ("none", stored());
@@ -300,7 +291,7 @@ TEST_F(UserManagerTest, ForeignObjectUnderTheUsersIdIsRefused) {
   EXPECT_EQ(3, manager_->get_all_users_info(infos));
   Object object;
   EXPECT_EQ(3, impl_->get_user_object("eve", object));
-  EXPECT_EQ(3, manager_->set_user_info(user("eve", "Eve")));
+  EXPECT_EQ(3, manager_->set_user_info(user_entry("eve", "Eve")));
   EXPECT_FALSE(repo_->is_in_transaction());
   EXPECT_EQ(before, stored());
   settle_bus();
@@ -330,7 +321,7 @@ TEST_F(UserManagerTest, MissingSideGivesTwoAndWritesNothing) {
       UserManagerImpl::open_public_manager(SharedPointer<DataAdapter>(new NoSyncAdapter(adapter_)));
   ASSERT_TRUE(manager.is_valid());
   EXPECT_EQ("anna", manager->get_current_user());
-  EXPECT_EQ(2, manager->set_user_info(user("carl", "Carl")));
+  EXPECT_EQ(2, manager->set_user_info(user_entry("carl", "Carl")));
   EXPECT_FALSE(repo_->is_in_transaction());
   EXPECT_EQ(kServerTree, stored());
 
@@ -339,7 +330,7 @@ TEST_F(UserManagerTest, MissingSideGivesTwoAndWritesNothing) {
       UserManagerImpl::open_public_manager(SharedPointer<DataAdapter>());
   std::vector<std::string> ids;
   EXPECT_EQ(2, bare->get_all_users(ids));
-  EXPECT_EQ(2, bare->set_user_info(user("carl", "Carl")));
+  EXPECT_EQ(2, bare->set_user_info(user_entry("carl", "Carl")));
   EXPECT_EQ("", bare->get_current_user());
   settle_bus();
   EXPECT_TRUE(observer_.batches.empty());
