@@ -65,8 +65,10 @@ const AddedStep kAddedSteps[] = {
 
 SyncExtension::SyncExtension(const orva::SharedPointer<DataAdapter>& adapter)
     : m_adapter(adapter), m_subscriptions(adapter), m_users(adapter) {
-  m_sync_adapter = m_adapter->sync_adapter();
-  m_repository = m_adapter->repository();
+  if (m_adapter.is_valid()) {
+    m_sync_adapter = m_adapter->sync_adapter();
+    m_repository = m_adapter->repository();
+  }
   m_converter = ObjectConverter::create();
 }
 
