@@ -39,6 +39,7 @@
 #include <keldra/Search.h>
 #include <keldra/SharedPointer.h>
 #include <keldra/Static.h>
+#include <keldra/UserManager.h>
 
 #include <vector>
 
@@ -98,6 +99,9 @@ class Store : public orva::internal::RefCountable {
   orva::SharedPointer<orva::internal::RefCountable> get_upload_queue();
   // A new object cache on every call; empty when none can be made.
   orva::SharedPointer<ObjectCache> get_object_cache() const;
+  // A new user manager over the store's adapter on every call (a store without adapter
+  // gives one whose operations fail with 2); empty only when none can be made.
+  orva::SharedPointer<UserManager> get_user_manager();
 
   // Transactions of the caller, shared by every store of the thread and service: the
   // outermost begin starts the database transaction; change events wait for the

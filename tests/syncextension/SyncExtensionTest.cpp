@@ -2,7 +2,7 @@
 // and cached for sending for each combination of stored state, renderings of system and
 // ordinary objects, the server's results for sent objects, and what it does with each
 // kind of received object (foreign classes under reserved ids refused with 3).
-#include "AdapterFixture.h"
+#include "SyncSideFixture.h"
 
 #include "support/AttributeTree.h"
 #include "support/PlaceFixture.h"
@@ -58,21 +58,12 @@ const uint32_t kSubscription = 0x7FFFFFFE;
 const uint32_t kConfig = 0x7FFFFFFF;
 const uint32_t kUnset = 12345;  // what a lid holds before a call that must not set it
 
-ObjectPtr object_of(const char* class_name, unsigned long long gid) {
-  ObjectPtr object(new Object(class_name));
-  object->set_global_id(gid);
-  return object;
-}
-
-class SyncExtensionTest : public AdapterTest {
+class SyncExtensionTest : public SyncSideTest {
  protected:
-  SyncExtensionTest() { capture_log_ = true; }
   void SetUp() override {
-    AdapterTest::SetUp();
-    sync_ = adapter_->sync_adapter();
-    ASSERT_TRUE(sync_.is_valid());
+    SyncSideTest::SetUp();
     subscriptions_ = new SubscriptionManager(adapter_);
-    users_ = UserManagerImpl::open_public_manager(adapter_);
+    users_ = store_->get_user_manager();
     converter_ = ObjectConverter::create();
     ext_ = new_extension();
   }
@@ -81,8 +72,7 @@ class SyncExtensionTest : public AdapterTest {
     converter_.release();
     users_.release();
     subscriptions_.release();
-    sync_.release();
-    AdapterTest::TearDown();
+    SyncSideTest::TearDown();
   }
 
   SharedPointer<SyncExtension> new_extension() {
@@ -125,7 +115,7 @@ class SyncExtensionTest : public AdapterTest {
   // The stored system object with that global id; an empty object when none.
   Object stored(unsigned long long gid) {
     Object object;
-    repo_->get_global_object(gid, object);
+    store_->get_global_object(gid, object);
     return object;
   }
   static std::vector<unsigned long long> link_gids(const Object& object) {
@@ -140,7 +130,6 @@ class SyncExtensionTest : public AdapterTest {
     return gids;
   }
 
-  SharedPointer<SyncAdapter> sync_;
   SharedPointer<SubscriptionManager> subscriptions_;
   SharedPointer<UserManager> users_;
   SharedPointer<ObjectConverter> converter_;
@@ -179,7 +168,7 @@ TEST_F(SyncExtensionTest, ReservedIdsPairIndexForIndex) {
 TEST_F(SyncExtensionTest, AddedObjectsFollowTheStoredState) {
   auto subscribe = [&] { ASSERT_EQ(0, subscriptions_->add_to_subscription({5001}, false)); };
   auto map = [&] {
-    ASSERT_EQ(0, subscriptions_->save_mapping(ObjectBase(insert("mapped"), 6001)));
+    ASSERT_EQ(0, subscriptions_->save_mapping(ObjectBase(stored_place("mapped"), 6001)));
   };
   auto soft_delete = [&] {
     unsigned int lid = server_place(7001, {});
@@ -282,7 +271,7 @@ TEST_F(SyncExtensionTest, SystemObjectsRenderInFullFromTheCache) {
 // global and it has nothing new here (or only its sharing changed); else in full.
 TEST_F(SyncExtensionTest, OrdinaryObjectsRenderByTheGlobalObjectRule) {
   const unsigned int target = server_place(8001, {});
-  const unsigned int local_only = insert("local only");
+  const unsigned int local_only = stored_place("local only");
   Link global_link(ObjectBase(target, 8001));
   Link local_link(local_only);
 
@@ -290,12 +279,12 @@ TEST_F(SyncExtensionTest, OrdinaryObjectsRenderByTheGlobalObjectRule) {
   const unsigned int with_local_link = server_place(8003, {global_link, local_link});
   const unsigned int changed = server_place(8004, {global_link});
   Object o;
-  ASSERT_EQ(0, repo_->get_object(changed, o));
+  ASSERT_EQ(0, store_->get_object(changed, o));
   o.set_name(std::string("changed here"));
-  ASSERT_EQ(0, repo_->update_object(o));
+  ASSERT_EQ(0, store_->update_object(o));
   const unsigned int sharing_changed = server_place(8005, {global_link});
-  ASSERT_EQ(0, repo_->set_object_sharing(sharing_changed, orva::keldra::SharingModel(1), false));
-  const unsigned int never_uploaded = insert("new");
+  ASSERT_EQ(0, store_->set_object_sharing(sharing_changed, orva::keldra::SharingModel(1)));
+  const unsigned int never_uploaded = stored_place("new");
 
   struct Case {
     const char* label;
@@ -318,7 +307,7 @@ TEST_F(SyncExtensionTest, OrdinaryObjectsRenderByTheGlobalObjectRule) {
       const bool header_only = c.header_only && type != 3;
       EXPECT_EQ(header_only, sent->is_partial());
       Object read;
-      ASSERT_EQ(0, repo_->get_object(c.lid, read));
+      ASSERT_EQ(0, store_->get_object(c.lid, read));
       EXPECT_EQ(header_only ? "" : tree(read.get_attributes()), tree(sent->get_attributes()));
       EXPECT_EQ(read.get_name(), sent->get_name());
     }
@@ -337,7 +326,7 @@ TEST_F(SyncExtensionTest, OrdinaryObjectsRenderByTheGlobalObjectRule) {
 // from the stored object, a failure keeps everything for the next synchronisation.
 TEST_F(SyncExtensionTest, SentResultsApplyToTheStoredObjects) {
   ASSERT_EQ(0, subscriptions_->add_to_subscription({5001, 5002}, false));
-  ASSERT_EQ(0, subscriptions_->save_mapping(ObjectBase(insert("mapped"), 6001)));
+  ASSERT_EQ(0, subscriptions_->save_mapping(ObjectBase(stored_place("mapped"), 6001)));
   ASSERT_EQ(0, subscriptions_->soft_delete_object(server_place(7001, {})));
   ASSERT_EQ(0, users_->set_user_info(user_entry("me", "Me")));
   Ids lids;
@@ -425,9 +414,9 @@ TEST_F(SyncExtensionTest, ReceivedObjectsAreHandledByTheirIdAndClass) {
        [&] { EXPECT_EQ("", content(996)); }},
       {"sys_ok for no system object", object_of("sys_ok", 1000), 3, kUnset, nullptr},
       {"soft deletion", object_of("sys_soft_delete", 995), 0, kSoft,
-       [&] { EXPECT_EQ(0u, repo_->get_object_local_id(995)); }},
+       [&] { EXPECT_EQ(0u, store_->get_object_local_id(995)); }},
       {"mapping", object_of("sys_mapping", 997), 0, kMapping,
-       [&] { EXPECT_EQ(0u, repo_->get_object_local_id(997)); }},
+       [&] { EXPECT_EQ(0u, store_->get_object_local_id(997)); }},
       {"users", users(), 0, kUsers,
        [&] {
          EXPECT_EQ("me:user(display_name=Me from server)", content(996));
@@ -436,7 +425,7 @@ TEST_F(SyncExtensionTest, ReceivedObjectsAreHandledByTheirIdAndClass) {
       {"subscription switches", switch_public(), 0, kSubscription,
        [&] {
          Object o;
-         ASSERT_EQ(0, repo_->get_object(shared, o));
+         ASSERT_EQ(0, store_->get_object(shared, o));
          EXPECT_EQ(1, static_cast<int>(o.get_sharing()));
          std::vector<unsigned long long> stored_switches;
          ASSERT_EQ(0,

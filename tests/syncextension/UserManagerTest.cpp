@@ -2,7 +2,7 @@
 // edited entries written in one transaction through the sync side with their event
 // after the commit, the per-account object the sync sends, the server's users object
 // stored by its ids, and foreign objects under the users' global id refused with 3.
-#include "AdapterFixture.h"
+#include "SyncSideFixture.h"
 
 #include "support/AttributeTree.h"
 #include "support/PlaceFixture.h"
@@ -55,28 +55,29 @@ std::string display_name(const UserInfo& info) {
   return name.to_utf8();
 }
 
-class UserManagerTest : public AdapterTest {
+// The public manager comes from the store; the sync side's operations from a manager
+// implementation over the same adapter.
+class UserManagerTest : public SyncSideTest {
  protected:
-  UserManagerTest() { capture_log_ = true; }
   void SetUp() override {
-    AdapterTest::SetUp();
+    SyncSideTest::SetUp();
     impl_ = new UserManagerImpl(adapter_);
-    manager_ = UserManagerImpl::open_public_manager(impl_);
+    manager_ = store_->get_user_manager();
     ASSERT_TRUE(manager_.is_valid());
   }
   void TearDown() override {
     manager_.release();
     impl_.release();
-    AdapterTest::TearDown();
+    SyncSideTest::TearDown();
   }
 
   // The stored users object's attributes as a picture; "none" when nothing is stored.
   std::string stored() const {
     Object object;
-    if (repo_->get_global_object(kUsersGid, object) != 0) return "none";
+    if (store_->get_global_object(kUsersGid, object) != 0) return "none";
     return tree(object.get_attributes());
   }
-  unsigned int stored_lid() const { return repo_->get_object_local_id(kUsersGid); }
+  unsigned int stored_lid() const { return store_->get_object_local_id(kUsersGid); }
   // Stores the server's users object and forgets its event.
   void receive_server_users() {
     ASSERT_EQ(0, impl_->handle_users_object_received(server_users()));
@@ -143,7 +144,7 @@ TEST_F(UserManagerTest, SetUserInfoStoresAnEditedCopyInOneTransaction) {
     ASSERT_EQ(0, info.set_display_name(ustring(c.name)));
     EXPECT_EQ(0, manager_->set_user_info(info));
     EXPECT_FALSE(info.is_modified()) << "the caller's view is not marked";
-    EXPECT_FALSE(repo_->is_in_transaction());
+    EXPECT_FALSE(store_->is_in_transaction());
     EXPECT_EQ(c.expected, stored());
     EXPECT_EQ(lid, stored_lid()) << "written over the stored object";
     settle_bus();
@@ -161,7 +162,7 @@ TEST_F(UserManagerTest, FirstSetCreatesTheUsersObject) {
   ASSERT_EQ(0, manager_->set_user_info(user_entry("zoe", "Zoe")));
   EXPECT_EQ("zoe:user(display_name=Zoe,edited=1)", stored());
   Object object;
-  ASSERT_EQ(0, repo_->get_global_object(kUsersGid, object));
+  ASSERT_EQ(0, store_->get_global_object(kUsersGid, object));
   EXPECT_EQ("sys_users", object.get_class_name());
   EXPECT_EQ("sys.keldra.users", object.get_name());
   EXPECT_TRUE(object.is_no_sync());
@@ -255,7 +256,7 @@ TEST_F(UserManagerTest, ReceivedUsersObjectIsStoredInPlace) {
     EXPECT_EQ(std::string(kServerTree) + " " + c.label + ":user", stored());
     EXPECT_EQ(lid, stored_lid());
     Object object;
-    ASSERT_EQ(0, repo_->get_global_object(kUsersGid, object));
+    ASSERT_EQ(0, store_->get_global_object(kUsersGid, object));
     EXPECT_TRUE(object.is_no_sync());
     EXPECT_EQ("anna", object.get_owner());
     settle_bus();
@@ -273,9 +274,7 @@ TEST_F(UserManagerTest, ForeignObjectUnderTheUsersIdIsRefused) {
   EXPECT_EQ(3, impl_->handle_users_object_received(ObjectPtr()));
   EXPECT_EQ("none", stored());
 
-  SharedPointer<orva::keldra::SyncAdapter> sync = adapter_->sync_adapter();
-  ASSERT_TRUE(sync.is_valid());
-  ASSERT_EQ(0, sync->add_object(*foreign));
+  ASSERT_EQ(0, sync_->add_object(*foreign));
   const std::string before = stored();
   settle_bus();
   observer_.batches.clear();
@@ -292,7 +291,7 @@ TEST_F(UserManagerTest, ForeignObjectUnderTheUsersIdIsRefused) {
   Object object;
   EXPECT_EQ(3, impl_->get_user_object("eve", object));
   EXPECT_EQ(3, manager_->set_user_info(user_entry("eve", "Eve")));
-  EXPECT_FALSE(repo_->is_in_transaction());
+  EXPECT_FALSE(store_->is_in_transaction());
   EXPECT_EQ(before, stored());
   settle_bus();
   EXPECT_TRUE(observer_.batches.empty());
@@ -322,7 +321,7 @@ TEST_F(UserManagerTest, MissingSideGivesTwoAndWritesNothing) {
   ASSERT_TRUE(manager.is_valid());
   EXPECT_EQ("anna", manager->get_current_user());
   EXPECT_EQ(2, manager->set_user_info(user_entry("carl", "Carl")));
-  EXPECT_FALSE(repo_->is_in_transaction());
+  EXPECT_FALSE(store_->is_in_transaction());
   EXPECT_EQ(kServerTree, stored());
 
   // Without any adapter side: reads give 2 too.
