@@ -1,5 +1,6 @@
 #include "adaptation_umbo/SyncExtension.h"
 
+#include "adaptation_umbo/SystemObjectStore.h"
 #include "objects/MappingObject.h"
 #include "sysobjects/ConfigObject.h"
 #include "sysobjects/SoftDeletionObject.h"
@@ -328,17 +329,7 @@ ErrorCode SyncExtension::handle_extension_object_received(const ObjectPtr& objec
 }
 
 ErrorCode SyncExtension::load_config_object(Object& object) {
-  if (!m_repository.is_valid()) return ORVA_ERROR_OUT_OF_MEMORY;
-  ErrorCode code = m_repository->get_global_object(ConfigObject::GLOBAL_ID, object);
-  if (code != ORVA_ERROR_NOT_FOUND) return code;
-  try {
-    ConfigObject fresh;
-    if (!fresh.init_self()) return ORVA_ERROR_OUT_OF_MEMORY;
-    object = *fresh.object();
-  } catch (const std::bad_alloc&) {
-    return ORVA_ERROR_OUT_OF_MEMORY;
-  }
-  return ORVA_ERROR_NONE;
+  return load_system_object<ConfigObject>(m_repository, object);
 }
 
 ErrorCode SyncExtension::get_config_object(Object& object) {
@@ -355,7 +346,7 @@ ErrorCode SyncExtension::get_config_object(Object& object) {
 }
 
 ErrorCode SyncExtension::store_config_object(Object& object) {
-  return m_subscriptions.store_special_object(object, ConfigObject::LOCAL_ID);
+  return store_system_object<ConfigObject>(m_sync_adapter, object);
 }
 
 ErrorCode SyncExtension::handle_config_object_received(const ObjectPtr& object) {

@@ -1,5 +1,6 @@
 #include "adaptation_umbo/UserManagerImpl.h"
 
+#include "adaptation_umbo/SystemObjectStore.h"
 #include "sysobjects/UsersObject.h"
 
 #include <keldra/LoggerUmbo.h>
@@ -48,27 +49,11 @@ orva::SharedPointer<UserManager> UserManagerImpl::open_public_manager(
 }
 
 ErrorCode UserManagerImpl::load_users_object(Object& object) const {
-  if (!m_repository.is_valid()) return ORVA_ERROR_OUT_OF_MEMORY;
-  ErrorCode code = m_repository->get_global_object(UsersObject::GLOBAL_ID, object);
-  if (code != ORVA_ERROR_NOT_FOUND) return code;
-  try {
-    UsersObject fresh;
-    if (!fresh.init_self()) return ORVA_ERROR_OUT_OF_MEMORY;
-    object = *fresh.object();
-  } catch (const std::bad_alloc&) {
-    return ORVA_ERROR_OUT_OF_MEMORY;
-  }
-  return ORVA_ERROR_NONE;
+  return load_system_object<UsersObject>(m_repository, object);
 }
 
 ErrorCode UserManagerImpl::store_users_object(Object& object) {
-  if (!m_sync_adapter.is_valid()) return ORVA_ERROR_OUT_OF_MEMORY;
-  object.set_no_sync(true);
-  const unsigned int local_id = object.get_local_id();
-  if (local_id != 0 && local_id != UsersObject::LOCAL_ID) {
-    return m_sync_adapter->replace_object(local_id, object);
-  }
-  return m_sync_adapter->add_object(object);
+  return store_system_object<UsersObject>(m_sync_adapter, object);
 }
 
 ErrorCode UserManagerImpl::handle_users_object_received(const ObjectPtr& object) {
