@@ -3,8 +3,8 @@
 // engine.
 #include <keldra/Store.h>
 
-#include "store/Guarded.h"
 #include "adaptation_umbo/UserManagerImpl.h"
+#include "store/Guarded.h"
 
 namespace orva {
 namespace keldra {

@@ -3,6 +3,7 @@
 #include <keldra/Link.h>
 #include <keldra/LoggerUmbo.h>
 
+#include "adaptation_umbo/SystemObjectStore.h"
 #include "objects/MappingObject.h"
 #include "sysobjects/SoftDeletionObject.h"
 #include "sysobjects/SubscriptionObject.h"
@@ -15,19 +16,6 @@ namespace {
 
 const LoggerUmbo::MsgType kTrace = LoggerUmbo::MSG_TRACE;
 void trace(const char* text) { LoggerUmbo::log(text, kTrace); }
-
-// The stored object of the view's kind into |out|, or a fresh one made by the view
-// when none is stored.
-template <class View>
-ErrorCode load_system_object(Repository* repository, Object& out) {
-  if (repository == nullptr) return ORVA_ERROR_OUT_OF_MEMORY;
-  ErrorCode code = repository->get_global_object(View::GLOBAL_ID, out);
-  if (code != ORVA_ERROR_NOT_FOUND) return code;
-  View fresh;
-  if (!fresh.init()) return ORVA_ERROR_OUT_OF_MEMORY;
-  out = *fresh.object();
-  return ORVA_ERROR_NONE;
-}
 
 // Received sharing switches in the order they are applied, with the model each sets:
 // an id in several lists ends with the model of the last.
@@ -63,15 +51,15 @@ ErrorCode SubscriptionManager::end(ErrorCode code) { return m_repository->end_tr
 // Loading and storing.
 
 ErrorCode SubscriptionManager::load_subscription_object(Object& out) {
-  return load_system_object<SubscriptionObject>(m_repository.get(), out);
+  return load_system_object<SubscriptionObject>(m_repository, out);
 }
 
 ErrorCode SubscriptionManager::load_soft_deletion_object(Object& out) {
-  return load_system_object<SoftDeletionObject>(m_repository.get(), out);
+  return load_system_object<SoftDeletionObject>(m_repository, out);
 }
 
 ErrorCode SubscriptionManager::load_mapping_object(Object& out) {
-  return load_system_object<MappingObject>(m_repository.get(), out);
+  return load_system_object<MappingObject>(m_repository, out);
 }
 
 ErrorCode SubscriptionManager::get_subscription_object(Object& out) {
@@ -90,11 +78,7 @@ ErrorCode SubscriptionManager::get_mapping_object(Object& out) {
 
 ErrorCode SubscriptionManager::store_special_object(Object& object,
                                                     unsigned int reserved_local_id) {
-  if (!m_sync_adapter.is_valid()) return ORVA_ERROR_OUT_OF_MEMORY;
-  object.set_no_sync(true);
-  const unsigned int local_id = object.get_local_id();
-  if (local_id == reserved_local_id || local_id == 0) return m_sync_adapter->add_object(object);
-  return m_sync_adapter->replace_object(local_id, object);
+  return store_system_object(m_sync_adapter, object, reserved_local_id);
 }
 
 ErrorCode SubscriptionManager::store_subscription_object(Object& object) {

@@ -346,7 +346,7 @@ ErrorCode SyncExtension::get_config_object(Object& object) {
 }
 
 ErrorCode SyncExtension::store_config_object(Object& object) {
-  return store_system_object<ConfigObject>(m_sync_adapter, object);
+  return store_system_object(m_sync_adapter, object, ConfigObject::LOCAL_ID);
 }
 
 ErrorCode SyncExtension::handle_config_object_received(const ObjectPtr& object) {

@@ -38,14 +38,13 @@ ErrorCode load_system_object(const orva::SharedPointer<Repository>& repository, 
   return ORVA_ERROR_NONE;
 }
 
-// View: a system-object view with LOCAL_ID.
-template <class View>
-ErrorCode store_system_object(const orva::SharedPointer<SyncAdapter>& sync_adapter,
-                              Object& object) {
+// |reserved_local_id|: the local id the view gives a fresh object.
+inline ErrorCode store_system_object(const orva::SharedPointer<SyncAdapter>& sync_adapter,
+                                     Object& object, unsigned int reserved_local_id) {
   if (!sync_adapter.is_valid()) return ORVA_ERROR_OUT_OF_MEMORY;
   object.set_no_sync(true);
   const unsigned int local_id = object.get_local_id();
-  if (local_id != 0 && local_id != View::LOCAL_ID) {
+  if (local_id != 0 && local_id != reserved_local_id) {
     return sync_adapter->replace_object(local_id, object);
   }
   return sync_adapter->add_object(object);

@@ -1,7 +1,7 @@
 #include <keldra/UserManager.h>
 
-#include "store/Guarded.h"
 #include "adaptation_umbo/UserManagerImpl.h"
+#include "store/Guarded.h"
 #include "sysobjects/UsersObject.h"
 
 #include <keldra/LoggerUmbo.h>

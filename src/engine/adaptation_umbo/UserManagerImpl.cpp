@@ -53,7 +53,7 @@ ErrorCode UserManagerImpl::load_users_object(Object& object) const {
 }
 
 ErrorCode UserManagerImpl::store_users_object(Object& object) {
-  return store_system_object<UsersObject>(m_sync_adapter, object);
+  return store_system_object(m_sync_adapter, object, UsersObject::LOCAL_ID);
 }
 
 ErrorCode UserManagerImpl::handle_users_object_received(const ObjectPtr& object) {
