@@ -39,6 +39,7 @@
 #include <keldra/Search.h>
 #include <keldra/SharedPointer.h>
 #include <keldra/Static.h>
+#include <keldra/UserManager.h>
 
 #include <vector>
 
@@ -98,6 +99,9 @@ class Store : public orva::internal::RefCountable {
   orva::SharedPointer<orva::internal::RefCountable> get_upload_queue();
   // A new object cache on every call; empty when none can be made.
   orva::SharedPointer<ObjectCache> get_object_cache() const;
+  // A new user manager over the store's adapter on every call (a store without adapter
+  // gives one whose operations fail with 2); empty only when none can be made.
+  orva::SharedPointer<UserManager> get_user_manager();
 
   // Transactions of the caller, shared by every store of the thread and service: the
   // outermost begin starts the database transaction; change events wait for the
@@ -114,6 +118,15 @@ class Store : public orva::internal::RefCountable {
   ErrorCode set_object_no_sync(unsigned int local_id, bool no_sync);
   // Appends the links of the object and of all its attributes to |links|.
   ErrorCode get_object_children(unsigned int local_id, std::vector<Link>& links) const;
+
+  // Removes the object on the synchronisation's behalf; when it has a global id, that
+  // id is recorded for the server, which then deletes its copy, and the object's id pair
+  // leaves the mapping. One transaction: a failed step, the removal included, rolls all
+  // of it back and is returned. A missing object gives 0.
+  ErrorCode soft_delete_object(unsigned int local_id);
+  // Subscribes to the server's objects with these global ids (|flag|: with the objects
+  // they link to), kept in the stored subscription object until the server has them.
+  ErrorCode add_to_subscription(const std::vector<unsigned long long>& global_ids, bool flag);
 
   // Makes |observer| (not owned) the one observer of the thread and service.
   void set_event_listener(RepositoryObserver& observer);

@@ -332,6 +332,46 @@ TEST_F(ParserTest, TagNames) {
   }
 }
 
+// Names longer than 64 bytes as they travel: attribute, field and link names come
+// back with their first 64 bytes, as the text setters keep them, except the name of an
+// "anchor" attribute (the server's sync anchor), which comes back whole.
+TEST_F(ParserTest, LongNamesAreCutExceptTheAnchor) {
+  std::string long_text;
+  for (int i = 0; long_text.size() < 120; ++i) long_text += "a" + std::to_string(i) + "-";
+  const std::string digits = "1" + std::string(90, '0');  // written as #100..., not a code
+  struct Case {
+    const char* class_name;
+    std::string name;
+    std::string decoded;
+  } cases[] = {
+      {"anchor", long_text, long_text},
+      {"anchor", digits, digits},
+      {"anchor", "car", "car"},  // a table name travels as its code
+      {"address", long_text, long_text.substr(0, 64)},
+      {"anchors", long_text, long_text.substr(0, 64)},
+      {"anchor", "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.class_name) + ":" + c.name);
+    Object config("config");
+    config.set_global_id(999);
+    Attribute& attribute = add_attribute(config, c.class_name, "");
+    attribute.set_name(StringPool::StringHandle(StringPool::insert(c.name)));
+    // Field names under an anchor keep the usual cut.
+    add_field(attribute, long_text).set_value("v");
+    SharedPointer<DynamicBuffer> buffer(new DynamicBuffer());
+    ASSERT_EQ(0, m_serializer.encode(config, buffer, false));
+    ObjectPtr decoded;
+    ASSERT_EQ(0, decode(text_of(buffer), decoded)) << text_of(buffer);
+    ASSERT_EQ(1u, decoded->get_attributes().size());
+    const Attribute& back = *decoded->get_attributes()[0];
+    EXPECT_EQ(c.decoded, back.get_name());
+    EXPECT_EQ(c.class_name, back.get_class_name());
+    ASSERT_EQ(1u, back.get_fields().size());
+    EXPECT_EQ(long_text.substr(0, 64), back.get_fields()[0].get_name());
+  }
+}
+
 // The parser keeps the names of codes it has decoded; they must stay valid when every
 // other holder of the thread's pool has let it go.
 TEST(ParserPoolTest, CachedNamesOutliveTheOtherHoldersOfThePool) {

@@ -601,4 +601,45 @@ TEST_F(Writes, SharingChangeToTheSameModelWritesNothing) {
   EXPECT_EQ(8, db->set_object_sharing(999, orva::keldra::SHARING_PRIVATE, false));
 }
 
+// Attribute names come back from their rows as the text setters would keep them (64
+// bytes), except the name of an "anchor" attribute: the config object's sync anchor,
+// which goes back to the server exactly as it came.
+TEST_F(Writes, AttributeNamesComeBackCutExceptTheAnchor) {
+  std::string long_text;
+  for (int i = 0; long_text.size() < 150; ++i) long_text += "anchor-" + std::to_string(i) + ";";
+  // 70 bytes whose 64th byte is inside a two-byte character.
+  const std::string umlauts = std::string(63, 'a') + "\xc3\xa4" + "bcdef";
+  struct Case {
+    const char* class_name;
+    std::string name;
+    std::string loaded;
+  } cases[] = {
+      {"anchor", long_text, long_text},
+      {"anchor", umlauts, umlauts},
+      {"anchor", "20261210T180000Z", "20261210T180000Z"},
+      {"address", long_text, long_text.substr(0, 64)},
+      {"address", umlauts, std::string(63, 'a')},
+      {"user", long_text, long_text.substr(0, 64)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.class_name) + " " + std::to_string(c.name.size()));
+    Object config("config");
+    config.set_global_id(999);
+    attribute(config, "222", "last_string_supported");
+    config.get_attributes().push_back(
+        SharedPointer<Attribute>(new Attribute(c.name, c.class_name)));
+    const unsigned int lid = insert(config, true);
+    ASSERT_NE(0u, lid);
+    // The row holds the whole name either way.
+    EXPECT_EQ(std::to_string(c.name.size()),
+              raw->value("SELECT length(CAST(name AS BLOB)) FROM attribute WHERE class_name='" +
+                         std::string(c.class_name) + "' AND parent_object=" + std::to_string(lid)));
+    Object loaded;
+    ASSERT_EQ(0, db->get_object(lid, loaded));
+    ASSERT_EQ(2u, loaded.get_attributes().size());
+    EXPECT_EQ("222", loaded.get_attributes()[0]->get_name());
+    EXPECT_EQ(c.loaded, loaded.get_attributes()[1]->get_name());
+  }
+}
+
 }  // namespace

@@ -122,4 +122,22 @@ TEST_F(NamesTest, RecordsReadBackCutNames) {
   EXPECT_EQ(ascii_name(64), back.get_name());
 }
 
+// The name of an "anchor" attribute is the server's sync anchor: read back whole.
+// The class must match exactly; the anchor's own fields keep the usual cut.
+TEST_F(NamesTest, RecordsReadBackTheAnchorWhole) {
+  const struct {
+    const char* class_name;
+    size_t kept;
+  } cases[] = {{"anchor", 200}, {"Anchor", 64}, {"anchor_", 64}, {"ancho", 64}};
+  for (const auto& c : cases) {
+    Attribute a(ascii_name(200), c.class_name);
+    a.add_field(ascii_name(70))->set_value(1);
+    Attribute back;
+    ASSERT_TRUE(objects_test::read_record(back, objects_test::record_hex(a))) << c.class_name;
+    EXPECT_EQ(ascii_name(c.kept), back.get_name()) << c.class_name;
+    EXPECT_EQ(c.class_name, back.get_class_name());
+    EXPECT_EQ(ascii_name(64), back.get_fields()[0].get_name()) << c.class_name;
+  }
+}
+
 }  // namespace

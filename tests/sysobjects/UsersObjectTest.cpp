@@ -2,6 +2,7 @@
 // and edited marks, entries found by exact id, replaced in place or appended, and
 // detached copies.
 #include "support/PlaceFixture.h"
+#include "support/UserEntry.h"
 
 #include "sysobjects/UsersObject.h"
 
@@ -25,23 +26,14 @@ using orva::keldra::Object;
 using orva::keldra::UserInfo;
 using orva::keldra::internal::UsersObject;
 
-UserInfo user(const std::string& id, const char* display_name) {
-  UserInfo info;
-  EXPECT_EQ(0, info.set_id(id));
-  if (display_name) {
-    EXPECT_EQ(0, info.set_display_name(ustring(display_name)));
-  }
-  return info;
-}
-
 // A users object as the server sends it: entries among other attributes.
 SharedPointer<Object> received_users() {
   SharedPointer<Object> object(new Object("sys_users"));
   object->set_owner(std::string("anna"));
-  object->get_attributes().push_back(user("anna", "Anna").attribute());
+  object->get_attributes().push_back(user_entry("anna", "Anna").attribute());
   object->get_attributes().push_back(make_attribute("note", "other"));
-  object->get_attributes().push_back(user("bert", "Bert").attribute());
-  object->get_attributes().push_back(user("", nullptr).attribute());
+  object->get_attributes().push_back(user_entry("bert", "Bert").attribute());
+  object->get_attributes().push_back(user_entry("", nullptr).attribute());
   return object;
 }
 
@@ -89,13 +81,13 @@ TEST_F(UsersObjectTest, EntryFieldsAndMarks) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    UserInfo marked = user("x", nullptr);
+    UserInfo marked = user_entry("x", nullptr);
     orva::keldra::Field* edited = marked.attribute()->prepare_field(std::string("edited"));
     *edited = c.field;
     edited->set_name(std::string("edited"));
     EXPECT_EQ(c.modified, marked.is_modified());
   }
-  UserInfo typed = user("x", nullptr);
+  UserInfo typed = user_entry("x", nullptr);
   typed.attribute()->prepare_field(std::string("display_name"))->set_value(5u);
   name = ustring("kept");
   EXPECT_TRUE(typed.get_display_name(name));
@@ -104,7 +96,7 @@ TEST_F(UsersObjectTest, EntryFieldsAndMarks) {
 
 TEST_F(UsersObjectTest, IdsKeepTheirFirst64Bytes) {
   const std::string long_id(70, 'u');
-  UserInfo info = user(long_id, "Long");
+  UserInfo info = user_entry(long_id, "Long");
   EXPECT_EQ(std::string(64, 'u'), info.id());
 
   UsersObject users;
@@ -144,10 +136,10 @@ TEST_F(UsersObjectTest, SetUserInfoReplacesInPlaceOrAppends) {
   UsersObject users;
   ASSERT_EQ(0, users.attach(received_users()));
 
-  UserInfo changed = user("bert", "Bertram");
+  UserInfo changed = user_entry("bert", "Bertram");
   changed.set_modified(true);
   ASSERT_EQ(0, users.set_user_info(changed));
-  ASSERT_EQ(0, users.set_user_info(user("carl", "Carl")));
+  ASSERT_EQ(0, users.set_user_info(user_entry("carl", "Carl")));
   EXPECT_EQ(
       "anna:user(display_name=Anna) note:other bert:user(display_name=Bertram,edited=1) :user "
       "carl:user(display_name=Carl)",
@@ -174,7 +166,7 @@ TEST_F(UsersObjectTest, UnboundViewCreatesTheObjectOnTheFirstEntry) {
   EXPECT_FALSE(users.find_user_info("").is_valid());
   EXPECT_FALSE(users.is_safe());
 
-  ASSERT_EQ(0, users.set_user_info(user("anna", "Anna")));
+  ASSERT_EQ(0, users.set_user_info(user_entry("anna", "Anna")));
   ASSERT_TRUE(users.is_safe());
   EXPECT_EQ(996u, users.object()->get_global_id());
   EXPECT_EQ("sys.keldra.users", users.get_name());
@@ -195,7 +187,7 @@ TEST_F(UsersObjectTest, CopiesAreDetached) {
   EXPECT_FALSE(UserInfo(UserInfo()).is_safe());
 
   // Assignment keeps a non-empty id; an unnamed root view takes the other's.
-  UserInfo named = user("zed", "Zed");
+  UserInfo named = user_entry("zed", "Zed");
   named = copy;
   EXPECT_EQ("zed", named.id());
   EXPECT_EQ("Changed", display_name(named));
@@ -207,7 +199,7 @@ TEST_F(UsersObjectTest, CopiesAreDetached) {
   UsersObject users_copy(users);
   EXPECT_NE(users.object().get(), users_copy.object().get());
   EXPECT_EQ(3u, users_copy.count());
-  ASSERT_EQ(0, users_copy.set_user_info(user("dora", "Dora")));
+  ASSERT_EQ(0, users_copy.set_user_info(user_entry("dora", "Dora")));
   EXPECT_EQ(3u, users.count());
   UsersObject assigned;
   assigned = users_copy;

@@ -179,7 +179,8 @@ ErrorCode SyncParser::decode_tag_name(const std::string& text, StringPool::Strin
   return ORVA_ERROR_NONE;
 }
 
-ErrorCode SyncParser::decode_name(const Section& section, StringPool::StringHandle& handle) {
+ErrorCode SyncParser::decode_name(const Section& section, StringPool::StringHandle& handle,
+                                  const StringPool::StringHandle& attribute_class) {
   handle = StringPool::StringHandle();
   const compact::Token token = section.token();
   const char* text = token.start();
@@ -191,8 +192,8 @@ ErrorCode SyncParser::decode_name(const Section& section, StringPool::StringHand
     ++text;
     --length;
   }
-  // As the text setters intern a name: cut to its first 64 bytes.
-  handle = intern_name(text, length);
+  // As the text setters intern a name: cut to its first 64 bytes (the anchor excepted).
+  handle = intern_attribute_name(text, length, attribute_class);
   return ORVA_ERROR_NONE;
 }
 
@@ -334,7 +335,7 @@ ErrorCode SyncParser::parse_attribute_line(Buffer& buffer, Attribute& attribute)
   if (result != ORVA_ERROR_NONE) return result;
   attribute.set_class_name(handle);
   if (buffer.next_section()) {
-    result = decode_name(section, handle);
+    result = decode_name(section, handle, attribute.get_class_name_handle());
     if (result != ORVA_ERROR_NONE) return result;
     attribute.set_name(handle);
   }

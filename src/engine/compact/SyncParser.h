@@ -128,8 +128,11 @@ class SyncParser : public ObjectDecoder {
   ErrorCode handle_of_code(long code, StringPool::StringHandle& handle);
   // A coded name as the handle a name setter would intern: the code's name, or the
   // text without a leading '#', cut to 64 bytes; null for an empty section. 3 for a
-  // code outside the table.
-  ErrorCode decode_name(const compact::Section& section, StringPool::StringHandle& handle);
+  // code outside the table. The name of an attribute of |attribute_class| is not cut
+  // when readers keep that class's names whole (the sync anchor).
+  ErrorCode decode_name(
+      const compact::Section& section, StringPool::StringHandle& handle,
+      const StringPool::StringHandle& attribute_class = StringPool::StringHandle());
   // Reads the attributes of |level| that follow, each with its subtree, into |list|.
   ErrorCode parse_children(compact::Buffer& buffer, AttributeList& list, int level);
   // decode_name for a class: 3 also when no class is left (the text "#").

@@ -363,13 +363,18 @@ bool Attribute::read(ReadStream& stream) { return read_nested(stream, 0); }
 bool Attribute::read_nested(ReadStream& stream, int depth) {
   reset();
   if (depth >= internal::MAX_RECORD_DEPTH) return false;
+  std::string name;
+  stream.read_string(name);  // false for an empty name as well
+  if (!stream.is_ok()) return false;
   std::string text;
-  stream.read_string(text);  // false for an empty name as well
-  if (!stream.is_ok()) return false;
-  set_name(text);
   stream.read_string(text);
-  if (!stream.is_ok()) return false;
+  if (!stream.is_ok()) {
+    set_name(name);
+    return false;
+  }
   set_class_name(text);
+  // After the class, which decides whether the name is cut.
+  set_name(internal::intern_attribute_name(name, m_class_name));
 
   // Each list is kept only when it holds something, also after a failed read; an
   // empty one (a count of 0) is not even made.

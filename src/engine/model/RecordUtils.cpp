@@ -3,6 +3,8 @@
 #include <keldra/ReadStream.h>
 #include <keldra/WriteStream.h>
 
+#include <cstring>
+
 namespace orva {
 namespace keldra {
 namespace internal {
@@ -30,6 +32,24 @@ StringPool::StringHandle intern_name(const std::string& text) {
 StringPool::StringHandle intern_name(const char* text, size_t length) {
   const size_t n = cut_name_length(text, length);
   return StringPool::StringHandle(StringPool::insert(text, static_cast<unsigned>(n)));
+}
+
+bool keeps_whole_name(const StringPool::StringHandle& class_name) {
+  static const char kAnchor[] = "anchor";
+  const PString* text = class_name.get();
+  return text != nullptr && text->length() == sizeof(kAnchor) - 1 &&
+         std::memcmp(text->get_text(), kAnchor, sizeof(kAnchor) - 1) == 0;
+}
+
+StringPool::StringHandle intern_attribute_name(const char* text, size_t length,
+                                               const StringPool::StringHandle& class_name) {
+  if (!keeps_whole_name(class_name)) return intern_name(text, length);
+  return StringPool::StringHandle(StringPool::insert(text, static_cast<unsigned>(length)));
+}
+
+StringPool::StringHandle intern_attribute_name(const std::string& text,
+                                               const StringPool::StringHandle& class_name) {
+  return intern_attribute_name(text.data(), text.size(), class_name);
 }
 
 bool write_name(WriteStream& stream, const StringPool::StringHandle& name) {

@@ -1,6 +1,11 @@
 // Helpers shared by the object-tree classes: name interning with the 64-byte cut, and
 // bounded reading of binary records.
 //
+// Attribute names read back (from a binary record, a database row or the compact
+// format) are cut as the text setters cut them, with one exception: an attribute of
+// class "anchor" carries the server's sync anchor in its name, a text of any length
+// that must go back to the server unchanged, so its name is read whole.
+//
 // Records come from the database file, so the readers never trust a count: a list
 // count that announces more elements than the bytes left can hold fails the read
 // before anything is built, and nesting of attribute records stops at
@@ -37,6 +42,15 @@ StringPool::StringHandle intern_name(const std::string& text);
 StringPool::StringHandle intern_name(const char* text, size_t length);
 // The length cut_name would keep of |length| bytes at |text|.
 size_t cut_name_length(const char* text, size_t length);
+
+// Whether readers keep the name of an attribute of this class whole ("anchor").
+bool keeps_whole_name(const StringPool::StringHandle& class_name);
+// A name read back for an attribute of |class_name|: whole under keeps_whole_name,
+// otherwise as intern_name.
+StringPool::StringHandle intern_attribute_name(const char* text, size_t length,
+                                               const StringPool::StringHandle& class_name);
+StringPool::StringHandle intern_attribute_name(const std::string& text,
+                                               const StringPool::StringHandle& class_name);
 
 // Writes an interned name as write_string writes its text (the empty text for the
 // null handle), without a copy. Returns the stream's state.

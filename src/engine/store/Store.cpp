@@ -3,44 +3,20 @@
 #include <keldra/DatabaseManager.h>
 #include <keldra/LoggerUmbo.h>
 
-#include "adaptation_umbo/UmboException.h"
+#include "store/Guarded.h"
 
-#include <new>
 #include <string>
 
 namespace orva {
 namespace keldra {
 
+using internal::guarded;
+using internal::guarded_value;
 using internal::LoggerUmbo;
 
 namespace {
 
 const LoggerUmbo::MsgType kTrace = LoggerUmbo::MSG_TRACE;
-
-// Runs |work|; whatever it throws becomes a code, since no exception may leave the
-// public interface (callers such as the QML plug-in cannot catch one).
-template <class Work>
-ErrorCode guarded(Work work) {
-  try {
-    return work();
-  } catch (const internal::UmboException& e) {
-    return e.get_reason() == ORVA_ERROR_NONE ? ORVA_ERROR_UNKNOWN : e.get_reason();
-  } catch (const std::bad_alloc&) {
-    return ORVA_ERROR_OUT_OF_MEMORY;
-  } catch (...) {
-    return ORVA_ERROR_UNKNOWN;
-  }
-}
-
-// The same for operations whose answer is a value: |failed| when |work| throws.
-template <class T, class Work>
-T guarded_value(T failed, Work work) {
-  try {
-    return work();
-  } catch (...) {
-    return failed;
-  }
-}
 
 // Which store of the thread registered the observer each adapter holds, so that a store
 // being destroyed removes only its own registration. A thread has one adapter per

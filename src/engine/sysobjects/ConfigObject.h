@@ -9,10 +9,10 @@
 // sync anchor the server sent last (possibly empty), returned to it unchanged. Other
 // attributes of a received object stay as they are.
 //
-// The anchor is interned whole here: only the text setters of the object model cut
-// names to 64 bytes, and an anchor has no length limit. An anchor that reaches this
-// view already cut (a loader that names attributes through the text setters) cannot
-// be made whole again here.
+// The anchor has no length limit: it is interned whole here, and the readers of
+// stored and received objects (database rows, the compact format, binary records)
+// keep the name of an "anchor" attribute whole too, while every other name they read
+// is cut to 64 bytes as the text setters cut it.
 //
 // The static operations work on any object (the sync extension's loaded or received
 // copy); the members on the view's object, created first where they write.

@@ -1,5 +1,6 @@
 #include "adaptation_umbo/database/dbitems/DbAttribute.h"
 
+#include "model/RecordUtils.h"
 #include "runtime/BufferReadStream.h"
 #include "adaptation_umbo/database/Bindable.h"
 #include "adaptation_umbo/database/Gettable.h"
@@ -39,10 +40,11 @@ void DbAttribute::get_result(Gettable& query) {
   KELDRA_INVARIANT(m_attribute.get() != 0, "mAttribute.get() != 0", "DbAttribute.cpp", 60);
   DbChildItem::get_result(query);
   std::string text;
-  query.get_result(NAME, text);
-  m_attribute->set_name(text);
   query.get_result(CLASS_NAME, text);
   m_attribute->set_class_name(text);
+  // After the class, which decides whether the name is cut (the sync anchor is not).
+  query.get_result(NAME, text);
+  m_attribute->set_name(intern_attribute_name(text, m_attribute->get_class_name_handle()));
   if (query.get_result(VALUE_BLOB, m_value_blob) && m_value_blob.is_valid() &&
       m_value_blob->get_data_length() > 0) {
     BufferReadStream stream;
