@@ -1,9 +1,7 @@
 #include "adaptation_umbo/SyncMlHandlerUmbo.h"
 #include "adaptation_umbo/SyncProfileHandler.h"
 
-#include "SyncTestDaemon.h"
-#include "TestAccounts.h"
-#include "support/LogCapture.h"
+#include "SyncFixture.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
@@ -31,8 +29,6 @@ const char kUpdate[] = "updateProfile(maps-keldra)";
 const char kStart[] = "startSync(maps-keldra)";
 const char kAbort[] = "abortSync(maps-keldra)";
 
-std::string test_name() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
-
 class RecordingListener : public SyncMlHandler::SyncMlListener {
  public:
   void sync_event(orva::ErrorCode status, float progress) override {
@@ -51,25 +47,17 @@ SyncService::SyncParams params(const std::string& user, const std::string& passw
   return p;
 }
 
-class SyncMlHandlerTest : public ::testing::Test {
+class SyncMlHandlerTest : public keldra_test::SyncFixture {
  protected:
   void SetUp() override {
-    QDir(QString::fromStdString(keldra_test::home_dir() + "/.sync")).removeRecursively();
+    clear_home(".sync");
     QFile::remove(QString::fromStdString(account_file()));
-    // Before anything holds the logger (the hub does), which reads its level once.
-    log_.reset(new keldra_test::LogCapture);
-    accounts_.reset(new keldra_test::TestAccounts(test_name()));
-    ASSERT_TRUE(accounts_->ready()) << accounts_->error();
-    std::string error;
-    daemon_ = keldra_test::shared_fake_daemon(error);
-    ASSERT_NE(daemon_, nullptr) << error;
-    daemon_->clear_calls();
+    ASSERT_NO_FATAL_FAILURE(SyncFixture::SetUp());
     handler_.reset(new SyncMlHandlerUmbo(listener_));
   }
   void TearDown() override {
     handler_.reset();
-    accounts_.reset();
-    log_.reset();
+    SyncFixture::TearDown();
   }
 
   orva::ErrorCode sync(const SyncService::SyncParams& p) {
@@ -79,14 +67,10 @@ class SyncMlHandlerTest : public ::testing::Test {
     return keldra_test::home_dir() + "/.sync/profiles/service/keldra.xml";
   }
   static std::string account_file() { return QDir::tempPath().toStdString() + "/sync_params"; }
-  std::vector<std::string> calls() { return keldra_test::daemon_calls(*daemon_); }
   bool profile_exists() const { return QFile::exists(QString::fromStdString(profile_path())); }
   void remove_profile() { QFile::remove(QString::fromStdString(profile_path())); }
 
   RecordingListener listener_;
-  keldra_test::FakeSyncDaemon* daemon_ = nullptr;
-  std::unique_ptr<keldra_test::LogCapture> log_;
-  std::unique_ptr<keldra_test::TestAccounts> accounts_;
   std::unique_ptr<SyncMlHandlerUmbo> handler_;
 };
 
@@ -94,7 +78,7 @@ TEST_F(SyncMlHandlerTest, WritesProfileAndAccountFileThenStarts) {
   EXPECT_FALSE(handler_->is_active());
   EXPECT_EQ(sync(params("anna", "secret", "42")), 0);
   EXPECT_TRUE(handler_->is_active());
-  EXPECT_THAT(calls(), ElementsAre(kUpdate, kStart));
+  EXPECT_THAT(daemon_calls(), ElementsAre(kUpdate, kStart));
   ASSERT_EQ(listener_.events.size(), 1u);
   EXPECT_EQ(listener_.events[0], std::make_pair(ORVA_ERROR_KELDRA_IN_PROGRESS, 0.05f));
   // The listener hears the daemon's reports.
@@ -108,7 +92,7 @@ TEST_F(SyncMlHandlerTest, WritesProfileAndAccountFileThenStarts) {
   // started again.
   remove_profile();
   EXPECT_EQ(sync(params("anna", "secret", "43")), 0);
-  EXPECT_THAT(calls(), ElementsAre(kUpdate, kStart, kStart));
+  EXPECT_THAT(daemon_calls(), ElementsAre(kUpdate, kStart, kStart));
   EXPECT_FALSE(profile_exists());
   EXPECT_EQ(read_file(account_file()), "43");
 }
@@ -117,14 +101,14 @@ TEST_F(SyncMlHandlerTest, NoZemAccountGives6004WithoutStarting) {
   ASSERT_NE(accounts_->create("other"), 0u);
   EXPECT_EQ(sync(params("", "")), ORVA_ERROR_KELDRA_LOGIN_FAILED);
   EXPECT_FALSE(handler_->is_active());
-  EXPECT_THAT(calls(), IsEmpty());
+  EXPECT_THAT(daemon_calls(), IsEmpty());
   EXPECT_FALSE(QFile::exists(QString::fromStdString(account_file())));
   EXPECT_THAT(listener_.events, IsEmpty());
 }
 
 TEST_F(SyncMlHandlerTest, UnwritableValueGives3WithoutStarting) {
   EXPECT_EQ(sync(params("anna", std::string("bad\x01"))), ORVA_ERROR_INVALID_PARAMETERS);
-  EXPECT_THAT(calls(), IsEmpty());
+  EXPECT_THAT(daemon_calls(), IsEmpty());
   EXPECT_FALSE(handler_->is_active());
 }
 
@@ -132,7 +116,7 @@ TEST_F(SyncMlHandlerTest, CancelStopsListeningAndAborts) {
   ASSERT_EQ(sync(params("anna", "secret")), 0);
   handler_->cancel();
   EXPECT_FALSE(handler_->is_active());
-  EXPECT_THAT(calls(), ElementsAre(kUpdate, kStart, kAbort));
+  EXPECT_THAT(daemon_calls(), ElementsAre(kUpdate, kStart, kAbort));
   // No longer listening: a later report reaches no one.
   daemon_->emit_sync_status("maps-keldra", 4, "", 0);
   wait_until([] { return false; }, 300);
@@ -184,7 +168,7 @@ TEST_F(SyncMlHandlerTest, AccountRemovedAndAddedRewriteTheProfile) {
       [&] { return handler_->profile_handler().online_account() == nullptr; }));
   daemon_->clear_calls();
   EXPECT_EQ(sync(params("", "")), ORVA_ERROR_KELDRA_LOGIN_FAILED);
-  EXPECT_THAT(calls(), IsEmpty());
+  EXPECT_THAT(daemon_calls(), IsEmpty());
   const Accounts::AccountId third = accounts_->create("zem");
   ASSERT_TRUE(keldra_test::wait_until(
       [&] { return handler_->profile_handler().online_account_id() == third; }));
@@ -194,7 +178,7 @@ TEST_F(SyncMlHandlerTest, AccountRemovedAndAddedRewriteTheProfile) {
   ASSERT_EQ(sync(params("", "")), 0);
   EXPECT_NE(read_file(profile_path()).find("\"accountid\" value=\"" + std::to_string(third)),
             std::string::npos);
-  EXPECT_THAT(calls(), ElementsAre(kUpdate, kStart));
+  EXPECT_THAT(daemon_calls(), ElementsAre(kUpdate, kStart));
 }
 
 TEST_F(SyncMlHandlerTest, OtherProvidersAccountsAreIgnored) {
@@ -221,7 +205,7 @@ TEST_F(SyncMlHandlerTest, FactoryMakesThePlatformHandler) {
       made->synchronize(params("anna", "secret"), orva::ustring("./KeldraDB"), "https://s/sync"),
       0);
   EXPECT_TRUE(made->is_active());
-  EXPECT_THAT(calls(), ElementsAre(kUpdate, kStart));
+  EXPECT_THAT(daemon_calls(), ElementsAre(kUpdate, kStart));
   made->cancel();
   EXPECT_FALSE(made->is_active());
 }

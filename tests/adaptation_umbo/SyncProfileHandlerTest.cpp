@@ -2,9 +2,7 @@
 #include "adaptation_umbo/SyncProfileHandler.h"
 #include "adaptation_umbo/UmboException.h"
 
-#include "SyncTestDaemon.h"
-#include "TestAccounts.h"
-#include "support/LogCapture.h"
+#include "SyncFixture.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
@@ -31,8 +29,6 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 const char kUpdate[] = "updateProfile(maps-keldra)";
-
-std::string test_name() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
 
 SyncService::SyncParams user_params(const std::string& user, const std::string& password) {
   SyncService::SyncParams p;
@@ -122,18 +118,11 @@ std::vector<std::vector<std::string>> read_keys(const std::string& text) {
   return keys;
 }
 
-class ProfileTest : public ::testing::Test {
+class ProfileTest : public keldra_test::SyncFixture {
  protected:
   void SetUp() override {
-    QDir(QString::fromStdString(keldra_test::home_dir() + "/.sync")).removeRecursively();
-    // Before anything holds the logger (the hub does), which reads its level once.
-    log_.reset(new keldra_test::LogCapture);
-    accounts_.reset(new keldra_test::TestAccounts(test_name()));
-    ASSERT_TRUE(accounts_->ready()) << accounts_->error();
-    std::string error;
-    daemon_ = keldra_test::shared_fake_daemon(error);
-    ASSERT_NE(daemon_, nullptr) << error;
-    daemon_->clear_calls();
+    clear_home(".sync");
+    ASSERT_NO_FATAL_FAILURE(SyncFixture::SetUp());
     // The writer tells the daemon through the thread's hub, which its owner initialises.
     hub_ = orva::keldra::internal::DbusEventHandler::instance();
     hub_->init();
@@ -141,16 +130,13 @@ class ProfileTest : public ::testing::Test {
   void TearDown() override {
     handler_.reset();
     hub_.release();
-    accounts_.reset();
-    log_.reset();
+    SyncFixture::TearDown();
   }
 
   SyncProfileHandler& handler() {
     if (!handler_) handler_.reset(new SyncProfileHandler());
     return *handler_;
   }
-  // The daemon's calls since the test began (or the last clear_calls()).
-  std::vector<std::string> calls() { return keldra_test::daemon_calls(*daemon_); }
   // Runs set_sync_parameters; the code of an UmboException, else 0.
   int set(const SyncService::SyncParams& params, const std::string& db = "./KeldraDB",
           const std::string& server = "https://sync.example.com:443/sync") {
@@ -172,10 +158,7 @@ class ProfileTest : public ::testing::Test {
         .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
   }
 
-  keldra_test::FakeSyncDaemon* daemon_ = nullptr;
   orva::SharedPointer<orva::keldra::internal::DbusEventHandler> hub_;
-  std::unique_ptr<keldra_test::LogCapture> log_;
-  std::unique_ptr<keldra_test::TestAccounts> accounts_;
   std::unique_ptr<SyncProfileHandler> handler_;
 };
 
@@ -199,7 +182,7 @@ TEST_P(ProfileCredentials, WritesTheProfileByteForByte) {
   ASSERT_EQ(set(GetParam().params(), "./KeldraDB", "https://sync.example.com:443/sync"), 0);
   EXPECT_EQ(file(), profile("https://sync.example.com:443/sync", GetParam().credentials(zem),
                             GetParam().client, "./KeldraDB"));
-  EXPECT_THAT(calls(), ElementsAre(kUpdate));
+  EXPECT_THAT(daemon_calls(), ElementsAre(kUpdate));
   EXPECT_EQ(folder(), QStringList{"keldra.xml"});
   // It holds a password: readable by its owner only.
   struct stat st;
@@ -314,10 +297,10 @@ TEST_F(ProfileTest, ValueXmlCannotCarryIsRefused) {
     EXPECT_EQ(file(), before);
     EXPECT_EQ(folder(), QStringList{"keldra.xml"});
   }
-  EXPECT_THAT(calls(), IsEmpty());
+  EXPECT_THAT(daemon_calls(), IsEmpty());
   // The good parameters are still the remembered ones.
   EXPECT_EQ(set(user_params("u", "good")), 0);
-  EXPECT_THAT(calls(), IsEmpty());
+  EXPECT_THAT(daemon_calls(), IsEmpty());
 }
 
 // The rewrite rules: which calls rewrite the profile (and tell the daemon).
@@ -359,7 +342,7 @@ TEST_P(ProfileRewriteRules, RewritesOnlyWhenNeeded) {
     ASSERT_EQ(set(s.params, s.db, s.server), 0) << "step " << index;
     EXPECT_EQ(file_exists(), s.rewrites) << "step " << index;
     if (s.rewrites) ++expected_updates;
-    EXPECT_EQ(static_cast<int>(calls().size()), expected_updates) << "step " << index;
+    EXPECT_EQ(static_cast<int>(daemon_calls().size()), expected_updates) << "step " << index;
     ++index;
   }
 }
@@ -402,14 +385,14 @@ TEST_F(ProfileTest, NoZemAccountGives6004AndKeepsTheOldProfile) {
   const std::string before = file();
   daemon_->clear_calls();
   EXPECT_EQ(set(account_params()), ORVA_ERROR_KELDRA_LOGIN_FAILED);
-  EXPECT_THAT(calls(), IsEmpty());
+  EXPECT_THAT(daemon_calls(), IsEmpty());
   EXPECT_EQ(file(), before);
   EXPECT_EQ(folder(), QStringList{"keldra.xml"});
   EXPECT_TRUE(log_->has("SyncProfileHandler::findZemAccountId, zem account not found!"));
   EXPECT_TRUE(log_->has("SyncProfileHandler::write_params_to_file, zem account was not found!"));
   // Not remembered: the user's parameters still count as the last written.
   EXPECT_EQ(set(user_params("u", "p")), 0);
-  EXPECT_THAT(calls(), IsEmpty());
+  EXPECT_THAT(daemon_calls(), IsEmpty());
 }
 
 TEST_F(ProfileTest, EmptyAccountsStoreSaysSo) {
@@ -443,13 +426,13 @@ TEST_F(ProfileTest, FailedWriteIsTriedAgain) {
       log_->has("ERROR: SyncProfileHandler::write_params_to_file: failed to create "
                 "directory '" +
                 keldra_test::home_dir() + "//.sync/profiles/service/'!"));
-  EXPECT_THAT(calls(), ElementsAre(kUpdate));
+  EXPECT_THAT(daemon_calls(), ElementsAre(kUpdate));
 
   QFile::remove(QString::fromStdString(blocker));
   EXPECT_EQ(set(user_params("u", "p")), 0);
   EXPECT_EQ(file(), profile("https://sync.example.com:443/sync", user_lines("u", "p"), "syncml",
                             "./KeldraDB"));
-  EXPECT_THAT(calls(), ElementsAre(kUpdate, kUpdate));
+  EXPECT_THAT(daemon_calls(), ElementsAre(kUpdate, kUpdate));
 }
 
 TEST_F(ProfileTest, ProfileThatCannotBeReplacedIsTriedAgain) {

@@ -7,10 +7,8 @@
 #include "adaptation_umbo/TaskManagerUmbo.h"
 
 #include "EventsTestSupport.h"
-#include "SyncTestDaemon.h"
-#include "TestAccounts.h"
+#include "SyncFixture.h"
 #include "TransferDouble.h"
-#include "support/LogCapture.h"
 #include "support/TestEnv.h"
 
 #include <keldra/DatabaseManager.h>
@@ -58,8 +56,6 @@ const int kError = 3;
 const int kDone = 4;
 const int kAborted = 5;
 
-std::string test_name() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
-
 // The overall progress of a stage from |from| to |to| at stage progress |p|.
 float at(float from, float to, float p) { return from + (to - from) * p; }
 
@@ -72,6 +68,16 @@ struct Entry {
 Entry sync_start() { return {"SYNC_START", 0, 0.0f}; }
 Entry sync_stop() { return {"SYNC_STOP", 0, 0.0f}; }
 Entry report(orva::ErrorCode status, float progress) { return {"report", status, progress}; }
+
+// The timeline of a run whose first task began: SYNC_START with the reports 0 and 0.01,
+// the tasks' own reports at |progress|, then SYNC_STOP before the one final report.
+std::vector<Entry> run_timeline(const std::vector<float>& progress, const Entry& final_report) {
+  std::vector<Entry> out = {sync_start(), report(IN_PROGRESS, 0.0f), report(IN_PROGRESS, 0.01f)};
+  for (float p : progress) out.push_back(report(IN_PROGRESS, p));
+  out.push_back(sync_stop());
+  out.push_back(final_report);
+  return out;
+}
 
 std::string describe(const std::vector<Entry>& entries) {
   std::string out;
@@ -125,19 +131,12 @@ SyncService::SyncParams account(const std::string& user = "anna",
   return p;
 }
 
-class TaskManagerTest : public ::testing::Test {
+class TaskManagerTest : public keldra_test::SyncFixture {
  protected:
   void SetUp() override {
     unsetenv("SYSINFO_VALUES_FILE");
-    QDir(QString::fromStdString(keldra_test::home_dir() + "/.config")).removeRecursively();
-    // Before anything holds the logger (the hub does), which reads its level once.
-    log_.reset(new keldra_test::LogCapture);
-    accounts_.reset(new keldra_test::TestAccounts(test_name()));
-    ASSERT_TRUE(accounts_->ready()) << accounts_->error();
-    std::string error;
-    daemon_ = keldra_test::shared_fake_daemon(error);
-    ASSERT_NE(daemon_, nullptr) << error;
-    daemon_->clear_calls();
+    clear_home(".config");
+    ASSERT_NO_FATAL_FAILURE(SyncFixture::SetUp());
     peer_.reset(new keldra_test::Peer);
     ASSERT_TRUE(peer_->ok());
     service_ = SyncService::instance();
@@ -148,8 +147,7 @@ class TaskManagerTest : public ::testing::Test {
     service_ = SharedPointer<SyncService>();
     if (peer_) keldra_test::settle(*peer_);
     peer_.reset();
-    accounts_.reset();
-    log_.reset();
+    SyncFixture::TearDown();
     unsetenv("SYSINFO_VALUES_FILE");
   }
 
@@ -160,7 +158,6 @@ class TaskManagerTest : public ::testing::Test {
   static void idle(int ms = 200) {
     wait_until([] { return false; }, ms);
   }
-  std::vector<std::string> daemon_calls() { return keldra_test::daemon_calls(*daemon_); }
   size_t count_daemon(const std::string& call) {
     const std::vector<std::string> calls = daemon_calls();
     return static_cast<size_t>(std::count(calls.begin(), calls.end(), call));
@@ -202,9 +199,6 @@ class TaskManagerTest : public ::testing::Test {
     return out;
   }
 
-  std::unique_ptr<keldra_test::LogCapture> log_;
-  std::unique_ptr<keldra_test::TestAccounts> accounts_;
-  keldra_test::FakeSyncDaemon* daemon_ = nullptr;
   std::unique_ptr<keldra_test::Peer> peer_;
   MarkingListener listener_;
   SharedPointer<SyncService> service_;
@@ -412,10 +406,7 @@ TEST_F(TaskManagerTest, DaemonFailuresEndTheRun) {
     answer_daemon(kError, c.details);
     ASSERT_TRUE(wait_final());
     // The daemon's failure carries the hub's last progress (received: 0.8).
-    expect_timeline({sync_start(), report(IN_PROGRESS, 0.0f), report(IN_PROGRESS, 0.01f),
-                     report(IN_PROGRESS, q), report(IN_PROGRESS, started),
-                     report(IN_PROGRESS, received), sync_stop(), report(c.expected, received)},
-                    timeline());
+    expect_timeline(run_timeline({q, started, received}, report(c.expected, received)), timeline());
   }
 }
 
@@ -424,9 +415,7 @@ TEST_F(TaskManagerTest, SyncMlStartFailureIsTheOneFinalReport) {
   ASSERT_EQ(0, service_->synchronize(account("", ""), 0x04));
   ASSERT_TRUE(wait_final());
   idle();
-  expect_timeline({sync_start(), report(IN_PROGRESS, 0.0f), report(IN_PROGRESS, 0.01f), sync_stop(),
-                   report(ORVA_ERROR_KELDRA_LOGIN_FAILED, 0.01f)},
-                  timeline());
+  expect_timeline(run_timeline({}, report(ORVA_ERROR_KELDRA_LOGIN_FAILED, 0.01f)), timeline());
   EXPECT_EQ(0u, count_daemon("startSync(maps-keldra)"));
 }
 
@@ -444,56 +433,20 @@ TEST_F(TaskManagerTest, TransferEndsAndFailuresGiveOneFinalReport) {
   const std::vector<Case> cases = {
       // The run's end reaches the listener and is returned by start: one completion, so
       // the media download still runs.
-      {"success told and returned",
-       0x11,
-       RunEnd::INSIDE_START,
-       0,
-       false,
-       {sync_start(), report(IN_PROGRESS, 0.0f), report(IN_PROGRESS, 0.01f),
-        report(IN_PROGRESS, 0.5f), sync_stop(), report(0, 1.0f)},
-       2},
-      {"success only returned",
-       0x11,
-       RunEnd::RETURN_ONLY,
-       0,
-       false,
-       {sync_start(), report(IN_PROGRESS, 0.0f), report(IN_PROGRESS, 0.01f),
-        report(IN_PROGRESS, 0.5f), sync_stop(), report(0, 1.0f)},
-       2},
-      {"failure told and returned",
-       0x11,
-       RunEnd::INSIDE_START,
-       ORVA_ERROR_KELDRA_NETWORK_PROBLEM,
-       false,
-       {sync_start(), report(IN_PROGRESS, 0.0f), report(IN_PROGRESS, 0.01f), sync_stop(),
-        report(ORVA_ERROR_KELDRA_NETWORK_PROBLEM, 0.01f + 0.49f)},
-       1},
+      {"success told and returned", 0x11, RunEnd::INSIDE_START, 0, false,
+       run_timeline({0.5f}, report(0, 1.0f)), 2},
+      {"success only returned", 0x11, RunEnd::RETURN_ONLY, 0, false,
+       run_timeline({0.5f}, report(0, 1.0f)), 2},
+      {"failure told and returned", 0x11, RunEnd::INSIDE_START, ORVA_ERROR_KELDRA_NETWORK_PROBLEM,
+       false, run_timeline({}, report(ORVA_ERROR_KELDRA_NETWORK_PROBLEM, 0.01f + 0.49f)), 1},
       // The stop cancels the still active handler, whose cancellation report arrives
       // during the completion: dropped.
-      {"failure while still active",
-       0x01,
-       RunEnd::LATER,
-       ORVA_ERROR_KELDRA_LOGIN_FAILED,
-       true,
-       {sync_start(), report(IN_PROGRESS, 0.0f), report(IN_PROGRESS, 0.01f),
-        report(IN_PROGRESS, half), sync_stop(), report(ORVA_ERROR_KELDRA_LOGIN_FAILED, 1.0f)},
-       1},
-      {"out of memory while starting",
-       0x01,
-       RunEnd::THROW_MEMORY,
-       0,
-       false,
-       {sync_start(), report(IN_PROGRESS, 0.0f), report(IN_PROGRESS, 0.01f), sync_stop(),
-        report(ORVA_ERROR_OUT_OF_MEMORY, 1.0f)},
-       1},
-      {"other exception while starting",
-       0x01,
-       RunEnd::THROW_OTHER,
-       0,
-       false,
-       {sync_start(), report(IN_PROGRESS, 0.0f), report(IN_PROGRESS, 0.01f), sync_stop(),
-        report(ORVA_ERROR_UNKNOWN, 1.0f)},
-       1},
+      {"failure while still active", 0x01, RunEnd::LATER, ORVA_ERROR_KELDRA_LOGIN_FAILED, true,
+       run_timeline({half}, report(ORVA_ERROR_KELDRA_LOGIN_FAILED, 1.0f)), 1},
+      {"out of memory while starting", 0x01, RunEnd::THROW_MEMORY, 0, false,
+       run_timeline({}, report(ORVA_ERROR_OUT_OF_MEMORY, 1.0f)), 1},
+      {"other exception while starting", 0x01, RunEnd::THROW_OTHER, 0, false,
+       run_timeline({}, report(ORVA_ERROR_UNKNOWN, 1.0f)), 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -516,9 +469,7 @@ TEST_F(TaskManagerTest, WithoutDirectTransferItsTasksEndWithNotSupported) {
   ASSERT_EQ(0, service_->synchronize(account(), 0x01 | 0x04));
   ASSERT_TRUE(wait_final());
   idle(100);
-  expect_timeline({sync_start(), report(IN_PROGRESS, 0.0f), report(IN_PROGRESS, 0.01f), sync_stop(),
-                   report(ORVA_ERROR_NOT_SUPPORTED, 0.01f)},
-                  timeline());
+  expect_timeline(run_timeline({}, report(ORVA_ERROR_NOT_SUPPORTED, 0.01f)), timeline());
   EXPECT_EQ(0u, count_daemon("startSync(maps-keldra)"));
   EXPECT_TRUE(log_->has("TaskManagerUmbo::DoStartUpload(): no direct transfer in this build"));
 }
@@ -739,7 +690,7 @@ TEST_F(TaskManagerTest, DeviceIdentifierFromSysinfoOrTheStoredUuid) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    QDir(QString::fromStdString(keldra_test::home_dir() + "/.config")).removeRecursively();
+    clear_home(".config");
     if (c.stored) {
       QSettings settings(QStringLiteral("Ostra"), QStringLiteral("Keldra"));
       settings.setValue(QStringLiteral("imei"), QString::fromLatin1(c.stored));
@@ -779,7 +730,7 @@ TEST_F(TaskManagerTest, DeviceIdentifierFromSysinfoOrTheStoredUuid) {
   }
   // A later manager reads the stored UUID back.
   unsetenv("SYSINFO_VALUES_FILE");
-  QDir(QString::fromStdString(keldra_test::home_dir() + "/.config")).removeRecursively();
+  clear_home(".config");
   std::vector<std::string> ids;
   for (int i = 0; i < 2; ++i) {
     TransferDoubles transfer;
