@@ -52,7 +52,7 @@ class Database : public Notifiable {
 
   Database();
   // Rolls back an open transaction, closes the connection, drops a pending report.
-  ~Database();
+  virtual ~Database();
 
   // Opens the database when it is not open. Failure: handle_progress(0.0, code) at
   // once (1 when the file cannot be opened, else the exception's code). Success:
