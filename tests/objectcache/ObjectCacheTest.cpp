@@ -90,7 +90,7 @@ TEST_F(CacheTest, LoadedObjectsFollowTheOrderFunction) {
     for (unsigned int i = 0; i < expected.size(); ++i) {
       EXPECT_EQ(static_cast<int>(i), cache->find_object(expected[i]));
       const std::string& name = names[c.expected[i]];
-      if (!name.empty()) EXPECT_EQ(name, name_of(cache->get_object_by_index(i)));
+      if (!name.empty()) { EXPECT_EQ(name, name_of(cache->get_object_by_index(i))); }
     }
   }
 }
@@ -236,7 +236,7 @@ TEST_F(CacheTest, TenThousandIdsLoadInSlicesWithRisingProgress) {
     EXPECT_EQ(kInProgress, reports.seen[i].second);
     EXPECT_FLOAT_EQ(expected_fractions[i], reports.seen[i].first);
     EXPECT_LT(reports.seen[i].first, 1.0f);
-    if (i > 0) EXPECT_GT(reports.seen[i].first, reports.seen[i - 1].first);
+    if (i > 0) { EXPECT_GT(reports.seen[i].first, reports.seen[i - 1].first); }
   }
   std::vector<unsigned int> descending = ids;
   std::sort(descending.rbegin(), descending.rend());

@@ -240,7 +240,7 @@ TEST_F(StoreTest, GetObjectResetsTheObjectBeforeReading) {
     object.get_attributes().push_back(
         SharedPointer<orva::keldra::Attribute>(new orva::keldra::Attribute("meta", "metadata")));
     EXPECT_EQ(ORVA_ERROR_NOT_FOUND, m_store.get_object(missing, object));
-    if (missing == 0) EXPECT_EQ(0u, object.get_local_id());
+    if (missing == 0) { EXPECT_EQ(0u, object.get_local_id()); }
     EXPECT_EQ(0u, object.get_global_id());
     EXPECT_EQ("", object.get_class_name());
     EXPECT_EQ("", object.get_name());

@@ -101,7 +101,7 @@ TEST_F(ManagerTest, FailingStepsRollTheWholeSoftDeletionBack) {
     EXPECT_EQ("none", state_of(lid));
     // The next case starts without system objects.
     for (unsigned long long system : {995ull, 997ull}) {
-      if (stored_lid(system) != 0) ASSERT_EQ(0, repo_->remove_object(stored_lid(system)));
+      if (stored_lid(system) != 0) { ASSERT_EQ(0, repo_->remove_object(stored_lid(system))); }
     }
     wire();
   }
