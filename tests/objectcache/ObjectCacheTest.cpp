@@ -31,6 +31,16 @@ using orva::keldra::ObjectCache;
 
 const ErrorCode kInProgress = ORVA_ERROR_KELDRA_IN_PROGRESS;
 
+// A load that reads objects ends with (1.0, 0); a slice that runs out of time first
+// reports its progress, so any reports before the end are progress reports.
+void expect_done(const Reports& reports) {
+  ASSERT_FALSE(reports.seen.empty());
+  EXPECT_EQ(Report(1.0f, 0), reports.seen.back());
+  for (size_t i = 0; i + 1 < reports.seen.size(); ++i) {
+    EXPECT_EQ(kInProgress, reports.seen[i].second);
+  }
+}
+
 std::string name_of(const SharedPointer<Object>& object) {
   orva::keldra::StorableLocation view;
   view.attach(object);
@@ -77,13 +87,7 @@ TEST_F(CacheTest, LoadedObjectsFollowTheOrderFunction) {
     for (int n : c.asked) asked.push_back(ids[n]);
     ASSERT_EQ(0, cache->set_object_ids(asked));
     load_all(*cache, reports);
-    // A few objects usually load within one slice; each slice that leaves ids pending
-    // reports its progress first.
-    ASSERT_FALSE(reports.seen.empty());
-    EXPECT_EQ(Report(1.0f, 0), reports.seen.back());
-    for (size_t i = 0; i + 1 < reports.seen.size(); ++i) {
-      EXPECT_EQ(kInProgress, reports.seen[i].second);
-    }
+    expect_done(reports);
     std::vector<unsigned int> expected;
     for (int n : c.expected) expected.push_back(ids[n]);
     EXPECT_EQ(expected, ids_of(*cache));
@@ -189,7 +193,8 @@ TEST_F(CacheTest, MissingIdsAreSkippedWithoutAReport) {
   cache->set_object_order(ObjectCache::id_order);
   ASSERT_EQ(0, cache->set_object_ids({ids[0], 999, ids[1], 1000}));
   load_all(*cache, reports);
-  EXPECT_EQ(std::vector<Report>{Report(1.0f, 0)}, reports.seen);
+  // No report for the missing ids, only the end (after progress, on a slow machine).
+  expect_done(reports);
   EXPECT_EQ((std::vector<unsigned int>{ids[1], ids[0]}), ids_of(*cache));
 }
 
@@ -274,7 +279,7 @@ TEST_F(CacheTest, AFailedReadStopsLoadingAndALaterLoadResumes) {
   m_store->rollback_transaction();
   reports.seen.clear();
   load_all(*cache, reports);
-  EXPECT_EQ(std::vector<Report>{Report(1.0f, 0)}, reports.seen);
+  expect_done(reports);
   EXPECT_EQ(4u, cache->get_objects_count());
 }
 
@@ -313,7 +318,7 @@ TEST_F(CacheTest, ALockedDatabaseIsRetriedUntilFreedOrCancelled) {
     EXPECT_EQ(0u, cache->get_objects_count());
     ASSERT_EQ(SQLITE_OK, exec("COMMIT"));
     ASSERT_TRUE(wait_until([&] { return reports.ended(); }));
-    EXPECT_EQ(std::vector<Report>{Report(1.0f, 0)}, reports.seen);
+    expect_done(reports);
     EXPECT_EQ((std::vector<unsigned int>{ids[1], ids[0]}), ids_of(*cache));
   }
   {
@@ -330,7 +335,7 @@ TEST_F(CacheTest, ALockedDatabaseIsRetriedUntilFreedOrCancelled) {
     EXPECT_EQ(2u, cache->get_objects_count());
     // The id is still pending: the next load takes it.
     load_all(*cache, reports);
-    EXPECT_EQ(std::vector<Report>{Report(1.0f, 0)}, reports.seen);
+    expect_done(reports);
     EXPECT_EQ(3u, cache->get_objects_count());
   }
   cache.release();
