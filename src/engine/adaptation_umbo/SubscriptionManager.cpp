@@ -40,11 +40,9 @@ SubscriptionManager::SubscriptionManager(const orva::SharedPointer<DataAdapter>&
   }
 }
 
-SubscriptionManager::~SubscriptionManager() {
-  m_sync_adapter.release();
-  m_repository.release();
-  m_adapter.release();
-}
+// The members go in reverse order: the sync adapter and the repository before the
+// adapter that made them.
+SubscriptionManager::~SubscriptionManager() = default;
 
 ErrorCode SubscriptionManager::end(ErrorCode code) { return m_repository->end_transaction(code); }
 

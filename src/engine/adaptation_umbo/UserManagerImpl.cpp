@@ -24,11 +24,9 @@ UserManagerImpl::UserManagerImpl(const orva::SharedPointer<DataAdapter>& adapter
   }
 }
 
-UserManagerImpl::~UserManagerImpl() {
-  m_sync_adapter.release();
-  m_repository.release();
-  m_adapter.release();
-}
+// The members go in reverse order: the sync adapter and the repository before the
+// adapter that made them.
+UserManagerImpl::~UserManagerImpl() = default;
 
 orva::SharedPointer<UserManager> UserManagerImpl::open_public_manager(
     const orva::SharedPointer<DataAdapter>& adapter) {
