@@ -16,6 +16,7 @@ void ResultSet::set_sorting(const orva::keldra::Search::SortPref& sort) {
 void ResultSet::clear() {
   m_arrived.clear();
   m_ordered.clear();
+  std::vector<Keyed>().swap(m_unsorted);
   m_finished = false;
 }
 
@@ -28,14 +29,24 @@ void ResultSet::finish(std::vector<unsigned int>& ordered) {
   m_finished = true;
 }
 
+void ResultSet::finish_unsorted(std::vector<Keyed>& keyed) {
+  m_ordered.clear();
+  m_unsorted.swap(keyed);
+  m_finished = true;
+}
+
 void ResultSet::append_new(std::vector<unsigned int>& ids) const {
   if (ids.size() >= m_arrived.size()) return;
   ids.insert(ids.end(), m_arrived.begin() + static_cast<std::ptrdiff_t>(ids.size()),
              m_arrived.end());
 }
 
-void ResultSet::get_results(std::vector<unsigned int>& ids) const {
+void ResultSet::get_results(std::vector<unsigned int>& ids) {
   if (m_finished && sorts_by_name()) {
+    if (!m_unsorted.empty()) {
+      m_ordered = sorted_ids(m_unsorted, m_sort.order);
+      std::vector<Keyed>().swap(m_unsorted);
+    }
     ids = m_ordered;
   } else {
     ids = m_arrived;

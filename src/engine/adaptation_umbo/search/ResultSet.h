@@ -3,7 +3,9 @@
 // The worker appends ids as they arrive and, at the end of the run, sets the final
 // order (made by sorted_ids outside the lock); the poll takes what is new since its
 // last look and, once the run is over, the final list once. So the caller's copies
-// grow with the number of ids, not with the number of polls.
+// grow with the number of ids, not with the number of polls. A cancelled run hands
+// over its ids with their keys unsorted, so that cancel() need not wait for a sort:
+// the first look at the final list sorts them.
 //
 // Not locked: SearchThread guards it with its data mutex.
 #pragma once
@@ -42,6 +44,9 @@ class ResultSet {
   }
   // Ends the run; |ordered| (taken; when sorting by name) is the final order of the ids.
   void finish(std::vector<unsigned int>& ordered);
+  // Ends the run with the ids and name keys of |keyed| (taken) not yet in order; the
+  // final order is made by the first get_results.
+  void finish_unsorted(std::vector<Keyed>& keyed);
   bool finished() const { return m_finished; }
 
   std::size_t size() const { return m_arrived.size(); }
@@ -50,7 +55,7 @@ class ResultSet {
   void append_new(std::vector<unsigned int>& ids) const;
   // |ids| := the ids in result order: the final order once finished, else the order of
   // arrival.
-  void get_results(std::vector<unsigned int>& ids) const;
+  void get_results(std::vector<unsigned int>& ids);
 
   // The ids of |keyed| ordered by key bytes: order 1 ascending (a shorter key first
   // when it is a prefix of the other, so objects without a name come first), any
@@ -61,6 +66,7 @@ class ResultSet {
   orva::keldra::Search::SortPref m_sort;
   std::vector<unsigned int> m_arrived;
   std::vector<unsigned int> m_ordered;
+  std::vector<Keyed> m_unsorted;  // a cancelled run's final ids, until sorted
   bool m_finished;
 };
 
