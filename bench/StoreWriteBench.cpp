@@ -39,6 +39,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <unistd.h>
@@ -441,10 +442,10 @@ const long long kFacadeSize = 10000;
 // The public store, opened and initialised on a copy of the 10k file.
 class OpenStore {
  public:
-  OpenStore() {
+  explicit OpenStore(long long size = kFacadeSize) {
     const std::string path = g_home + "/.cities/OstraMaps.db";
     remove_db(path);
-    copy_file(template_file(kFacadeSize), path);
+    copy_file(template_file(size), path);
     orva::keldra::Store::open(m_store);
     Progress init;
     m_store->init(init);
@@ -600,6 +601,108 @@ void BM_Facade_CacheLoad_Store(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kLoaded);
 }
 
+// get_object of random ids over 10k and 100k places, beside a plain program reading the
+// object's row and its text rows from its own copy of the same file.
+std::vector<unsigned int> random_ids(long long size) {
+  std::mt19937 random(42);
+  std::vector<unsigned int> ids(4096);
+  for (unsigned int& id : ids) id = static_cast<unsigned int>(1 + random() % size);
+  return ids;
+}
+
+void BM_GetObject_Store(benchmark::State& state) {
+  OpenStore store(state.range(0));
+  if (!store.ok) return state.SkipWithError("init failed");
+  const std::vector<unsigned int> ids = random_ids(state.range(0));
+  size_t turn = 0;
+  for (auto _ : state) {
+    Object read;
+    if ((*store).get_object(ids[turn++ % ids.size()], read) != 0) {
+      state.SkipWithError("read failed");
+    }
+    benchmark::DoNotOptimize(read);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+void BM_GetObject_RowAndTexts(benchmark::State& state) {
+  sqlite3* db = open_plain_copy(state.range(0));
+  const char* sql[] = {
+      "SELECT local_id, global_id, class_name, name, version, timestamp, service, owner, "
+      "sharing, modified, linkmods, updeps, downdeps, no_sync FROM object WHERE local_id = ?",
+      "SELECT id, name, type, value_text, parent_attribute FROM text WHERE parent_object = ?",
+  };
+  sqlite3_stmt* stmt[2];
+  for (int i = 0; i < 2; ++i) sqlite3_prepare_v2(db, sql[i], -1, &stmt[i], nullptr);
+  const std::vector<unsigned int> ids = random_ids(state.range(0));
+  size_t turn = 0;
+  for (auto _ : state) {
+    const unsigned int id = ids[turn++ % ids.size()];
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    std::vector<std::string> texts;
+    for (sqlite3_stmt* s : stmt) {
+      sqlite3_bind_int64(s, 1, id);
+      while (sqlite3_step(s) == SQLITE_ROW) {
+        for (int c = 0; c < sqlite3_column_count(s); ++c) {
+          if (sqlite3_column_type(s, c) == SQLITE_TEXT) {
+            texts.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, c)));
+          } else {
+            benchmark::DoNotOptimize(sqlite3_column_int64(s, c));
+          }
+        }
+      }
+      sqlite3_reset(s);
+    }
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    benchmark::DoNotOptimize(texts);
+  }
+  for (sqlite3_stmt* s : stmt) sqlite3_finalize(s);
+  sqlite3_close(db);
+  state.SetItemsProcessed(state.iterations());
+}
+
+BENCHMARK(BM_GetObject_Store)->Arg(10000)->Arg(100000)->Iterations(20000)->Repetitions(3);
+BENCHMARK(BM_GetObject_RowAndTexts)->Arg(10000)->Arg(100000)->Iterations(20000)->Repetitions(3);
+
+long resident_kib() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.compare(0, 6, "VmRSS:") == 0) return std::atol(line.c_str() + 6);
+  }
+  return 0;
+}
+
+// Resident memory of 100k places loaded through an object cache: the growth of the
+// process from before the cache was made to after its load, per place, beside the
+// file's size per place.
+void BM_CacheMemory(benchmark::State& state) {
+  const long long size = state.range(0);
+  OpenStore store(size);
+  if (!store.ok) return state.SkipWithError("init failed");
+  std::vector<unsigned int> ids;
+  for (long long n = 1; n <= size; ++n) ids.push_back(static_cast<unsigned int>(n));
+  double per_place = 0;
+  for (auto _ : state) {
+    malloc_trim(0);
+    const long before = resident_kib();
+    SharedPointer<orva::keldra::ObjectCache> cache = (*store).get_object_cache();
+    OpenStore::Progress progress;
+    cache->set_progress_listener(progress);
+    cache->set_object_ids(ids);
+    cache->load();
+    while (!progress.done) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    if (progress.status != 0) state.SkipWithError("load failed");
+    malloc_trim(0);
+    per_place = 1024.0 * static_cast<double>(resident_kib() - before) / static_cast<double>(size);
+  }
+  std::ifstream file(g_home + "/.cities/OstraMaps.db", std::ios::binary | std::ios::ate);
+  state.counters["bytes_per_place"] = per_place;
+  state.counters["file_bytes_per_place"] =
+      static_cast<double>(file.tellg()) / static_cast<double>(size);
+}
+BENCHMARK(BM_CacheMemory)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
 BENCHMARK(BM_Facade_InsertAutocommit_Store)->Iterations(300)->Repetitions(3);
 BENCHMARK(BM_Facade_InsertAutocommit_Plain)->Iterations(300)->Repetitions(3);
 BENCHMARK(BM_Facade_InsertBatch_Store)
@@ -643,6 +746,15 @@ class RatioReporter : public benchmark::ConsoleReporter {
         std::printf("%s (10k places): %.3f x plain SQLite (CPU time: %.3f x)\n", f.what,
                     store / plain,
                     (cpu_times[f.store] / f.store_items) / (cpu_times[f.plain] / f.plain_items));
+      }
+    }
+    for (const char* size : {"10000", "100000"}) {
+      const std::string st = std::string("BM_GetObject_Store/") + size;
+      const std::string pl = std::string("BM_GetObject_RowAndTexts/") + size;
+      if (times.count(st) && times.count(pl)) {
+        std::printf("get_object, random ids over %s places: %.1f us, %.3f x the row and its "
+                    "text rows (CPU time: %.3f x)\n",
+                    size, times[st] / 1000.0, times[st] / times[pl], cpu_times[st] / cpu_times[pl]);
       }
     }
     for (const char* kind : {"0", "1"}) {
