@@ -10,7 +10,7 @@ cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DKELDRA_BUILD_BENCH=ON -DKELD
   -DKELDRA_SANITIZE=OFF >/dev/null
 cmake --build "$BUILD" -j"$JOBS"
 for program in "$BUILD"/bench/bench_*; do
-  [ -x "$program" ] || continue
+  [ -f "$program" ] && [ -x "$program" ] || continue
   echo "=== $(basename "$program")"
   "$program" "$@"
 done

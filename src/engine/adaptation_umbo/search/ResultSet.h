@@ -12,7 +12,9 @@
 
 #include <keldra/Search.h>
 
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -61,6 +63,10 @@ class ResultSet {
   // when it is a prefix of the other, so objects without a name come first), any
   // other order descending; equal keys keep their order in |keyed|. Empties |keyed|.
   static std::vector<unsigned int> sorted_ids(std::vector<Keyed>& keyed, uint32_t order);
+  // The same into |ids|, leaving |keyed| as it is; gives up (false, |ids| unspecified)
+  // soon after |stop| becomes true, so that a cancel need not wait for a long sort.
+  static bool sort_ids(const std::vector<Keyed>& keyed, uint32_t order,
+                       const std::atomic<bool>* stop, std::vector<unsigned int>& ids);
 
  private:
   orva::keldra::Search::SortPref m_sort;

@@ -371,9 +371,12 @@ void SearchThread::state_running(Job& job) {
     if (began) m_connection->rollback_transaction();
   }
   std::vector<unsigned int> ordered;
-  // A cancel waits for this run to end: its sort is left to the caller's next poll.
-  const bool sort_later = sort_by_name && code == ORVA_ERROR_KELDRA_CANCELLED;
-  if (sort_by_name && !sort_later) ordered = ResultSet::sorted_ids(keyed, job.sort.order);
+  // A cancel waits for this run to end: the sort of a cancelled run, or one that a
+  // cancel overtakes, is left to the caller's next poll.
+  bool sort_later = sort_by_name && code == ORVA_ERROR_KELDRA_CANCELLED;
+  if (sort_by_name && !sort_later) {
+    sort_later = !ResultSet::sort_ids(keyed, job.sort.order, &m_cancel, ordered);
+  }
   MutexLocker lock(*m_data_mutex);
   m_results.insert(pending);
   if (sort_later) m_results.finish_unsorted(keyed);
