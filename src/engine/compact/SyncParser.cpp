@@ -9,6 +9,7 @@
 #include "compact/NameCodes.h"
 
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <clocale>
 #include <cstdlib>
@@ -133,6 +134,11 @@ Field::DataType SyncParser::get_data_type(int wire) {
 
 bool SyncParser::code_of(const char* text, size_t length, long& code) {
   if (length == 0 || !may_be_number(text[0])) return false;
+  unsigned long long digits = 0;
+  if (compact::Token(text, text + length).digits(18, digits)) {
+    code = static_cast<long>(digits);
+    return code != 0;
+  }
   char copy[32];
   if (length >= sizeof copy) {
     // Longer than any number strtol could read whole without overflowing: only
@@ -378,10 +384,18 @@ ErrorCode SyncParser::parse_field_line(Buffer& buffer, Field& field) {
         convert_from_network_to_locale(copy);
         return field.from_string(type, copy);
       }
-      // The locale reads '.' itself: convert the bytes as they are.
-      if (value.length()) memcpy(text, value.start(), value.length());
-      text[value.length()] = '\0';
-      const double number = strtod(text, nullptr);
+      // The locale reads '.' itself: convert the bytes as they are. from_chars reads
+      // the usual forms to the same correctly rounded value as strtod, without the
+      // locale; anything else (a sign '+', blanks, hexadecimal, trailing bytes, a value
+      // out of range) goes to strtod.
+      double number = 0;
+      const std::from_chars_result read =
+          std::from_chars(value.start(), value.end(), number, std::chars_format::general);
+      if (read.ec != std::errc() || read.ptr != value.end() || value.empty()) {
+        if (value.length()) memcpy(text, value.start(), value.length());
+        text[value.length()] = '\0';
+        number = strtod(text, nullptr);
+      }
       if (type == Field::TYPE_FLOAT) {
         field.set_value(narrow_to_float(number));
       } else {
