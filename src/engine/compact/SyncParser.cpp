@@ -67,6 +67,14 @@ SharingModel sharing_from_section(const Section& section) {
   return SHARING_PRIVATE;
 }
 
+void set_real(Field& field, Field::DataType type, double number) {
+  if (type == Field::TYPE_FLOAT) {
+    field.set_value(orva::keldra::internal::narrow_to_float(number));
+  } else {
+    field.set_value(number);
+  }
+}
+
 ErrorCode malformed_text() {
   LoggerUmbo::logf(LoggerUmbo::MSG_WARNING, "SyncParser: message is not UTF-8");
   return ORVA_ERROR_INVALID_PARAMETERS;
@@ -377,6 +385,19 @@ ErrorCode SyncParser::parse_field_line(Buffer& buffer, Field& field) {
     case Field::TYPE_FLOAT:
     case Field::TYPE_DOUBLE: {
       const compact::Token value = section.token();
+      // The wire writes '.' whatever the locale. from_chars reads the usual forms to the
+      // same correctly rounded value as strtod, and needs no locale; anything else (a sign
+      // '+', blanks, hexadecimal, trailing bytes, a value out of range) goes to strtod in
+      // the locale, as it always did.
+      double number = 0;
+      if (!value.empty()) {
+        const std::from_chars_result read =
+            std::from_chars(value.start(), value.end(), number, std::chars_format::general);
+        if (read.ec == std::errc() && read.ptr == value.end()) {
+          set_real(field, type, number);
+          return ORVA_ERROR_NONE;
+        }
+      }
       const char* point = localeconv()->decimal_point;
       char text[64];
       if (value.length() >= sizeof text || !point || strcmp(point, ".") != 0) {
@@ -384,23 +405,10 @@ ErrorCode SyncParser::parse_field_line(Buffer& buffer, Field& field) {
         convert_from_network_to_locale(copy);
         return field.from_string(type, copy);
       }
-      // The locale reads '.' itself: convert the bytes as they are. from_chars reads
-      // the usual forms to the same correctly rounded value as strtod, without the
-      // locale; anything else (a sign '+', blanks, hexadecimal, trailing bytes, a value
-      // out of range) goes to strtod.
-      double number = 0;
-      const std::from_chars_result read =
-          std::from_chars(value.start(), value.end(), number, std::chars_format::general);
-      if (read.ec != std::errc() || read.ptr != value.end() || value.empty()) {
-        if (value.length()) memcpy(text, value.start(), value.length());
-        text[value.length()] = '\0';
-        number = strtod(text, nullptr);
-      }
-      if (type == Field::TYPE_FLOAT) {
-        field.set_value(narrow_to_float(number));
-      } else {
-        field.set_value(number);
-      }
+      // The locale reads '.' itself: convert the bytes as they are.
+      if (value.length()) memcpy(text, value.start(), value.length());
+      text[value.length()] = '\0';
+      set_real(field, type, strtod(text, nullptr));
       return ORVA_ERROR_NONE;
     }
     case Field::TYPE_KEYWORD: {
