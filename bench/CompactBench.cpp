@@ -198,14 +198,8 @@ ObjectPtr make_mixed(int i) {
 
 // The object as a JSON document of the same content: header members, then
 // "attributes" with their "fields" (name, wire type, value), "links" and children.
-void json_field(rapidjson::Writer<rapidjson::StringBuffer>& w, const Field& f) {
-  w.StartObject();
-  w.Key("name");
-  std::string name = f.get_name();
-  w.String(name.c_str(), static_cast<rapidjson::SizeType>(name.size()));
-  w.Key("type");
-  w.Int(f.get_type());
-  w.Key("value");
+// A field's value as the JSON value of its type.
+void json_value(rapidjson::Writer<rapidjson::StringBuffer>& w, const Field& f) {
   switch (f.get_type()) {
     case Field::TYPE_INT32: {
       int v = 0;
@@ -255,6 +249,17 @@ void json_field(rapidjson::Writer<rapidjson::StringBuffer>& w, const Field& f) {
       w.String(v.c_str(), static_cast<rapidjson::SizeType>(v.size()));
     }
   }
+}
+
+void json_field(rapidjson::Writer<rapidjson::StringBuffer>& w, const Field& f) {
+  w.StartObject();
+  w.Key("name");
+  std::string name = f.get_name();
+  w.String(name.c_str(), static_cast<rapidjson::SizeType>(name.size()));
+  w.Key("type");
+  w.Int(f.get_type());
+  w.Key("value");
+  json_value(w, f);
   w.EndObject();
 }
 
@@ -318,55 +323,7 @@ std::string to_json(const Object& o) {
 }
 
 // The same content as a JSON document a program would more likely use: the fields of an
-// attribute as members named by the field (types left to JSON), links as arrays.
-void natural_value(rapidjson::Writer<rapidjson::StringBuffer>& w, const Field& f) {
-  switch (f.get_type()) {
-    case Field::TYPE_INT32:
-    case Field::TYPE_UINT32:
-    case Field::TYPE_INT64:
-    case Field::TYPE_UINT64:
-    case Field::TYPE_TIMESTAMP: {
-      long long v = 0;
-      if (f.get_type() == Field::TYPE_TIMESTAMP) {
-        f.get_timestamp(v);
-      } else if (f.get_type() == Field::TYPE_INT64) {
-        f.get_value(v);
-      } else if (f.get_type() == Field::TYPE_UINT64) {
-        unsigned long long u = 0;
-        f.get_value(u);
-        v = static_cast<long long>(u);
-      } else if (f.get_type() == Field::TYPE_UINT32) {
-        unsigned int u = 0;
-        f.get_value(u);
-        v = u;
-      } else {
-        int i = 0;
-        f.get_value(i);
-        v = i;
-      }
-      w.Int64(v);
-      break;
-    }
-    case Field::TYPE_FLOAT: {
-      float v = 0;
-      f.get_value(v);
-      w.Double(v);
-      break;
-    }
-    case Field::TYPE_DOUBLE: {
-      double v = 0;
-      f.get_value(v);
-      w.Double(v);
-      break;
-    }
-    default: {
-      std::string v;
-      f.get_value(v);
-      w.String(v.c_str(), static_cast<rapidjson::SizeType>(v.size()));
-    }
-  }
-}
-
+// attribute as members named by the field, links as arrays.
 void natural_links(rapidjson::Writer<rapidjson::StringBuffer>& w,
                    const orva::keldra::LinkList& links) {
   if (links.size() == 0) return;
@@ -393,7 +350,7 @@ void natural_attribute(rapidjson::Writer<rapidjson::StringBuffer>& w, const Attr
   for (size_t i = 0; i < a.get_fields().size(); ++i) {
     const std::string name = a.get_fields()[i].get_name();
     w.Key(name.c_str(), static_cast<rapidjson::SizeType>(name.size()));
-    natural_value(w, a.get_fields()[i]);
+    json_value(w, a.get_fields()[i]);
   }
   if (a.get_attributes().size() > 0) {
     w.Key("attributes");

@@ -161,6 +161,18 @@ std::vector<Query> queries() {
 // The baseline: the same statement with the same values on a connection of the store
 // (so the same SQL functions), collecting the ids; sorted searches add the name key in
 // the statement and order by it.
+// Binds the statement's values by position.
+void bind_all(sqlite3_stmt* s, const SearchStatement& statement) {
+  for (size_t i = 0; i < statement.parameters.size(); ++i) {
+    const SearchParameter& p = statement.parameters[i];
+    if (p.kind == SearchParameter::TEXT) {
+      sqlite3_bind_text(s, static_cast<int>(i + 1), p.text.c_str(), -1, SQLITE_TRANSIENT);
+    } else {
+      sqlite3_bind_double(s, static_cast<int>(i + 1), p.real);
+    }
+  }
+}
+
 class PlainSql {
  public:
   PlainSql() {
@@ -181,14 +193,7 @@ class PlainSql {
     if (sqlite3_prepare_v2(handle(), statement.sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
       throw std::runtime_error(sqlite3_errmsg(handle()));
     }
-    for (size_t i = 0; i < statement.parameters.size(); ++i) {
-      const SearchParameter& p = statement.parameters[i];
-      if (p.kind == SearchParameter::TEXT) {
-        sqlite3_bind_text(s, static_cast<int>(i + 1), p.text.c_str(), -1, SQLITE_TRANSIENT);
-      } else {
-        sqlite3_bind_double(s, static_cast<int>(i + 1), p.real);
-      }
-    }
+    bind_all(s, statement);
     std::vector<std::pair<std::string, unsigned>> rows;
     while (sqlite3_step(s) == SQLITE_ROW) {
       const void* key = sqlite3_column_blob(s, 1);
@@ -214,14 +219,7 @@ class PlainSql {
     if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
       throw std::runtime_error(sqlite3_errmsg(db));
     }
-    for (size_t i = 0; i < statement.parameters.size(); ++i) {
-      const SearchParameter& p = statement.parameters[i];
-      if (p.kind == SearchParameter::TEXT) {
-        sqlite3_bind_text(s, static_cast<int>(i + 1), p.text.c_str(), -1, SQLITE_TRANSIENT);
-      } else {
-        sqlite3_bind_double(s, static_cast<int>(i + 1), p.real);
-      }
-    }
+    bind_all(s, statement);
     std::vector<unsigned int> ids;
     while (sqlite3_step(s) == SQLITE_ROW)
       ids.push_back(static_cast<unsigned>(sqlite3_column_int(s, 0)));

@@ -199,29 +199,37 @@ sqlite3* open_plain_copy(long long n) {
   return raw_open(path);
 }
 
-void BM_InsertPlace_Store(benchmark::State& state) {
-  const long long size = state.range(0);
+// Inserts, per iteration, |per_transaction| objects made by |make| (from index |next|
+// on, made outside the timing) in one caller transaction, on a copy of the store of
+// |size| places.
+template <class Make>
+void insert_batches(benchmark::State& state, long long size, int per_transaction, long long next,
+                    Make make) {
   SharedPointer<orva::keldra::StringPool> pool = orva::keldra::StringPool::create();
   const std::string path = g_home + "/.cities/OstraMaps.db";
   remove_db(path);
   copy_file(template_file(size), path);
   Database db;
   db.init(nullptr);
-  long long next = size + 1;
   std::vector<Object> batch;
   for (auto _ : state) {
     state.PauseTiming();
     batch.clear();  // the previous batch goes outside the timed part
-    for (int k = 0; k < kBatch; ++k) batch.push_back(make_place(next + k));
+    for (int k = 0; k < per_transaction; ++k) batch.push_back(make(next + k));
     state.ResumeTiming();
     db.begin_transaction(true);
     for (Object& o : batch) {
       if (db.insert_object(o, false) != 0) state.SkipWithError("insert failed");
     }
     db.commit_transaction();
-    next += kBatch;
+    next += per_transaction;
   }
-  state.SetItemsProcessed(state.iterations() * kBatch);
+  state.SetItemsProcessed(state.iterations() * per_transaction);
+}
+
+void BM_InsertPlace_Store(benchmark::State& state) {
+  const long long size = state.range(0);
+  insert_batches(state, size, kBatch, size + 1, make_place);
 }
 
 void BM_InsertPlace_Plain(benchmark::State& state) {
@@ -367,31 +375,11 @@ class PlainLinked {
 
 // range(0): 0 routes, 1 collections.
 void BM_Linked_Store(benchmark::State& state) {
-  const bool routes = state.range(0) == 0;
-  const int per_transaction = routes ? kRoutesPerTransaction : kCollectionsPerTransaction;
-  SharedPointer<orva::keldra::StringPool> pool = orva::keldra::StringPool::create();
-  const std::string path = g_home + "/.cities/OstraMaps.db";
-  remove_db(path);
-  copy_file(template_file(kLinkedSize), path);
-  Database db;
-  db.init(nullptr);
-  long long next = 1;
-  std::vector<Object> batch;
-  for (auto _ : state) {
-    state.PauseTiming();
-    batch.clear();
-    for (int k = 0; k < per_transaction; ++k) {
-      batch.push_back(routes ? make_route(next + k) : make_collection(next + k));
-    }
-    state.ResumeTiming();
-    db.begin_transaction(true);
-    for (Object& o : batch) {
-      if (db.insert_object(o, false) != 0) state.SkipWithError("insert failed");
-    }
-    db.commit_transaction();
-    next += per_transaction;
+  if (state.range(0) == 0) {
+    insert_batches(state, kLinkedSize, kRoutesPerTransaction, 1, make_route);
+  } else {
+    insert_batches(state, kLinkedSize, kCollectionsPerTransaction, 1, make_collection);
   }
-  state.SetItemsProcessed(state.iterations() * per_transaction);
 }
 
 void BM_Linked_Plain(benchmark::State& state) {
