@@ -81,6 +81,7 @@ orva::SharedPointer<NetworkAdapter> NetworkAdapter::create(Listener& listener) {
 NetworkAdapterUmbo::NetworkAdapterUmbo(NetworkAdapter::Listener& listener)
     : QObject(nullptr),
       NetworkAdapter(listener),
+      mLogger(LoggerUmbo::instance()),
       mConfigManager(new QNetworkConfigurationManager),
       mSession(nullptr),
       mNetworkAccessManager(new QNetworkAccessManager),
@@ -93,7 +94,7 @@ NetworkAdapterUmbo::NetworkAdapterUmbo(NetworkAdapter::Listener& listener)
 }
 
 NetworkAdapterUmbo::~NetworkAdapterUmbo() {
-  LogTrace trace("NetworkAdapterUmbo::~NetworkAdapterUmbo");
+  LoggerUmbo::log("NetworkAdapterUmbo::~NetworkAdapterUmbo ++", LoggerUmbo::MSG_TRACE);
   closeConnection();
   deleteNetworkReply();
   delete mSession;
@@ -101,6 +102,7 @@ NetworkAdapterUmbo::~NetworkAdapterUmbo() {
   delete mConfigManager;
   // Takes the replies still waiting for deletion, and the request bodies they keep.
   delete mNetworkAccessManager;
+  LoggerUmbo::log("NetworkAdapterUmbo::~NetworkAdapterUmbo --", LoggerUmbo::MSG_TRACE);
 }
 
 // ---- session ----

@@ -39,6 +39,8 @@
 #include "syncengine/TaskProgress.h"
 #include "transfer/NetworkAdapter.h"
 
+#include <keldra/LoggerUmbo.h>
+
 #include <QByteArray>
 #include <QList>
 #include <QNetworkReply>
@@ -123,6 +125,9 @@ class NetworkAdapterUmbo : public QObject, public NetworkAdapter {
   void report_progress();
   void reset_progress();
 
+  // Held for the adapter's life: every trace line would otherwise make and drop the
+  // process logger (reading its level file, opening its file) when nobody else holds it.
+  orva::SharedPointer<LoggerUmbo> mLogger;
   QNetworkConfigurationManager* mConfigManager;
   QNetworkSession* mSession;
   QNetworkAccessManager* mNetworkAccessManager;
