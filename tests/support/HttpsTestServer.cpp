@@ -1,6 +1,6 @@
 #include "support/HttpsTestServer.h"
 
-#include "adaptation_umbo/Settings.h"
+#include "adaptation_umbo/base/Settings.h"
 #include "support/TestEnv.h"
 
 #include <QByteArray>

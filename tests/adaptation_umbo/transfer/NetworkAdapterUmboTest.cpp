@@ -1,7 +1,7 @@
 // The Qt network adapter against a real HTTPS server on 127.0.0.1 (support/HttpsTestServer):
 // headers on the wire, the listener's call sequences, progress, refusals, TLS with and
 // without the debug library, masked credentials and the request body's lifetime.
-#include "adaptation_umbo/Settings.h"
+#include "adaptation_umbo/base/Settings.h"
 #include "adaptation_umbo/transfer/NetworkAdapterUmbo.h"
 
 #include "support/HttpsTestServer.h"

@@ -1,6 +1,6 @@
 #include "adaptation_umbo/transfer/NetworkAdapterUmbo.h"
 
-#include "adaptation_umbo/Settings.h"
+#include "adaptation_umbo/base/Settings.h"
 
 #include <keldra/LoggerUmbo.h>
 
