@@ -139,6 +139,7 @@ class NetworkAdapterUmboTest : public ::testing::Test {
     m_adapter.reset(new NetworkAdapterUmbo(m_listener));
   }
   void TearDown() override {
+    NetworkAdapterUmbo::set_default_configuration_ignored(false);
     m_adapter.reset();
     settle(50);  // replies handed to the event loop for deletion go now
     m_log.reset();
@@ -404,6 +405,8 @@ TEST_F(NetworkAdapterUmboTest, RefusalsCallNothing) {
        [](NetworkAdapterUmbo& a) { return a.get("", ""); }, 3},
       {"post to an invalid URL", NetworkAdapter::READY,
        [&](NetworkAdapterUmbo& a) { return a.post("http://[::1", "", body); }, 3},
+      {"get to an empty URL while busy", NetworkAdapter::REQUEST_SENT,
+       [](NetworkAdapterUmbo& a) { return a.get("", ""); }, 7},
       {"get while busy", NetworkAdapter::REQUEST_SENT,
        [&](NetworkAdapterUmbo& a) { return a.get(url, ""); }, 7},
       {"post while busy", NetworkAdapter::REQUEST_SENT,
@@ -450,6 +453,46 @@ TEST_F(NetworkAdapterUmboTest, SessionOpensFromTheEventLoopAndReopensAfterClose)
   ASSERT_TRUE(
       keldra_test::wait_until([this] { return adapter().state() == NetworkAdapter::READY; }));
   EXPECT_EQ("state(0,1) state(0,2)", m_listener.joined());
+}
+
+// Without a bearer (no valid default configuration) access point 0 still opens, from the
+// event loop, and the opening can be ended like a real one.
+TEST_F(NetworkAdapterUmboTest, WithoutABearerTheDefaultSessionIsEmulated) {
+  NetworkAdapterUmbo::set_default_configuration_ignored(true);
+  HttpsTestServer::Reply ok;
+  ok.body = "ok";
+  server().answer("", "", ok);
+  const struct {
+    const char* name;
+    std::function<void(NetworkAdapterUmbo&)> after_open;  // null: wait for READY
+    const char* calls;
+  } cases[] = {
+      {"opens", nullptr, "state(0,1) state(0,2)"},
+      {"cancelled", [](NetworkAdapterUmbo& a) { a.cancel(); }, "state(0,1) state(0x6006,0)"},
+      {"closed", [](NetworkAdapterUmbo& a) { a.close(); }, "state(0,1) state(0x6006,0)"},
+      {"closed and opened again",
+       [](NetworkAdapterUmbo& a) {
+         a.close();
+         a.open(0);
+       },
+       "state(0,1) state(0x6006,0) state(0,1) state(0,2)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    m_adapter.reset(new NetworkAdapterUmbo(m_listener));
+    m_listener.clear();
+    EXPECT_EQ(ORVA_ERROR_KELDRA_IN_PROGRESS, adapter().open(0));
+    EXPECT_EQ("state(0,1)", m_listener.joined());
+    if (c.after_open) c.after_open(adapter());
+    settle(100);
+    EXPECT_EQ(c.calls, m_listener.joined());
+  }
+  // The emulated session carries requests like a real one.
+  m_listener.clear();
+  ASSERT_EQ(0, adapter().get(server().url("/x"), ""));
+  ASSERT_TRUE(wait_for_end());
+  EXPECT_EQ("state(0,3) p(0.05) head(0,text/plain) p(1) body(2) state(0,2)", m_listener.joined());
+  NetworkAdapterUmbo::set_default_configuration_ignored(false);
 }
 
 TEST_F(NetworkAdapterUmboTest, SessionErrorLeavesTheRunningRequestGoing) {

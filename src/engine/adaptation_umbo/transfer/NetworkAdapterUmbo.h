@@ -87,6 +87,10 @@ class NetworkAdapterUmbo : public QObject, public NetworkAdapter {
   bool is_active() const override;
   void cancel() override;
 
+  // Test seam: with true, the platform's default configuration counts as missing, as on
+  // a machine without a bearer, so that access point 0 opens the emulated session.
+  static void set_default_configuration_ignored(bool ignored);
+
   // Asks the configuration manager to rescan; the configurations are logged when done.
   void update_configurations();
   // One trace line per configuration the manager knows.
