@@ -3,7 +3,7 @@
 // listener that records every report.
 #pragma once
 
-#include "ScriptedAdapter.h"
+#include "support/ScriptedAdapter.h"
 
 #include "transfer/DirectTransferHandlerImpl.h"
 

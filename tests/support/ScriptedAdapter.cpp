@@ -1,4 +1,4 @@
-#include "ScriptedAdapter.h"
+#include "support/ScriptedAdapter.h"
 
 #include <QTimer>
 
