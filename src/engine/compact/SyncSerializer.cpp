@@ -109,6 +109,21 @@ bool append_text(const std::string& text, std::string& out) {
   return append_text(text.data(), text.size(), out);
 }
 
+// Appends a field of a request line as it is, unescaped: device id, digest, item keys,
+// MIME types. The device id carries its own escapes ("IMEI\:..."), which the server
+// reads as they are. False, with nothing appended, for text the reader would refuse, and
+// for a ';' or a line end, which would end the line and start one of the text's own.
+bool append_raw(const std::string& text, std::string& out) {
+  if (!compact::is_wire_text(text.data(), text.size()) ||
+      text.find_first_of(";\n\r") != std::string::npos) {
+    LoggerUmbo::logf(LoggerUmbo::MSG_WARNING,
+                     "SyncSerializer: request field is not UTF-8 or would end its line");
+    return false;
+  }
+  out += text;
+  return true;
+}
+
 // append_text of an interned text (all its bytes); nothing for the null handle.
 bool append_text(const StringPool::StringHandle& handle, std::string& out) {
   if (!handle.is_valid()) return true;
@@ -458,9 +473,9 @@ ErrorCode SyncSerializer::append_to_buffer(const char* text) {
 ErrorCode SyncSerializer::start_request(const std::string& device_id,
                                         const std::string& digest) {
   m_scratch = "R:";
-  if (!append_text(device_id, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
+  if (!append_raw(device_id, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
   m_scratch += ':';
-  if (!append_text(digest, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
+  if (!append_raw(digest, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
   add_tag_close(m_scratch);
   m_output.release();
   DynamicBuffer* buffer = new (std::nothrow) DynamicBuffer(REQUEST_GROWTH);
@@ -474,7 +489,7 @@ ErrorCode SyncSerializer::add_object_request(ObjectCommand command, const std::s
   if (!m_output.is_valid()) return ORVA_ERROR_NOT_SUPPORTED;
   if (command != COMMAND_GET && command != COMMAND_DELETE) return ORVA_ERROR_INVALID_PARAMETERS;
   m_scratch = command == COMMAND_GET ? "G:" : "D:";
-  if (!append_text(key, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
+  if (!append_raw(key, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
   m_scratch += ':';
   append_number(global_id, m_scratch);
   m_scratch += cascade ? ":T;" : ":F;";
@@ -486,7 +501,7 @@ ErrorCode SyncSerializer::add_object_submit(ObjectCommand command, const std::st
   if (!m_output.is_valid()) return ORVA_ERROR_NOT_SUPPORTED;
   if (command != COMMAND_ADD && command != COMMAND_UPDATE) return ORVA_ERROR_INVALID_PARAMETERS;
   m_scratch = command == COMMAND_ADD ? "A:" : "U:";
-  if (!append_text(key, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
+  if (!append_raw(key, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
   add_tag_close(m_scratch);
   ErrorCode result = append_to_buffer(m_scratch);
   if (result != ORVA_ERROR_NONE) return result;
@@ -501,9 +516,9 @@ ErrorCode SyncSerializer::add_forward_command(const std::string& service,
   m_scratch = "FW:";
   if (!append_text(service, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
   m_scratch += ':';
-  if (!append_text(mime_type, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
+  if (!append_raw(mime_type, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
   m_scratch += ':';
-  if (!append_text(key, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
+  if (!append_raw(key, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
   m_scratch += ";\n";
   return append_to_buffer(m_scratch);
 }
@@ -512,7 +527,7 @@ ErrorCode SyncSerializer::add_get_file_line_command(const std::string& first,
                                                     std::string second) {
   if (!m_output.is_valid()) return ORVA_ERROR_NOT_SUPPORTED;
   m_scratch = "GF:";
-  if (!append_text(first, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
+  if (!append_raw(first, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
   m_scratch += ':';
   if (!append_text(second, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
   m_scratch += ";\n";
