@@ -52,6 +52,11 @@ class StepHandler : public orva::keldra::internal::DirectTransferHandlerImpl {
  public:
   explicit StepHandler(const orva::SharedPointer<orva::keldra::DataAdapter>& adapter)
       : DirectTransferHandlerImpl(adapter) {}
+  using DirectTransferHandlerImpl::local_objects;
+  using DirectTransferHandlerImpl::mmfiles_downlist;
+  using DirectTransferHandlerImpl::mmfiles_uplist;
+  using DirectTransferHandlerImpl::objects_uplist;
+  using DirectTransferHandlerImpl::items_total;
   int objects_requests = 0;
   bool download_requests = false;
   std::vector<unsigned int> saved;  // local ids whose download body was handled

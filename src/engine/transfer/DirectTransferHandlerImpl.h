@@ -155,6 +155,11 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   const orva::SharedPointer<NetworkAdapter>& network_adapter() const { return m_network_adapter; }
   const orva::SharedPointer<Repository>& repository() const { return m_repository; }
   std::vector<unsigned int>& mmfiles_downlist() { return m_mmfiles_downlist; }
+  // The work lists of the run (emptied when it stops).
+  const std::vector<unsigned int>& objects_uplist() const { return m_objects_uplist; }
+  const std::vector<unsigned int>& mmfiles_uplist() const { return m_mmfiles_uplist; }
+  const std::vector<unsigned int>& local_objects() const { return m_local_objects; }
+  uint32_t items_total() const { return m_items_total; }
   void count_item_done() { ++m_items_done; }
   void add_bytes(uint64_t bytes) { m_bytes_transferred += bytes; }
   // Logs the progress and tells the listener: (m_status, total, m_phase).
