@@ -14,6 +14,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -460,6 +461,15 @@ ErrorCode SyncSerializer::append_to_buffer(const std::string& text) {
   if (!m_output.is_valid()) return ORVA_ERROR_OUT_OF_MEMORY;
   // The buffer counts in 32 bits: a longer text would be cut, not written.
   if (text.size() > UINT32_MAX) return ORVA_ERROR_OUT_OF_MEMORY;
+  // A request grows by thousands of lines: the buffer doubles rather than growing by a
+  // fixed step, so that building it stays linear in its length.
+  const uint64_t needed = static_cast<uint64_t>(m_output->get_data_length()) + text.size();
+  if (needed > m_output->get_capacity()) {
+    const uint64_t doubled = std::max<uint64_t>(needed, 2ull * m_output->get_capacity());
+    if (!m_output->reserve(static_cast<unsigned int>(std::min<uint64_t>(doubled, UINT32_MAX))) &&
+        !m_output->reserve(static_cast<unsigned int>(needed > UINT32_MAX ? UINT32_MAX : needed)))
+      return ORVA_ERROR_OUT_OF_MEMORY;
+  }
   if (!m_output->write(reinterpret_cast<const unsigned char*>(text.data()),
                        static_cast<unsigned int>(text.size())))
     return ORVA_ERROR_OUT_OF_MEMORY;

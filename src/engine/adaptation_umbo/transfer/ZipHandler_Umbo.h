@@ -1,8 +1,8 @@
 // The archive writer over libzip, with a small reader of the open archive's entries.
 //
 // init makes a new archive (ZIP_CREATE | ZIP_TRUNCATE: whatever was left at that name
-// is replaced, never extended); entries are compressed with libzip's default method
-// whatever the wish; finalize writes and closes it. An archive that is still open when
+// is replaced, never extended); every entry is deflated (libzip's default method) at
+// zlib's default level, whatever the wish; finalize writes and closes it. An archive that is still open when
 // the handler is destroyed was never finalised and is discarded: nothing is written.
 //
 // Single-threaded: its owner's thread. Logs its steps at the trace type (32).
@@ -16,6 +16,7 @@
 
 struct zip;
 struct zip_file;
+struct zip_source;
 
 namespace orva {
 namespace keldra {
@@ -47,6 +48,9 @@ class ZipHandler_Umbo : public ZipInterface {
   int close_zip();
 
  private:
+  // Adds |source| as the entry |key|: its index, or -1 (the source is then the caller's).
+  int add_entry(const std::string& key, struct zip_source* source);
+
   ZipHandler_Umbo(const ZipHandler_Umbo&) = delete;
   ZipHandler_Umbo& operator=(const ZipHandler_Umbo&) = delete;
 
