@@ -42,7 +42,7 @@ orva::ErrorCode StepHandler::send_objects_message() {
   SharedPointer<orva::keldra::DynamicBuffer> body(new orva::keldra::DynamicBuffer());
   const unsigned char bytes[] = "R:dev:digest;";
   body->write(bytes, sizeof bytes - 1);
-  const orva::ErrorCode r = network_adapter()->post("https://127.0.0.1/upload", "", body);
+  const orva::ErrorCode r = network_adapter()->post(upload_url, "", body);
   if (r != 0) return r;
   add_bytes(body->get_data_length());
   return ORVA_ERROR_KELDRA_IN_PROGRESS;
@@ -50,8 +50,8 @@ orva::ErrorCode StepHandler::send_objects_message() {
 
 orva::ErrorCode StepHandler::receive_next_mmfile() {
   if (!download_requests || mmfiles_downlist().empty()) return 0;
-  const orva::ErrorCode r = network_adapter()->get(
-      "https://127.0.0.1/md" + std::to_string(mmfiles_downlist().front()), "");
+  const orva::ErrorCode r =
+      network_adapter()->get(download_base + std::to_string(mmfiles_downlist().front()), "");
   return r == 0 ? ORVA_ERROR_KELDRA_IN_PROGRESS : r;
 }
 

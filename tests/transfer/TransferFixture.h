@@ -59,6 +59,9 @@ class StepHandler : public orva::keldra::internal::DirectTransferHandlerImpl {
   using DirectTransferHandlerImpl::items_total;
   int objects_requests = 0;
   bool download_requests = false;
+  // Where the steps send their requests.
+  std::string upload_url = "https://127.0.0.1/upload";
+  std::string download_base = "https://127.0.0.1/md";
   std::vector<unsigned int> saved;  // local ids whose download body was handled
 
  protected:
