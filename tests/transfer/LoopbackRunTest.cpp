@@ -32,13 +32,14 @@ class LoopbackRunTest : public TransferTest {
   }
   void SetUp() override {
     ASSERT_NE(nullptr, s_server);
+    s_server->clear_answers();
+    s_server->clear_record();
+    // The self-signed certificate is accepted; before the store takes the settings.
+    s_server->redirect_sync_server();
     TransferTest::SetUp();
     // The platform's adapter, not the scripted one.
     DirectTransferHandlerImpl::set_network_adapter_factory(
         DirectTransferHandlerImpl::NetworkAdapterFactory());
-    s_server->clear_answers();
-    s_server->clear_record();
-    s_server->redirect_sync_server();  // the self-signed certificate is accepted
   }
   SharedPointer<StepHandler> step_handler() {
     SharedPointer<StepHandler> handler = make_step_handler();
