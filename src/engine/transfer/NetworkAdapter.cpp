@@ -19,13 +19,6 @@ void NetworkAdapter::state_changed(State state, orva::ErrorCode status) {
   m_listener.handle_network_state_change(status, state);
 }
 
-// Stands in while no platform adapter is linked into the library: the platform's own
-// definition replaces this one, and the handler takes the empty pointer as failure 1.
-__attribute__((weak)) orva::SharedPointer<NetworkAdapter> NetworkAdapter::create(
-    Listener& /*listener*/) {
-  return orva::SharedPointer<NetworkAdapter>();
-}
-
 }  // namespace internal
 }  // namespace keldra
 }  // namespace orva
