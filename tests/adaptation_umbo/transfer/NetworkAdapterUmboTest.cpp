@@ -377,6 +377,58 @@ TEST_F(NetworkAdapterUmboTest, EndingARunningRequestOrOpening) {
   }
 }
 
+// A run's final report may drop the adapter from inside the change that ends a request
+// or an opening, while the reply or session is still in its signal.
+TEST_F(NetworkAdapterUmboTest, TheListenerMayDropTheAdapterWhenARequestEnds) {
+  HttpsTestServer::Reply ok;
+  ok.body = "ok";
+  server().answer("GET", "/ok", ok);
+  HttpsTestServer::Reply missing;
+  missing.status = 404;
+  missing.body = "missing";
+  server().answer("GET", "/missing", missing);
+  HttpsTestServer::Reply early;
+  early.status = 401;
+  early.body = "denied";
+  early.read_body = false;
+  server().answer("POST", "/upload", early);
+  const struct {
+    const char* name;
+    std::function<orva::ErrorCode(NetworkAdapterUmbo&)> send;  // null: the opening ends
+    const char* last;
+  } cases[] = {
+      {"opened", nullptr, "state(0,2)"},
+      {"200", [&](NetworkAdapterUmbo& a) { return a.get(server().url("/ok"), ""); }, "state(0,2)"},
+      {"404", [&](NetworkAdapterUmbo& a) { return a.get(server().url("/missing"), ""); },
+       "state(8,2)"},
+      {"early 401 during an upload",
+       [&](NetworkAdapterUmbo& a) {
+         return a.post(server().url("/upload"), "", buffer_of(random_bytes(4 << 20)));
+       },
+       nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    m_adapter.reset(new NetworkAdapterUmbo(m_listener));
+    if (c.send) open_ready();
+    m_listener.clear();
+    m_listener.on_state = [this](NetworkAdapter::State state) {
+      if (state == NetworkAdapter::READY) m_adapter.reset();
+    };
+    if (c.send) {
+      ASSERT_EQ(0, c.send(adapter()));
+    } else {
+      ASSERT_EQ(ORVA_ERROR_KELDRA_IN_PROGRESS, adapter().open(0));
+    }
+    ASSERT_TRUE(keldra_test::wait_until([this] { return !m_adapter.is_valid(); }));
+    m_listener.on_state = nullptr;
+    settle(100);  // what the adapter left to the event loop goes now
+    if (c.last) {
+      EXPECT_EQ(c.last, m_listener.calls.back());
+    }
+  }
+}
+
 TEST_F(NetworkAdapterUmboTest, RefusalsCallNothing) {
   HttpsTestServer::Reply hang;
   hang.hang = true;

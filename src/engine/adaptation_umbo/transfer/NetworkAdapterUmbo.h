@@ -33,7 +33,8 @@
 // the Authorization value.
 //
 // Single-threaded: made, used and destroyed on one thread that runs a Qt event loop.
-// Destroying it stops what runs without any listener call.
+// Destroying it stops what runs without any listener call; it may be destroyed from
+// inside the listener's change to READY or CLOSED (a run's final report).
 #pragma once
 
 #include "syncengine/TaskProgress.h"
