@@ -412,6 +412,28 @@ TEST_F(SyncAdapterTest, ListsAndPurgeFollowTheStoredStates) {
   EXPECT_EQ(3u, all.size());
 }
 
+// Only the removals a sync sent are forgotten: one recorded after the list was taken
+// stays for the next sync.
+TEST_F(SyncAdapterTest, PurgeOfListedIdsKeepsLaterRemovals) {
+  const unsigned int first = add("sent removal", 1101);
+  const unsigned int second = add("removed meanwhile", 1102);
+  ASSERT_EQ(0, repo_->remove_object(first));
+  std::vector<Object> listed;
+  ASSERT_EQ(0, sync_->removed_objects(listed));
+  ASSERT_EQ(std::vector<unsigned int>{first}, ids_of(listed));
+  ASSERT_EQ(0, repo_->remove_object(second));
+
+  SyncAdapterUmbo* umbo_sync = dynamic_cast<SyncAdapterUmbo*>(sync_.get());
+  ASSERT_NE(nullptr, umbo_sync);
+  EXPECT_EQ(0, umbo_sync->purge_removed_ids(std::vector<unsigned int>{first}));
+  std::vector<Object> after;
+  ASSERT_EQ(0, sync_->removed_objects(after));
+  EXPECT_EQ(std::vector<unsigned int>{second}, ids_of(after));
+  // Nothing listed: nothing forgotten.
+  EXPECT_EQ(0, umbo_sync->purge_removed_ids(std::vector<unsigned int>{}));
+  EXPECT_EQ(1, removed_records());
+}
+
 TEST_F(SyncAdapterTest, UnsupportedOperationsAnswerOneAndChangeNothing) {
   const unsigned int id = insert("local");
   ASSERT_NE(0u, id);

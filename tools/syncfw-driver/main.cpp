@@ -5,7 +5,7 @@
 // Reads calls (see StorageDriver.h) from SCRIPT, or from standard input when none is
 // given, and writes each call's result as one line on standard output. The event loop
 // runs while it waits for input, so the daemon's signals reach the plug-in between calls.
-// --log enables the framework's log into FILE ("-": standard error). Exits with 0 at the
+// What plug-ins print on standard output goes to standard error. --log enables the framework's log into FILE ("-": standard error). Exits with 0 at the
 // end of the script, 2 for bad arguments.
 #include <unistd.h>
 
@@ -26,6 +26,10 @@
 
 namespace {
 
+// The results' stream: the process's standard output, kept apart from what plug-ins
+// print, which goes to standard error instead.
+std::FILE* results = stdout;
+
 void runLines(StorageDriver& driver, QByteArray& pending, bool last) {
   int end;
   while ((end = pending.indexOf('\n')) >= 0 || (last && !pending.isEmpty())) {
@@ -35,9 +39,9 @@ void runLines(StorageDriver& driver, QByteArray& pending, bool last) {
     QString out;
     if (driver.run(line, out)) {
       const QByteArray bytes = out.toUtf8();
-      std::fwrite(bytes.constData(), 1, bytes.size(), stdout);
-      std::fputc('\n', stdout);
-      std::fflush(stdout);
+      std::fwrite(bytes.constData(), 1, bytes.size(), results);
+      std::fputc('\n', results);
+      std::fflush(results);
     }
   }
 }
@@ -63,6 +67,15 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "usage: syncfw-driver [--plugin-dir DIR] [--log FILE] [SCRIPT]\n");
       return 2;
     }
+  }
+
+  // A plug-in's console output must not mix with the result lines.
+  std::fflush(stdout);
+  const int resultsFd = ::dup(STDOUT_FILENO);
+  if (resultsFd < 0 || !(results = ::fdopen(resultsFd, "w")) ||
+      ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+    std::fprintf(stderr, "syncfw-driver: cannot set up its output\n");
+    return 2;
   }
 
   int fd = STDIN_FILENO;
@@ -104,5 +117,6 @@ int main(int argc, char** argv) {
     status = app.exec();
   }
   if (fd != STDIN_FILENO) ::close(fd);
+  std::fclose(results);
   return status;
 }

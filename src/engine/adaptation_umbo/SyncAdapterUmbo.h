@@ -65,8 +65,11 @@ class SyncAdapterUmbo : public SyncAdapter, public SyncMlHandler::SyncMlListener
   // The daemon's reports need nothing from the store.
   void sync_event(orva::ErrorCode status, float progress) override;
 
-  // Forgets every recorded removed id (after the daemon finished a sync).
+  // Forgets every recorded removed id.
   virtual ErrorCode purge_removed_ids();
+  // Forgets the recorded removals of these local ids only: the ones a finished sync
+  // sent. Removals recorded since the list was taken stay for the next sync.
+  virtual ErrorCode purge_removed_ids(const std::vector<unsigned int>& local_ids);
 
  private:
   SyncAdapterUmbo(const SyncAdapterUmbo&) = delete;

@@ -81,6 +81,9 @@ class Database : public Notifiable {
 
   // Empties the record of removed ids (exclusive transaction).
   orva::ErrorCode purge_removed_ids();
+  // Forgets only these recorded removals (exclusive transaction): a place removed after
+  // the list was taken stays recorded for the next sync.
+  orva::ErrorCode purge_removed_ids(const std::vector<unsigned int>& local_ids);
 
   // Writes, each in an exclusive transaction. A refused write (3, 8) changes nothing:
   // the class name, the stored object and every link are checked before the first row
@@ -193,6 +196,7 @@ class Database : public Notifiable {
 
   void do_purge_removed_ids();
   void do_purge_removed_ids_proxy(void* record);
+  void do_purge_listed_removed_ids_proxy(void* record);
   void list_objects(QueryName name, std::vector<Object>& out);
   void do_get_object_headers(std::vector<Object>& out);
   void do_get_object_headers_proxy(void* record);
