@@ -10,6 +10,8 @@
 
 #include <string>
 
+#include <QDir>
+
 using orva::ErrorCode;
 using orva::keldra::Object;
 using orva::keldra::ObjectPtr;
@@ -28,6 +30,16 @@ const Buteo::StoragePlugin::OperationStatus kFailed = Buteo::StoragePlugin::STAT
 // The local ids of the sync extension's system objects.
 const unsigned int kFirstReservedId = 0x7FFFFFFBu;
 
+// The process logger, made with the plug-in's log file when the daemon has none yet.
+orva::SharedPointer<LoggerUmbo> processLogger() {
+#ifdef KELDRA_STORAGE_TEST_LOG_LEVEL_FILE
+  // Test builds read the log level from the test's home instead of the system's file.
+  LoggerUmbo::set_level_file_path(QDir::homePath().toStdString() +
+                                  "/" KELDRA_STORAGE_TEST_LOG_LEVEL_FILE);
+#endif
+  return LoggerUmbo::instance(kLogFile);
+}
+
 void trace(const char* text) { LoggerUmbo::log(text, kTrace); }
 
 const char* statusName(int status) {
@@ -38,7 +50,7 @@ const char* statusName(int status) {
 }  // namespace
 
 KeldraBackend::KeldraBackend()
-    : mLogger(LoggerUmbo::instance(kLogFile)),
+    : mLogger(processLogger()),
       mStatus(ORVA_ERROR_NONE),
       mSyncInterface(nullptr),
       mLastSyncStatus(-1),
