@@ -41,6 +41,12 @@ class StorageTest : public AdapterTest {
 
   // A place stored as the server's (synchronised, with that global id); its local id.
   unsigned int server_place(const char* name, unsigned long long global_id);
+  // A place as the server sends it: with its global id.
+  static orva::keldra::Object received_place(const char* name, unsigned long long global_id) {
+    orva::keldra::Object o = place(name);
+    o.set_global_id(global_id);
+    return o;
+  }
   // An object in the compact format, base64, as the server would send it.
   QString item_of(const orva::keldra::Object& object);
   // The object of an item "<id>:<base64>"; the id is returned in |id|.
