@@ -7,7 +7,7 @@
 // Printed at the end: each plug-in figure relative to its baseline of the same run.
 #include <dlfcn.h>
 
-#include "adaptation_umbo/Utils.h"
+#include "adaptation_umbo/base/Utils.h"
 
 #include <keldra/Attribute.h>
 #include <keldra/DataAdapter.h>

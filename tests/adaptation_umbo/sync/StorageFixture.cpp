@@ -2,6 +2,7 @@
 
 #include <keldra/DynamicBuffer.h>
 
+#include "support/DbTestUtil.h"
 #include "support/TestEnv.h"
 
 #include <sqlite3.h>
@@ -74,49 +75,25 @@ ObjectPtr StorageTest::object_of_item(const QString& item, QString* id) {
   return object;
 }
 
+std::string StorageTest::db_path() { return home_dir() + "/.cities/OstraMaps.db"; }
+
 long long StorageTest::file_value(const std::string& sql) {
-  sqlite3* db = nullptr;
-  long long value = -1;
-  const std::string path = home_dir() + "/.cities/OstraMaps.db";
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
-        sqlite3_step(stmt) == SQLITE_ROW) {
-      value = sqlite3_column_int64(stmt, 0);
-    }
-    sqlite3_finalize(stmt);
-  }
-  sqlite3_close(db);
-  return value;
+  const std::string value = db_test::RawDb(db_path()).value(sql);
+  return value.empty() ? -1 : std::stoll(value);
 }
 
 bool StorageTest::file_exec(const std::string& sql) {
-  sqlite3* db = nullptr;
-  const std::string path = home_dir() + "/.cities/OstraMaps.db";
-  bool ok = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
-  if (ok) {
-    sqlite3_busy_timeout(db, 10000);
-    ok = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-  }
-  sqlite3_close(db);
-  return ok;
+  db_test::RawDb db(db_path());
+  sqlite3_busy_timeout(db.handle(), 10000);
+  return db.exec(sql) == SQLITE_OK;
 }
 
 std::string StorageTest::removed_ids() {
-  sqlite3* db = nullptr;
   std::string out;
-  const std::string path = home_dir() + "/.cities/OstraMaps.db";
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT local_id FROM removed ORDER BY local_id", -1, &stmt,
-                           nullptr) == SQLITE_OK) {
-      while (sqlite3_step(stmt) == SQLITE_ROW) {
-        out += (out.empty() ? "" : " ") + std::to_string(sqlite3_column_int64(stmt, 0));
-      }
-    }
-    sqlite3_finalize(stmt);
+  for (const std::string& row :
+       db_test::RawDb(db_path()).rows("SELECT local_id FROM removed ORDER BY local_id")) {
+    out += (out.empty() ? "" : " ") + row;
   }
-  sqlite3_close(db);
   return out;
 }
 

@@ -4,7 +4,7 @@
 // hears the relay through the fixture's peer.
 #pragma once
 
-#include "AdapterFixture.h"
+#include "support/AdapterFixture.h"
 
 #include <QString>
 #include <QStringList>
@@ -53,6 +53,7 @@ class StorageTest : public AdapterTest {
   orva::keldra::ObjectPtr object_of_item(const QString& item, QString* id = nullptr);
 
   // SQL on the store file from a connection of the test's own.
+  static std::string db_path();
   static long long file_value(const std::string& sql);
   static bool file_exec(const std::string& sql);
   static long long state_of(unsigned int id) {

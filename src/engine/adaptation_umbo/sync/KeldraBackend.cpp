@@ -3,8 +3,8 @@
 #include <keldra/DatabaseManager.h>
 #include <keldra/DynamicBuffer.h>
 
-#include "adaptation_umbo/DataAdapterUmbo.h"
-#include "adaptation_umbo/SyncAdapterUmbo.h"
+#include "adaptation_umbo/storage/DataAdapterUmbo.h"
+#include "adaptation_umbo/syncml/SyncAdapterUmbo.h"
 #include "adaptation_umbo/sync/SimpleItem.h"
 #include "transfer/FileManager.h"
 

@@ -44,7 +44,7 @@
 #include <keldra/Store.h>
 #include <keldra/SyncAdapter.h>
 
-#include "adaptation_umbo/SyncExtension.h"
+#include "adaptation_umbo/syncml/SyncExtension.h"
 
 #include <vector>
 
