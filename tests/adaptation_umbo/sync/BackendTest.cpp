@@ -4,10 +4,18 @@
 #include "StorageFixture.h"
 
 #include <keldra/Object.h>
+#include <keldra/Store.h>
+#include <keldra/UserManager.h>
+
+#include "transfer/FileManager.h"
+
+#include "support/UserEntry.h"
 
 #include "support/TestEnv.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 namespace keldra_test {
 namespace {
@@ -246,6 +254,35 @@ TEST_F(BackendTest, PurgeKeepsRemovalsMadeAfterTheList) {
   report_status(4);
   EXPECT_EQ("true", call("uninit"));
   EXPECT_EQ(std::to_string(later), removed_ids());
+}
+
+// The account comes from the account id file that the sync engine writes: the users
+// object goes out only when that account's entry was edited.
+TEST_F(BackendTest, AccountIdFileNamesTheCurrentUser) {
+  const unsigned int kUsersId = 0x7FFFFFFCu;
+  orva::SharedPointer<orva::keldra::Store> store;
+  ASSERT_EQ(0, orva::keldra::Store::open(store));
+  orva::SharedPointer<orva::keldra::UserManager> users = store->get_user_manager();
+  ASSERT_TRUE(users.is_valid());
+  ASSERT_EQ(0, users->set_user_info(user_entry("acct-7", "Seven")));
+  auto files = orva::keldra::internal::FileManager::open();
+  const std::string path = std::string(std::getenv("TMPDIR")) + "/sync_params";
+
+  const struct {
+    const char* account;  // null: no file
+    bool listed;
+  } cases[] = {{nullptr, false}, {"acct-7", true}, {"someone-else", false}, {"", false}};
+  start_driver();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.account ? c.account : "(no file)");
+    std::remove(path.c_str());
+    if (c.account) ASSERT_EQ(0, files->write_account_id_file(c.account));
+    init_session();
+    EXPECT_EQ(c.listed, rest_of(call("newids")).contains(QString::number(kUsersId)));
+    EXPECT_EQ("true", call("uninit"));
+  }
+  users.release();
+  store.release();
 }
 
 // A store file of a newer schema is refused: init fails and every item call refuses,
