@@ -228,8 +228,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
       const char* baseline;
       int items;
     } pairs[] = {
-        {"getAllItems, 10,000 places", "BM_GetAllItems_Plugin", "BM_GetAllItems_Baseline",
-         kPlaces},
+        {"getAllItems, 10,000 places", "BM_GetAllItems_Plugin", "BM_GetAllItems_Baseline", kPlaces},
         {"addItems, 1,000 received places", "BM_AddItems_Plugin", "BM_AddItems_Baseline",
          kReceived},
     };

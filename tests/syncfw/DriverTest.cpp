@@ -100,17 +100,16 @@ TEST(DriverScriptTest, ScriptFromFileGivesOneLinePerCall) {
   const std::string script = home_dir() + "/script.txt";
   ASSERT_TRUE(write_file(script, "# a session\n\nload " MEMORY_STORAGE_DIR
                                  "/libmemory-storage.so\ncreate p\n  \ninit\nadd " +
-                                     b64("abc").toStdString() +
-                                     "\nnewitem\nwrite 0 " + b64("xyz").toStdString() +
-                                     "\nsize\nread 1 5\nallids"));
+                                     b64("abc").toStdString() + "\nnewitem\nwrite 0 " +
+                                     b64("xyz").toStdString() + "\nsize\nread 1 5\nallids"));
   QProcess process;
   process.start(QString::fromStdString(StorageDriverProcess::program_path()),
                 {QString::fromStdString(script)});
   ASSERT_TRUE(process.waitForFinished(60000));
   EXPECT_EQ(0, process.exitCode()) << process.readAllStandardError().toStdString();
-  EXPECT_EQ(QByteArray("ok\nok\ntrue\n0 1\nitem\ntrue\n3\ntrue ") + b64("yz").toLatin1() +
-                "\ntrue 1\n",
-            process.readAllStandardOutput());
+  EXPECT_EQ(
+      QByteArray("ok\nok\ntrue\n0 1\nitem\ntrue\n3\ntrue ") + b64("yz").toLatin1() + "\ntrue 1\n",
+      process.readAllStandardOutput());
 }
 
 }  // namespace

@@ -81,8 +81,8 @@ bool StorageDriver::decodeData(const QString& word, QByteArray& out) {
     out = file.readAll();
     return true;
   }
-  const auto decoded = QByteArray::fromBase64Encoding(word.toLatin1(),
-                                                      QByteArray::AbortOnBase64DecodingErrors);
+  const auto decoded =
+      QByteArray::fromBase64Encoding(word.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
   if (!decoded) return false;
   out = *decoded;
   return true;
@@ -199,7 +199,8 @@ QString StorageDriver::call(const QStringList& words) {
     if (name == QLatin1String("read")) {
       QByteArray data("untouched");
       const bool ok = mItem->read(args.value(0).toLongLong(), args.value(1).toLongLong(), data);
-      return boolText(ok) + QLatin1Char(' ') + (data.isEmpty() ? QStringLiteral("-") : encode(data));
+      return boolText(ok) + QLatin1Char(' ') +
+             (data.isEmpty() ? QStringLiteral("-") : encode(data));
     }
     QByteArray data;
     if (args.size() != 2 || !decodeData(args[1], data)) return QStringLiteral("error bad data");
@@ -219,8 +220,9 @@ QString StorageDriver::call(const QStringList& words) {
     for (const QString& arg : args) {
       const int equals = arg.indexOf(QLatin1Char('='));
       if (equals <= 0) return QStringLiteral("error usage: init key=value ...");
-      properties.insert(arg.left(equals),
-                        QString::fromUtf8(QByteArray::fromPercentEncoding(arg.mid(equals + 1).toUtf8())));
+      properties.insert(
+          arg.left(equals),
+          QString::fromUtf8(QByteArray::fromPercentEncoding(arg.mid(equals + 1).toUtf8())));
     }
     return boolText(mPlugin->init(properties));
   }
@@ -229,7 +231,8 @@ QString StorageDriver::call(const QStringList& words) {
     mPlugin->getProperties(properties);
     QStringList out;
     for (auto it = properties.constBegin(); it != properties.constEnd(); ++it) {
-      out << it.key() + QLatin1Char('=') + QString::fromLatin1(it.value().toUtf8().toPercentEncoding());
+      out << it.key() + QLatin1Char('=') +
+                 QString::fromLatin1(it.value().toUtf8().toPercentEncoding());
     }
     return out.join(QLatin1Char(' '));
   }

@@ -5,8 +5,8 @@
 // Reads calls (see StorageDriver.h) from SCRIPT, or from standard input when none is
 // given, and writes each call's result as one line on standard output. The event loop
 // runs while it waits for input, so the daemon's signals reach the plug-in between calls.
-// What plug-ins print on standard output goes to standard error. --log enables the framework's log into FILE ("-": standard error). Exits with 0 at the
-// end of the script, 2 for bad arguments.
+// What plug-ins print on standard output goes to standard error. --log enables the framework's log
+// into FILE ("-": standard error). Exits with 0 at the end of the script, 2 for bad arguments.
 #include <unistd.h>
 
 #include <QCoreApplication>

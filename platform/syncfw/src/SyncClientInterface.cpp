@@ -18,14 +18,12 @@ const int kResultsType = qRegisterMetaType<Buteo::SyncResults>("Buteo::SyncResul
 SyncClientInterface::SyncClientInterface() {
   (void)kResultsType;
   QDBusConnection bus = QDBusConnection::sessionBus();
-  const bool status =
-      bus.connect(QLatin1String(kService), QLatin1String(kPath), QLatin1String(kInterface),
-                  QStringLiteral("syncStatus"), this,
-                  SLOT(onSyncStatus(QString, int, QString, int)));
-  const bool results =
-      bus.connect(QLatin1String(kService), QLatin1String(kPath), QLatin1String(kInterface),
-                  QStringLiteral("resultsAvailable"), this,
-                  SLOT(onResultsAvailable(QString, QString)));
+  const bool status = bus.connect(QLatin1String(kService), QLatin1String(kPath),
+                                  QLatin1String(kInterface), QStringLiteral("syncStatus"), this,
+                                  SLOT(onSyncStatus(QString, int, QString, int)));
+  const bool results = bus.connect(QLatin1String(kService), QLatin1String(kPath),
+                                   QLatin1String(kInterface), QStringLiteral("resultsAvailable"),
+                                   this, SLOT(onResultsAvailable(QString, QString)));
   iValid = status && results;
 }
 

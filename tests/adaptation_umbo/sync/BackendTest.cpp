@@ -58,7 +58,8 @@ TEST_F(BackendTest, ListsPutSystemObjectsFirstAndAreAskedOnce) {
   // The system objects first (the config object always), then the store's order.
   const int system = words.size() - 3;
   EXPECT_EQ(QString::number(kConfigId), words[0]);
-  for (int i = 0; i < system; ++i) EXPECT_GE(words[i].toUInt(), 0x7FFFFFFBu) << words[i].toStdString();
+  for (int i = 0; i < system; ++i)
+    EXPECT_GE(words[i].toUInt(), 0x7FFFFFFBu) << words[i].toStdString();
   EXPECT_EQ(ids(ids_in(news)), QStringList(words.mid(system)).join(' '));
   const QString systemIds = QStringList(words.mid(0, system)).join(' ');
   EXPECT_EQ("true " + systemIds + " " + ids(ids_in(all)), call("allids"));
@@ -132,8 +133,8 @@ TEST_F(BackendTest, ReceivedItemsAreStoredAsSynchronised) {
   EXPECT_EQ("known, renamed", stored.get_name());
 
   EXPECT_EQ("0 -3", call("modifyitems " + QString::number(fresh) + ":" +
-                         item_of(received_place("changed by server", 7001)) + " 999999:" +
-                         item_of(received_place("nowhere", 7002))));
+                         item_of(received_place("changed by server", 7001)) +
+                         " 999999:" + item_of(received_place("nowhere", 7002))));
   ASSERT_EQ(0, repo_->get_object(fresh, stored));
   EXPECT_EQ("changed by server", stored.get_name());
   EXPECT_EQ(0, state_of(fresh));
@@ -348,8 +349,9 @@ TEST_F(BackendTest, SessionHoldsEventsUntilUninit) {
   EXPECT_EQ("true", call("uninit"));
   ASSERT_TRUE(wait_until([&] { return !peer_->heard.empty(); }));
   settle_bus();
-  EXPECT_EQ((std::vector<Broadcast>{Broadcast::many(batch_of(
-                {{1, static_cast<int>(fresh)}, {2, static_cast<int>(kept)}, {3, static_cast<int>(gone)}}))}),
+  EXPECT_EQ((std::vector<Broadcast>{Broadcast::many(batch_of({{1, static_cast<int>(fresh)},
+                                                              {2, static_cast<int>(kept)},
+                                                              {3, static_cast<int>(gone)}}))}),
             peer_->heard);
   Object stored;
   ASSERT_EQ(0, repo_->get_object(kept, stored));

@@ -37,9 +37,7 @@ void StorageTest::start_driver() {
   ASSERT_EQ("ok", call("create hkeldra"));
 }
 
-void StorageTest::init_session() {
-  ASSERT_EQ("true", call("init"));
-}
+void StorageTest::init_session() { ASSERT_EQ("true", call("init")); }
 
 void StorageTest::report_status(int status, const char* profile) {
   daemon_.emit_sync_status(profile, status, "", 0);

@@ -45,5 +45,7 @@ class EmptyStorage : public Buteo::StoragePlugin {
 
 }  // namespace
 
-extern "C" Buteo::StoragePlugin* createPlugin(const QString& name) { return new EmptyStorage(name); }
+extern "C" Buteo::StoragePlugin* createPlugin(const QString& name) {
+  return new EmptyStorage(name);
+}
 extern "C" void destroyPlugin(Buteo::StoragePlugin* plugin) { delete plugin; }

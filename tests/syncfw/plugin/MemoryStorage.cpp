@@ -60,9 +60,7 @@ bool MemoryStorage::getNewItemIds(QList<QString>& ids, const QDateTime&) {
   return getAllItemIds(ids);
 }
 
-bool MemoryStorage::getModifiedItems(QList<Buteo::StorageItem*>&, const QDateTime&) {
-  return true;
-}
+bool MemoryStorage::getModifiedItems(QList<Buteo::StorageItem*>&, const QDateTime&) { return true; }
 
 bool MemoryStorage::getModifiedItemIds(QList<QString>&, const QDateTime&) { return true; }
 
@@ -122,8 +120,7 @@ Buteo::StoragePlugin::OperationStatus MemoryStorage::deleteItem(const QString& i
   return mItems.remove(id.toInt()) ? STATUS_OK : STATUS_ERROR;
 }
 
-QList<Buteo::StoragePlugin::OperationStatus> MemoryStorage::deleteItems(
-    const QList<QString>& ids) {
+QList<Buteo::StoragePlugin::OperationStatus> MemoryStorage::deleteItems(const QList<QString>& ids) {
   QList<OperationStatus> out;
   for (const QString& id : ids) out << deleteItem(id);
   return out;

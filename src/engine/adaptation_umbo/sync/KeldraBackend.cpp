@@ -203,7 +203,8 @@ bool KeldraBackend::getAllIds() {
                    "mSyncAdapter->all_objects ERROR: %d", nullptr)) {
     return false;
   }
-  LoggerUmbo::logf(kTrace, "KeldraBackend::getAllItems: found %d", static_cast<int>(mAllIds.size()));
+  LoggerUmbo::logf(kTrace, "KeldraBackend::getAllItems: found %d",
+                   static_cast<int>(mAllIds.size()));
   return true;
 }
 
@@ -288,14 +289,14 @@ ObjectPtr KeldraBackend::storageItemToBackendItem(const Buteo::StorageItem& item
   QByteArray data;
   item.read(0, item.getSize(), data);
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data.constData());
-  orva::keldra::internal::DumpCompactMessage(bytes, static_cast<unsigned int>(data.size()), false, false);
+  orva::keldra::internal::DumpCompactMessage(bytes, static_cast<unsigned int>(data.size()), false,
+                                             false);
   ObjectPtr object(new Object());
   const ErrorCode err = mConverter->decode(bytes, static_cast<unsigned int>(data.size()), object,
                                            KELDRA_COMPACT_MIME_TYPE);
   if (err != ORVA_ERROR_NONE || !object.is_valid()) {
-    LoggerUmbo::logf(kTrace,
-                     "KeldraBackend::storageItemToBackendItem: failed to decode object, err %d",
-                     err);
+    LoggerUmbo::logf(
+        kTrace, "KeldraBackend::storageItemToBackendItem: failed to decode object, err %d", err);
     return ObjectPtr();
   }
   unsigned int localId = 0;
@@ -468,8 +469,7 @@ QList<Buteo::StoragePlugin::OperationStatus> KeldraBackend::modifyItems(
   return statuses;
 }
 
-QList<Buteo::StoragePlugin::OperationStatus> KeldraBackend::deleteItems(
-    const QList<QString>& ids) {
+QList<Buteo::StoragePlugin::OperationStatus> KeldraBackend::deleteItems(const QList<QString>& ids) {
   trace("KeldraBackend::deleteItems ++");
   QList<Buteo::StoragePlugin::OperationStatus> statuses;
   const bool ready = checkEnv();

@@ -94,8 +94,7 @@ class KeldraBackend : public QObject, public orva::keldra::ProgressHandler {
   Buteo::StoragePlugin::OperationStatus addItem(Buteo::StorageItem& item);
   QList<Buteo::StoragePlugin::OperationStatus> addItems(const QList<Buteo::StorageItem*>& items);
   Buteo::StoragePlugin::OperationStatus modifyItem(Buteo::StorageItem& item);
-  QList<Buteo::StoragePlugin::OperationStatus> modifyItems(
-      const QList<Buteo::StorageItem*>& items);
+  QList<Buteo::StoragePlugin::OperationStatus> modifyItems(const QList<Buteo::StorageItem*>& items);
   Buteo::StoragePlugin::OperationStatus deleteItem(const QString& id);
   QList<Buteo::StoragePlugin::OperationStatus> deleteItems(const QList<QString>& ids);
 
@@ -103,8 +102,7 @@ class KeldraBackend : public QObject, public orva::keldra::ProgressHandler {
   void handle_progress(float progress, orva::ErrorCode status) override;
 
  public Q_SLOTS:
-  void slotHandleSyncStatus(QString aProfileId, int aStatus, QString aMessage,
-                            int aStatusDetails);
+  void slotHandleSyncStatus(QString aProfileId, int aStatus, QString aMessage, int aStatusDetails);
   void slotHandleResultsAvailable(QString aProfileId, Buteo::SyncResults aResults);
 
  private:

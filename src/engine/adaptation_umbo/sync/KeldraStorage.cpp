@@ -143,8 +143,7 @@ Buteo::StoragePlugin::OperationStatus KeldraStorage::addItem(Buteo::StorageItem&
 QList<Buteo::StoragePlugin::OperationStatus> KeldraStorage::addItems(
     const QList<Buteo::StorageItem*>& items) {
   KELDRA_LOG_TIMER();
-  return mBackend ? mBackend->addItems(items)
-                  : failures(items.size());
+  return mBackend ? mBackend->addItems(items) : failures(items.size());
 }
 
 Buteo::StoragePlugin::OperationStatus KeldraStorage::modifyItem(Buteo::StorageItem& item) {
@@ -155,8 +154,7 @@ Buteo::StoragePlugin::OperationStatus KeldraStorage::modifyItem(Buteo::StorageIt
 QList<Buteo::StoragePlugin::OperationStatus> KeldraStorage::modifyItems(
     const QList<Buteo::StorageItem*>& items) {
   KELDRA_LOG_TIMER();
-  return mBackend ? mBackend->modifyItems(items)
-                  : failures(items.size());
+  return mBackend ? mBackend->modifyItems(items) : failures(items.size());
 }
 
 Buteo::StoragePlugin::OperationStatus KeldraStorage::deleteItem(const QString& itemId) {
@@ -167,8 +165,7 @@ Buteo::StoragePlugin::OperationStatus KeldraStorage::deleteItem(const QString& i
 QList<Buteo::StoragePlugin::OperationStatus> KeldraStorage::deleteItems(
     const QList<QString>& itemIds) {
   KELDRA_LOG_TIMER();
-  return mBackend ? mBackend->deleteItems(itemIds)
-                  : failures(itemIds.size());
+  return mBackend ? mBackend->deleteItems(itemIds) : failures(itemIds.size());
 }
 
 extern "C" __attribute__((visibility("default"))) Buteo::StoragePlugin* createPlugin(
@@ -176,7 +173,6 @@ extern "C" __attribute__((visibility("default"))) Buteo::StoragePlugin* createPl
   return new KeldraStorage(pluginName);
 }
 
-extern "C" __attribute__((visibility("default"))) void destroyPlugin(
-    Buteo::StoragePlugin* plugin) {
+extern "C" __attribute__((visibility("default"))) void destroyPlugin(Buteo::StoragePlugin* plugin) {
   delete plugin;
 }
