@@ -22,6 +22,9 @@
 // recorded removals that this session listed (and only those).
 //
 // Holds the process logger and the thread's Static from construction to destruction.
+// The store reports its opening to the backend from the event loop after init(): the
+// loop must have run once before the backend is destroyed, unless the backend holds the
+// thread's last Static (whose end drops the pending report), as in the daemon.
 // Thread: the daemon's thread that loaded the plug-in; signals and the store's deferred
 // report arrive through its event loop. No locks.
 #pragma once
