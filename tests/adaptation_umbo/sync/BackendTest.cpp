@@ -346,7 +346,11 @@ TEST_F(BackendTest, SessionHoldsEventsUntilUninit) {
   EXPECT_TRUE(peer_->heard.empty());
 
   report_status(4);
+  daemon_.emit_results_available("maps-keldra", "<syncresults majorcode=\"0\" minorcode=\"7\"/>");
+  ASSERT_EQ("ok", call("sync"));
   EXPECT_EQ("true", call("uninit"));
+  EXPECT_NE(std::string::npos,
+            plugin_log().find("slotHandleResultsAvailable: major code 0, minor code 7"));
   ASSERT_TRUE(wait_until([&] { return !peer_->heard.empty(); }));
   settle_bus();
   EXPECT_EQ((std::vector<Broadcast>{Broadcast::many(batch_of({{1, static_cast<int>(fresh)},
