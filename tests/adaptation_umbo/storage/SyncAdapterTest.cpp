@@ -283,7 +283,9 @@ TEST_F(SyncAdapterTest, AFailedGlobalIdLookupIsReturnedNotTakenForAnUnknownId) {
       umbo_->database()->rollback_transaction();
     }
     EXPECT_EQ(c.code, c.write(*c.adapter));
-    if (c.in_failed_transaction) EXPECT_EQ(kFailed, repo_->commit_transaction());
+    if (c.in_failed_transaction) {
+      EXPECT_EQ(kFailed, repo_->commit_transaction());
+    }
     EXPECT_TRUE(heard().empty());
     EXPECT_EQ(1, file_value("SELECT count(*) FROM object WHERE global_id = 990"));
     Object read;
