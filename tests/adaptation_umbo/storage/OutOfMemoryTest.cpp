@@ -108,7 +108,9 @@ TEST_F(OutOfMemoryTest, NeverFailsACommittedWriteNorLetsAnExceptionOut) {
        [](Writers& w, const std::string& tag) { return inserted(*w.repo, "before " + tag); },
        [](unsigned int, const std::string& tag) { return named_place("new " + tag); },
        [](Writers& w, unsigned int, Object& o) { return w.repo->insert_object(o); },
-       [&](unsigned int, const std::string& tag) { return count_where("name = 'new " + tag + "'"); },
+       [&](unsigned int, const std::string& tag) {
+         return count_where("name = 'new " + tag + "'");
+       },
        constant("1"), RepositoryEvent::OBJECT_CREATED, true},
       {"repository update",
        [](Writers& w, const std::string& tag) { return inserted(*w.repo, "old " + tag); },
@@ -133,8 +135,7 @@ TEST_F(OutOfMemoryTest, NeverFailsACommittedWriteNorLetsAnExceptionOut) {
        [](Writers& w, const std::string& tag) { return inserted(*w.repo, "shared " + tag); },
        [](unsigned int, const std::string&) { return Object(); },
        [](Writers& w, unsigned int subject, Object&) {
-         return w.repo->set_object_sharing(subject, orva::keldra::SHARING_PUBLIC_READ_ONLY,
-                                           false);
+         return w.repo->set_object_sharing(subject, orva::keldra::SHARING_PUBLIC_READ_ONLY, false);
        },
        [&](unsigned int subject, const std::string&) {
          return value("SELECT sharing FROM object WHERE " + lid_is(subject));
@@ -169,9 +170,7 @@ TEST_F(OutOfMemoryTest, NeverFailsACommittedWriteNorLetsAnExceptionOut) {
        [](Writers& w, const std::string& tag) {
          return added(*w.sync, "deleted " + tag, 2000000 + gid_of(tag));
        },
-       [](unsigned int, const std::string& tag) {
-         return named_place("", 2000000 + gid_of(tag));
-       },
+       [](unsigned int, const std::string& tag) { return named_place("", 2000000 + gid_of(tag)); },
        [](Writers& w, unsigned int, Object& o) { return w.sync->delete_object(o.get_global_id()); },
        [&](unsigned int subject, const std::string&) { return count_where(lid_is(subject)); },
        constant("0"), RepositoryEvent::OBJECT_REMOVED, false},
@@ -180,7 +179,8 @@ TEST_F(OutOfMemoryTest, NeverFailsACommittedWriteNorLetsAnExceptionOut) {
   for (const Write& w : writes) {
     SCOPED_TRACE(w.name);
     // Each write stops at its first failing case.
-    const testing::TestResult& results = *testing::UnitTest::GetInstance()->current_test_info()->result();
+    const testing::TestResult& results =
+        *testing::UnitTest::GetInstance()->current_test_info()->result();
     const int parts = results.total_part_count();
     bool finished = false;
     for (long n = 0; n < 100000 && !finished && results.total_part_count() == parts; ++n) {

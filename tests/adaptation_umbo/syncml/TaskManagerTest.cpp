@@ -555,20 +555,26 @@ TEST_F(TaskManagerTest, ListenerCancellingOrReleasingInsideTheStartLeavesNoDaemo
   };
   const std::vector<Case> cases = {
       {"cancel in the daemon start report, release in the final",
-       2, CANCEL, true,
+       2,
+       CANCEL,
+       true,
        {{IN_PROGRESS, 0.0f}, {IN_PROGRESS, 0.01f}, {IN_PROGRESS, q}, {CANCELLED, q}}},
       {"cancel in the daemon start report, keep the service",
-       2, CANCEL, false,
+       2,
+       CANCEL,
+       false,
        {{IN_PROGRESS, 0.0f}, {IN_PROGRESS, 0.01f}, {IN_PROGRESS, q}, {CANCELLED, q}}},
       {"release in the daemon start report",
-       2, RELEASE, false,
+       2,
+       RELEASE,
+       false,
        {{IN_PROGRESS, 0.0f}, {IN_PROGRESS, 0.01f}, {IN_PROGRESS, q}, {CANCELLED, q}}},
       {"cancel in the first report, release in the final",
-       0, CANCEL, true,
+       0,
+       CANCEL,
+       true,
        {{IN_PROGRESS, 0.0f}, {CANCELLED, 0.0f}}},
-      {"release in the first report",
-       0, RELEASE, false,
-       {{IN_PROGRESS, 0.0f}, {CANCELLED, 0.0f}}},
+      {"release in the first report", 0, RELEASE, false, {{IN_PROGRESS, 0.0f}, {CANCELLED, 0.0f}}},
   };
   // A daemon sync is left running when a startSync is not followed by an abortSync.
   auto left_running = [](const std::vector<std::string>& calls) {

@@ -124,8 +124,8 @@ void SyncAdapterUmbo::dispatch(int32_t type, unsigned int local_id) {
 ErrorCode SyncAdapterUmbo::add_object(Object& object) {
   return guarded([&]() -> ErrorCode {
     const unsigned long long global_id = object.get_global_id();
-    LoggerUmbo::logf(kTrace, "SyncAdapterUmbo::add_object: lid %u, gid %lu",
-                     object.get_local_id(), gid_word(global_id));
+    LoggerUmbo::logf(kTrace, "SyncAdapterUmbo::add_object: lid %u, gid %lu", object.get_local_id(),
+                     gid_word(global_id));
     if (global_id == 0) {
       trace("WARNING SyncAdapterUmbo::add_object, null gid!");
     } else {
