@@ -87,7 +87,7 @@ class DbusEventHandler : public QObject, public orva::internal::RefCountable {
   void remove_repository_event_observer(RepositoryObserver* observer);
 
   // Events kept for the relay while it is away, at most this many.
-  static const size_t kMaxKeptEvents = 32768;
+  static constexpr size_t kMaxKeptEvents = 32768;
 
   // Send the process's events to the relay without waiting; an empty list sends nothing.
   // Never throw: they return 0, ORVA_ERROR_UNKNOWN when init() never ran ("Keldservice
