@@ -125,6 +125,9 @@ class Database : public Notifiable {
   // The other id of a stored object; 0 when not stored, for id 0, or on failure.
   unsigned long long get_object_global_id(unsigned int local_id);
   unsigned int get_object_local_id(unsigned long long global_id);
+  // The same lookup telling a failure apart from an id no object has: 0 with |local_id|
+  // set (0 when no object has |global_id|), or the read's code with |local_id| 0.
+  orva::ErrorCode find_object_local_id(unsigned long long global_id, unsigned int& local_id);
 
   // Binds the row to the fixed statement and reads every result row into it; true
   // when there was one (the row then holds the last). Throws UmboException.
