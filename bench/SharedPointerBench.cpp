@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -75,19 +76,22 @@ class RatioReporter : public benchmark::ConsoleReporter {
     std::vector<Run> out = runs;
     for (Run& run : out) {
       if (run.iterations == 0 || run.error_occurred) continue;
+      // Single runs pair with single runs, means with means, medians with medians.
+      const std::string kind = run.run_type == Run::RT_Aggregate ? run.aggregate_name : "";
+      if (kind != "" && kind != "mean" && kind != "median") continue;
       const std::string name = run.benchmark_name();
       const double per_iteration = run.GetAdjustedRealTime();
       if (name.rfind("BM_WalkPlainPointers", 0) == 0) {
-        plain_ = per_iteration;
-      } else if (name.rfind("BM_WalkSharedPointers", 0) == 0 && plain_ > 0) {
-        run.counters["x_plain"] = benchmark::Counter(per_iteration / plain_);
+        plain_[kind] = per_iteration;
+      } else if (name.rfind("BM_WalkSharedPointers", 0) == 0 && plain_[kind] > 0) {
+        run.counters["x_plain"] = benchmark::Counter(per_iteration / plain_[kind]);
       }
     }
     ConsoleReporter::ReportRuns(out);
   }
 
  private:
-  double plain_ = 0;
+  std::map<std::string, double> plain_;
 };
 
 }  // namespace
