@@ -1,9 +1,12 @@
 // Where the store's reports arrive when the store lives on a plain std::thread that runs
 // an event loop of its own: init's and a search's reports come on that thread, not on
 // the application's main thread, which keeps its own Qt event loop running meanwhile
-// (a misdirected report would be run there).
+// (a misdirected report would be run there). Under a Qt loop the change events of the
+// thread's own write come back to its observer there too, through the relay.
 #include <keldra/ErrorCode.h>
 #include <keldra/ProgressHandler.h>
+#include <keldra/RepositoryEvent.h>
+#include <keldra/RepositoryObserver.h>
 #include <keldra/Search.h>
 #include <keldra/SharedPointer.h>
 #include <keldra/StorableLocation.h>
@@ -18,9 +21,13 @@
 
 #include <glib.h>
 
+#include "support/DbusTestBus.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -34,6 +41,16 @@ using orva::SharedPointer;
 using orva::keldra::Store;
 
 // Records each report with the thread it came on.
+// Records each delivery with the thread it came on.
+struct ThreadEvents : public orva::keldra::RepositoryObserver {
+  void handle_repository_event(const std::vector<orva::keldra::RepositoryEvent>& batch) override {
+    threads.push_back(std::this_thread::get_id());
+    events.insert(events.end(), batch.begin(), batch.end());
+  }
+  std::vector<std::thread::id> threads;
+  std::vector<orva::keldra::RepositoryEvent> events;
+};
+
 struct ThreadReports : public orva::keldra::ProgressHandler {
   void handle_progress(float progress, orva::ErrorCode status) override {
     threads.push_back(std::this_thread::get_id());
@@ -53,6 +70,7 @@ typedef std::function<void()> Pass;
 struct Outcome {
   bool inited = false;
   bool searched = false;
+  bool heard = false;  // the observer heard the write (Qt loop only)
   bool all_on_worker = true;
   std::vector<unsigned int> found;
   unsigned int stored = 0;
@@ -62,7 +80,7 @@ struct Outcome {
 // Opens a store on the calling thread, starts init, only then makes the thread's event
 // loop (|make_loop|), runs init and a search through it and records where the reports
 // came.
-void use_store(const std::function<Pass()>& make_loop, Outcome& out) {
+void use_store(const std::function<Pass()>& make_loop, bool observe, Outcome& out) {
   const std::thread::id me = std::this_thread::get_id();
   SharedPointer<Store> store;
   if (Store::open(store) != 0) {
@@ -85,6 +103,8 @@ void use_store(const std::function<Pass()>& make_loop, Outcome& out) {
   out.inited = init.last_progress == 1.0f && init.last_status == 0;
   for (std::thread::id id : init.threads) out.all_on_worker = out.all_on_worker && id == me;
 
+  ThreadEvents events;
+  if (observe) store->set_event_listener(events);
   orva::keldra::StorableLocation place;
   place.metadata().set_name(orva::ustring("Worker cabin"), orva::ustring());
   if (place.store(*store) != 0) {
@@ -92,6 +112,15 @@ void use_store(const std::function<Pass()>& make_loop, Outcome& out) {
     return;
   }
   out.stored = place.get_local_id();
+  if (observe) {
+    const orva::keldra::RepositoryEvent created(orva::keldra::RepositoryEvent::OBJECT_CREATED,
+                                                static_cast<int32_t>(out.stored));
+    out.heard = run_until([&] {
+      return std::find(events.events.begin(), events.events.end(), created) != events.events.end();
+    });
+    store->unset_event_listener();
+    for (std::thread::id id : events.threads) out.all_on_worker = out.all_on_worker && id == me;
+  }
   SharedPointer<orva::keldra::Search> search = store->get_searcher();
   orva::keldra::TextCriterion criterion(orva::ustring("Worker cabin"));
   criterion.set_service_id(KELD_SERVICE_PERSONAL);
@@ -124,6 +153,8 @@ INSTANTIATE_TEST_SUITE_P(Loop, ReportThread,
 
 TEST_P(ReportThread, ReportsComeOnTheStdThreadThatStartedThem) {
   const bool glib = GetParam().own_glib_context;
+  keldra_test::DbusTestBus& bus = keldra_test::DbusTestBus::shared();
+  ASSERT_TRUE(bus.running() && bus.relay_pid() > 0) << bus.error();
   Outcome out;
   std::atomic<bool> done{false};
   std::thread worker([&] {
@@ -140,7 +171,7 @@ TEST_P(ReportThread, ReportsComeOnTheStdThreadThatStartedThem) {
           QEventLoop* l = loop.get();
           return [l] { l->processEvents(QEventLoop::AllEvents, 10); };
         },
-        out);
+        !glib, out);
     loop.reset();
     if (glib) {
       g_main_context_pop_thread_default(context);
@@ -155,6 +186,7 @@ TEST_P(ReportThread, ReportsComeOnTheStdThreadThatStartedThem) {
   ASSERT_EQ("", out.failure);
   EXPECT_TRUE(out.inited);
   EXPECT_TRUE(out.searched);
+  EXPECT_EQ(!glib, out.heard);
   EXPECT_TRUE(out.all_on_worker);
   EXPECT_EQ(std::vector<unsigned int>{out.stored}, out.found);
 }
