@@ -10,9 +10,8 @@
 // be opened. A refused start is reported the same way, later, as (0.0, code): 3 for a
 // criterion that is not for the service "personal" (a criterion has no service id
 // until set_service_id(KELD_SERVICE_PERSONAL) gives it one) or that cannot be
-// searched, 7
-// while a search runs (that search goes on and keeps its handler), 1 when the event
-// loop cannot be used.
+// searched, 7 while a search runs (that search goes on and keeps its handler), 1 when
+// the event loop cannot be used.
 //
 // Results: get_results() holds the ids as of the latest report. With the sort
 // preference key 1 (by name) and order 1 (ascending) or 2 (descending) the final list
