@@ -13,6 +13,8 @@
 #include "support/LogCapture.h"
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <utility>
@@ -35,6 +37,10 @@ using orva::keldra::internal::DbusEventHandler;
 using orva::keldra::internal::UmboException;
 
 namespace {
+
+// The start of the one line a hub logs when it cannot reach the session bus.
+const char* const kCannotReach =
+    "DbusEventHandler::init(): keldservice cannot be reached, no session bus (";
 
 constexpr int A = 101;
 constexpr int B = 202;
@@ -143,6 +149,7 @@ TEST_F(RelayClientTest, OwnChangesReachTheObserverOnlyThroughTheRelay) {
   ASSERT_TRUE(wait_until([&] { return observer_.batches.size() == 2; }));
   ASSERT_TRUE(settle(*peer_));
   EXPECT_EQ((Batches{events_of({{1, 42}}), events_of({{2, 42}, {3, 42}})}), observer_.batches);
+  EXPECT_EQ(0, log_->count(kCannotReach));  // the bus is there: nothing to say
 }
 
 // Everything the observer received, in order, whatever the batches.
@@ -445,6 +452,42 @@ TEST(RelayClientWithoutInit, SendingReportsFailureAndObserversAreNotRegistered) 
   peer.send(1, 3);
   ASSERT_TRUE(settle(peer));
   EXPECT_TRUE(observer.batches.empty());
+}
+
+// Without a reachable session bus nothing else would tell why no observer hears a
+// change: the hub says so once, in one line, when it is initialised. Each case runs in a
+// fresh process, whose session-bus connection is made from the address given.
+TEST(RelayClientWithoutBus, SaysInOneLineThatKeldserviceCannotBeReached) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  struct Case {
+    const char* name;
+    const char* address;  // empty: none in the environment
+  };
+  const Case cases[] = {{"no bus address", ""}, {"stale bus address", "/gone/socket"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EXIT(
+        {
+          const std::string home = keldra_test::home_dir();
+          // Nor a user bus under the runtime folder.
+          setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
+          if (*c.address) {
+            setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + home + c.address).c_str(), 1);
+          } else {
+            unsetenv("DBUS_SESSION_BUS_ADDRESS");
+          }
+          unsetenv("DISPLAY");  // no autolaunch of a bus either
+          keldra_test::LogCapture log;
+          SharedPointer<DbusEventHandler> hub = DbusEventHandler::instance();
+          hub->init();
+          hub->init();  // once only
+          const bool said =
+              log.count(kCannotReach) == 1 && log.has("): observers will hear no change events");
+          std::fflush(nullptr);
+          std::_Exit(said ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+  }
 }
 
 }  // namespace

@@ -130,6 +130,14 @@ void DbusEventHandler::init() {
     return;
   }
   const QDBusConnection bus = QDBusConnection::sessionBus();
+  if (!bus.isConnected()) {
+    // Nothing else would tell: calls to the relay fail unanswered and its signals
+    // never come, so no observer hears a change, not even of this process's writes.
+    LoggerUmbo::logf(LoggerUmbo::MSG_WARNING,
+                     "DbusEventHandler::init(): keldservice cannot be reached, no session bus "
+                     "(%s): observers will hear no change events",
+                     bus.lastError().message().toUtf8().constData());
+  }
   try {
     m_relay = new ComOstraMapsKeldserviceInterface(QLatin1String(kRelayService),
                                                    QLatin1String(kRelayPath), bus);
