@@ -74,9 +74,8 @@ size_t build_package(const Places& places, std::string* commands = nullptr) {
   if (!package.is_valid()) std::abort();
   if (package->start_request("IMEI\\:3579", "anna", "secret") != 0) std::abort();
   for (const ObjectPtr& o : places.objects) {
-    const std::string key =
-        DirectTransferHandler::create_item_key(DirectTransferHandler::REQUEST_OBJECT_ADD,
-                                               o->get_local_id());
+    const std::string key = DirectTransferHandler::create_item_key(
+        DirectTransferHandler::REQUEST_OBJECT_ADD, o->get_local_id());
     if (package->add_object_submit(SyncSerializer::COMMAND_ADD, key, o) != 0) std::abort();
   }
   if (package->finalize() != 0) std::abort();
@@ -119,8 +118,7 @@ void run_zip(const std::string& folder) {
 
 struct Reference {
   explicit Reference(const Places& places) {
-    folder = QDir::tempPath().toStdString() + "/bench-zip-" +
-             std::to_string(places.objects.size());
+    folder = QDir::tempPath().toStdString() + "/bench-zip-" + std::to_string(places.objects.size());
     QDir().mkpath(QString::fromStdString(folder));
     std::string commands;
     build_package(places, &commands);

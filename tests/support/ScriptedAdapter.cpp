@@ -60,8 +60,7 @@ orva::ErrorCode ScriptedAdapter::post_mmf(const std::string& url, const std::str
   return post(url, digest, body);
 }
 
-orva::ErrorCode ScriptedAdapter::post_zip_request(const std::string& url,
-                                                  const std::string& digest,
+orva::ErrorCode ScriptedAdapter::post_zip_request(const std::string& url, const std::string& digest,
                                                   const SharedPointer<DynamicBuffer>& body) {
   return post(url, digest, body);
 }

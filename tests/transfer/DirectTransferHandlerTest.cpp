@@ -59,8 +59,8 @@ class NoStoreAdapter : public orva::keldra::DataAdapter {
 
 TEST_F(TransferTest, CreateRefusesAnEmptyOrUnusableAdapter) {
   orva::ErrorCode error = -1;
-  EXPECT_FALSE(DirectTransferHandler::create(SharedPointer<orva::keldra::DataAdapter>(), &error)
-                   .is_valid());
+  EXPECT_FALSE(
+      DirectTransferHandler::create(SharedPointer<orva::keldra::DataAdapter>(), &error).is_valid());
   EXPECT_EQ(3, error);
   // No repository, no sync adapter: the store cannot be used.
   SharedPointer<orva::keldra::DataAdapter> bare(new NoStoreAdapter);
@@ -87,10 +87,9 @@ TEST_F(TransferTest, RunWithoutTaskConnectsAndFinishes) {
   EXPECT_EQ(std::vector<std::string>({"open(0)"}), network_->calls);
 
   network_->finish_open();
-  EXPECT_EQ(Reports({{RUNNING, 0.05f, SEARCHING},
-                     {RUNNING, 0.1f, CONNECTING},
-                     {0, 1.0f, FINISHED}}),
-            listener_.reports);
+  EXPECT_EQ(
+      Reports({{RUNNING, 0.05f, SEARCHING}, {RUNNING, 0.1f, CONNECTING}, {0, 1.0f, FINISHED}}),
+      listener_.reports);
   EXPECT_FALSE(handler->is_active());
   // Opened, found open after the change to READY, closed at the end.
   EXPECT_EQ(std::vector<std::string>({"open(0)", "open(0)", "close"}), network_->calls);
@@ -103,27 +102,24 @@ TEST_F(TransferTest, SessionOpenedFromTheEventLoop) {
   EXPECT_EQ(RUNNING, start(*handler));
   EXPECT_EQ(1u, reports_at_return_);
   ASSERT_TRUE(wait_final());
-  EXPECT_EQ(Reports({{RUNNING, 0.05f, SEARCHING},
-                     {RUNNING, 0.1f, CONNECTING},
-                     {0, 1.0f, FINISHED}}),
-            listener_.reports);
+  EXPECT_EQ(
+      Reports({{RUNNING, 0.05f, SEARCHING}, {RUNNING, 0.1f, CONNECTING}, {0, 1.0f, FINISHED}}),
+      listener_.reports);
 }
 
 struct ConnectFailure {
   const char* name;
-  orva::ErrorCode open_result;   // what open answers
-  orva::ErrorCode session_end;   // the opening's end when open accepted (0: none)
-  bool no_adapter;               // the adapter cannot be made
+  orva::ErrorCode open_result;  // what open answers
+  orva::ErrorCode session_end;  // the opening's end when open accepted (0: none)
+  bool no_adapter;              // the adapter cannot be made
   orva::ErrorCode expected;
   bool ends_inside_start;
 };
 
 TEST_F(TransferTest, ConnectFailuresEndTheRun) {
   const ConnectFailure cases[] = {
-      {"NoConfiguration", 5, 0, false, 5, true},
-      {"AdapterBusy", 7, 0, false, 7, true},
-      {"OtherOpenFailure", 1, 0, false, 1, true},
-      {"NoAdapter", 0, 0, true, 1, true},
+      {"NoConfiguration", 5, 0, false, 5, true},     {"AdapterBusy", 7, 0, false, 7, true},
+      {"OtherOpenFailure", 1, 0, false, 1, true},    {"NoAdapter", 0, 0, true, 1, true},
       {"SessionFails", RUNNING, 5, false, 5, false},
   };
   for (const ConnectFailure& c : cases) {
@@ -167,13 +163,12 @@ TEST_F(TransferTest, StartWhileActiveIsRefusedAndAFinishedHandlerRunsAgain) {
   listener_.reports.clear();
   EXPECT_EQ(RUNNING, start(*handler));
   network_->finish_open();
-  EXPECT_EQ(Reports({{RUNNING, 0.05f, SEARCHING},
-                     {RUNNING, 0.1f, CONNECTING},
-                     {0, 1.0f, FINISHED}}),
-            listener_.reports);
-  EXPECT_EQ(std::vector<std::string>(
-                {"open(0)", "open(0)", "close", "open(0)", "open(0)", "close"}),
-            network_->calls);
+  EXPECT_EQ(
+      Reports({{RUNNING, 0.05f, SEARCHING}, {RUNNING, 0.1f, CONNECTING}, {0, 1.0f, FINISHED}}),
+      listener_.reports);
+  EXPECT_EQ(
+      std::vector<std::string>({"open(0)", "open(0)", "close", "open(0)", "open(0)", "close"}),
+      network_->calls);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -364,9 +359,9 @@ TEST_F(TransferTest, EmptyDownloadBodySkipsItsEntry) {
   network_->reply(200, "");
   network_->reply(200, "file bytes");
   ASSERT_FALSE(handler->is_active());
-  EXPECT_EQ(std::vector<std::string>({"open(0)", "open(0)", "get(https://127.0.0.1/md" + std::to_string(first) + ")",
-                                      "get(https://127.0.0.1/md" + std::to_string(second) + ")",
-                                      "close"}),
+  EXPECT_EQ(std::vector<std::string>(
+                {"open(0)", "open(0)", "get(https://127.0.0.1/md" + std::to_string(first) + ")",
+                 "get(https://127.0.0.1/md" + std::to_string(second) + ")", "close"}),
             network_->calls);
   EXPECT_EQ(std::vector<unsigned int>({second}), handler->saved);
   EXPECT_EQ((TransferReport{0, 1.0f, FINISHED}), listener_.reports.back());
@@ -421,11 +416,14 @@ TEST(ItemKeys, CreateAndParse) {
     const char* key;
   };
   const Case made[] = {
-      {T::REQUEST_QUEUE_FORWARD, 1, "qf1"},      {T::REQUEST_OBJECT_ADD, 17, "oa17"},
-      {T::REQUEST_OBJECT_REPLACE, 42, "or42"},   {T::REQUEST_OBJECT_DOWNLOAD, 4711, "od4711"},
-      {T::REQUEST_MMF_UPLOAD, 5, "mu5"},         {T::REQUEST_MMF_DOWNLOAD, 18446744073709551615ULL,
-                                                  "md18446744073709551615"},
-      {T::REQUEST_PS, 0, "ps0"},                 {T::REQUEST_OBJECT_ADD, 2147483647, "oa2147483647"},
+      {T::REQUEST_QUEUE_FORWARD, 1, "qf1"},
+      {T::REQUEST_OBJECT_ADD, 17, "oa17"},
+      {T::REQUEST_OBJECT_REPLACE, 42, "or42"},
+      {T::REQUEST_OBJECT_DOWNLOAD, 4711, "od4711"},
+      {T::REQUEST_MMF_UPLOAD, 5, "mu5"},
+      {T::REQUEST_MMF_DOWNLOAD, 18446744073709551615ULL, "md18446744073709551615"},
+      {T::REQUEST_PS, 0, "ps0"},
+      {T::REQUEST_OBJECT_ADD, 2147483647, "oa2147483647"},
   };
   for (const Case& c : made) EXPECT_EQ(c.key, T::create_item_key(c.type, c.id));
 

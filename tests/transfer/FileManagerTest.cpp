@@ -154,11 +154,16 @@ TEST(FileManagerMime, CaseSensitivePrefixes) {
     bool compressible;
   };
   const Case cases[] = {
-      {"image/jpeg", true, false},        {"image/", true, false},
-      {"IMAGE/JPEG", false, true},        {"text/image/x", false, true},
-      {"image", false, true},             {"video/mp4", false, false},
-      {"audio/mpeg", false, false},       {"Video/mp4", false, true},
-      {"application/octet-stream", false, true}, {"", false, true},
+      {"image/jpeg", true, false},
+      {"image/", true, false},
+      {"IMAGE/JPEG", false, true},
+      {"text/image/x", false, true},
+      {"image", false, true},
+      {"video/mp4", false, false},
+      {"audio/mpeg", false, false},
+      {"Video/mp4", false, true},
+      {"application/octet-stream", false, true},
+      {"", false, true},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.image, FileManager::is_mime_type_image(c.mime)) << c.mime;
@@ -192,8 +197,8 @@ TEST(FileManagerPlaces, TemporaryAndDownloadFolders) {
     const char* mime;
     std::string folder;
   };
-  const Case cases[] = {{"image/jpeg", pictures}, {"audio/mpeg", cities}, {"", cities},
-                        {"IMAGE/PNG", cities}};
+  const Case cases[] = {
+      {"image/jpeg", pictures}, {"audio/mpeg", cities}, {"", cities}, {"IMAGE/PNG", cities}};
   for (const Case& c : cases) {
     EXPECT_EQ(0, files->get_download_path(c.mime, path)) << c.mime;
     EXPECT_EQ(c.folder, path) << c.mime;
@@ -210,9 +215,9 @@ TEST(FileManagerPlaces, WriteFileReplacesAndFollowsTheMime) {
   EXPECT_EQ("second", read_file(path));
 
   ASSERT_EQ(0, files->write_file("md43", "image/jpeg", bytes("\xFF\xD8 picture"), path));
-  EXPECT_EQ(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation).toStdString() +
-                "/md43",
-            path);
+  EXPECT_EQ(
+      QStandardPaths::writableLocation(QStandardPaths::PicturesLocation).toStdString() + "/md43",
+      path);
   EXPECT_EQ("\xFF\xD8 picture", read_file(path));
 
   // An empty body gives an empty file.

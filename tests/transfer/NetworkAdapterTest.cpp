@@ -17,9 +17,12 @@ struct StatusCase {
 
 TEST(NetworkAdapterStatus, MapsEveryRangeAndItsBorders) {
   const StatusCase cases[] = {
-      {0, 1},      {100, 1},      {199, 1},      {200, 0},      {204, 0},      {299, 0},
-      {300, 1},    {302, 1},      {399, 1},      {400, 3},      {401, 0x6004}, {402, 1},
-      {403, 0x6004}, {404, 8},    {405, 1},      {499, 1},      {500, 0x6005}, {503, 0x6005},
+      {0, 1},        {100, 1},      {199, 1},
+      {200, 0},      {204, 0},      {299, 0},
+      {300, 1},      {302, 1},      {399, 1},
+      {400, 3},      {401, 0x6004}, {402, 1},
+      {403, 0x6004}, {404, 8},      {405, 1},
+      {499, 1},      {500, 0x6005}, {503, 0x6005},
       {599, 0x6005}, {600, 0x6005}, {0xFFFFFFFFu, 0x6005},
   };
   for (const StatusCase& c : cases) {
@@ -80,10 +83,8 @@ TEST(NetworkAdapterState, ReportsOnlyRealChangesAfterStoringThem) {
   adapter->step(NetworkAdapter::CLOSED, 0);
 
   const std::vector<std::pair<orva::ErrorCode, NetworkAdapter::State>> expected = {
-      {0, NetworkAdapter::PREPARING},
-      {0, NetworkAdapter::READY},
-      {0, NetworkAdapter::REQUEST_SENT},
-      {0x6004, NetworkAdapter::READY},
+      {0, NetworkAdapter::PREPARING},    {0, NetworkAdapter::READY},
+      {0, NetworkAdapter::REQUEST_SENT}, {0x6004, NetworkAdapter::READY},
       {0, NetworkAdapter::CLOSED},
   };
   EXPECT_EQ(recorder.changes, expected);

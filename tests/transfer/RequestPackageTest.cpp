@@ -21,8 +21,8 @@
 namespace {
 
 using keldra_test::read_zip;
-using keldra_test::ZipEntry;
 using keldra_test::zip_names;
+using keldra_test::ZipEntry;
 using orva::SharedPointer;
 using orva::keldra::Object;
 using orva::keldra::ObjectPtr;
@@ -140,9 +140,9 @@ TEST_F(RequestPackageTest, CommandLinesInCallOrder) {
     EXPECT_EQ(c.count, package->get_commands_count());
     std::string commands;
     finalised(*package, &commands);
-    EXPECT_EQ(std::string("R:IMEI\\:3579:") + (c.token ? kTokenDigest : kUserDigest) + ";" +
-                  c.after_r,
-              commands);
+    EXPECT_EQ(
+        std::string("R:IMEI\\:3579:") + (c.token ? kTokenDigest : kUserDigest) + ";" + c.after_r,
+        commands);
   }
 }
 
@@ -204,8 +204,8 @@ TEST_F(RequestPackageTest, Refusals) {
        [](RequestPackage& p) { return p.add_object_request(GET, "od1", 1, true); }, 4},
       {"SubmitBeforeStart", false,
        [](RequestPackage& p) { return p.add_object_submit(ADD, "oa1", place(1, false)); }, 4},
-      {"GetFileBeforeStart", false,
-       [](RequestPackage& p) { return p.add_get_file_line("a", "b"); }, 4},
+      {"GetFileBeforeStart", false, [](RequestPackage& p) { return p.add_get_file_line("a", "b"); },
+       4},
       {"FinalizeBeforeStart", false, [](RequestPackage& p) { return p.finalize(); }, 2},
   };
   for (const Case& c : cases) {

@@ -52,11 +52,11 @@ class StepHandler : public orva::keldra::internal::DirectTransferHandlerImpl {
  public:
   explicit StepHandler(const orva::SharedPointer<orva::keldra::DataAdapter>& adapter)
       : DirectTransferHandlerImpl(adapter) {}
+  using DirectTransferHandlerImpl::items_total;
   using DirectTransferHandlerImpl::local_objects;
   using DirectTransferHandlerImpl::mmfiles_downlist;
   using DirectTransferHandlerImpl::mmfiles_uplist;
   using DirectTransferHandlerImpl::objects_uplist;
-  using DirectTransferHandlerImpl::items_total;
   int objects_requests = 0;
   bool download_requests = false;
   // Where the steps send their requests.

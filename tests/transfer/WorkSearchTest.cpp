@@ -94,7 +94,9 @@ TEST_F(WorkSearchTest, ChildrenWidenTheFilterOnce) {
       {"Grandchildren", {parent}, 2, {grandchild, child_1, child_2, shared, parent}},
       // Linked from two parents, and a child that is itself in the filter: once.
       {"SharedChildren", {parent, other, child_2}, 1, {child_1, child_2, shared, parent, other}},
-      {"DeeperThanTheTree", {parent, other}, 5,
+      {"DeeperThanTheTree",
+       {parent, other},
+       5,
        {grandchild, child_1, child_2, shared, parent, other}},
   };
   for (const Case& c : cases) {
@@ -131,7 +133,13 @@ TEST_F(WorkSearchTest, MediaListsFromTheirSearches) {
   const Case cases[] = {
       {"Upload", true, false, false, {}, {local_only, local_2}, {}},
       {"Download", false, true, false, {}, {}, {remote_only, remote_2}},
-      {"BothOneAfterTheOther", true, true, false, {}, {local_only, local_2}, {remote_only, remote_2}},
+      {"BothOneAfterTheOther",
+       true,
+       true,
+       false,
+       {},
+       {local_only, local_2},
+       {remote_only, remote_2}},
       {"Filtered", true, true, true, {remote_2, local_only}, {local_only}, {remote_2}},
   };
   for (const Case& c : cases) {

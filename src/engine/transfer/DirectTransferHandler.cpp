@@ -68,10 +68,9 @@ DirectTransferHandler::Request DirectTransferHandler::parse_item_key(const std::
   if (i == 2 || id == 0) return request;
   request.id = id;
   // The order in which the prefixes are tried.
-  static const RequestType kOrder[] = {REQUEST_QUEUE_FORWARD, REQUEST_MMF_UPLOAD,
-                                       REQUEST_OBJECT_ADD,    REQUEST_OBJECT_REPLACE,
-                                       REQUEST_OBJECT_DOWNLOAD, REQUEST_MMF_DOWNLOAD,
-                                       REQUEST_PS};
+  static const RequestType kOrder[] = {
+      REQUEST_QUEUE_FORWARD,   REQUEST_MMF_UPLOAD,   REQUEST_OBJECT_ADD, REQUEST_OBJECT_REPLACE,
+      REQUEST_OBJECT_DOWNLOAD, REQUEST_MMF_DOWNLOAD, REQUEST_PS};
   for (RequestType type : kOrder) {
     if (key.compare(0, 2, kKeyPrefixes[type]) == 0) {
       request.type = type;

@@ -54,13 +54,13 @@ class DirectTransferHandler : public orva::internal::RefCountable {
   // The kinds of work items, by the prefix of their item keys.
   enum RequestType {
     REQUEST_NONE = 0,
-    REQUEST_QUEUE_FORWARD = 1,  // "qf": upload-queue item, by local id
-    REQUEST_OBJECT_ADD = 2,     // "oa": object without global id, by local id
-    REQUEST_OBJECT_REPLACE = 3, // "or": object with a global id, by local id
-    REQUEST_OBJECT_DOWNLOAD = 4,// "od": by the requested global id
-    REQUEST_MMF_UPLOAD = 5,     // "mu": multimedia file upload, by local id
-    REQUEST_MMF_DOWNLOAD = 6,   // "md": by global id, or local id without one
-    REQUEST_PS = 7              // "ps": made by nothing
+    REQUEST_QUEUE_FORWARD = 1,    // "qf": upload-queue item, by local id
+    REQUEST_OBJECT_ADD = 2,       // "oa": object without global id, by local id
+    REQUEST_OBJECT_REPLACE = 3,   // "or": object with a global id, by local id
+    REQUEST_OBJECT_DOWNLOAD = 4,  // "od": by the requested global id
+    REQUEST_MMF_UPLOAD = 5,       // "mu": multimedia file upload, by local id
+    REQUEST_MMF_DOWNLOAD = 6,     // "md": by global id, or local id without one
+    REQUEST_PS = 7                // "ps": made by nothing
   };
   // A parsed item key: {0, 0} when not recognised.
   struct Request {

@@ -97,7 +97,8 @@ void DirectTransferHandlerImpl::set_network_adapter_factory(const NetworkAdapter
   adapter_factory() = factory;
 }
 
-DirectTransferHandlerImpl::DirectTransferHandlerImpl(const orva::SharedPointer<DataAdapter>& adapter)
+DirectTransferHandlerImpl::DirectTransferHandlerImpl(
+    const orva::SharedPointer<DataAdapter>& adapter)
     : m_data_adapter(adapter),
       m_queue_upload(false),
       m_objects_upload(false),
@@ -205,8 +206,7 @@ orva::ErrorCode DirectTransferHandlerImpl::enable_objects_download(
 
 orva::ErrorCode DirectTransferHandlerImpl::enable_objects_subscribe(
     const std::vector<unsigned long long>& global_ids, bool cascade) {
-  LoggerUmbo::logf(kTrace,
-                   "DirectTransferHandler::enable_objects_subscribe, count %d, cascaded %d",
+  LoggerUmbo::logf(kTrace, "DirectTransferHandler::enable_objects_subscribe, count %d, cascaded %d",
                    static_cast<int>(global_ids.size()), cascade ? 1 : 0);
   m_objects_subscribe_cascade = cascade;
   m_objects_subscribe = true;
@@ -547,16 +547,15 @@ orva::ErrorCode DirectTransferHandlerImpl::handle_object_status(const SyncParser
   return ORVA_ERROR_NONE;
 }
 
-orva::ErrorCode DirectTransferHandlerImpl::handle_forward_status(
-    const SyncParser::ForwardStatus&) {
+orva::ErrorCode DirectTransferHandlerImpl::handle_forward_status(const SyncParser::ForwardStatus&) {
   return ORVA_ERROR_NONE;
 }
 
 orva::ErrorCode DirectTransferHandlerImpl::handle_response_status(
     const SyncParser::ResponseStatus& status) {
-  LoggerUmbo::logf(kTrace, "DirectTransferHandler: request response status %d, errors %d, message: %s",
-                   static_cast<int>(status.status), static_cast<int>(num_of_errors()),
-                   status.message.c_str());
+  LoggerUmbo::logf(
+      kTrace, "DirectTransferHandler: request response status %d, errors %d, message: %s",
+      static_cast<int>(status.status), static_cast<int>(num_of_errors()), status.message.c_str());
   // Kept apart from the run status: the run goes on (and reports 0x6001) until the
   // adapter's next state change ends it with 1.
   if (status.status != 0 || num_of_errors() > 0) m_response_failed = true;
@@ -607,7 +606,8 @@ orva::ErrorCode DirectTransferHandlerImpl::next_search_step() {
           if (m_cascade_depth != 0) {
             std::vector<ObjectBase> children;
             search_children(m_local_objects, children, m_cascade_depth);
-            for (const ObjectBase& child : children) m_local_objects.push_back(child.get_local_id());
+            for (const ObjectBase& child : children)
+              m_local_objects.push_back(child.get_local_id());
           }
           std::sort(m_local_objects.begin(), m_local_objects.end());
           // An object linked from two parents, or also in the filter, goes into a
@@ -795,8 +795,7 @@ void DirectTransferHandlerImpl::create_progress_stages(
   const float step = static_cast<float>(0.89 / static_cast<double>(units));
   float previous = 0.1f;
   for (size_t i = 1; i <= units; ++i) {
-    const float stage =
-        static_cast<float>(0.1 + static_cast<double>(static_cast<float>(i) * step));
+    const float stage = static_cast<float>(0.1 + static_cast<double>(static_cast<float>(i) * step));
     // So many units that the stages no longer rise in float: the rest share the last.
     if (!(stage > previous) || stage >= 1.0f) break;
     LoggerUmbo::logf(kTrace, "create_stages %.2f", static_cast<double>(stage));

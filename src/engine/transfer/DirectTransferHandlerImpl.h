@@ -58,12 +58,12 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
  public:
   // The sub-steps of SEARCHING, in the order they run.
   enum SearchStep {
-    NONE = 0,            // takes the upload queue's ids
-    CHILDREN = 1,        // widens the local filter by children
-    LOCAL_OBJECTS = 2,   // searches the locally new or changed objects
-    LOCAL_MMF = 3,       // multimedia with content only on the device
-    REMOTE_MMF = 4,      // multimedia with content only on the server
-    DONE = 5             // counts the work and sets the progress stages
+    NONE = 0,           // takes the upload queue's ids
+    CHILDREN = 1,       // widens the local filter by children
+    LOCAL_OBJECTS = 2,  // searches the locally new or changed objects
+    LOCAL_MMF = 3,      // multimedia with content only on the device
+    REMOTE_MMF = 4,     // multimedia with content only on the server
+    DONE = 5            // counts the work and sets the progress stages
   };
 
   typedef std::function<orva::SharedPointer<NetworkAdapter>(NetworkAdapter::Listener& listener)>

@@ -129,13 +129,14 @@ orva::ErrorCode FileManager::write_temp_file(const std::string& name,
   if (path.empty()) return ORVA_ERROR_UNKNOWN;
   path += name;
   // The temporary folder is shared: a link planted at the name is not followed.
-  const int fd =
-      ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return ORVA_ERROR_UNKNOWN;
   return write_all_and_close(fd, data) ? ORVA_ERROR_NONE : ORVA_ERROR_UNKNOWN;
 }
 
-bool FileManager::is_mime_type_image(const std::string& mime) { return starts_with(mime, "image/"); }
+bool FileManager::is_mime_type_image(const std::string& mime) {
+  return starts_with(mime, "image/");
+}
 
 bool FileManager::is_mime_type_compressible(const std::string& mime) {
   return !starts_with(mime, "image/") && !starts_with(mime, "video/") &&

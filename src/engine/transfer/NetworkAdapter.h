@@ -31,10 +31,10 @@ namespace internal {
 class NetworkAdapter : public orva::internal::RefCountable {
  public:
   enum State {
-    CLOSED = 0,        // no network session
-    PREPARING = 1,     // the session is being opened
-    READY = 2,         // the session is open and no request runs
-    REQUEST_SENT = 3   // one request runs
+    CLOSED = 0,       // no network session
+    PREPARING = 1,    // the session is being opened
+    READY = 2,        // the session is open and no request runs
+    REQUEST_SENT = 3  // one request runs
   };
 
   // The head of a reply, valid only during the listener call.
@@ -55,8 +55,7 @@ class NetworkAdapter : public orva::internal::RefCountable {
     virtual void handle_network_response_head(const Response& response) = 0;
     // Once per request that ended normally with a non-empty body, just before the change
     // back to READY.
-    virtual void handle_network_response_body(
-        const orva::SharedPointer<DynamicBuffer>& body) = 0;
+    virtual void handle_network_response_body(const orva::SharedPointer<DynamicBuffer>& body) = 0;
     // 0.05 when a request starts, up to 0.99 while bytes move, exactly 1.0 once when the
     // reply has been received whole (never for a failed or cancelled request).
     virtual void handle_network_progress(float progress) = 0;

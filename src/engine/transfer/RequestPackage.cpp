@@ -87,8 +87,7 @@ RequestPackage::~RequestPackage() {
   if (!m_folder.empty()) ::rmdir(m_folder.c_str());
 }
 
-orva::ErrorCode RequestPackage::start_request(const std::string& device_id,
-                                              const std::string& user,
+orva::ErrorCode RequestPackage::start_request(const std::string& device_id, const std::string& user,
                                               const std::string& password) {
   return m_serializer.start_request(device_id, SyncSerializer::create_auth_digest(user, password));
 }
@@ -106,8 +105,7 @@ orva::ErrorCode RequestPackage::add_object_request(SyncSerializer::ObjectCommand
 }
 
 orva::ErrorCode RequestPackage::add_object_submit(SyncSerializer::ObjectCommand command,
-                                                  const std::string& key,
-                                                  const ObjectPtr& object) {
+                                                  const std::string& key, const ObjectPtr& object) {
   if (!object.is_valid()) return ORVA_ERROR_INVALID_PARAMETERS;
   const bool header_only =
       command == SyncSerializer::COMMAND_UPDATE && (object->get_flags() & 16) != 0;

@@ -53,9 +53,8 @@ class RequestPackage : public orva::internal::RefCountable {
                                 const std::string& password);
   orva::ErrorCode start_request(const std::string& device_id, const std::string& token);
   // "G" (command 4) or "D" (command 3): key, global id, "T"/"F" for |flag|.
-  orva::ErrorCode add_object_request(SyncSerializer::ObjectCommand command,
-                                     const std::string& key, unsigned long long global_id,
-                                     bool flag);
+  orva::ErrorCode add_object_request(SyncSerializer::ObjectCommand command, const std::string& key,
+                                     unsigned long long global_id, bool flag);
   // "A" (command 1) or "U" (command 2) and the object; an update of an object whose
   // flags have bit 4 carries its header only.
   orva::ErrorCode add_object_submit(SyncSerializer::ObjectCommand command, const std::string& key,

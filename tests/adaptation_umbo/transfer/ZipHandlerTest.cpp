@@ -16,8 +16,8 @@
 namespace {
 
 using keldra_test::read_zip;
-using keldra_test::ZipEntry;
 using keldra_test::zip_names;
+using keldra_test::ZipEntry;
 using orva::keldra::internal::ZipHandler_Umbo;
 using orva::keldra::internal::ZipInterface;
 using Names = std::vector<std::string>;

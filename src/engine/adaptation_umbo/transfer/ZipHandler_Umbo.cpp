@@ -151,7 +151,8 @@ orva::ErrorCode ZipHandler_Umbo::open_current_file() {
   if (mCurrentFile) close_current_file();
   mCurrentFile = zip_fopen_index(mArchive, static_cast<zip_uint64_t>(mCurrentIndex), 0);
   if (!mCurrentFile) {
-    LoggerUmbo::logf(kTrace, "ZipHandler_Umbo::open_current_file, could not open current file: err = %s",
+    LoggerUmbo::logf(kTrace,
+                     "ZipHandler_Umbo::open_current_file, could not open current file: err = %s",
                      zip_strerror(mArchive));
     return ORVA_ERROR_UNKNOWN;
   }

@@ -2,8 +2,8 @@
 //
 // init makes a new archive (ZIP_CREATE | ZIP_TRUNCATE: whatever was left at that name
 // is replaced, never extended); every entry is deflated (libzip's default method) at
-// zlib's default level, whatever the wish; finalize writes and closes it. An archive that is still open when
-// the handler is destroyed was never finalised and is discarded: nothing is written.
+// zlib's default level, whatever the wish; finalize writes and closes it. An archive that is still
+// open when the handler is destroyed was never finalised and is discarded: nothing is written.
 //
 // Single-threaded: its owner's thread. Logs its steps at the trace type (32).
 #pragma once
