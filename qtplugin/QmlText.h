@@ -1,0 +1,28 @@
+// Text conversions between QML and the library, one fixed conversion per kind of value,
+// the same in both directions:
+// - identifiers and option values (class, object, owner and key names, categories,
+//   option words, file paths) are 8-bit Latin-1 byte strings;
+// - free texts (user-visible values, search patterns, metadata and address texts) are
+//   UTF-16 in the library (orva::ustring) and cross through UTF-8.
+#pragma once
+
+#include <QString>
+
+#include <tervo/ustring.h>
+
+#include <string>
+
+namespace keldra {
+namespace qtplugin {
+
+std::string toIdentifier(const QString& text);
+QString fromIdentifier(const std::string& bytes);
+
+orva::ustring toUstring(const QString& text);
+QString fromUstring(const orva::ustring& text);
+
+// Writes "QmlPlugin: " + |where| at trace level (type 32).
+void traceCall(const char* where);
+
+}  // namespace qtplugin
+}  // namespace keldra
