@@ -47,7 +47,7 @@ void GeoCoordinatesImpl::setAltitude(double altitude) {
   emit altitudeChanged();
 }
 
-double GeoCoordinatesImpl::distance(const GeoCoordinatesImpl* other) const {
+double GeoCoordinatesImpl::distance(GeoCoordinatesImpl* other) const {
   if (!other) {
     return kNaN;
   }
@@ -57,7 +57,7 @@ double GeoCoordinatesImpl::distance(const GeoCoordinatesImpl* other) const {
   return m_coordinates.get_distance_m(target);
 }
 
-double GeoCoordinatesImpl::heading(const GeoCoordinatesImpl* other) const {
+double GeoCoordinatesImpl::heading(GeoCoordinatesImpl* other) const {
   if (!other) {
     return kNaN;
   }
@@ -67,7 +67,7 @@ double GeoCoordinatesImpl::heading(const GeoCoordinatesImpl* other) const {
   return m_coordinates.get_heading(target);
 }
 
-bool GeoCoordinatesImpl::equals(const GeoCoordinatesImpl* other) const {
+bool GeoCoordinatesImpl::equals(GeoCoordinatesImpl* other) const {
   if (!other) {
     return false;
   }

@@ -34,13 +34,15 @@ class GeoCoordinatesImpl : public QObject {
   GeoCoordinatesImpl(const orva::GeoCoordinates& coordinates, QObject* parent);
   ~GeoCoordinatesImpl() override;
 
+  // |other| is taken as a plain pointer (QML passes no pointers to const); none of
+  // these change it.
   // Metres to |other|'s latitude and longitude (its altitude plays no part); NaN for a
   // null or not-valid point.
-  Q_INVOKABLE double distance(const keldra::qtplugin::GeoCoordinatesImpl* other) const;
+  Q_INVOKABLE double distance(keldra::qtplugin::GeoCoordinatesImpl* other) const;
   // Latitude, longitude and altitude as the getters read them; false for null.
-  Q_INVOKABLE bool equals(const keldra::qtplugin::GeoCoordinatesImpl* other) const;
+  Q_INVOKABLE bool equals(keldra::qtplugin::GeoCoordinatesImpl* other) const;
   // Heading in degrees towards |other|; NaN for a null or not-valid point.
-  Q_INVOKABLE double heading(const keldra::qtplugin::GeoCoordinatesImpl* other) const;
+  Q_INVOKABLE double heading(keldra::qtplugin::GeoCoordinatesImpl* other) const;
   Q_INVOKABLE double getLongitude() const;
   Q_INVOKABLE double getLatitude() const;
   Q_INVOKABLE double getAltitude() const;

@@ -17,7 +17,9 @@ class SearchSortingImpl : public QObject {
   Q_OBJECT
 
  public:
-  enum SearchSortingType {
+  // A fixed underlying type: QML may pass any integer, which must stay a valid value
+  // until setSort refuses it.
+  enum SearchSortingType : int {
     SORT_BY_NONE = 1,
     SORT_BY_NAME = 2,
     SORT_BY_DATE = 4,
