@@ -1,12 +1,20 @@
 #include "KeldraPlugin.h"
 
+#include "AddressImpl.h"
 #include "BoundingBoxImpl.h"
+#include "ContactImpl.h"
 #include "GeoCoordinatesImpl.h"
 #include "GeoRectImpl.h"
+#include "ImageLinkImpl.h"
 #include "KeldraImpl.h"
+#include "MapsLocationPropertiesImpl.h"
+#include "MetadataImpl.h"
 #include "ObjectLinkImpl.h"
+#include "PositionImpl.h"
+#include "RoutePropertiesImpl.h"
 #include "SearchCriteriaImpl.h"
 #include "SearchSortingImpl.h"
+#include "WaypointImpl.h"
 
 #include <QtQml>
 
@@ -16,13 +24,21 @@ KeldraPlugin::KeldraPlugin(QObject* parent) : QQmlExtensionPlugin(parent) {}
 
 // The module's element types in their fixed order.
 void KeldraPlugin::registerTypes(const char* uri) {
+  qmlRegisterType<AddressImpl>(uri, 1, 0, "Address");
   qmlRegisterType<BoundingBoxImpl>(uri, 1, 0, "BoundingBox");
+  qmlRegisterType<ContactImpl>(uri, 1, 0, "Contact");
   qmlRegisterType<GeoCoordinatesImpl>(uri, 1, 0, "GeoCoordinates");
   qmlRegisterType<GeoRectImpl>(uri, 1, 0, "GeoRect");
+  qmlRegisterType<ImageLinkImpl>(uri, 1, 0, "ImageLink");
+  qmlRegisterType<MapsLocationPropertiesImpl>(uri, 1, 0, "MapsLocationProperties");
+  qmlRegisterType<MetadataImpl>(uri, 1, 0, "Metadata");
   qmlRegisterType<ObjectLinkImpl>(uri, 1, 0, "ObjectLink");
+  qmlRegisterType<PositionImpl>(uri, 1, 0, "Position");
+  qmlRegisterType<RoutePropertiesImpl>(uri, 1, 0, "RouteProperties");
   qmlRegisterType<SearchCriteriaImpl>(uri, 1, 0, "SearchCriteria");
   qmlRegisterType<SearchSortingImpl>(uri, 1, 0, "SearchSorting");
   qmlRegisterType<KeldraImpl>(uri, 1, 0, "Keldra");
+  qmlRegisterType<WaypointImpl>(uri, 1, 0, "Waypoint");
 }
 
 void KeldraPlugin::initializeEngine(QQmlEngine*, const char*) {}

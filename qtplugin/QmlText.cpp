@@ -15,8 +15,7 @@ QString fromIdentifier(const std::string& bytes) {
 }
 
 orva::ustring toUstring(const QString& text) {
-  const QByteArray bytes = text.toUtf8();
-  return orva::ustring(std::string(bytes.constData(), static_cast<size_t>(bytes.size())));
+  return orva::ustring(text.toUtf8().constData());
 }
 
 QString fromUstring(const orva::ustring& text) {
@@ -24,9 +23,17 @@ QString fromUstring(const orva::ustring& text) {
   return QString::fromUtf8(bytes.data(), static_cast<int>(bytes.size()));
 }
 
-void traceCall(const char* where) {
-  orva::keldra::internal::LoggerUmbo::log(std::string("QmlPlugin: ") + where,
-                                          orva::keldra::internal::LoggerUmbo::MSG_TRACE);
+std::vector<orva::ustring> toUstrings(const QVariantList& list) {
+  std::vector<orva::ustring> out;
+  out.reserve(static_cast<size_t>(list.size()));
+  for (const QVariant& item : list) out.push_back(toUstring(item.toString()));
+  return out;
+}
+
+QVariantList fromUstrings(const std::vector<orva::ustring>& list) {
+  QVariantList out;
+  for (const orva::ustring& item : list) out.append(fromUstring(item));
+  return out;
 }
 
 }  // namespace qtplugin

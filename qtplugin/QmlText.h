@@ -7,10 +7,12 @@
 #pragma once
 
 #include <QString>
+#include <QVariantList>
 
 #include <tervo/ustring.h>
 
 #include <string>
+#include <vector>
 
 namespace keldra {
 namespace qtplugin {
@@ -18,11 +20,13 @@ namespace qtplugin {
 std::string toIdentifier(const QString& text);
 QString fromIdentifier(const std::string& bytes);
 
+// A text ends at its first U+0000, as the library's texts do.
 orva::ustring toUstring(const QString& text);
 QString fromUstring(const orva::ustring& text);
 
-// Writes "QmlPlugin: " + |where| at trace level (type 32).
-void traceCall(const char* where);
+// Lists of free texts (tags): each entry through QVariant::toString.
+std::vector<orva::ustring> toUstrings(const QVariantList& list);
+QVariantList fromUstrings(const std::vector<orva::ustring>& list);
 
 }  // namespace qtplugin
 }  // namespace keldra
