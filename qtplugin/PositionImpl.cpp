@@ -78,7 +78,8 @@ void PositionImpl::setCoordinates(double latitude, double longitude, qint32 datu
   emit coordinatesChanged();
 }
 
-void PositionImpl::setCoordinates(GeoCoordinatesImpl* coord, qint32 datum) {
+void PositionImpl::setCoordinates(QObject* element, qint32 datum) {
+  auto* coord = qobject_cast<GeoCoordinatesImpl*>(element);
   if (!coord) {
     return;
   }

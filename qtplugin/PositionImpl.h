@@ -75,8 +75,10 @@ class PositionImpl : public QObject {
  public slots:
   // Coordinates that are not valid are not stored; the datum is applied and
   // coordinatesChanged emitted in every case. Datum 0 or 1; any other value leaves
-  // the stored datum. A null element is ignored.
-  void setCoordinates(keldra::qtplugin::GeoCoordinatesImpl* coord, qint32 datum = 0);
+  // the stored datum. Null, or an object that is not a GeoCoordinates element, is
+  // ignored. (The element form takes a QObject: QML ranks an element argument as an
+  // exact match only for QObject*, and would otherwise pick the two-number form.)
+  void setCoordinates(QObject* coord, qint32 datum = 0);
   void setCoordinates(double latitude, double longitude, qint32 datum = 0, double altitude = 0.0);
   // Does nothing.
   void setAltitudeAboveSea(double aboveSea);
