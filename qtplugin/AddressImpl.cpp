@@ -21,12 +21,12 @@ AddressImpl::AddressImpl(const orva::SharedPointer<orva::keldra::Attribute>& att
 AddressImpl::~AddressImpl() = default;
 
 void AddressImpl::setField(qint32 field, QString value) {
-  m_address.set_address_field(static_cast<Address::Field>(field), toUstring(value));
+  view().set_address_field(static_cast<Address::Field>(field), toUstring(value));
 }
 
 QString AddressImpl::getField(qint32 field) const {
   orva::ustring text;
-  m_address.get_address_field(static_cast<Address::Field>(field), text);
+  view().get_address_field(static_cast<Address::Field>(field), text);
   return fromUstring(text);
 }
 
@@ -34,11 +34,11 @@ void AddressImpl::setMetadata(MetadataImpl* meta) {
   if (!meta) {
     return;
   }
-  m_address.metadata() = meta->meta();
+  view().metadata() = meta->meta();
 }
 
 MetadataImpl* AddressImpl::getMetadata() {
-  orva::keldra::Metadata copy(m_address.metadata());
+  orva::keldra::Metadata copy(view().metadata());
   if (!copy.is_safe()) {
     return nullptr;
   }

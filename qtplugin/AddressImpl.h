@@ -12,6 +12,8 @@
 #include "ElementMacros.h"
 #include "MetadataImpl.h"
 
+#include "LiveView.h"
+
 #include <QObject>
 
 #include <keldra/Address.h>
@@ -80,7 +82,7 @@ class AddressImpl : public QObject {
   Q_INVOKABLE keldra::qtplugin::MetadataImpl* getMetadata();
   Q_INVOKABLE QString getField(qint32 field) const;
 
-  const orva::keldra::Address& address() const { return m_address; }
+  const orva::keldra::Address& address() const { return view(); }
 
  public slots:
   // Copies |meta|'s content into the address's "meta" section; null is ignored.
@@ -90,7 +92,10 @@ class AddressImpl : public QObject {
 
  private:
   orva::SharedPointer<orva::keldra::StringPool> m_pool;  // first: names outlive the view
-  orva::keldra::Address m_address;
+  // The view, re-attached to its section (see LiveView.h).
+  orva::keldra::Address& view() const { return refreshed(m_address); }
+
+  mutable orva::keldra::Address m_address;
 };
 
 }  // namespace qtplugin

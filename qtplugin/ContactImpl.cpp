@@ -21,22 +21,22 @@ ContactImpl::ContactImpl(const orva::SharedPointer<orva::keldra::Attribute>& att
 ContactImpl::~ContactImpl() = default;
 
 void ContactImpl::setField(qint32 field_id, QString value) {
-  m_contact.set_field_value(static_cast<Contact::Field>(field_id), toUstring(value));
+  view().set_field_value(static_cast<Contact::Field>(field_id), toUstring(value));
 }
 
 void ContactImpl::setFieldDescription(qint32 field_id, QString desc, QString) {
-  m_contact.set_field_description(static_cast<Contact::Field>(field_id), toUstring(desc));
+  view().set_field_description(static_cast<Contact::Field>(field_id), toUstring(desc));
 }
 
 QString ContactImpl::getField(qint32 field_id) const {
   orva::ustring text;
-  m_contact.get_field_value(static_cast<Contact::Field>(field_id), text);
+  view().get_field_value(static_cast<Contact::Field>(field_id), text);
   return fromUstring(text);
 }
 
 QString ContactImpl::getFieldDescription(qint32 field_id, QString) const {
   orva::ustring text;
-  m_contact.get_field_description(static_cast<Contact::Field>(field_id), text);
+  view().get_field_description(static_cast<Contact::Field>(field_id), text);
   return fromUstring(text);
 }
 

@@ -12,6 +12,8 @@
 
 #include "ElementMacros.h"
 
+#include "LiveView.h"
+
 #include <QObject>
 
 #include <keldra/Attribute.h>
@@ -45,7 +47,7 @@ class ContactImpl : public QObject {
   Q_INVOKABLE QString getField(qint32 field_id) const;
   Q_INVOKABLE QString getFieldDescription(qint32 field_id, QString lang = QString()) const;
 
-  const orva::keldra::Contact& contact() const { return m_contact; }
+  const orva::keldra::Contact& contact() const { return view(); }
 
  public slots:
   void setField(qint32 field_id, QString value);
@@ -53,7 +55,10 @@ class ContactImpl : public QObject {
 
  private:
   orva::SharedPointer<orva::keldra::StringPool> m_pool;  // first: names outlive the view
-  orva::keldra::Contact m_contact;
+  // The view, re-attached to its section (see LiveView.h).
+  orva::keldra::Contact& view() const { return refreshed(m_contact); }
+
+  mutable orva::keldra::Contact m_contact;
 };
 
 }  // namespace qtplugin

@@ -20,33 +20,33 @@ ImageLinkImpl::~ImageLinkImpl() = default;
 
 ObjectLinkImpl* ImageLinkImpl::getIconFile() {
   orva::keldra::Link link;
-  m_frame.get_file_link(link);
+  view().get_file_link(link);
   return new ObjectLinkImpl(link, this);
 }
 
 QVariantList ImageLinkImpl::getTags() const {
   std::vector<orva::ustring> tags;
-  m_frame.tags().get_tags(tags);
+  view().tags().get_tags(tags);
   return fromUstrings(tags);
 }
 
-qint32 ImageLinkImpl::frameIndex() const { return m_frame.get_frameno(); }
+qint32 ImageLinkImpl::frameIndex() const { return view().get_frameno(); }
 
-qint32 ImageLinkImpl::maskFrameIndex() const { return m_frame.get_mask_frameno(); }
+qint32 ImageLinkImpl::maskFrameIndex() const { return view().get_mask_frameno(); }
 
 void ImageLinkImpl::setIcon(ObjectLinkImpl* file, qint32 frameIndex, qint32 maskFrameIndex) {
   if (!file) {
     return;
   }
-  m_frame.set_file_link(file->link());
-  m_frame.set_frameno(frameIndex);
-  m_frame.set_mask_frameno(maskFrameIndex);
+  view().set_file_link(file->link());
+  view().set_frameno(frameIndex);
+  view().set_mask_frameno(maskFrameIndex);
   emit frameIndexChanged();
   emit maskFrameIndexChanged();
 }
 
 void ImageLinkImpl::setTags(QVariantList tags) {
-  m_frame.tags().set_tags(toUstrings(tags));
+  view().tags().set_tags(toUstrings(tags));
   emit tagsChanged();
 }
 

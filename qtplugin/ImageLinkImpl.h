@@ -9,6 +9,8 @@
 
 #include "ObjectLinkImpl.h"
 
+#include "LiveView.h"
+
 #include <QObject>
 #include <QVariantList>
 
@@ -41,7 +43,7 @@ class ImageLinkImpl : public QObject {
   // -1 (no mask) when absent.
   Q_INVOKABLE qint32 maskFrameIndex() const;
 
-  const orva::keldra::Frame& icon() const { return m_frame; }
+  const orva::keldra::Frame& icon() const { return view(); }
 
  public slots:
   // A null |file| is ignored; a link without target removes the file link.
@@ -57,7 +59,10 @@ class ImageLinkImpl : public QObject {
 
  private:
   orva::SharedPointer<orva::keldra::StringPool> m_pool;  // first: names outlive the view
-  orva::keldra::Frame m_frame;
+  // The view, re-attached to its section (see LiveView.h).
+  orva::keldra::Frame& view() const { return refreshed(m_frame); }
+
+  mutable orva::keldra::Frame m_frame;
 };
 
 }  // namespace qtplugin

@@ -63,73 +63,73 @@ MetadataImpl::MetadataImpl(const orva::SharedPointer<orva::keldra::Attribute>& a
 
 MetadataImpl::~MetadataImpl() = default;
 
-QString MetadataImpl::getName(QString lang) const { return plain(m_meta, &Metadata::get_name, lang); }
+QString MetadataImpl::getName(QString lang) const { return plain(view(), &Metadata::get_name, lang); }
 
 QString MetadataImpl::getRichName(QString lang) const {
-  return rich(m_meta, &Metadata::get_rich_name, lang, false);
+  return rich(view(), &Metadata::get_rich_name, lang, false);
 }
 
 QString MetadataImpl::getRichNameFormat(QString lang) const {
-  return rich(m_meta, &Metadata::get_rich_name, lang, true);
+  return rich(view(), &Metadata::get_rich_name, lang, true);
 }
 
 QString MetadataImpl::getDescription(QString lang) const {
-  return plain(m_meta, &Metadata::get_description, lang);
+  return plain(view(), &Metadata::get_description, lang);
 }
 
 QString MetadataImpl::getRichDescription(QString lang) const {
-  return rich(m_meta, &Metadata::get_rich_description, lang, false);
+  return rich(view(), &Metadata::get_rich_description, lang, false);
 }
 
 QString MetadataImpl::getRichDescriptionFormat(QString lang) const {
-  return rich(m_meta, &Metadata::get_rich_description, lang, true);
+  return rich(view(), &Metadata::get_rich_description, lang, true);
 }
 
 QString MetadataImpl::getSubtitle(QString lang) const {
-  return plain(m_meta, &Metadata::get_subtitle, lang);
+  return plain(view(), &Metadata::get_subtitle, lang);
 }
 
 QString MetadataImpl::getRichSubtitle(QString lang) const {
-  return rich(m_meta, &Metadata::get_rich_subtitle, lang, false);
+  return rich(view(), &Metadata::get_rich_subtitle, lang, false);
 }
 
 QString MetadataImpl::getRichSubtitleFormat(QString lang) const {
-  return rich(m_meta, &Metadata::get_rich_subtitle, lang, true);
+  return rich(view(), &Metadata::get_rich_subtitle, lang, true);
 }
 
 void MetadataImpl::setName(QString name, QString lang, QString format) {
-  write(m_meta, &Metadata::set_name, &Metadata::set_rich_name, name, lang, format);
+  write(view(), &Metadata::set_name, &Metadata::set_rich_name, name, lang, format);
   emit nameChanged();
 }
 
 void MetadataImpl::setDescription(QString desc, QString lang, QString format) {
-  write(m_meta, &Metadata::set_description, &Metadata::set_rich_description, desc, lang, format);
+  write(view(), &Metadata::set_description, &Metadata::set_rich_description, desc, lang, format);
   emit descriptionChanged();
 }
 
 void MetadataImpl::setSubtitle(QString title, QString lang, QString format) {
-  write(m_meta, &Metadata::set_subtitle, &Metadata::set_rich_subtitle, title, lang, format);
+  write(view(), &Metadata::set_subtitle, &Metadata::set_rich_subtitle, title, lang, format);
   emit subtitleChanged();
 }
 
 QVariantList MetadataImpl::getAllDescriptionLanguages() const {
-  return languages(m_meta.descriptions());
+  return languages(view().descriptions());
 }
 
-QVariantList MetadataImpl::getAllNameLanguages() const { return languages(m_meta.names()); }
+QVariantList MetadataImpl::getAllNameLanguages() const { return languages(view().names()); }
 
 QVariantList MetadataImpl::getAllSubtitleLanguages() const {
-  return languages(m_meta.subtitles());
+  return languages(view().subtitles());
 }
 
 void MetadataImpl::setTags(QVariantList tags) {
-  m_meta.set_tags(toUstrings(tags));
+  view().set_tags(toUstrings(tags));
   emit tagsChanged();
 }
 
 QVariantList MetadataImpl::getTags() const {
   std::vector<orva::ustring> tags;
-  m_meta.get_tags(tags);
+  view().get_tags(tags);
   return fromUstrings(tags);
 }
 
@@ -137,9 +137,9 @@ void MetadataImpl::setIcon(ImageLinkImpl* link) {
   if (!link) {
     return;
   }
-  orva::SharedPointer<Frame> frame = m_meta.icons().get_frame_by_tag(orva::ustring());
+  orva::SharedPointer<Frame> frame = view().icons().get_frame_by_tag(orva::ustring());
   if (!frame.is_valid()) {
-    frame = m_meta.icons().add_item();
+    frame = view().icons().add_item();
   }
   if (frame.is_valid()) {
     *frame = link->icon();
@@ -148,17 +148,17 @@ void MetadataImpl::setIcon(ImageLinkImpl* link) {
 }
 
 void MetadataImpl::replaceIcon(quint32 index, ImageLinkImpl* icon) {
-  if (!icon || index >= m_meta.icons().count()) {
+  if (!icon || index >= view().icons().count()) {
     return;
   }
-  m_meta.icons().set_item(index, icon->icon());
+  view().icons().set_item(index, icon->icon());
 }
 
-void MetadataImpl::removeIcon(quint32 index) { m_meta.icons().remove_item(index); }
+void MetadataImpl::removeIcon(quint32 index) { view().icons().remove_item(index); }
 
 ImageLinkImpl* MetadataImpl::getIcon(QString tag) {
   const orva::ustring wanted = toUstring(tag);
-  orva::SharedPointer<Frame> frame = m_meta.icons().get_frame_by_tag(wanted);
+  orva::SharedPointer<Frame> frame = view().icons().get_frame_by_tag(wanted);
   if (!frame.is_valid()) {
     return nullptr;
   }
@@ -175,19 +175,19 @@ void MetadataImpl::setRating(double value, qint32 count) {
   orva::keldra::Rating::AvgRating rating;
   rating.value = static_cast<float>(value);
   rating.count = count;
-  m_meta.rating().set_rating(rating);
+  view().rating().set_rating(rating);
   emit ratingChanged();
 }
 
 double MetadataImpl::getRating() const {
   orva::keldra::Rating::AvgRating rating{0.0f, 0};
-  m_meta.rating().get_rating(rating);
+  view().rating().get_rating(rating);
   return rating.value;
 }
 
 qint32 MetadataImpl::getRatesCount() const {
   orva::keldra::Rating::AvgRating rating{0.0f, 0};
-  m_meta.rating().get_rating(rating);
+  view().rating().get_rating(rating);
   return rating.count;
 }
 

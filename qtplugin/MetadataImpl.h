@@ -15,6 +15,8 @@
 #include "ImageLinkImpl.h"
 
 #include <QList>
+#include "LiveView.h"
+
 #include <QObject>
 #include <QVariantList>
 
@@ -59,7 +61,7 @@ class MetadataImpl : public QObject {
   Q_INVOKABLE QVariantList getAllNameLanguages() const;
   Q_INVOKABLE QVariantList getAllSubtitleLanguages() const;
 
-  const orva::keldra::Metadata& meta() const { return m_meta; }
+  const orva::keldra::Metadata& meta() const { return view(); }
 
  public slots:
   // With a format the text is the entry's rich text, otherwise its plain text; the
@@ -90,7 +92,10 @@ class MetadataImpl : public QObject {
 
  private:
   orva::SharedPointer<orva::keldra::StringPool> m_pool;  // first: names outlive the view
-  orva::keldra::Metadata m_meta;
+  // The view, re-attached to its section (see LiveView.h).
+  orva::keldra::Metadata& view() const { return refreshed(m_meta); }
+
+  mutable orva::keldra::Metadata m_meta;
 };
 
 }  // namespace qtplugin

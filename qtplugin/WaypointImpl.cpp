@@ -24,25 +24,25 @@ void WaypointImpl::setPosition(PositionImpl* pos) {
   if (!pos) {
     return;
   }
-  m_waypoint.position() = pos->position();
+  view().position() = pos->position();
   emit positionChanged();
 }
 
 PositionImpl* WaypointImpl::getPosition() {
-  if (!m_waypoint.position().is_safe()) {
+  if (!view().position().is_safe()) {
     return nullptr;
   }
-  return new PositionImpl(m_waypoint.position().attribute(), this);
+  return new PositionImpl(view().position().attribute(), this);
 }
 
 void WaypointImpl::setComment(QString comment, QString) {
-  m_waypoint.comment().set_text(toUstring(comment));
+  view().comment().set_text(toUstring(comment));
   emit commentChanged();
 }
 
 QString WaypointImpl::getComment(QString) const {
   orva::ustring text;
-  m_waypoint.comment().get_text(text);
+  view().comment().get_text(text);
   return fromUstring(text);
 }
 
@@ -50,7 +50,7 @@ void WaypointImpl::setLocation(ObjectLinkImpl* link) {
   if (!link) {
     return;
   }
-  m_waypoint.set_location(link->link());
+  view().set_location(link->link());
   emit locationChanged();
 }
 
@@ -58,19 +58,19 @@ void WaypointImpl::setAttachment(ObjectLinkImpl* link) {
   if (!link) {
     return;
   }
-  m_waypoint.set_attachment(link->link());
+  view().set_attachment(link->link());
   emit attachmentChanged();
 }
 
 ObjectLinkImpl* WaypointImpl::getLocation() {
   orva::keldra::Link link;
-  m_waypoint.get_location(link);
+  view().get_location(link);
   return link.has_value() ? new ObjectLinkImpl(link, this) : nullptr;
 }
 
 ObjectLinkImpl* WaypointImpl::getAttachment() {
   orva::keldra::Link link;
-  m_waypoint.get_attachment(link);
+  view().get_attachment(link);
   return link.has_value() ? new ObjectLinkImpl(link, this) : nullptr;
 }
 

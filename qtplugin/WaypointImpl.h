@@ -10,6 +10,8 @@
 #include "ObjectLinkImpl.h"
 #include "PositionImpl.h"
 
+#include "LiveView.h"
+
 #include <QObject>
 #include <QString>
 
@@ -44,7 +46,7 @@ class WaypointImpl : public QObject {
   Q_INVOKABLE keldra::qtplugin::ObjectLinkImpl* getLocation();
   Q_INVOKABLE keldra::qtplugin::ObjectLinkImpl* getAttachment();
 
-  const orva::keldra::Waypoint& waypoint() const { return m_waypoint; }
+  const orva::keldra::Waypoint& waypoint() const { return view(); }
 
  public slots:
   // Copies |pos|'s section into the waypoint's "position"; null is ignored.
@@ -62,7 +64,10 @@ class WaypointImpl : public QObject {
 
  private:
   orva::SharedPointer<orva::keldra::StringPool> m_pool;  // first: names outlive the view
-  orva::keldra::Waypoint m_waypoint;
+  // The view, re-attached to its section (see LiveView.h).
+  orva::keldra::Waypoint& view() const { return refreshed(m_waypoint); }
+
+  mutable orva::keldra::Waypoint m_waypoint;
 };
 
 }  // namespace qtplugin

@@ -13,13 +13,21 @@ TestCase {
 
     function test_creatable_data() {
         return [
+            { tag: "Address", type: "Address" },
             { tag: "BoundingBox", type: "BoundingBox" },
+            { tag: "Contact", type: "Contact" },
             { tag: "GeoCoordinates", type: "GeoCoordinates" },
             { tag: "GeoRect", type: "GeoRect" },
+            { tag: "ImageLink", type: "ImageLink" },
+            { tag: "MapsLocationProperties", type: "MapsLocationProperties" },
+            { tag: "Metadata", type: "Metadata" },
             { tag: "ObjectLink", type: "ObjectLink" },
+            { tag: "Position", type: "Position" },
+            { tag: "RouteProperties", type: "RouteProperties" },
             { tag: "SearchCriteria", type: "SearchCriteria" },
             { tag: "SearchSorting", type: "SearchSorting" },
             { tag: "Keldra", type: "Keldra" },
+            { tag: "Waypoint", type: "Waypoint" },
         ]
     }
 
@@ -57,6 +65,12 @@ TestCase {
             { tag: "SORT_BY_DATE", type: "SearchSorting", name: "SORT_BY_DATE", value: 4 },
             { tag: "SORT_BY_DISTANCE", type: "SearchSorting", name: "SORT_BY_DISTANCE", value: 5 },
             { tag: "UNKNOWN_ALTITUDE", type: "GeoCoordinates", name: "UNKNOWN_ALTITUDE", value: 1073741824 },
+            { tag: "DATUM_WGS84", type: "Position", name: "DATUM_WGS84", value: 0 },
+            { tag: "DATUM_CHINA", type: "Position", name: "DATUM_CHINA", value: 1 },
+            { tag: "CITY", type: "Address", name: "CITY", value: 5 },
+            { tag: "EMAIL", type: "Contact", name: "EMAIL", value: 4 },
+            { tag: "MODE_CAR", type: "RouteProperties", name: "MODE_CAR", value: 2 },
+            { tag: "NO_SUBWAY", type: "RouteProperties", name: "NO_SUBWAY", value: 256 },
         ]
     }
 
