@@ -16,7 +16,7 @@
 #include <keldra/RepositoryEvent.h>
 #include <keldra/RepositoryObserver.h>
 
-#include "adaptation_umbo/DbusEventHandler.h"
+#include "adaptation_umbo/events/DbusEventHandler.h"
 #include "support/DbusTestBus.h"
 
 #include <benchmark/benchmark.h>

@@ -3,10 +3,10 @@
 // search time / plain SQL time), and the latency of cancel() inside the slowest search.
 //
 // The store file is made in a fresh temporary HOME; nothing touches the real home.
-#include "../tests/search/PlaceFile.h"
+#include "../tests/support/PlaceFile.h"
 
-#include "adaptation_umbo/SearchQueryBuilder.h"
-#include "adaptation_umbo/SearchUmbo.h"
+#include "adaptation_umbo/search/SearchQueryBuilder.h"
+#include "adaptation_umbo/search/SearchUmbo.h"
 #include "adaptation_umbo/database/DatabaseConnection.h"
 #include "adaptation_umbo/database/Query.h"
 #include "adaptation_umbo/database/QueryManager.h"

@@ -9,7 +9,7 @@
 // plain program doing the same rows (one insert per transaction, the batch above, and
 // the five prepared selects that read a place back); and the object cache loading 2,000
 // places, with the objects it loads per slice of its event loop.
-#include "adaptation_umbo/Utils.h"
+#include "adaptation_umbo/base/Utils.h"
 #include "adaptation_umbo/database/Database.h"
 #include "adaptation_umbo/database/DatabaseConnection.h"
 

@@ -12,7 +12,7 @@
 #include <keldra/Search.h>
 #include <keldra/Store.h>
 
-#include "adaptation_umbo/DataAdapterUmbo.h"
+#include "adaptation_umbo/storage/DataAdapterUmbo.h"
 
 #include <QCoreApplication>
 

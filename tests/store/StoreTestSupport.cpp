@@ -6,7 +6,7 @@
 #include <keldra/DatabaseManager.h>
 #include <keldra/ProgressHandler.h>
 
-#include "adaptation_umbo/DataAdapterUmbo.h"
+#include "adaptation_umbo/storage/DataAdapterUmbo.h"
 #include "adaptation_umbo/database/Database.h"
 
 #include <cstdio>

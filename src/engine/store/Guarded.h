@@ -6,7 +6,7 @@
 
 #include <keldra/ErrorCode.h>
 
-#include "adaptation_umbo/UmboException.h"
+#include "adaptation_umbo/base/UmboException.h"
 
 #include <new>
 

@@ -2,7 +2,7 @@
 
 #include <keldra/StorableObject.h>
 
-#include "adaptation_umbo/Utils.h"
+#include "adaptation_umbo/base/Utils.h"
 
 #include <tervo/ustring.h>
 

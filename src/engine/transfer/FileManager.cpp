@@ -1,6 +1,6 @@
 #include "transfer/FileManager.h"
 
-#include "adaptation_umbo/ReplaceFile.h"
+#include "adaptation_umbo/base/ReplaceFile.h"
 
 #include <QDir>
 #include <QFile>

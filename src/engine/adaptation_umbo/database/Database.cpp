@@ -1,7 +1,7 @@
 #include "adaptation_umbo/database/Database.h"
 
-#include "adaptation_umbo/UmboException.h"
-#include "adaptation_umbo/Utils.h"
+#include "adaptation_umbo/base/UmboException.h"
+#include "adaptation_umbo/base/Utils.h"
 #include "adaptation_umbo/database/BindableQuery.h"
 #include "adaptation_umbo/database/DatabaseConnection.h"
 #include "adaptation_umbo/database/GettableQuery.h"

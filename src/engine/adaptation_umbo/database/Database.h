@@ -18,8 +18,8 @@
 // other exception rolls back and returns 1; no level is left open by an exception.
 #pragma once
 
-#include "adaptation_umbo/IdleNotifier.h"
-#include "adaptation_umbo/Notifiable.h"
+#include "adaptation_umbo/base/IdleNotifier.h"
+#include "adaptation_umbo/base/Notifiable.h"
 #include "adaptation_umbo/database/QueryName.h"
 
 #include <keldra/ErrorCode.h>

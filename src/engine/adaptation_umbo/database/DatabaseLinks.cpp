@@ -8,7 +8,7 @@
 // parent reached is recounted from its children, so a parent reached along several
 // paths ends right, and no counter is ever negative. The objects of global id 995 and
 // 997 keep no counters.
-#include "adaptation_umbo/UmboException.h"
+#include "adaptation_umbo/base/UmboException.h"
 #include "adaptation_umbo/database/BindableAndGettableQuery.h"
 #include "adaptation_umbo/database/BindableQuery.h"
 #include "adaptation_umbo/database/Database.h"

@@ -1,5 +1,5 @@
 // Database: loading an object, or only its header, by local or global id.
-#include "adaptation_umbo/UmboException.h"
+#include "adaptation_umbo/base/UmboException.h"
 #include "adaptation_umbo/database/BindableAndGettableQuery.h"
 #include "adaptation_umbo/database/Database.h"
 #include "adaptation_umbo/database/QueryManager.h"

@@ -4,7 +4,7 @@
 // Every check that can refuse a write (class name, stored object, every link of the
 // tree) runs before the first row is written, so a refused write leaves the file as it
 // was, although the runner commits codes 3 and 8.
-#include "adaptation_umbo/UmboException.h"
+#include "adaptation_umbo/base/UmboException.h"
 #include "adaptation_umbo/database/BindableQuery.h"
 #include "adaptation_umbo/database/Database.h"
 #include "adaptation_umbo/database/DatabaseConnection.h"

@@ -1,6 +1,6 @@
 #include "adaptation_umbo/database/ErrorHandler.h"
 
-#include "adaptation_umbo/UmboException.h"
+#include "adaptation_umbo/base/UmboException.h"
 
 #include <sqlite3.h>
 

@@ -1,7 +1,7 @@
 #include "adaptation_umbo/database/Query.h"
 
-#include "adaptation_umbo/UmboException.h"
-#include "adaptation_umbo/Utils.h"
+#include "adaptation_umbo/base/UmboException.h"
+#include "adaptation_umbo/base/Utils.h"
 #include "adaptation_umbo/database/ErrorHandler.h"
 
 #include <keldra/LoggerUmbo.h>

@@ -1,6 +1,6 @@
 #include "adaptation_umbo/database/sqlite_umbo_functions.h"
 
-#include "adaptation_umbo/Utils.h"
+#include "adaptation_umbo/base/Utils.h"
 
 #include <keldra/Invariant.h>
 #include <tervo/GeoCoordinates.h>

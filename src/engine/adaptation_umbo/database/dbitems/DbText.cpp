@@ -1,6 +1,6 @@
 #include "adaptation_umbo/database/dbitems/DbText.h"
 
-#include "adaptation_umbo/Utils.h"
+#include "adaptation_umbo/base/Utils.h"
 #include "adaptation_umbo/database/Bindable.h"
 #include "adaptation_umbo/database/Gettable.h"
 

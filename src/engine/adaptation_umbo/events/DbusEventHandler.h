@@ -1,0 +1,155 @@
+// The thread's D-Bus hub: the library's one contact with the session bus, towards the
+// change-relay service keldservice and the platform's sync daemon.
+//
+// Each thread has at most one hub, remembered in a thread-local word that holds no
+// count; instance() creates it on the thread's first call, and the destructor clears
+// the word, so the hub lives while counted holders (the thread's database manager, data
+// adapters, the sync engine) keep it and the next instance() after the last release
+// creates a new one, which needs init() again. Holds the process logger for its whole
+// life.
+//
+// Relay side: the process's change events go out as SendMessage(type, id) (one event)
+// or SendMessages(batch) (several; the batch is a big-endian QDataStream: N = twice the
+// event count, then type and local id of each event). The relay broadcasts them back as
+// DbChanged / DbChanges to every process, this one included; the hub receives them only
+// while at least one RepositoryObserver is registered and hands them to the observers.
+// A received SYNC_START is delivered at once with what is pending and starts holding;
+// events received while holding are delivered together with the SYNC_STOP that ends it.
+// Inside one batch every SYNC_START delivers what is pending. Removing the last
+// observer ends holding too, since no SYNC_STOP can reach the hub without one.
+//
+// Daemon side: send_sync_message() asks the daemon to start, abort or reload the
+// profile "maps-keldra" without waiting for a reply; while a sync listener is set, the
+// daemon's reports for that profile become sync_event() calls on it. The listener is
+// unset by every final report (finished, error, aborted) and never called once it is
+// destroyed.
+//
+// Thread: created, used and destroyed on one thread; the bus's signals arrive through
+// that thread's Qt event loop. Counts are not atomic.
+#pragma once
+
+#include <keldra/ErrorCode.h>
+#include <keldra/LoggerUmbo.h>
+#include <keldra/RepositoryEvent.h>
+#include <keldra/RepositoryObserver.h>
+#include <keldra/SharedPointer.h>
+
+#include "syncengine/SyncMlHandler.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class ComOstraMapsKeldserviceInterface;
+class SyncDaemonProxy;
+
+namespace orva {
+namespace keldra {
+namespace internal {
+
+class DbusEventHandler : public QObject, public orva::internal::RefCountable {
+  Q_OBJECT
+
+ public:
+  enum SyncMessageType { START_SYNC = 0, CANCEL_SYNC = 1, PROFILE_CHANGED = 2 };
+
+  // The calling thread's hub with one more count; created (without a parent object) on
+  // the thread's first call. Throws std::bad_alloc.
+  static orva::SharedPointer<DbusEventHandler> instance();
+
+  ~DbusEventHandler() override;
+
+  // Makes the relay and daemon proxies on the session bus (once; later calls only log)
+  // and wires the hub's request signals to them. Does not need the bus, the relay or the
+  // daemon to be there. Throws UmboException 1 when a proxy cannot be made.
+  void init();
+
+  // Registers |observer| (not owned; unregister it before destroying it). The first
+  // observer connects the relay's signals. A null observer, one already registered, or
+  // a hub without init() changes nothing.
+  void add_repository_event_observer(RepositoryObserver* observer);
+  // Unregisters |observer|, keeping the order of the others; removing the last one
+  // disconnects the relay's signals and ends holding.
+  void remove_repository_event_observer(RepositoryObserver* observer);
+
+  // Send the process's events to the relay without waiting; an empty list sends nothing.
+  // Never throw: they return 0, ORVA_ERROR_UNKNOWN when init() never ran ("Keldservice
+  // interface is not available", also for an empty list), ORVA_ERROR_INVALID_PARAMETERS
+  // for a list too long for one batch, ORVA_ERROR_OUT_OF_MEMORY. |events| is not changed.
+  orva::ErrorCode send_repository_event(const RepositoryEvent& event);
+  orva::ErrorCode send_repository_events(const std::vector<RepositoryEvent>& events);
+
+  // Hands |events| to every observer in order of registration and empties it; an
+  // observer unregistered by an earlier one's call is skipped. Without an observer the
+  // list is left as it is; an empty list calls nobody.
+  void send_events_to_observers(std::vector<RepositoryEvent>& events);
+
+  // START_SYNC (reports 0x6001 with progress 0.05 to the listener first, then calls
+  // startSync), CANCEL_SYNC (abortSync) or PROFILE_CHANGED (updateProfile), each with
+  // the profile name "maps-keldra"; other values are logged and ignored. Throws
+  // UmboException 1 "Msyncd interface is not available" when init() never ran.
+  void send_sync_message(SyncMessageType type);
+
+  // Makes |listener| (not owned; may be null: reports are then only logged) the receiver
+  // of the daemon's reports; the same live listener again changes nothing. Throws
+  // UmboException 1 "Msyncd interface is not available!" when init() never ran; the
+  // listener then stays unset.
+  void set_sync_event_listener(SyncMlHandler::SyncMlListener* listener);
+  // Stops the daemon's reports; no effect when none is set.
+  void unset_sync_event_listener();
+
+  // The daemon's detail code of a failed sync as the library's result: 402 login
+  // failed, 501..506 network problem, 301 success, anything else 1.
+  orva::ErrorCode convertSyncMLErrorCodeToKeldraError(int details) const;
+
+ Q_SIGNALS:
+  // Each only issues a D-Bus call: init() connects it to the proxy method.
+  void db_message(int type, int id);
+  void db_messages(QByteArray messages);
+  void abort_sync(QString aProfileName);
+  void profile_changed(QString aProfileName);
+  void start_sync(QString aProfileName);
+
+ public Q_SLOTS:
+  // The daemon's syncStatus, transferProgress and resultsAvailable.
+  void handle_sync_status(QString profileName, int status, QString message, int errorCode);
+  // The relay's DbChanged and DbChanges.
+  void handle_db_changed_event(int type, int id);
+  void handle_db_changed_events(QByteArray messages);
+  void slotTransferProgress(QString aProfileName, int aTransferDatabase, int aTransferType,
+                            QString aMimeType, int aCommittedItems);
+  void slotResultsAvailable(QString aProfileName, QString aResultsAsXml);
+
+ private:
+  DbusEventHandler();
+  DbusEventHandler(const DbusEventHandler&) = delete;
+  DbusEventHandler& operator=(const DbusEventHandler&) = delete;
+
+  void connect_relay_signals();
+  void disconnect_relay_signals();
+  // The sync listener when it is set and still exists; a listener found destroyed is
+  // unset on the way. Null otherwise.
+  SyncMlHandler::SyncMlListener* live_sync_listener();
+  // Reports a final status: unsets the listener first, so that the listener may set
+  // itself (or another) again from the call.
+  void report_final(SyncMlHandler::SyncMlListener* listener, orva::ErrorCode status,
+                    float progress);
+
+  orva::SharedPointer<LoggerUmbo> m_logger;
+  ComOstraMapsKeldserviceInterface* m_relay;
+  SyncDaemonProxy* m_daemon;
+  std::vector<RepositoryObserver*> m_observers;
+  std::vector<RepositoryEvent> m_pending;
+  SyncMlHandler::SyncMlListener* m_sync_listener;
+  std::weak_ptr<const void> m_sync_listener_alive;
+  bool m_daemon_signals_connected;
+  float m_progress;
+  bool m_holding;
+};
+
+}  // namespace internal
+}  // namespace keldra
+}  // namespace orva

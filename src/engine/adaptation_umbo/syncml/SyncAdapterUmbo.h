@@ -1,0 +1,84 @@
+// The sync adapter over a DataAdapterUmbo's Database: the storage plug-in lists and
+// writes the server's objects through it, the sync task manager asks it for the server
+// address.
+//
+// Writes are writes from sync (state SYNCED, no removed-id record). A successful write
+// clears the object's modified marks and dispatches {1 created, 2 updated, 3 removed;
+// local id} to the data adapter, which sends or holds it (transactions, sync mark); a
+// failed write dispatches nothing. add_object with a global id already stored replaces
+// that object (event 2). Removing by a global id that no object has succeeds and
+// dispatches nothing. Database codes are returned unchanged; the operations the store
+// does not support return 1.
+//
+// Made only by DataAdapterUmbo::sync_adapter(), a new one per call; holds its adapter,
+// and so the database, alive. Thread: the adapter's thread only; no locks.
+#pragma once
+
+#include "syncengine/SyncMlHandler.h"
+
+#include <keldra/SharedPointer.h>
+#include <keldra/SyncAdapter.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orva {
+namespace keldra {
+namespace internal {
+
+class DataAdapterUmbo;
+class Database;
+
+class SyncAdapterUmbo : public SyncAdapter, public SyncMlHandler::SyncMlListener {
+ public:
+  // Hosts of the two sync endpoints (deployment settings).
+  static const char* const kDefaultHost;
+  static const char* const kChinaHost;
+
+  explicit SyncAdapterUmbo(orva::SharedPointer<DataAdapterUmbo>& adapter);
+  // Releases the data adapter.
+  ~SyncAdapterUmbo() override;
+
+  // "https://<host>:443/sync" of the adapter's backend, or the debug library's address
+  // when it gives one. An unknown backend stops the process (select_backend refuses
+  // them, so only a fault of the library can get there).
+  std::string server_uri() const override;
+  long long get_last_sync() const override;
+  ErrorCode set_last_sync(long long time) override;
+
+  ErrorCode all_objects(std::vector<Object>& out) const override;
+  ErrorCode new_objects(std::vector<Object>& out) const override;
+  ErrorCode new_objects(std::vector<Object>& out, const std::string& filter) const override;
+  ErrorCode changed_objects(std::vector<Object>& out) const override;
+  ErrorCode removed_objects(std::vector<Object>& out) const override;
+
+  ErrorCode add_object(Object& object) override;
+  ErrorCode replace_object(unsigned int local_id, Object& object) override;
+  ErrorCode delete_object(unsigned int local_id) override;
+  ErrorCode delete_object(unsigned long long global_id) override;
+
+  ErrorCode mark_object_synced(unsigned int local_id) override;
+  ErrorCode mark_all_unsynced() override;
+  ErrorCode update_queue_item(UploadQueueItem& item) override;
+
+  // The daemon's reports need nothing from the store.
+  void sync_event(orva::ErrorCode status, float progress) override;
+
+  // Forgets every recorded removed id (after the daemon finished a sync).
+  virtual ErrorCode purge_removed_ids();
+
+ private:
+  SyncAdapterUmbo(const SyncAdapterUmbo&) = delete;
+  SyncAdapterUmbo& operator=(const SyncAdapterUmbo&) = delete;
+
+  std::string select_backend_impl() const;
+  void dispatch(int32_t type, unsigned int local_id);
+
+  orva::SharedPointer<DataAdapterUmbo> m_adapter;
+  Database* m_database;  // the adapter's, not owned
+};
+
+}  // namespace internal
+}  // namespace keldra
+}  // namespace orva

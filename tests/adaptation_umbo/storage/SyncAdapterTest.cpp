@@ -1,0 +1,498 @@
+// The sync adapter on a real store file with the relay: the server's objects written
+// from sync (state, removed-id record, change events and their holding), the lists the
+// storage plug-in reads, and the server address by backend and debug redirect.
+#include "support/AdapterFixture.h"
+
+#include <keldra/RepositoryEvent.h>
+#include <keldra/SyncAdapter.h>
+
+#include "adaptation_umbo/base/Settings.h"
+#include "adaptation_umbo/syncml/SyncAdapterUmbo.h"
+#include "adaptation_umbo/database/Database.h"
+#include "support/TestEnv.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using keldra_test::AdapterTest;
+using keldra_test::Batches;
+using keldra_test::Broadcast;
+using keldra_test::Events;
+using orva::SharedPointer;
+using orva::keldra::Object;
+using orva::keldra::RepositoryEvent;
+using orva::keldra::SyncAdapter;
+using orva::keldra::UploadQueueItem;
+using orva::keldra::internal::DataAdapterUmbo;
+using orva::keldra::internal::Settings;
+using orva::keldra::internal::SyncAdapterUmbo;
+
+const char kUriVariable[] = "KELDRA_TEST_SYNC_URI";
+
+// The adapter fixture with a sync adapter, the debug library stand-in in place (its
+// address comes from KELDRA_TEST_SYNC_URI, empty when unset) and the log captured.
+class SyncAdapterTest : public AdapterTest {
+ protected:
+  void SetUp() override {
+    unsetenv(kUriVariable);
+    Settings::set_library_path(KELDRADEBUG_URI_PATH);
+    capture_log_ = true;
+    AdapterTest::SetUp();
+    if (HasFatalFailure()) return;
+    sync_ = adapter_->sync_adapter();
+    ASSERT_TRUE(sync_.is_valid());
+  }
+  void TearDown() override {
+    sync_.release();
+    AdapterTest::TearDown();
+    Settings::set_library_path("/usr/lib/libkeldradebug");
+    unsetenv(kUriVariable);
+  }
+
+  // A place as the server sends it: with its global id, modified marks set.
+  static Object received(const char* name, unsigned long long global_id) {
+    Object o = place(name);
+    o.set_global_id(global_id);
+    return o;
+  }
+  // Adds a received place; its new local id (0 on failure).
+  unsigned int add(const char* name, unsigned long long global_id) {
+    Object o = received(name, global_id);
+    if (sync_->add_object(o) != 0) return 0;
+    return o.get_local_id();
+  }
+  // The events of everything written so far, as the observer heard them; clears both
+  // records for the next step.
+  Batches heard() {
+    settle_bus();
+    Batches batches = observer_.batches;
+    observer_.batches.clear();
+    peer_->heard.clear();
+    return batches;
+  }
+  // One integer of the store file read over a connection of its own; -1 without a row.
+  static long long file_value(const std::string& sql) {
+    sqlite3* db = nullptr;
+    long long value = -1;
+    const std::string path = keldra_test::home_dir() + "/.cities/OstraMaps.db";
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+      sqlite3_stmt* stmt = nullptr;
+      if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
+          sqlite3_step(stmt) == SQLITE_ROW) {
+        value = sqlite3_column_int64(stmt, 0);
+      }
+      sqlite3_finalize(stmt);
+    }
+    sqlite3_close(db);
+    return value;
+  }
+  static long long state_of(unsigned int local_id) {
+    return file_value("SELECT modified FROM object WHERE local_id = " + std::to_string(local_id));
+  }
+  static long long removed_records() { return file_value("SELECT count(*) FROM removed"); }
+  static std::vector<unsigned int> ids_of(const std::vector<Object>& objects) {
+    std::vector<unsigned int> ids;
+    for (const Object& o : objects) ids.push_back(o.get_local_id());
+    std::sort(ids.begin(), ids.end());
+    return ids;
+  }
+  static Events events(const std::vector<std::pair<int, unsigned int>>& pairs) {
+    Events out;
+    for (const auto& p : pairs) out.push_back(RepositoryEvent(p.first, static_cast<int>(p.second)));
+    return out;
+  }
+
+  SharedPointer<SyncAdapter> sync_;
+};
+
+TEST_F(SyncAdapterTest, EveryCallGivesANewAdapterOverTheOneDatabase) {
+  SharedPointer<SyncAdapter> other = adapter_->sync_adapter();
+  ASSERT_TRUE(other.is_valid());
+  EXPECT_NE(other.get(), sync_.get());
+  unsigned int a = add("a", 500);
+  ASSERT_NE(0u, a);
+  std::vector<Object> all;
+  ASSERT_EQ(0, other->all_objects(all));
+  EXPECT_EQ(std::vector<unsigned int>{a}, ids_of(all));
+  // The storage plug-in reaches the purge through the implementation type.
+  EXPECT_NE(nullptr, dynamic_cast<SyncAdapterUmbo*>(other.get()));
+  EXPECT_TRUE(log_->has("SyncAdapterUmbo::SyncAdapterUmbo"));
+  other.release();
+  EXPECT_TRUE(log_->has("SyncAdapterUmbo::~SyncAdapterUmbo"));
+}
+
+TEST_F(SyncAdapterTest, AddStoresTheServersObjectSynchronisedUnderANewLocalId) {
+  Object o = received("from server", 700);
+  o.set_local_id(4242);  // the sender's id means nothing here
+  ASSERT_EQ(0, sync_->add_object(o));
+  const unsigned int id = o.get_local_id();
+  EXPECT_NE(0u, id);
+  EXPECT_NE(4242u, id);
+  EXPECT_FALSE(o.is_modified());
+  EXPECT_EQ(0, state_of(id));
+  EXPECT_EQ((Batches{events({{1, id}})}), heard());
+  Object stored;
+  ASSERT_EQ(0, repo_->get_object(id, stored));
+  EXPECT_EQ(700ull, stored.get_global_id());
+  EXPECT_EQ("from server", stored.get_name());
+  EXPECT_TRUE(log_->has("SyncAdapterUmbo::add_object: lid 4242, gid 700"));
+}
+
+TEST_F(SyncAdapterTest, AddOfAStoredGlobalIdReplacesThatObject) {
+  const unsigned int id = add("first", 701);
+  ASSERT_NE(0u, id);
+  heard();
+  Object again = received("second", 701);
+  ASSERT_EQ(0, sync_->add_object(again));
+  EXPECT_EQ(id, again.get_local_id());
+  EXPECT_FALSE(again.is_modified());
+  EXPECT_EQ((Batches{events({{2, id}})}), heard());
+  std::vector<Object> all;
+  ASSERT_EQ(0, sync_->all_objects(all));
+  EXPECT_EQ(std::vector<unsigned int>{id}, ids_of(all));
+  Object stored;
+  ASSERT_EQ(0, repo_->get_object(id, stored));
+  EXPECT_EQ("second", stored.get_name());
+  EXPECT_TRUE(log_->has("SyncAdapterUmbo::add_object called for existing object(" +
+                        std::to_string(id) + "), using replace!"));
+}
+
+TEST_F(SyncAdapterTest, AddWithoutGlobalIdInsertsAfterAWarning) {
+  const unsigned int a = add("a", 0);
+  const unsigned int b = add("b", 0);
+  ASSERT_NE(0u, a);
+  ASSERT_NE(0u, b);
+  EXPECT_NE(a, b);
+  EXPECT_EQ(0, state_of(a));
+  EXPECT_EQ((Batches{events({{1, a}}), events({{1, b}})}), heard());
+  EXPECT_EQ(2, log_->count("WARNING SyncAdapterUmbo::add_object, null gid!"));
+}
+
+TEST_F(SyncAdapterTest, ReplaceRewritesALocalObjectAsSynchronised) {
+  const unsigned int id = insert("local");
+  ASSERT_NE(0u, id);
+  ASSERT_EQ(1, state_of(id));  // new, never uploaded
+  heard();
+  Object o = received("from server", 702);
+  ASSERT_EQ(0, sync_->replace_object(id, o));
+  EXPECT_EQ(id, o.get_local_id());
+  EXPECT_FALSE(o.is_modified());
+  EXPECT_EQ(0, state_of(id));
+  EXPECT_EQ(702ull, repo_->get_object_global_id(id));
+  EXPECT_EQ((Batches{events({{2, id}})}), heard());
+}
+
+TEST_F(SyncAdapterTest, DeleteByLocalOrGlobalIdLeavesNoRemovedRecord) {
+  const struct {
+    const char* name;
+    bool by_global_id;
+  } cases[] = {{"by local id", false}, {"by global id", true}};
+  unsigned long long gid = 800;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const unsigned int keep = add("keep", ++gid);
+    const unsigned int id = add("gone", ++gid);
+    ASSERT_NE(0u, id);
+    heard();
+    const orva::ErrorCode code =
+        c.by_global_id ? sync_->delete_object(gid) : sync_->delete_object(id);
+    EXPECT_EQ(0, code);
+    EXPECT_EQ((Batches{events({{3, id}})}), heard());
+    Object gone;
+    EXPECT_EQ(8, repo_->get_object(id, gone));
+    EXPECT_EQ(0, removed_records());
+    std::vector<Object> removed;
+    ASSERT_EQ(0, sync_->removed_objects(removed));
+    EXPECT_TRUE(removed.empty());
+    Object kept;
+    EXPECT_EQ(0, repo_->get_object(keep, kept));
+  }
+}
+
+// A global id that no object has names nothing to remove: success, and no event (an
+// event for local id 0 would name no object).
+TEST_F(SyncAdapterTest, DeleteOfAnUnknownGlobalIdSucceedsSilently) {
+  const unsigned int id = add("stays", 900);
+  ASSERT_NE(0u, id);
+  heard();
+  umbo_->setInSync(true);
+  EXPECT_EQ(0, sync_->delete_object(901ull));
+  EXPECT_TRUE(umbo_->held_events().empty());
+  umbo_->setInSync(false);
+  EXPECT_EQ(0, sync_->delete_object(902ull));
+  EXPECT_TRUE(heard().empty());
+  std::vector<Object> all;
+  ASSERT_EQ(0, sync_->all_objects(all));
+  EXPECT_EQ(std::vector<unsigned int>{id}, ids_of(all));
+  // A local id is taken as the server named it: removing what is not there succeeds.
+  EXPECT_EQ(0, sync_->delete_object(777u));
+  EXPECT_EQ((Batches{events({{3, 777}})}), heard());
+}
+
+TEST_F(SyncAdapterTest, AFailedWriteDispatchesNothing) {
+  const unsigned int stored = add("stored", 950);
+  ASSERT_NE(0u, stored);
+  const struct {
+    const char* name;
+    std::function<orva::ErrorCode(SyncAdapter&)> write;
+    orva::ErrorCode code;
+  } cases[] = {
+      {"replace of a local id no object has",
+       [](SyncAdapter& s) {
+         Object o = received("x", 951);
+         return s.replace_object(777, o);
+       },
+       8},
+      {"replace by an object of another class",
+       [&](SyncAdapter& s) {
+         Object o = received("x", 950);
+         o.set_class_name(std::string("route"));
+         return s.replace_object(stored, o);
+       },
+       3},
+      {"add whose stored namesake has another class",
+       [](SyncAdapter& s) {
+         Object o = received("x", 950);
+         o.set_class_name(std::string("route"));
+         return s.add_object(o);
+       },
+       3},
+      {"delete of local id 0", [](SyncAdapter& s) { return s.delete_object(0u); }, 3},
+      {"add without a class",
+       [](SyncAdapter& s) {
+         Object o = received("x", 952);
+         o.set_class_name(std::string());
+         return s.add_object(o);
+       },
+       3},
+  };
+  heard();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (bool in_sync : {false, true}) {
+      umbo_->setInSync(in_sync);
+      EXPECT_EQ(c.code, c.write(*sync_));
+      EXPECT_TRUE(umbo_->held_events().empty());
+      umbo_->setInSync(false);
+    }
+    EXPECT_TRUE(heard().empty());
+  }
+  Object read;
+  ASSERT_EQ(0, repo_->get_object(stored, read));
+  EXPECT_EQ("stored", read.get_name());
+}
+
+// Writes inside a caller's transaction that failed: each returns the failure, none is
+// announced, and the commit announces nothing either.
+TEST_F(SyncAdapterTest, WritesInAFailedTransactionAnnounceNothing) {
+  const unsigned int id = add("stored", 960);
+  ASSERT_NE(0u, id);
+  heard();
+  ASSERT_EQ(0, repo_->begin_transaction(true));
+  // A level rolled back on the database itself, as the runner does for a failed step.
+  ASSERT_EQ(0, umbo_->database()->begin_transaction(false));
+  umbo_->database()->rollback_transaction();
+  const int kFailed = 0x6006;
+  Object a = received("a", 961);
+  EXPECT_EQ(kFailed, sync_->add_object(a));
+  Object b = received("b", 960);
+  EXPECT_EQ(kFailed, sync_->replace_object(id, b));
+  EXPECT_EQ(kFailed, sync_->delete_object(id));
+  EXPECT_TRUE(umbo_->held_events().empty());
+  EXPECT_EQ(kFailed, repo_->commit_transaction());
+  EXPECT_TRUE(heard().empty());
+  EXPECT_EQ(id, repo_->get_object_local_id(960));
+}
+
+TEST_F(SyncAdapterTest, EventsAreHeldUnderTheSyncMarkAndInsideATransaction) {
+  const unsigned int old = add("old", 970);
+  ASSERT_NE(0u, old);
+  heard();
+  enum Holder { SYNC_MARK, TRANSACTION, ROLLED_BACK };
+  const struct {
+    const char* name;
+    Holder holder;
+  } cases[] = {{"sync mark, sent by flush", SYNC_MARK},
+               {"transaction, sent by the commit", TRANSACTION},
+               {"rolled back transaction, never sent", ROLLED_BACK}};
+  unsigned long long gid = 980;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.holder == SYNC_MARK) {
+      umbo_->setInSync(true);
+    } else {
+      ASSERT_EQ(0, repo_->begin_transaction(true));
+    }
+    const unsigned int added = add("new", ++gid);
+    ASSERT_NE(0u, added);
+    Object replaced = received("replaced", 970);
+    ASSERT_EQ(0, sync_->add_object(replaced));
+    const unsigned int removed = add("short-lived", ++gid);
+    ASSERT_EQ(0, sync_->delete_object(gid));
+    EXPECT_EQ(4u, umbo_->held_events().size());
+    settle_bus();
+    EXPECT_TRUE(observer_.batches.empty());
+    const Events written = events({{1, added}, {2, old}, {1, removed}, {3, removed}});
+    switch (c.holder) {
+      case SYNC_MARK:
+        umbo_->setInSync(false);
+        settle_bus();
+        EXPECT_TRUE(observer_.batches.empty());  // clearing the mark sends nothing
+        umbo_->flush(false);
+        EXPECT_EQ(Batches{written}, heard());
+        break;
+      case TRANSACTION:
+        ASSERT_EQ(0, repo_->commit_transaction());
+        EXPECT_EQ(Batches{written}, heard());
+        break;
+      case ROLLED_BACK:
+        repo_->rollback_transaction();
+        EXPECT_TRUE(heard().empty());
+        EXPECT_EQ(0u, repo_->get_object_local_id(gid - 1));
+        break;
+    }
+    EXPECT_TRUE(umbo_->held_events().empty());
+  }
+}
+
+TEST_F(SyncAdapterTest, ListsAndPurgeFollowTheStoredStates) {
+  const unsigned int fresh = insert("new, never uploaded");
+  const unsigned int synced = add("synchronised", 1001);
+  const unsigned int changed = add("changed here", 1002);
+  Object o;
+  ASSERT_EQ(0, repo_->get_object(changed, o));
+  o.set_name(std::string("changed locally"));
+  ASSERT_EQ(0, repo_->update_object(o));
+  const unsigned int removed = add("removed here", 1003);
+  ASSERT_EQ(0, repo_->remove_object(removed));
+  Object hidden = place("not synchronised");
+  hidden.set_no_sync(true);
+  ASSERT_EQ(0, repo_->insert_object(hidden));
+  ASSERT_EQ(2, state_of(changed));
+
+  const struct {
+    const char* name;
+    orva::ErrorCode (SyncAdapter::*list)(std::vector<Object>&) const;
+    std::vector<unsigned int> ids;
+    const char* log_line;
+  } cases[] = {
+      {"all", &SyncAdapter::all_objects, {fresh, synced, changed}, "SyncAdapterUmbo::all_objects"},
+      {"new", &SyncAdapter::new_objects, {fresh}, "SyncAdapterUmbo::new_objects"},
+      {"changed", &SyncAdapter::changed_objects, {changed}, "SyncAdapterUmbo::changed_objects"},
+      {"removed", &SyncAdapter::removed_objects, {removed}, "SyncAdapterUmbo::removed_objects"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<Object> out;
+    ASSERT_EQ(0, ((*sync_).*c.list)(out));
+    std::vector<unsigned int> expected = c.ids;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, ids_of(out));
+    EXPECT_TRUE(log_->has(c.log_line));
+  }
+
+  SyncAdapterUmbo* umbo_sync = dynamic_cast<SyncAdapterUmbo*>(sync_.get());
+  ASSERT_NE(nullptr, umbo_sync);
+  EXPECT_EQ(0, umbo_sync->purge_removed_ids());
+  EXPECT_TRUE(log_->has("SyncAdapterUmbo::purge_removed_ids"));
+  std::vector<Object> after;
+  ASSERT_EQ(0, sync_->removed_objects(after));
+  EXPECT_TRUE(after.empty());
+  EXPECT_EQ(0, removed_records());
+  EXPECT_EQ(0, umbo_sync->purge_removed_ids());  // nothing left: still fine
+  std::vector<Object> all;
+  ASSERT_EQ(0, sync_->all_objects(all));
+  EXPECT_EQ(3u, all.size());
+}
+
+TEST_F(SyncAdapterTest, UnsupportedOperationsAnswerOneAndChangeNothing) {
+  const unsigned int id = insert("local");
+  ASSERT_NE(0u, id);
+  heard();
+  // The record is never read, so any storage will do for its reference.
+  alignas(8) char record[64] = {};
+  UploadQueueItem& item = reinterpret_cast<UploadQueueItem&>(record);
+  std::vector<Object> out(1);
+  const struct {
+    const char* name;
+    std::function<long long()> call;
+    long long result;
+    const char* warning;  // null: nothing logged
+  } cases[] = {
+      {"get_last_sync", [&] { return sync_->get_last_sync(); }, 0, nullptr},
+      {"set_last_sync", [&] { return (long long)sync_->set_last_sync(123456); }, 1, nullptr},
+      {"get_last_sync after setting", [&] { return sync_->get_last_sync(); }, 0, nullptr},
+      {"new_objects with a filter",
+       [&] { return (long long)sync_->new_objects(out, "class = 'location'"); }, 1, nullptr},
+      {"mark_object_synced", [&] { return (long long)sync_->mark_object_synced(id); }, 1,
+       "WARNING: SyncAdapterUmbo::mark_object_synced called: not implemented!"},
+      {"mark_all_unsynced", [&] { return (long long)sync_->mark_all_unsynced(); }, 1,
+       "WARNING: SyncAdapterUmbo::mark_all_unsynced called: not implemented!"},
+      {"update_queue_item", [&] { return (long long)sync_->update_queue_item(item); }, 1,
+       "WARNING: SyncAdapterUmbo::update_queue_item called: not implemented!"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.result, c.call());
+    if (c.warning) {
+      EXPECT_EQ(1u, log_->count_exact(c.warning));
+    }
+  }
+  EXPECT_EQ(1u, out.size());  // the filtered list leaves its output alone
+  EXPECT_EQ(1, state_of(id));
+  EXPECT_TRUE(heard().empty());
+  static_cast<SyncAdapterUmbo*>(sync_.get())->sync_event(0x6001, 0.5f);  // has no effect
+  EXPECT_EQ(1, state_of(id));
+}
+
+TEST_F(SyncAdapterTest, ServerAddressByBackendOrRedirect) {
+  const std::string default_uri =
+      std::string("https://") + SyncAdapterUmbo::kDefaultHost + ":443/sync";
+  const std::string china_uri = std::string("https://") + SyncAdapterUmbo::kChinaHost + ":443/sync";
+  EXPECT_NE(default_uri, china_uri);
+  const char* redirect = "https://127.0.0.1:8443/keldra/sync";
+  const struct {
+    const char* name;
+    int32_t backend;
+    const char* redirect;  // null: the debug library gives no address
+    std::string uri;
+    const char* log_line;
+  } cases[] = {
+      {"default endpoint", DataAdapterUmbo::DEFAULT, nullptr, default_uri,
+       "SyncAdapterUmbo::select_backend_impl SyncService::DEFAULT use KELD_DEFAULT_URI "
+       "(default)."},
+      {"China endpoint", DataAdapterUmbo::CHINA, nullptr, china_uri,
+       "SyncAdapterUmbo::select_backend_impl SyncService::CHINA use chinese backend server."},
+      {"redirect over the default endpoint", DataAdapterUmbo::DEFAULT, redirect, redirect,
+       "SyncAdapterUmbo::server_uri: server_uri = https://127.0.0.1:8443/keldra/sync"},
+      {"redirect over the China endpoint", DataAdapterUmbo::CHINA, redirect, redirect,
+       "SyncAdapterUmbo::server_uri: server_uri = https://127.0.0.1:8443/keldra/sync"},
+      {"an empty redirect changes nothing", DataAdapterUmbo::CHINA, "", china_uri,
+       "SyncAdapterUmbo::server_uri --"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(0, umbo_->select_backend(c.backend));
+    if (c.redirect) {
+      setenv(kUriVariable, c.redirect, 1);
+    } else {
+      unsetenv(kUriVariable);
+    }
+    const size_t before = log_->count_exact(c.log_line);
+    EXPECT_EQ(c.uri, sync_->server_uri());
+    EXPECT_EQ(before + 1, log_->count_exact(c.log_line));
+  }
+  // A refused backend leaves the last one in force.
+  EXPECT_EQ(3, umbo_->select_backend(2));
+  unsetenv(kUriVariable);
+  EXPECT_EQ(china_uri, sync_->server_uri());
+}
+
+}  // namespace
