@@ -5,9 +5,11 @@
 // element, library code) may add a child section afterwards; a child view bound before
 // would then read nothing and, on a write, append a second child of the same name. So an
 // element whose view has child views re-attaches it, children and all, before each use.
+// Object views (several of them over one object in the typed object elements) likewise.
 #pragma once
 
 #include <keldra/Attribute.h>
+#include <keldra/Object.h>
 #include <keldra/SharedPointer.h>
 
 namespace keldra {
@@ -19,6 +21,17 @@ View& refreshed(View& view) {
   if (attribute.is_valid()) {
     view.reset();
     view.attach(attribute);
+  }
+  return view;
+}
+
+// The same for an object view and its section views.
+template <class View>
+View& refreshedObject(View& view) {
+  const orva::SharedPointer<orva::keldra::Object> object = view.object();
+  if (object.is_valid()) {
+    view.reset();
+    view.attach(object);
   }
   return view;
 }
