@@ -10,8 +10,8 @@ CollectionObjectImpl::CollectionObjectImpl(QObject* parent) : GenericObjectImpl(
   attach(m_collection.object());
 }
 
-CollectionObjectImpl::CollectionObjectImpl(
-    const orva::SharedPointer<orva::keldra::Object>& object, QObject* parent)
+CollectionObjectImpl::CollectionObjectImpl(const orva::SharedPointer<orva::keldra::Object>& object,
+                                           QObject* parent)
     : GenericObjectImpl(parent) {
   m_collection.attach(object);
   attach(m_collection.object());

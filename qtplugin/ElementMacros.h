@@ -5,9 +5,9 @@
 // (`store.OBJECT_CREATED`). Put it in the class body after the enum's Q_ENUM.
 #pragma once
 
-#define KELDRA_QML_CONSTANT(EnumType, Name)               \
+#define KELDRA_QML_CONSTANT(EnumType, Name)                     \
   Q_PROPERTY(EnumType Name READ constant_##Name CONSTANT FINAL) \
- public:                                                  \
-  EnumType constant_##Name() const { return Name; }       \
-                                                          \
+ public:                                                        \
+  EnumType constant_##Name() const { return Name; }             \
+                                                                \
  private:

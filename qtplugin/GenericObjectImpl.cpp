@@ -173,7 +173,8 @@ void GenericObjectImpl::setCustomKey(QString service, QString keyname, QString v
   orva::keldra::AttributeList& sections = target.get_attributes();
   const int at = sections.find_attribute(name, kCustomClass, 0);
   SharedPointer<Attribute> section =
-      at >= 0 ? sections[static_cast<unsigned>(at)] : SharedPointer<Attribute>(new Attribute(name, kCustomClass));
+      at >= 0 ? sections[static_cast<unsigned>(at)]
+              : SharedPointer<Attribute>(new Attribute(name, kCustomClass));
   orva::keldra::Field* field = section->prepare_field(toIdentifier(keyname));
   if (field) {
     field->set_value(toUstring(value));

@@ -46,8 +46,8 @@ class GenericObjectImpl : public QObject {
   Q_PROPERTY(qint32 modStates READ getModStates)
   Q_PROPERTY(keldra::qtplugin::MetadataImpl* metadata READ getMetadata WRITE setMetadata NOTIFY
                  metadataChanged)
-  Q_PROPERTY(keldra::qtplugin::BoundingBoxImpl* boundingBox READ getBoundingBox WRITE
-                 setBoundingBox NOTIFY boundingBoxChanged)
+  Q_PROPERTY(keldra::qtplugin::BoundingBoxImpl* boundingBox READ getBoundingBox WRITE setBoundingBox
+                 NOTIFY boundingBoxChanged)
 
  public:
   // Over a new object: empty class name, ids, version and time 0.

@@ -49,8 +49,8 @@ void GeoRectImpl::setBounds(double west, double east, double south, double north
   }
   LoggerUmbo::log("rect valid", LoggerUmbo::MSG_TRACE);
   m_rect = rect;
-  m_datum = datum == 1 ? orva::keldra::COORDINATE_DATUM_CHINA
-                       : orva::keldra::COORDINATE_DATUM_WGS84;
+  m_datum =
+      datum == 1 ? orva::keldra::COORDINATE_DATUM_CHINA : orva::keldra::COORDINATE_DATUM_WGS84;
   emit minLatitudeChanged();
   emit maxLatitudeChanged();
   emit minLongitudeChanged();

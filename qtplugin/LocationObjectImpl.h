@@ -26,10 +26,10 @@ namespace qtplugin {
 
 class LocationObjectImpl : public GenericObjectImpl {
   Q_OBJECT
-  Q_PROPERTY(keldra::qtplugin::AddressImpl* address READ getAddress WRITE setAddress NOTIFY
-                 addressChanged)
-  Q_PROPERTY(keldra::qtplugin::ContactImpl* contact READ getContact WRITE setContact NOTIFY
-                 contactChanged)
+  Q_PROPERTY(
+      keldra::qtplugin::AddressImpl* address READ getAddress WRITE setAddress NOTIFY addressChanged)
+  Q_PROPERTY(
+      keldra::qtplugin::ContactImpl* contact READ getContact WRITE setContact NOTIFY contactChanged)
   Q_PROPERTY(keldra::qtplugin::PositionImpl* position READ getPosition WRITE setPosition NOTIFY
                  positionChanged)
   Q_PROPERTY(keldra::qtplugin::MapsLocationPropertiesImpl* properties READ getMapsProperties WRITE

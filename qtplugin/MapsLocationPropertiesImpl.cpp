@@ -61,11 +61,10 @@ QString MapsLocationPropertiesImpl::getMapContentVersion() const {
     return QString();
   }
   char text[64];
-  std::snprintf(text, sizeof text, VERSION_STRING_FORMAT,
-                static_cast<unsigned long>(version.parts[0]),
-                static_cast<unsigned long>(version.parts[1]),
-                static_cast<unsigned long>(version.parts[2]),
-                static_cast<unsigned long>(version.parts[3]));
+  std::snprintf(
+      text, sizeof text, VERSION_STRING_FORMAT, static_cast<unsigned long>(version.parts[0]),
+      static_cast<unsigned long>(version.parts[1]), static_cast<unsigned long>(version.parts[2]),
+      static_cast<unsigned long>(version.parts[3]));
   return QString::fromLatin1(text);
 }
 

@@ -26,8 +26,8 @@ extern const char* const VERSION_STRING_FORMAT;
 
 class MapsLocationPropertiesImpl : public QObject {
   Q_OBJECT
-  Q_PROPERTY(QString appVersion READ getMapsAppVersion WRITE setMapsAppVersion NOTIFY
-                 appVersionChanged)
+  Q_PROPERTY(
+      QString appVersion READ getMapsAppVersion WRITE setMapsAppVersion NOTIFY appVersionChanged)
   Q_PROPERTY(QString contentVersion READ getMapContentVersion WRITE setMapContentVersion NOTIFY
                  contentVersionChanged)
   Q_PROPERTY(QString placeId READ getBasePlaceID NOTIFY placeIdChanged)

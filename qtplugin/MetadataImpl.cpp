@@ -16,10 +16,9 @@ namespace {
 
 typedef bool (Metadata::*PlainGetter)(orva::ustring&, const orva::ustring&) const;
 typedef bool (Metadata::*RichGetter)(orva::ustring&, orva::ustring&, const orva::ustring&) const;
-typedef orva::ErrorCode (Metadata::*PlainSetter)(const orva::ustring&,
-                                                        const orva::ustring&);
+typedef orva::ErrorCode (Metadata::*PlainSetter)(const orva::ustring&, const orva::ustring&);
 typedef orva::ErrorCode (Metadata::*RichSetter)(const orva::ustring&, const orva::ustring&,
-                                                       const orva::ustring&);
+                                                const orva::ustring&);
 
 QString plain(const Metadata& meta, PlainGetter get, const QString& lang) {
   orva::ustring text;
@@ -63,7 +62,9 @@ MetadataImpl::MetadataImpl(const orva::SharedPointer<orva::keldra::Attribute>& a
 
 MetadataImpl::~MetadataImpl() = default;
 
-QString MetadataImpl::getName(QString lang) const { return plain(view(), &Metadata::get_name, lang); }
+QString MetadataImpl::getName(QString lang) const {
+  return plain(view(), &Metadata::get_name, lang);
+}
 
 QString MetadataImpl::getRichName(QString lang) const {
   return rich(view(), &Metadata::get_rich_name, lang, false);
@@ -118,9 +119,7 @@ QVariantList MetadataImpl::getAllDescriptionLanguages() const {
 
 QVariantList MetadataImpl::getAllNameLanguages() const { return languages(view().names()); }
 
-QVariantList MetadataImpl::getAllSubtitleLanguages() const {
-  return languages(view().subtitles());
-}
+QVariantList MetadataImpl::getAllSubtitleLanguages() const { return languages(view().subtitles()); }
 
 void MetadataImpl::setTags(QVariantList tags) {
   view().set_tags(toUstrings(tags));

@@ -15,7 +15,9 @@ const double kNaN = std::numeric_limits<double>::quiet_NaN();
 // The fix's value, NaN when it is the unknown marker.
 double known(double value) { return value == orva::ORVA_NO_VALUE ? kNaN : value; }
 
-double finite_or_unknown(double value) { return std::isfinite(value) ? value : orva::ORVA_NO_VALUE; }
+double finite_or_unknown(double value) {
+  return std::isfinite(value) ? value : orva::ORVA_NO_VALUE;
+}
 
 }  // namespace
 

@@ -14,9 +14,7 @@ QString fromIdentifier(const std::string& bytes) {
   return QString::fromLatin1(bytes.data(), static_cast<int>(bytes.size()));
 }
 
-orva::ustring toUstring(const QString& text) {
-  return orva::ustring(text.toUtf8().constData());
-}
+orva::ustring toUstring(const QString& text) { return orva::ustring(text.toUtf8().constData()); }
 
 QString fromUstring(const orva::ustring& text) {
   const std::string bytes = text.to_utf8();

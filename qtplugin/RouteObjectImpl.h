@@ -23,8 +23,7 @@ class RouteObjectImpl : public GenericObjectImpl {
   Q_OBJECT
   Q_PROPERTY(keldra::qtplugin::RoutePropertiesImpl* properties READ getRouteProperties WRITE
                  setRouteProperties NOTIFY routePropertiesChanged)
-  Q_PROPERTY(QList<QObject*> wayPoints READ getWayPoints WRITE setWayPoints NOTIFY
-                 wayPointsChanged)
+  Q_PROPERTY(QList<QObject*> wayPoints READ getWayPoints WRITE setWayPoints NOTIFY wayPointsChanged)
 
  public:
   // Over a new route.

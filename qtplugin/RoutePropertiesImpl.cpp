@@ -59,8 +59,7 @@ void RoutePropertiesImpl::setArrivalTime(QString arrival, bool clearDeparture) {
   if (clearDeparture) {
     m_properties.set_departure_time(std::string());
   }
-  LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
-                   "RoutePropertiesImpl::setArrivalTime, Arrival time 2: %s",
+  LoggerUmbo::logf(LoggerUmbo::MSG_TRACE, "RoutePropertiesImpl::setArrivalTime, Arrival time 2: %s",
                    m_properties.get_arrival_time().c_str());
 }
 

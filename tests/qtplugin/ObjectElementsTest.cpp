@@ -63,9 +63,8 @@ TEST_F(ObjectElementsTest, HeaderValuesComeFromTheObject) {
   stored->set_owner("kaisa");
   stored->set_name("Pier");
   stored->set_timestamp(1700000000123LL);
-  stored->set_flags(Object::FLAG_LOCAL_CHANGES | Object::FLAG_REMOTE_ONLY_CONTENT |
-                        Object::FLAG_STATE_3,
-                    true);
+  stored->set_flags(
+      Object::FLAG_LOCAL_CHANGES | Object::FLAG_REMOTE_ONLY_CONTENT | Object::FLAG_STATE_3, true);
   stored->set_sharing(orva::keldra::SHARING_RESTRICTED);
   stored->set_no_sync(true);
   GenericObjectImpl element(stored, nullptr);
@@ -187,7 +186,8 @@ TEST_F(ObjectElementsTest, CollectionItemsDropRepeatedIds) {
     SharedPointer<Object> stored = object("collection");
     CollectionObjectImpl element(stored, nullptr);
     QList<QObject*> items;
-    for (const auto& ids : c.given) items.append(new ObjectLinkImpl(link_to(ids.first, ids.second), &element));
+    for (const auto& ids : c.given)
+      items.append(new ObjectLinkImpl(link_to(ids.first, ids.second), &element));
     QObject other;
     items.insert(1, &other);
     items.append(nullptr);
@@ -218,10 +218,10 @@ TEST_F(ObjectElementsTest, LocationSettersTraceEvenForNull) {
   element.setPosition(nullptr);
   element.setMapsProperties(nullptr);
   EXPECT_EQ(element.getMapsProperties(), nullptr);
-  for (const char* line : {"LocationObjectImpl::setAddress()", "LocationObjectImpl::setContact()",
-                           "LocationObjectImpl::setPosition()",
-                           "LocationObjectImpl::setMapsProperites()",
-                           "LocationObjectImpl::getMapsProperties()"}) {
+  for (const char* line :
+       {"LocationObjectImpl::setAddress()", "LocationObjectImpl::setContact()",
+        "LocationObjectImpl::setPosition()", "LocationObjectImpl::setMapsProperites()",
+        "LocationObjectImpl::getMapsProperties()"}) {
     EXPECT_TRUE(log.has(line)) << line;
   }
 }

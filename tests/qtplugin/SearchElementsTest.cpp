@@ -88,12 +88,18 @@ TEST(SearchCriteriaTest, ClassList) {
   };
   const Case cases[] = {
       {"set two", {"route", "location"}, {}, {"route", "location"}, "route"},
-      {"set then append", {"route", "location"}, {"collection"},
-       {"route", "location", "collection"}, "route"},
+      {"set then append",
+       {"route", "location"},
+       {"collection"},
+       {"route", "location", "collection"},
+       "route"},
       {"append only", {}, {"location"}, {"location"}, "location"},
       {"empty entry kept", {QString(), "route"}, {}, {QString(""), "route"}, ""},
-      {"latin-1 both ways", {QString::fromUtf8("caf\xC3\xA9")}, {QString::fromUtf8("\xC3\xA9t\xC3\xA9")},
-       {QString::fromUtf8("caf\xC3\xA9"), QString::fromUtf8("\xC3\xA9t\xC3\xA9")}, "caf\xE9"},
+      {"latin-1 both ways",
+       {QString::fromUtf8("caf\xC3\xA9")},
+       {QString::fromUtf8("\xC3\xA9t\xC3\xA9")},
+       {QString::fromUtf8("caf\xC3\xA9"), QString::fromUtf8("\xC3\xA9t\xC3\xA9")},
+       "caf\xE9"},
   };
   for (const Case& c : cases) {
     SearchCriteriaImpl criteria;

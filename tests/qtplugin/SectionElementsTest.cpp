@@ -63,8 +63,8 @@ TEST_F(SectionElementsTest, AddressFieldsLandInTheirNamedFields) {
     int field;
     const char* name;
   };
-  const Case cases[] = {{1, "country"},         {4, "county_or_province"}, {5, "city"},
-                        {12, "crossing1"},      {15, "floor"},             {18, "room_name"}};
+  const Case cases[] = {{1, "country"}, {4, "county_or_province"}, {5, "city"}, {12, "crossing1"},
+                        {15, "floor"},  {18, "room_name"}};
   for (const Case& c : cases) {
     SharedPointer<Attribute> attribute = section("address");
     AddressImpl element(attribute, nullptr);
