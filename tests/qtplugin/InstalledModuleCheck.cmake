@@ -18,6 +18,11 @@ foreach(f qmldir libqtkeldraplugin.so)
     message(FATAL_ERROR "not installed: ${import}/Keldra/${f}")
   endif()
 endforeach()
+# The plug-in must find the libraries of its own install, not those of the build tree.
+execute_process(COMMAND ldd ${import}/Keldra/libqtkeldraplugin.so OUTPUT_VARIABLE deps)
+if(NOT deps MATCHES "libkeldra[^\n]*=> ${stage}/")
+  message(FATAL_ERROR "the installed plug-in does not find the installed libkeldra:\n${deps}")
+endif()
 execute_process(COMMAND ${RUNNER} -import ${import} -input ${TEST_QML}
   RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
