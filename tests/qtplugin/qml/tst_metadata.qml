@@ -73,6 +73,18 @@ TestCase {
         compare(changed.count, 4)
     }
 
+    // A language crosses the same way into and out of the library, whatever its letters.
+    function test_language_beyond_ascii() {
+        var m = make("Metadata")
+        m.setName("Sámi name", "sámegiella")
+        m.setDescription("Lower", "日本語", "text/plain")
+        compare(m.getName("sámegiella"), "Sámi name")
+        compare(m.getRichDescription("日本語"), "Lower")
+        compare(m.getRichDescriptionFormat("日本語"), "text/plain")
+        compare(m.getAllNameLanguages(), ["sámegiella"])
+        compare(m.getAllDescriptionLanguages(), ["日本語"])
+    }
+
     function test_tags_data() {
         return [
             { tag: "distinct", input: ["food", "view"], stored: ["food", "view"] },
