@@ -10,6 +10,8 @@
 #include "RoutePropertiesImpl.h"
 #include "WaypointImpl.h"
 
+#include "ElementTestUtil.h"
+
 #include "support/LogCapture.h"
 
 #include <keldra/Address.h>
@@ -32,6 +34,8 @@ using namespace keldra::qtplugin;
 using orva::SharedPointer;
 using orva::keldra::Attribute;
 using orva::keldra::Link;
+using qtplugin_test::count_fields;
+using qtplugin_test::link_to;
 
 namespace {
 
@@ -39,20 +43,6 @@ class SectionElementsTest : public ::testing::Test {
  protected:
   static SharedPointer<Attribute> section(const char* class_name) {
     return SharedPointer<Attribute>(new Attribute(std::string(class_name)));
-  }
-  static int count_fields(const Attribute& attribute, const std::string& name) {
-    int n = 0;
-    for (int at = attribute.get_fields().find_field(name); at >= 0;
-         at = attribute.get_fields().find_field(name, static_cast<unsigned>(at) + 1)) {
-      ++n;
-    }
-    return n;
-  }
-  static Link link_to(unsigned int lid, unsigned long long gid) {
-    Link link;
-    link.set_local_link(lid);
-    link.set_global_link(gid);
-    return link;
   }
 
   SharedPointer<orva::keldra::StringPool> pool_ = orva::keldra::StringPool::create();
@@ -145,13 +135,7 @@ TEST_F(SectionElementsTest, ElementsOverOneSectionShareItsChildren) {
     second.setName(QStringLiteral("Torget"), QStringLiteral("fi"));
     EXPECT_EQ(first.getName(QStringLiteral("fi")), QStringLiteral("Torget"));
     EXPECT_EQ(first.getAllNameLanguages(), QVariantList{QStringLiteral("fi")});
-    EXPECT_EQ(attribute->get_attributes().find_attribute("name", "", 0) >= 0, true);
-    int names = 0;
-    for (int at = attribute->get_attributes().find_attribute("name", "", 0); at >= 0;
-         at = attribute->get_attributes().find_attribute("name", "", at + 1)) {
-      ++names;
-    }
-    EXPECT_EQ(names, 1);
+    EXPECT_EQ(qtplugin_test::count_sections(attribute->get_attributes(), "name", ""), 1);
     second.setRating(2.5, 4);
     EXPECT_EQ(first.getRatesCount(), 4);
   }
