@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <cstdio>
 #include <cstring>
 
 namespace orva {
@@ -40,6 +41,19 @@ orva::ErrorCode FileManager::write_account_id_file(const std::string& account) {
   // their file or link under that name, and the storage plug-in never reads half an id.
   return replace_file(path, std::string(id, length)) == ORVA_ERROR_NONE ? ORVA_ERROR_NONE
                                                                         : ORVA_ERROR_UNKNOWN;
+}
+
+orva::ErrorCode FileManager::read_account_id_file(std::string& account) {
+  const std::string dir = temp_dir();
+  if (dir.empty()) return ORVA_ERROR_UNKNOWN;
+  FILE* file = std::fopen((dir + kAccountIdFileName).c_str(), "r");
+  if (!file) return ORVA_ERROR_UNKNOWN;
+  char line[64];
+  const bool read = std::fgets(line, sizeof line, file) != nullptr;
+  std::fclose(file);
+  if (!read || line[0] == '\0') return ORVA_ERROR_UNKNOWN;
+  account = line;
+  return ORVA_ERROR_NONE;
 }
 
 }  // namespace internal

@@ -29,6 +29,10 @@ class FileManager : public orva::internal::RefCountable {
   // reader never sees a partial id, and a link planted at that name is replaced, not
   // followed. 0, or ORVA_ERROR_UNKNOWN when the file cannot be written.
   orva::ErrorCode write_account_id_file(const std::string& account);
+  // Reads the account id file back: its first line, at most 63 characters, a line end
+  // read with it kept. 0; ORVA_ERROR_UNKNOWN, |account| untouched, when the file is
+  // missing or empty.
+  orva::ErrorCode read_account_id_file(std::string& account);
 
  private:
   FileManager() {}

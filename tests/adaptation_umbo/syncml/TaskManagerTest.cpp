@@ -539,6 +539,95 @@ TEST_F(TaskManagerTest, CancelStopsAndReportsTheProgressBeforeTheStop) {
   }
 }
 
+// A listener may cancel, and release the sync service (taking the task manager and the
+// SyncML handler with it), from inside any report, also from those given while the
+// SyncML task is asking the daemon to start. Nothing may touch what was released, and
+// the daemon must not be left with a sync that no one follows or aborts.
+TEST_F(TaskManagerTest, ListenerCancellingOrReleasingInsideTheStartLeavesNoDaemonSync) {
+  const float q = at(0.01f, 1.0f, 0.05f);
+  enum Action { NOTHING, CANCEL, RELEASE };
+  struct Case {
+    const char* name;
+    size_t at_report;  // the report (by index) from which the listener acts
+    Action action;
+    bool release_at_final;
+    std::vector<std::pair<orva::ErrorCode, float>> reports;
+  };
+  const std::vector<Case> cases = {
+      {"cancel in the daemon start report, release in the final",
+       2,
+       CANCEL,
+       true,
+       {{IN_PROGRESS, 0.0f}, {IN_PROGRESS, 0.01f}, {IN_PROGRESS, q}, {CANCELLED, q}}},
+      {"cancel in the daemon start report, keep the service",
+       2,
+       CANCEL,
+       false,
+       {{IN_PROGRESS, 0.0f}, {IN_PROGRESS, 0.01f}, {IN_PROGRESS, q}, {CANCELLED, q}}},
+      {"release in the daemon start report",
+       2,
+       RELEASE,
+       false,
+       {{IN_PROGRESS, 0.0f}, {IN_PROGRESS, 0.01f}, {IN_PROGRESS, q}, {CANCELLED, q}}},
+      {"cancel in the first report, release in the final",
+       0,
+       CANCEL,
+       true,
+       {{IN_PROGRESS, 0.0f}, {CANCELLED, 0.0f}}},
+      {"release in the first report", 0, RELEASE, false, {{IN_PROGRESS, 0.0f}, {CANCELLED, 0.0f}}},
+  };
+  // A daemon sync is left running when a startSync is not followed by an abortSync.
+  auto left_running = [](const std::vector<std::string>& calls) {
+    bool running = false;
+    for (const std::string& call : calls) {
+      if (call == "startSync(maps-keldra)") running = true;
+      if (call == "abortSync(maps-keldra)") running = false;
+    }
+    return running;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!service_.is_valid()) {
+      service_ = SyncService::instance();
+      ASSERT_TRUE(service_.is_valid());
+    }
+    service_->set_listener(&listener_);
+    reset_timeline();
+    daemon_->clear_calls();
+    auto release_service = [this] {
+      // Emptied first: the release reports the cancellation to this listener again.
+      SharedPointer<SyncService> doomed = service_;
+      service_.release();
+      doomed.release();
+    };
+    listener_.on_report = [&](orva::ErrorCode status) {
+      const size_t index = listener_.reports.size() - 1;
+      if (status != IN_PROGRESS) {
+        if (c.release_at_final && service_.is_valid()) release_service();
+        return;
+      }
+      if (index != c.at_report || !service_.is_valid()) return;
+      if (c.action == CANCEL) service_->cancel();
+      if (c.action == RELEASE) release_service();
+    };
+    SyncService* service = service_.get();
+    EXPECT_EQ(0, service->synchronize(account(), 0x04));
+    idle(500);
+    listener_.on_report = nullptr;
+    ASSERT_EQ(c.reports.size(), listener_.reports.size());
+    for (size_t i = 0; i < c.reports.size(); ++i) {
+      EXPECT_EQ(c.reports[i].first, listener_.reports[i].first) << i;
+      EXPECT_NEAR(c.reports[i].second, listener_.reports[i].second, 1e-4f) << i;
+    }
+    const std::vector<std::string> calls = daemon_calls();
+    EXPECT_FALSE(left_running(calls)) << testing::PrintToString(calls);
+    // A later status of the daemon reaches no one.
+    daemon_->emit_sync_status("maps-keldra", kDone, "", 0);
+    idle(100);
+    EXPECT_EQ(c.reports.size(), listener_.reports.size());
+  }
+}
+
 }  // namespace
 
 namespace {

@@ -81,6 +81,9 @@ class Database : public Notifiable {
 
   // Empties the record of removed ids (exclusive transaction).
   orva::ErrorCode purge_removed_ids();
+  // Forgets only these recorded removals (exclusive transaction): a place removed after
+  // the list was taken stays recorded for the next sync.
+  orva::ErrorCode purge_removed_ids(const std::vector<unsigned int>& local_ids);
 
   // Writes, each in an exclusive transaction. A refused write (3, 8) changes nothing:
   // the class name, the stored object and every link are checked before the first row
@@ -122,6 +125,9 @@ class Database : public Notifiable {
   // The other id of a stored object; 0 when not stored, for id 0, or on failure.
   unsigned long long get_object_global_id(unsigned int local_id);
   unsigned int get_object_local_id(unsigned long long global_id);
+  // The same lookup telling a failure apart from an id no object has: 0 with |local_id|
+  // set (0 when no object has |global_id|), or the read's code with |local_id| 0.
+  orva::ErrorCode find_object_local_id(unsigned long long global_id, unsigned int& local_id);
 
   // Binds the row to the fixed statement and reads every result row into it; true
   // when there was one (the row then holds the last). Throws UmboException.
@@ -193,6 +199,7 @@ class Database : public Notifiable {
 
   void do_purge_removed_ids();
   void do_purge_removed_ids_proxy(void* record);
+  void do_purge_listed_removed_ids_proxy(void* record);
   void list_objects(QueryName name, std::vector<Object>& out);
   void do_get_object_headers(std::vector<Object>& out);
   void do_get_object_headers_proxy(void* record);

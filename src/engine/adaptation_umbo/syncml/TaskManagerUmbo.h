@@ -25,8 +25,10 @@
 // manager.
 //
 // Thread: made, used and destroyed on one thread, which runs a Qt event loop (the step
-// timer and the daemon's signals). Owned by its sync service. A listener may start the
-// next sync, or destroy the service (and this manager), from inside the final report.
+// timer and the daemon's signals). Owned by its sync service. A listener may cancel the
+// run from inside any report, also one given while a task is starting (a SyncML start
+// cancelled so never reaches the daemon), and may start the next sync, or destroy the
+// service (and this manager), from inside the final report.
 #pragma once
 
 #include <keldra/DataAdapter.h>
