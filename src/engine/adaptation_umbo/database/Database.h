@@ -173,6 +173,12 @@ class Database : public Notifiable {
   void check_parent_links(DbObject& old_row, DbObject& new_row, std::set<unsigned int>& visited);
   void update_parent_links(std::vector<DbObject>& parents, std::set<unsigned int>& visited);
   void recount_dependencies(DbObject& row);
+  // Sets the row's counters to what its own file gives (0 but for "multimedia").
+  void count_own_dependencies(DbObject& row);
+  // When the object lies on a cycle of links, recounts it and every object above it
+  // from what each really reaches, so the cycle keeps no counter up by itself.
+  void settle_cycle_counters(unsigned int local_id);
+  static bool stored_counters_stay_positive(const DbObject& stored, const DbObject& row);
   void resolve_link(Link& link);
   void resolve_object_links(Object& object);
   void resolve_attribute_links(Attribute& attribute);

@@ -275,7 +275,21 @@ void Database::do_update_object(DbObject& row, bool from_sync) {
     if (count_dependencies_for(row)) check_written_child_links(row);
   }
   update_object_header(row);
-  if (count_dependencies_for(row)) check_parent_links(stored, row);
+  if (count_dependencies_for(row)) {
+    check_parent_links(stored, row);
+    // Counters that stay above 0 may be owed to a cycle through this object alone (its
+    // children kept theirs from it): count those afresh.
+    if (!object.is_partial() && stored_counters_stay_positive(stored, row)) {
+      settle_cycle_counters(lid);
+      read_dependency_columns(row);
+    }
+  }
+}
+
+bool Database::stored_counters_stay_positive(const DbObject& stored, const DbObject& row) {
+  return (stored.get_updeps() > 0 && row.get_updeps() > 0) ||
+         (stored.get_downdeps() > 0 && row.get_downdeps() > 0) ||
+         (stored.get_linkmods() > 0 && row.get_linkmods() > 0);
 }
 
 void Database::merge_and_validate(DbObject& incoming, DbObject& stored, bool from_sync) {
