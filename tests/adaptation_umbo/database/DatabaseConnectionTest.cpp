@@ -190,8 +190,8 @@ TEST(DatabaseConnection, NewerVersionIsRefusedAndTheFileLeftAsItWas) {
 // A version-5 file that lacks one of the tables every load and write needs is refused
 // at open, and left as it is.
 TEST(DatabaseConnection, MissingTableIsRefusedAndTheFileLeftAsItWas) {
-  const char* const tables[] = {"object", "attribute", "link", "box", "position", "text",
-                                "removed"};
+  const char* const tables[] = {"object",   "attribute", "link",   "box",
+                                "position", "text",      "removed"};
   for (const char* table : tables) {
     SCOPED_TRACE(table);
     const std::string path = db_test::fresh_db_path("missing.db");

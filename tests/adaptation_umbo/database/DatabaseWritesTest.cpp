@@ -593,8 +593,7 @@ TEST_F(Writes, AttributeRowsInALoopAreLeftOutWithoutLeaking) {
       {"inner and leaf point to each other, below a sound outer",
        "UPDATE attribute SET parent_attribute=" + id_of + "'leaf') WHERE name='inner'",
        sound + " outer:group"},
-      {"no damage", "SELECT 1",
-       sound + " outer:group[inner:group[leaf:group(note)]]"},
+      {"no damage", "SELECT 1", sound + " outer:group[inner:group[leaf:group(note)]]"},
   };
   const unsigned int target = insert(place("Target"), true);
   for (const Case& c : cases) {
@@ -663,8 +662,8 @@ TEST_F(Writes, CountersInsideALinkCycleFallWithTheirCause) {
     const char *x, *y, *z;
   } cases[] = {
       {"the file is removed", false, false,
-       [this](const Graph& g) { ASSERT_EQ(0, db->remove_object(g.p, true)); }, "0|0|0",
-       "0|0|0", "0|0|0"},
+       [this](const Graph& g) { ASSERT_EQ(0, db->remove_object(g.p, true)); }, "0|0|0", "0|0|0",
+       "0|0|0"},
       {"the file gets its server copy", false, false,
        [this](const Graph& g) {
          Object uploaded = media(true, true);
@@ -680,8 +679,8 @@ TEST_F(Writes, CountersInsideALinkCycleFallWithTheirCause) {
        },
        "0|0|0", "0|0|0", "0|0|0"},
       {"another file stays reachable", false, true,
-       [this](const Graph& g) { ASSERT_EQ(0, db->remove_object(g.p, true)); }, "2|0|0",
-       "1|0|0", "1|0|0"},
+       [this](const Graph& g) { ASSERT_EQ(0, db->remove_object(g.p, true)); }, "2|0|0", "1|0|0",
+       "1|0|0"},
       {"the changed place is synchronised", true, false,
        [this](const Graph& g) {
          Object synced = place("P");
@@ -690,8 +689,8 @@ TEST_F(Writes, CountersInsideALinkCycleFallWithTheirCause) {
        },
        "0|0|0", "0|0|0", "0|0|0"},
       {"the changed place is removed", true, false,
-       [this](const Graph& g) { ASSERT_EQ(0, db->remove_object(g.p, true)); }, "0|0|0",
-       "0|0|0", "0|0|0"},
+       [this](const Graph& g) { ASSERT_EQ(0, db->remove_object(g.p, true)); }, "0|0|0", "0|0|0",
+       "0|0|0"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);

@@ -480,10 +480,8 @@ TEST_F(SearchTest, CompositesAtTheLimitsRunEndToEnd) {
     CompositeCriterion criterion;
     int result;
   } cases[] = {
-      {"eleven deep", nested(11, 1), 0},
-      {"sixteen deep", nested(16, 1), 0},
-      {"seventeen deep", nested(17, 1), 3},
-      {"500 terms", nested(1, 498), 0},
+      {"eleven deep", nested(11, 1), 0},    {"sixteen deep", nested(16, 1), 0},
+      {"seventeen deep", nested(17, 1), 3}, {"500 terms", nested(1, 498), 0},
       {"501 terms", nested(1, 499), 3},
   };
   for (const auto& c : cases) {

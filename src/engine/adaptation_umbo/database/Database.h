@@ -178,7 +178,6 @@ class Database : public Notifiable {
   // When the object lies on a cycle of links, recounts it and every object above it
   // from what each really reaches, so the cycle keeps no counter up by itself.
   void settle_cycle_counters(unsigned int local_id);
-  static bool stored_counters_stay_positive(const DbObject& stored, const DbObject& row);
   void resolve_link(Link& link);
   void resolve_object_links(Object& object);
   void resolve_attribute_links(Attribute& attribute);

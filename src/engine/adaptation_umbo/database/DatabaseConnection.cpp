@@ -98,8 +98,8 @@ int count_of(const char* const (&)[N]) {
 
 // The tables every load and write of this version needs: a file without one of them is
 // refused at open, as the version alone cannot tell.
-const char* const kTableNames[] = {"metadata", "object", "attribute", "link",
-                                   "box",      "position", "text",    "removed"};
+const char* const kTableNames[] = {"metadata", "object",   "attribute", "link",
+                                   "box",      "position", "text",      "removed"};
 
 const QueryParameter kSchemaColumns[] = {SQL, NAME};
 const QueryParameter kMetadataColumns[] = {ID, UID, VERSION, LOCALE};

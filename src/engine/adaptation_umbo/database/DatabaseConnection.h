@@ -5,10 +5,11 @@
 // tables are there, and is refused (file unchanged) when one is missing; a newer
 // version (the stored value read whole, any above 5) is refused and the file left
 // unchanged; an older one (also a file whose metadata table or row is missing) is moved
-// to "<file>.old" (replacing an earlier copy) and a new, empty database takes its place. An accepted file gets two indexes
-// on the link table's targets (link_target_id_index, link_target_gid_index; the
-// version stays 5) and is switched to WAL journaling with synchronous=FULL, so readers
-// (the search thread) do not block the writer and a commit is durable when it returns.
+// to "<file>.old" (replacing an earlier copy) and a new, empty database takes its
+// place. An accepted file gets two indexes on the link table's targets
+// (link_target_id_index, link_target_gid_index; the version stays 5) and is switched to
+// WAL journaling with synchronous=FULL, so readers (the search thread) do not block the
+// writer and a commit is durable when it returns.
 //
 // Transactions nest over the one SQLite transaction of the connection: the first
 // begin_transaction runs BEGIN (or BEGIN EXCLUSIVE), the outermost commit COMMIT. A

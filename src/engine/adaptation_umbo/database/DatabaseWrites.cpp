@@ -45,6 +45,13 @@ void run_to_end(Query* query) {
   }
 }
 
+// Some counter was above 0 before the write and still is after it.
+bool stored_counters_stay_positive(const DbObject& stored, const DbObject& row) {
+  return (stored.get_updeps() > 0 && row.get_updeps() > 0) ||
+         (stored.get_downdeps() > 0 && row.get_downdeps() > 0) ||
+         (stored.get_linkmods() > 0 && row.get_linkmods() > 0);
+}
+
 }  // namespace
 
 orva::ErrorCode Database::insert_object(Object& object, bool from_sync) {
@@ -284,12 +291,6 @@ void Database::do_update_object(DbObject& row, bool from_sync) {
       read_dependency_columns(row);
     }
   }
-}
-
-bool Database::stored_counters_stay_positive(const DbObject& stored, const DbObject& row) {
-  return (stored.get_updeps() > 0 && row.get_updeps() > 0) ||
-         (stored.get_downdeps() > 0 && row.get_downdeps() > 0) ||
-         (stored.get_linkmods() > 0 && row.get_linkmods() > 0);
 }
 
 void Database::merge_and_validate(DbObject& incoming, DbObject& stored, bool from_sync) {
