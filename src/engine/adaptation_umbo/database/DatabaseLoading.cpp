@@ -55,8 +55,9 @@ Attribute* find_parent(const std::unordered_map<unsigned int, Attribute*>& by_id
 // they cannot reach the object anyway. Each row is walked once.
 std::unordered_set<unsigned int> rows_in_loops(const std::vector<DbAttribute>& rows) {
   std::unordered_map<unsigned int, unsigned int> parent_of;
-  for (const DbAttribute& row : rows)
+  for (const DbAttribute& row : rows) {
     parent_of.emplace(row.get_local_id(), row.get_parent_attribute());
+  }
   enum State { WALKING, DONE };
   std::unordered_map<unsigned int, State> state;
   std::unordered_set<unsigned int> looped;
