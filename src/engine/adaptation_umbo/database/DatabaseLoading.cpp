@@ -54,13 +54,17 @@ Attribute* find_parent(const std::unordered_map<unsigned int, Attribute*>& by_id
 // damaged file): attached, such rows would hold each other and never be freed, and
 // they cannot reach the object anyway. Each row is walked once.
 std::unordered_set<unsigned int> rows_in_loops(const std::vector<DbAttribute>& rows) {
+  std::unordered_set<unsigned int> looped;
+  // Most objects hold only top-level attributes: nothing to walk, nothing to allocate.
+  bool nested = false;
+  for (const DbAttribute& row : rows) nested = nested || row.get_parent_attribute() != 0;
+  if (!nested) return looped;
   std::unordered_map<unsigned int, unsigned int> parent_of;
   for (const DbAttribute& row : rows) {
     parent_of.emplace(row.get_local_id(), row.get_parent_attribute());
   }
   enum State { WALKING, DONE };
   std::unordered_map<unsigned int, State> state;
-  std::unordered_set<unsigned int> looped;
   std::vector<unsigned int> path;
   for (const DbAttribute& row : rows) {
     unsigned int id = row.get_local_id();
@@ -174,7 +178,7 @@ void Database::get_object_data(Object& object) {
                      object.get_local_id(), static_cast<unsigned int>(looped.size()));
   }
   for (DbAttribute& row : attributes) {
-    if (looped.count(row.get_local_id())) continue;
+    if (!looped.empty() && looped.count(row.get_local_id())) continue;
     if (row.get_parent_attribute() == 0) {
       object.get_attributes().push_back(row.attribute());
     } else if (Attribute* parent = find_parent(by_id, row.get_parent_attribute())) {
