@@ -10,10 +10,12 @@
 // 997 keep no counters.
 //
 // Inside a cycle of links (X -> Y -> X) the objects would keep each other's counters
-// above 0 after the content that caused them is gone. So when a counter falls but stays
-// above 0 on an object that lies on a cycle, the objects on and above that cycle are
-// counted afresh: a linked object counts only when its counter is owed to content it
-// really reaches (the least counts that satisfy the rules above).
+// above 0 after the content that caused them is gone, and a change that comes round the
+// cycle finds its start already counted. So when a counter falls but stays above 0 on
+// an object that lies on a cycle, or a change comes back to an object on its way, the
+// objects on and above that cycle are counted afresh: a linked object counts only when
+// its counter is owed to content it really reaches (the least counts that satisfy the
+// rules above).
 #include "adaptation_umbo/base/UmboException.h"
 #include "adaptation_umbo/database/BindableAndGettableQuery.h"
 #include "adaptation_umbo/database/BindableQuery.h"
@@ -243,7 +245,7 @@ void Database::settle_cycle_counters(unsigned int local_id) {
   std::map<unsigned int, size_t> index;
   region.rows.push_back(DbObject(new Object()));
   region.rows[0].object()->set_local_id(local_id);
-  get_object_header(region.rows[0]);
+  if (!run_object_query(region.rows[0], SELECT_OBJECT_BY_LOCAL_ID)) return;
   index[local_id] = 0;
   bool on_cycle = false;
   for (size_t i = 0; i < region.rows.size(); ++i) {
@@ -392,6 +394,8 @@ void Database::update_parent_links(std::vector<DbObject>& parents,
     }
     if (visited.count(lid)) {
       LoggerUmbo::log("Database::update_parent_deps stopped on circular link", kTrace);
+      // Its count was taken before the change came round the cycle to it.
+      settle_cycle_counters(lid);
       continue;
     }
     Object copy(*parent.object());

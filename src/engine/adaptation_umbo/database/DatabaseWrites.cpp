@@ -45,11 +45,12 @@ void run_to_end(Query* query) {
   }
 }
 
-// Some counter was above 0 before the write and still is after it.
-bool stored_counters_stay_positive(const DbObject& stored, const DbObject& row) {
+// Some counter is above 0 after the write while the object counted for its parents in
+// that kind before it: the children may hold theirs only because of that.
+bool counters_may_come_back_round(const DbObject& stored, const DbObject& row) {
   return (stored.get_updeps() > 0 && row.get_updeps() > 0) ||
          (stored.get_downdeps() > 0 && row.get_downdeps() > 0) ||
-         (stored.get_linkmods() > 0 && row.get_linkmods() > 0);
+         ((stored.get_linkmods() > 0 || !stored.in_sync()) && row.get_linkmods() > 0);
 }
 
 }  // namespace
@@ -284,9 +285,9 @@ void Database::do_update_object(DbObject& row, bool from_sync) {
   update_object_header(row);
   if (count_dependencies_for(row)) {
     check_parent_links(stored, row);
-    // Counters that stay above 0 may be owed to a cycle through this object alone (its
-    // children kept theirs from it): count those afresh.
-    if (!object.is_partial() && stored_counters_stay_positive(stored, row)) {
+    // Counters above 0 may be owed to a cycle through this object alone (its children
+    // kept theirs from what it was): count those afresh.
+    if (counters_may_come_back_round(stored, row)) {
       settle_cycle_counters(lid);
       read_dependency_columns(row);
     }
