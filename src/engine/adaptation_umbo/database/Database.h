@@ -103,7 +103,9 @@ class Database : public Notifiable {
 
   // Loading into the caller's object (content appended), each in a read transaction:
   // 0; 8 when there is no such object; 3 for an id of 0. The header read marks the
-  // object partial, the full read by local id clears the mark.
+  // object partial, the full read by local id clears the mark. Content rows of a damaged
+  // file that cannot reach the object (an orphan, attribute rows whose parents loop) are
+  // left out; a loop is logged.
   orva::ErrorCode get_object(unsigned int local_id, Object& object);
   orva::ErrorCode get_object_header(unsigned int local_id, Object& object);
   orva::ErrorCode get_global_object(unsigned long long global_id, Object& object);
