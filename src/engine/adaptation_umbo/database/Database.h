@@ -180,6 +180,8 @@ class Database : public Notifiable {
   // When the object lies on a cycle of links, recounts it and every object above it
   // from what each really reaches, so the cycle keeps no counter up by itself.
   void settle_cycle_counters(unsigned int local_id);
+  // Whether the object can be reached from itself along links (one statement).
+  bool lies_on_cycle(unsigned int local_id);
   void resolve_link(Link& link);
   void resolve_object_links(Object& object);
   void resolve_attribute_links(Attribute& attribute);
@@ -224,6 +226,8 @@ class Database : public Notifiable {
   QueryManager* m_query_manager;
   // Ad-hoc slot of the statement reading a child's counters (-1 until made).
   QueryIndex m_dependency_query;
+  // Ad-hoc slot of the statement telling whether an object lies on a cycle of links.
+  QueryIndex m_cycle_query;
   // UTF-8 paths deleted when the outermost transaction commits.
   std::vector<std::string> m_pending_deletions;
 };

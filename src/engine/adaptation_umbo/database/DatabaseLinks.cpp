@@ -231,7 +231,41 @@ void Database::recount_dependencies(DbObject& row) {
   check_child_links(row);
 }
 
+bool Database::lies_on_cycle(unsigned int local_id) {
+  // Walks up the link rows alone (no object rows, no temporary tables): a stored target
+  // always has its local id in the link row (the triggers fill it in).
+  static const QueryParameter kParams[] = {LOCAL_ID};
+  static const QueryParameter kResults[] = {ID};
+  static const char kSql[] = "SELECT parent_object FROM link WHERE target_id=?";
+  Query* query = m_cycle_query >= 0 ? m_query_manager->get_query(m_cycle_query) : nullptr;
+  if (!query || query->get_query_string() != kSql) {
+    // First use, or the manager dropped its statements after a rollback.
+    m_cycle_query = m_query_manager->new_query(1, kParams, 1, kResults, kSql);
+    query = m_query_manager->get_query(m_cycle_query);
+  }
+  BindableAndGettableQuery* select = static_cast<BindableAndGettableQuery*>(query);
+  std::set<unsigned int> seen;
+  std::vector<unsigned int> next(1, local_id);
+  while (!next.empty()) {
+    const unsigned int child = next.back();
+    next.pop_back();
+    select->bind(LOCAL_ID, static_cast<int>(child));
+    while (select->execute(0) == Query::ROW) {
+      int parent = 0;
+      select->get_result(ID, parent);
+      const unsigned int lid = static_cast<unsigned int>(parent);
+      if (lid == local_id) {
+        select->reset();
+        return true;
+      }
+      if (seen.insert(lid).second) next.push_back(lid);
+    }
+  }
+  return false;
+}
+
 void Database::settle_cycle_counters(unsigned int local_id) {
+  if (!lies_on_cycle(local_id)) return;
   // The region: the object and every object above it (those keep no counters aside).
   // Its rows and their children lists own their objects until the end.
   struct Region {
