@@ -20,7 +20,6 @@
 #include <functional>
 #include <memory>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -38,6 +37,7 @@ using orva::keldra::internal::Settings;
 
 typedef std::vector<std::string> Calls;
 
+// Small codes in decimal, the 0x6000 family in hex, as the tables write them.
 std::string hex(orva::ErrorCode code) {
   char text[16];
   std::snprintf(text, sizeof text, "%#x", static_cast<unsigned>(code));
@@ -45,8 +45,9 @@ std::string hex(orva::ErrorCode code) {
 }
 
 // Writes every listener call as text: "state(status,state)", "head(status,type)",
-// "body(length)", "p(progress)". Progress values between 0.05 and 1.0 are kept apart
-// (progress()), so that sequences compare without the platform's chunking.
+// "body(length)", and "p(0.05)" / "p(1)" for the first and last progress. All progress
+// values also go to |progresses|; the ones between are left out of |calls|, so that
+// sequences compare without the platform's chunking.
 class Recorder : public NetworkAdapter::Listener {
  public:
   void handle_network_state_change(orva::ErrorCode status, NetworkAdapter::State state) override {
