@@ -3,7 +3,9 @@
 # PATH) until Ctrl-C. On the session bus of DBUS_SESSION_BUS_ADDRESS when one is set;
 # otherwise on a private session bus of its own, whose address it prints so that a
 # second terminal can reach the service. Ctrl-C (or SIGTERM) stops the service and the
-# private bus and removes the bus's socket folder.
+# private bus and removes the bus's socket folder. Started in the background of another
+# script, it inherits an ignored SIGINT that bash cannot trap: stop it there with
+# `kill PID` (SIGTERM), which does the same.
 set -euo pipefail
 SERVICE=${1:-keldservice}
 

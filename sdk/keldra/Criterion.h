@@ -6,6 +6,10 @@
 // Each reports its kind through get_type(); the search reaches a kind's own fields by
 // a down-cast chosen by that value.
 //
+// Every criterion given to Search::start needs the service id "personal"
+// (set_service_id(KELD_SERVICE_PERSONAL)); a new criterion has none, and without it the
+// search refuses the criterion, reporting (0.0, 3) and finding nothing.
+//
 // Criteria are plain values: built on the stack or with new by their user, copied
 // member by member, owned by whoever holds them. The search turns a criterion into its
 // statement inside Search::start, so a criterion need not outlive that call. The
@@ -37,7 +41,8 @@ class Criterion {
 
   const std::string& get_class_name() const { return m_class_name; }
   void set_class_name(const std::string& class_name) { m_class_name = class_name; }
-  // The only service the local search accepts is "personal".
+  // Empty until set. The only service the local search accepts, and one it requires,
+  // is "personal": any other value, the empty one included, is refused with 3.
   const std::string& get_service_id() const { return m_service_id; }
   void set_service_id(const std::string& service_id) { m_service_id = service_id; }
 

@@ -42,7 +42,10 @@ class LoggerUmbo : public orva::internal::RefCountable {
   bool isTypeAllowed(MsgType type) const { return (m_mask & type) == type; }
 
   // Writes one line through the current logger (created for the call when none).
+  // Logging never throws: a line that finds no memory is dropped, so that code after a
+  // committed write (or in a destructor) may log.
   static void log(std::string text, MsgType type);
+  static void log(const char* text, MsgType type);
   // Older line form: text, a blank and the value; always echoed on standard output.
   static void log2(std::string text, int value, MsgType type);
   // Formats printf-style and logs, but only when |type| is allowed.

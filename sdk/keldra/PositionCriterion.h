@@ -8,9 +8,11 @@
 // The bounding-box flag is only stored and returned.
 //
 // Rectangles given as four numbers have the top-left corner (north, west) and the
-// bottom-right corner (south, east), both without altitude.
+// bottom-right corner (south, east), both without altitude. The four numbers come
+// latitudes first: (south, north, west, east), while orva::GeoRect's constructor takes
+// (west, east, south, north); both orders stay, as callers rely on them.
 //
-// A value; see Criterion.
+// A value; see Criterion (the service id "personal" is required).
 #pragma once
 
 #include <keldra/Criterion.h>
@@ -29,11 +31,13 @@ class PositionCriterion : public Criterion {
   PositionCriterion(const orva::GeoCoordinates& centre, double radius);
   // The rectangle; no circle.
   explicit PositionCriterion(const orva::GeoRect& rect);
+  // Latitudes first; GeoRect(west, east, south, north) is the same area.
   PositionCriterion(double south, double north, double west, double east);
   ~PositionCriterion();
 
   // Replace the rectangle; the circle stays.
   void set_rect(const orva::GeoRect& rect) { m_rect = rect; }
+  // Latitudes first, as the constructor.
   void set_rect(double south, double north, double west, double east);
   // Replaces centre and radius; the rectangle stays.
   void set_circle(const orva::GeoCoordinates& centre, double radius);

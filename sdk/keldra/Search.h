@@ -8,9 +8,10 @@
 // then the end: (1.0, 0) when done, (1.0, ORVA_ERROR_KELDRA_CANCELLED) after cancel(),
 // (0.5, code) when the database failed during the run, (0.0, code) when it could not
 // be opened. A refused start is reported the same way, later, as (0.0, code): 3 for a
-// criterion that is not for the service "personal" or that cannot be searched, 7
-// while a search runs (that search goes on and keeps its handler), 1 when the event
-// loop cannot be used.
+// criterion that is not for the service "personal" (a criterion has no service id
+// until set_service_id(KELD_SERVICE_PERSONAL) gives it one) or that cannot be
+// searched, 7 while a search runs (that search goes on and keeps its handler), 1 when
+// the event loop cannot be used.
 //
 // Results: get_results() holds the ids as of the latest report. With the sort
 // preference key 1 (by name) and order 1 (ascending) or 2 (descending) the final list
@@ -20,7 +21,8 @@
 // in the order found.
 //
 // Thread: every operation is called on the thread that created the search, which runs
-// an event loop (Qt or GLib). The handler must outlive the search's last report.
+// an event loop (Qt or GLib; see ProgressHandler.h for what serves). The handler must
+// outlive the search's last report.
 #pragma once
 
 #include <keldra/ProgressHandler.h>

@@ -3,8 +3,13 @@
 // A holder is one pointer wide. Copying adds one count; dropping the last holder
 // releases the object. Assignment takes the new object before it drops the old one,
 // so that `p = p->next` never reads freed memory.
+//
+// A pointer may be empty (made with no object, released, or the object() of a view
+// that has none yet). There is no bool test: ask is_valid(). Using an empty pointer
+// through -> or * stops the process with an assertion saying so.
 #pragma once
 
+#include <keldra/Invariant.h>
 #include <keldra/RefCountable.h>
 
 #include <cstddef>
@@ -75,16 +80,35 @@ class SharedPointer : public internal::ObjectHandle<internal::RefCountable> {
   // Holds p instead; resetting to the object already held leaves its count unchanged.
   void reset(T* p = nullptr) { assign(p); }
 
+  // The object, or null when empty.
   T* get() const { return static_cast<T*>(m_object); }
+  // Whether an object is held: the way to test a pointer (there is no bool test).
   bool is_valid() const { return m_object != nullptr; }
-  T* operator->() const { return get(); }
-  T& operator*() const { return *get(); }
+  // Both need an object: an empty pointer stops the process with a clear message
+  // instead of a bare segmentation fault.
+  T* operator->() const {
+    if (!m_object) empty_pointer_used(__func__);
+    return get();
+  }
+  T& operator*() const {
+    if (!m_object) empty_pointer_used(__func__);
+    return *get();
+  }
 
   bool operator==(const SharedPointer& other) const { return m_object == other.m_object; }
   bool operator!=(const SharedPointer& other) const { return m_object != other.m_object; }
 
   template <class U>
   friend class SharedPointer;
+
+ private:
+  [[noreturn]] static void empty_pointer_used(const char* function) {
+    ::orva::keldra::internal::invariant_failed(
+        "is_valid()", "keldra/SharedPointer.h", __LINE__, function,
+        "an empty orva::SharedPointer was used: it holds no object (a view made "
+        "without an object, such as `LocationObject place;`, has none until its first "
+        "write or attach); test pointers with is_valid()");
+  }
 };
 
 }  // namespace orva

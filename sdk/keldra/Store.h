@@ -23,8 +23,11 @@
 // any store of the thread and service registered; the destructor removes the observer
 // only while it is still the one this store registered.
 //
-// Thread: used on the thread that opened it (which runs a Qt event loop for init, the
-// cache, the search and the events); nothing here is locked.
+// Thread: used on the thread that opened it, which runs an event loop for the reports
+// of init, the cache and the search (see ProgressHandler.h for what serves) and a Qt
+// event loop for the change events; nothing here is locked. Change events reach
+// observers only through the relay keldservice on the session bus, this process's own
+// included: without it no observer hears of any change.
 #pragma once
 
 #include <keldra/DataAdapter.h>
@@ -66,9 +69,10 @@ class Store : public orva::internal::RefCountable {
   // Removes the observer this store registered, if it is still the registered one.
   ~Store() override;
 
-  // Opens the service's database. |handler| (not owned, must outlive the report) hears
-  // (1.0, 0) from the event loop once it is open, or (0.0, code) before init returns
-  // when it cannot be opened.
+  // Opens the service's database (~/.cities/OstraMaps.db; the folder is made when
+  // missing). |handler| (not owned, must outlive the report) hears (1.0, 0) from this
+  // thread's event loop once it is open, or (0.0, code) before init returns when it
+  // cannot be opened: the thread must run its event loop to hear of success.
   void init(ProgressHandler& handler);
 
   // Checks |object| (sharing model, then class name), clears its global id, version,

@@ -9,7 +9,7 @@
 // a text field and runs to the end of that text; without it the pattern must match a
 // whole text field. No other bit has a meaning.
 //
-// A value; see Criterion.
+// A value; see Criterion (the service id "personal" is required).
 #pragma once
 
 #include <keldra/Criterion.h>

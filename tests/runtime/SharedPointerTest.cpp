@@ -1,6 +1,11 @@
+#include <keldra/LocationObject.h>
 #include <keldra/SharedPointer.h>
+#include <keldra/StringPool.h>
+#include <tervo/GeoCoordinates.h>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -112,6 +117,56 @@ TEST(SharedPointer, DerivedToBaseConversionCounts) {
 
 TEST(SharedPointer, IsOneWordWide) {
   EXPECT_EQ(sizeof(void*), sizeof(SharedPointer<Node>));
+}
+
+// Using an empty pointer stops the process naming the cause, not with a bare
+// segmentation fault; a default-made view is the way a newcomer meets one.
+TEST(SharedPointer, UsingAnEmptyPointerStopsSayingWhy) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const char* const message =
+      R"(keldra/SharedPointer.h:[0-9]+: operator.*: Assertion `is_valid\(\)' failed\.)"
+      "\n"
+      R"(keldra: an empty orva::SharedPointer was used: it holds no object .*)"
+      R"(test pointers with is_valid\(\))";
+  struct Case {
+    const char* what;
+    std::function<void()> use;
+  };
+  const Case cases[] = {
+      {"arrow of a default-made pointer",
+       [] {
+         SharedPointer<Node> p;
+         (void)p->get_ref_count();
+       }},
+      {"star of a released pointer",
+       [] {
+         int live = 0;
+         SharedPointer<Node> p(new Node(&live));
+         p.release();
+         (void)(*p).live;
+       }},
+      {"object of a default-made view",
+       [] {
+         orva::SharedPointer<orva::keldra::StringPool> pool = orva::keldra::StringPool::create();
+         orva::keldra::LocationObject place;
+         (void)(*place.object()).get_class_name();
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_DEATH(c.use(), message);
+  }
+}
+
+// is_valid() is the test of a pointer, and a view's object() is empty until it has one.
+TEST(SharedPointer, IsValidTellsWhetherAnObjectIsHeld) {
+  orva::SharedPointer<orva::keldra::StringPool> pool = orva::keldra::StringPool::create();
+  orva::keldra::LocationObject place;
+  EXPECT_FALSE(place.object().is_valid());
+  // A number field: this binary's own array allocator must not meet the library's text.
+  place.position().set_coordinates(orva::GeoCoordinates(60.1675, 24.9525));
+  ASSERT_TRUE(place.object().is_valid());
+  EXPECT_EQ("location", (*place.object()).get_class_name());
 }
 
 }  // namespace

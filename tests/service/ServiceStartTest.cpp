@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -83,9 +84,11 @@ struct Child {
   }
 };
 
-// Starts argv with the given bus address in its environment (none when empty).
+// Starts argv with the given bus address in its environment (none when empty). With
+// |ignore_sigint| the child starts with SIGINT ignored, as a shell starts a command put
+// in the background of a script.
 void spawn(Child& child, const std::vector<std::string>& argv, const std::string& bus_address,
-           bool own_group) {
+           bool own_group, bool ignore_sigint = false) {
   int fds[2];
   ASSERT_EQ(0, pipe2(fds, O_CLOEXEC));
   std::vector<std::string> env_text;
@@ -109,7 +112,7 @@ void spawn(Child& child, const std::vector<std::string>& argv, const std::string
       prctl(PR_SET_PDEATHSIG, SIGKILL);
       if (getppid() != parent) _exit(127);
     }
-    signal(SIGINT, SIG_DFL);
+    signal(SIGINT, ignore_sigint ? SIG_IGN : SIG_DFL);
     dup2(fds[1], STDOUT_FILENO);
     dup2(fds[1], STDERR_FILENO);
     execve(args[0], args.data(), env.data());
@@ -173,13 +176,35 @@ TEST(ServiceStartTest, SaysInOneLineWhenItCannotServe) {
 }
 
 // run-service.sh without a session bus: it starts a private one, prints the address to
-// export in a second terminal, the service answers there, and Ctrl-C (SIGINT to the
-// script's process group, as the terminal sends it) ends the script, the service and
-// the bus, and leaves no socket behind.
-TEST(ServiceStartTest, RunScriptPrintsThePrivateBusAndCtrlCStopsEverything) {
+// export in a second terminal, the service answers there, and stopping the script ends
+// the script, the service and the bus, and leaves no socket behind. From a terminal
+// that is Ctrl-C (SIGINT to the script's process group). In the background of another
+// script SIGINT is ignored from the start (and bash cannot trap it then): kill's SIGTERM
+// to the script stops it, as the README says.
+struct StopCase {
+  const char* name;
+  bool started_in_background;
+  int signal;
+  int exit_code;
+};
+
+void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
+
+class RunScriptStop : public ::testing::TestWithParam<StopCase> {};
+
+INSTANTIATE_TEST_SUITE_P(Stop, RunScriptStop,
+                         ::testing::Values(StopCase{"CtrlC", false, SIGINT, 130},
+                                           StopCase{"KillInBackground", true, SIGTERM, 143}),
+                         [](const ::testing::TestParamInfo<StopCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST_P(RunScriptStop, PrintsThePrivateBusAndStopsEverything) {
+  const StopCase& c = GetParam();
   const std::string script = std::string(KELDRA_SOURCE_DIR) + "/scripts/run-service.sh";
   Child run;
-  spawn(run, {"/bin/bash", script, DbusTestBus::keldservice_path()}, "", true);
+  spawn(run, {"/bin/bash", script, DbusTestBus::keldservice_path()}, "", true,
+        c.started_in_background);
   const std::string prefix = "export DBUS_SESSION_BUS_ADDRESS='";
   ASSERT_TRUE(run.read_until("'\n", std::chrono::seconds(20))) << run.text;
   const size_t at = run.text.find(prefix);
@@ -213,10 +238,14 @@ TEST(ServiceStartTest, RunScriptPrintsThePrivateBusAndCtrlCStopsEverything) {
   QDBusConnection::disconnectFromBus(QStringLiteral("run_client"));
 
   const pid_t group = run.pid;
-  ASSERT_EQ(0, kill(-group, SIGINT));
+  if (c.started_in_background) {
+    ASSERT_EQ(0, kill(run.pid, c.signal));  // kill PID: the script alone
+  } else {
+    ASSERT_EQ(0, kill(-group, c.signal));  // the terminal signals the whole group
+  }
   const int status = run.wait_exit(std::chrono::seconds(20));
   ASSERT_NE(-1, status) << run.text;
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << status;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.exit_code) << status;
   bool gone = false;
   for (int i = 0; i < 500 && !gone; ++i) {
     gone = process_group_gone(group);

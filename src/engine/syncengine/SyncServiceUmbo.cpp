@@ -4,6 +4,8 @@
 
 #include <keldra/LoggerUmbo.h>
 
+#include <QPointer>
+
 #include <atomic>
 #include <new>
 
@@ -97,6 +99,9 @@ orva::ErrorCode SyncServiceUmbo::doSynchronize(const SyncParams& params,
     trace("SyncServiceUmbo::synchronize: a sync is already running in this process");
     return ORVA_ERROR_NOT_READY;
   }
+  // The listener hears the first report before the runner returns, and may cancel the
+  // sync and release this service (and the runner) from its reports.
+  QPointer<SyncServiceUmbo> alive(this);
   orva::ErrorCode result;
   try {
     FileSyncOptions upload;
@@ -113,6 +118,8 @@ orva::ErrorCode SyncServiceUmbo::doSynchronize(const SyncParams& params,
     trace("SyncServiceUmbo::synchronize Unknown exception caught error ");
     result = ORVA_ERROR_UNKNOWN;
   }
+  // Released during the start: its destructor gave up the claim.
+  if (!alive) return result;
   // A refused start sent no report; a start whose run already ended has released it.
   if (result != ORVA_ERROR_NONE || !m_runner->isSyncActive()) releaseProcessSync();
   return result;

@@ -7,6 +7,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -473,6 +474,45 @@ TEST_F(LoggerTest, DumpFileNotOpenableIsLogged) {
   GetCapturedStderr();
   const std::vector<std::string> texts = texts_of(parse_all(log_content()));
   EXPECT_EQ("Can't open dump file, err 'Is a directory'", texts.back());
+}
+
+// ---- file rights ----
+
+// The log and the dump hold user names, the server address and the user's places: only
+// their owner may read them, whatever the process's umask, also when an older version
+// left them readable by everyone.
+TEST_F(LoggerTest, LogAndDumpAreReadableByTheOwnerOnly) {
+  struct Case {
+    const char* name;
+    int earlier_mode;  // -1: no file before
+  } cases[] = {
+      {"OstraMaps.log", -1},
+      {"OstraMaps.log", 0644},
+      {"OstraMaps.dump", -1},
+      {"OstraMaps.dump", 0666},
+  };
+  const mode_t old_umask = ::umask(0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " earlier mode " + std::to_string(c.earlier_mode));
+    const std::string path = cities + "/" + c.name;
+    rm(path);
+    if (c.earlier_mode >= 0) {
+      const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, c.earlier_mode);
+      ASSERT_LE(0, fd);
+      ::close(fd);
+    }
+    {
+      SharedPointer<LoggerUmbo> logger = LoggerUmbo::instance();
+      LoggerUmbo::log("user 'someone' at https://server", LoggerUmbo::MSG_ERROR);
+      const unsigned char msg[] = "place";
+      DumpCompactMessage(msg, 5, true, true);
+    }
+    struct stat st;
+    ASSERT_EQ(0, ::stat(path.c_str(), &st));
+    EXPECT_EQ(0600u, st.st_mode & 07777u);
+    EXPECT_LT(0, st.st_size);
+  }
+  ::umask(old_umask);
 }
 
 // ---- helpers for callers ----

@@ -12,6 +12,9 @@
 #include "support/DbusTestBus.h"
 #include "support/LogCapture.h"
 
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <utility>
@@ -34,6 +37,10 @@ using orva::keldra::internal::DbusEventHandler;
 using orva::keldra::internal::UmboException;
 
 namespace {
+
+// The start of the one line a hub logs when it cannot reach the session bus.
+const char* const kCannotReach =
+    "DbusEventHandler::init(): keldservice cannot be reached, no session bus (";
 
 constexpr int A = 101;
 constexpr int B = 202;
@@ -142,22 +149,70 @@ TEST_F(RelayClientTest, OwnChangesReachTheObserverOnlyThroughTheRelay) {
   ASSERT_TRUE(wait_until([&] { return observer_.batches.size() == 2; }));
   ASSERT_TRUE(settle(*peer_));
   EXPECT_EQ((Batches{events_of({{1, 42}}), events_of({{2, 42}, {3, 42}})}), observer_.batches);
+  EXPECT_EQ(0, log_->count(kCannotReach));  // the bus is there: nothing to say
 }
 
-TEST_F(RelayClientTest, WithoutTheRelayNoObserverHearsOfAChange) {
+// Everything the observer received, in order, whatever the batches.
+Events flat(const Batches& batches) {
+  Events all;
+  for (const Events& batch : batches) all.insert(all.end(), batch.begin(), batch.end());
+  return all;
+}
+
+// The relay is killed and started again while the process keeps writing (each event its
+// own call, the event loop running now and then): nothing sent meanwhile is lost, and
+// everything reaches the observer once, in the order it was sent, before what is sent
+// after the relay's return.
+TEST_F(RelayClientTest, EventsSentWhileTheRelayIsAwayReachTheObserversWhenItIsBack) {
+  DbusTestBus& bus = DbusTestBus::shared();
+  observe();
+  const int kAway = 3000;
+  const pid_t relay = bus.relay_pid();
+  ASSERT_EQ(0, ::kill(relay, SIGKILL));
+  ASSERT_TRUE(bus.stop_relay(relay));
+  Events expected;
+  for (int i = 0; i < kAway; ++i) {
+    const RepositoryEvent created(RepositoryEvent::OBJECT_CREATED, 1 + i);
+    EXPECT_EQ(0, hub_->send_repository_event(created));
+    expected.push_back(created);
+    if (i % 100 == 0) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  for (int i = 0; i < 20; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  EXPECT_TRUE(observer_.batches.empty());
+
+  ASSERT_GT(bus.start_relay(), 0) << bus.error();
+  ASSERT_TRUE(wait_until([&] { return flat(observer_.batches).size() >= expected.size(); }));
+  hub_->send_repository_events(events_of({{2, 1}, {3, 2}}));
+  expected.push_back(RepositoryEvent(2, 1));
+  expected.push_back(RepositoryEvent(3, 2));
+  ASSERT_TRUE(wait_until([&] { return flat(observer_.batches).size() >= expected.size(); }));
+  ASSERT_TRUE(settle(*peer_));
+  EXPECT_EQ(expected, flat(observer_.batches));
+  EXPECT_EQ(0u, hub_->kept_relay_events());
+}
+
+// While the relay stays away, only the newest events are kept, so that a process that
+// writes on without it does not grow without end.
+TEST_F(RelayClientTest, EventsKeptForTheRelayAreBounded) {
   DbusTestBus& bus = DbusTestBus::shared();
   observe();
   ASSERT_TRUE(bus.stop_relay(bus.relay_pid()));
-  EXPECT_EQ(0, hub_->send_repository_event(RepositoryEvent(1, 5)));
-  EXPECT_EQ(0, hub_->send_repository_events(events_of({{2, 5}, {3, 5}})));
-  for (int i = 0; i < 20; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  // The hub learns that the relay is away from the first call's answer.
+  hub_->send_repository_event(RepositoryEvent(RepositoryEvent::OBJECT_UPDATED, 1));
+  ASSERT_TRUE(wait_until([&] { return hub_->kept_relay_events() == 1; }));
+  const size_t kMax = DbusEventHandler::kMaxKeptEvents;
+  const size_t kSent = kMax + 100;
+  Events sent;
+  for (size_t i = 0; i < kSent; ++i) sent.push_back(RepositoryEvent(1, static_cast<int>(i)));
+  EXPECT_EQ(0, hub_->send_repository_events(Events(sent.begin(), sent.begin() + kSent / 2)));
+  EXPECT_EQ(0, hub_->send_repository_events(Events(sent.begin() + kSent / 2, sent.end())));
+  EXPECT_EQ(kMax, hub_->kept_relay_events());
 
   ASSERT_GT(bus.start_relay(), 0) << bus.error();
+  ASSERT_TRUE(wait_until([&] { return flat(observer_.batches).size() >= kMax; }));
   ASSERT_TRUE(settle(*peer_));
-  hub_->send_repository_event(RepositoryEvent(2, 6));
-  ASSERT_TRUE(wait_until([&] { return !observer_.batches.empty(); }));
-  ASSERT_TRUE(settle(*peer_));
-  EXPECT_EQ((Batches{events_of({{2, 6}})}), observer_.batches);
+  EXPECT_EQ(Events(sent.end() - kMax, sent.end()), flat(observer_.batches));
+  EXPECT_TRUE(log_->has("WARNING: DbusEventHandler: relay away, 101 oldest events dropped so far"));
 }
 
 // What the observer receives for what another process sends, one signal or one batch
@@ -397,6 +452,42 @@ TEST(RelayClientWithoutInit, SendingReportsFailureAndObserversAreNotRegistered) 
   peer.send(1, 3);
   ASSERT_TRUE(settle(peer));
   EXPECT_TRUE(observer.batches.empty());
+}
+
+// Without a reachable session bus nothing else would tell why no observer hears a
+// change: the hub says so once, in one line, when it is initialised. Each case runs in a
+// fresh process, whose session-bus connection is made from the address given.
+TEST(RelayClientWithoutBus, SaysInOneLineThatKeldserviceCannotBeReached) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  struct Case {
+    const char* name;
+    const char* address;  // empty: none in the environment
+  };
+  const Case cases[] = {{"no bus address", ""}, {"stale bus address", "/gone/socket"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EXIT(
+        {
+          const std::string home = keldra_test::home_dir();
+          // Nor a user bus under the runtime folder.
+          setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
+          if (*c.address) {
+            setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + home + c.address).c_str(), 1);
+          } else {
+            unsetenv("DBUS_SESSION_BUS_ADDRESS");
+          }
+          unsetenv("DISPLAY");  // no autolaunch of a bus either
+          keldra_test::LogCapture log;
+          SharedPointer<DbusEventHandler> hub = DbusEventHandler::instance();
+          hub->init();
+          hub->init();  // once only
+          const bool said =
+              log.count(kCannotReach) == 1 && log.has("): observers will hear no change events");
+          std::fflush(nullptr);
+          std::_Exit(said ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+  }
 }
 
 }  // namespace

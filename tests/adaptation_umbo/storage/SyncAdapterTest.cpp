@@ -236,6 +236,64 @@ TEST_F(SyncAdapterTest, DeleteOfAnUnknownGlobalIdSucceedsSilently) {
   EXPECT_EQ((Batches{events({{3, 777}})}), heard());
 }
 
+// A lookup of the global id that fails is the operation's failure: taking it for an
+// unknown id would report a removal that never happened, or store the server's object a
+// second time.
+TEST_F(SyncAdapterTest, AFailedGlobalIdLookupIsReturnedNotTakenForAnUnknownId) {
+  const unsigned int stored = add("stored", 990);
+  ASSERT_NE(0u, stored);
+  heard();
+  // An adapter whose database was never opened: every read fails with 1.
+  SharedPointer<DataAdapterUmbo> unopened_adapter(new DataAdapterUmbo());
+  SharedPointer<SyncAdapter> unopened = unopened_adapter->sync_adapter();
+  ASSERT_TRUE(unopened.is_valid());
+  const orva::ErrorCode kFailed = 0x6006;
+  const struct {
+    const char* name;
+    bool in_failed_transaction;
+    SyncAdapter* adapter;
+    std::function<orva::ErrorCode(SyncAdapter&)> write;
+    orva::ErrorCode code;
+  } cases[] = {
+      {"delete by a stored global id in a failed transaction", true, sync_.get(),
+       [](SyncAdapter& s) { return s.delete_object(990ull); }, kFailed},
+      {"delete by an unknown global id in a failed transaction", true, sync_.get(),
+       [](SyncAdapter& s) { return s.delete_object(991ull); }, kFailed},
+      {"add of a stored global id in a failed transaction", true, sync_.get(),
+       [](SyncAdapter& s) {
+         Object o = received("again", 990);
+         return s.add_object(o);
+       },
+       kFailed},
+      {"delete by global id, database not open", false, unopened.get(),
+       [](SyncAdapter& s) { return s.delete_object(990ull); }, 1},
+      {"add of a global id, database not open", false, unopened.get(),
+       [](SyncAdapter& s) {
+         Object o = received("again", 990);
+         return s.add_object(o);
+       },
+       1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.in_failed_transaction) {
+      ASSERT_EQ(0, repo_->begin_transaction(true));
+      // A level rolled back on the database itself, as the runner does for a failed step.
+      ASSERT_EQ(0, umbo_->database()->begin_transaction(false));
+      umbo_->database()->rollback_transaction();
+    }
+    EXPECT_EQ(c.code, c.write(*c.adapter));
+    if (c.in_failed_transaction) {
+      EXPECT_EQ(kFailed, repo_->commit_transaction());
+    }
+    EXPECT_TRUE(heard().empty());
+    EXPECT_EQ(1, file_value("SELECT count(*) FROM object WHERE global_id = 990"));
+    Object read;
+    ASSERT_EQ(0, repo_->get_object(stored, read));
+    EXPECT_EQ("stored", read.get_name());
+  }
+}
+
 TEST_F(SyncAdapterTest, AFailedWriteDispatchesNothing) {
   const unsigned int stored = add("stored", 950);
   ASSERT_NE(0u, stored);
@@ -410,6 +468,28 @@ TEST_F(SyncAdapterTest, ListsAndPurgeFollowTheStoredStates) {
   std::vector<Object> all;
   ASSERT_EQ(0, sync_->all_objects(all));
   EXPECT_EQ(3u, all.size());
+}
+
+// Only the removals a sync sent are forgotten: one recorded after the list was taken
+// stays for the next sync.
+TEST_F(SyncAdapterTest, PurgeOfListedIdsKeepsLaterRemovals) {
+  const unsigned int first = add("sent removal", 1101);
+  const unsigned int second = add("removed meanwhile", 1102);
+  ASSERT_EQ(0, repo_->remove_object(first));
+  std::vector<Object> listed;
+  ASSERT_EQ(0, sync_->removed_objects(listed));
+  ASSERT_EQ(std::vector<unsigned int>{first}, ids_of(listed));
+  ASSERT_EQ(0, repo_->remove_object(second));
+
+  SyncAdapterUmbo* umbo_sync = dynamic_cast<SyncAdapterUmbo*>(sync_.get());
+  ASSERT_NE(nullptr, umbo_sync);
+  EXPECT_EQ(0, umbo_sync->purge_removed_ids(std::vector<unsigned int>{first}));
+  std::vector<Object> after;
+  ASSERT_EQ(0, sync_->removed_objects(after));
+  EXPECT_EQ(std::vector<unsigned int>{second}, ids_of(after));
+  // Nothing listed: nothing forgotten.
+  EXPECT_EQ(0, umbo_sync->purge_removed_ids(std::vector<unsigned int>{}));
+  EXPECT_EQ(1, removed_records());
 }
 
 TEST_F(SyncAdapterTest, UnsupportedOperationsAnswerOneAndChangeNothing) {

@@ -9,6 +9,9 @@
 #include "support/EventsTestSupport.h"
 #include "SyncFixture.h"
 #include "TransferDouble.h"
+#include "support/AdapterFixture.h"
+#include "support/ScriptedAdapter.h"
+#include "transfer/DirectTransferHandlerImpl.h"
 #include "support/TestEnv.h"
 
 #include <keldra/DatabaseManager.h>
@@ -44,6 +47,8 @@ using keldra_test::wait_until;
 using orva::SharedPointer;
 using orva::keldra::ProgressHandler;
 using orva::keldra::SyncService;
+using orva::keldra::internal::DirectTransferHandlerImpl;
+using orva::keldra::internal::NetworkAdapter;
 using ::testing::ElementsAreArray;
 
 const orva::ErrorCode IN_PROGRESS = ORVA_ERROR_KELDRA_IN_PROGRESS;
@@ -464,14 +469,96 @@ TEST_F(TaskManagerTest, TransferEndsAndFailuresGiveOneFinalReport) {
   }
 }
 
-// Without a direct transfer handler in the build, its tasks end with 4; SyncML runs.
-TEST_F(TaskManagerTest, WithoutDirectTransferItsTasksEndWithNotSupported) {
+// Without a double, the direct-transfer task runs through the library's handler: its
+// reports are the task's progress, its end the task's end; SyncML follows.
+class ScriptedNetwork {
+ public:
+  // |auto_open|: the session opens from the event loop; else it never opens.
+  explicit ScriptedNetwork(orva::ErrorCode open_result = ORVA_ERROR_KELDRA_IN_PROGRESS,
+                           bool auto_open = true) {
+    DirectTransferHandlerImpl::set_network_adapter_factory(
+        [this, open_result, auto_open](NetworkAdapter::Listener& listener) {
+          keldra_test::ScriptedAdapter* made = new keldra_test::ScriptedAdapter(listener);
+          made->open_result = open_result;
+          made->auto_open = auto_open;
+          adapters.push_back(made);
+          return SharedPointer<NetworkAdapter>(made);
+        });
+  }
+  ~ScriptedNetwork() {
+    DirectTransferHandlerImpl::set_network_adapter_factory(
+        DirectTransferHandlerImpl::NetworkAdapterFactory());
+  }
+  std::vector<keldra_test::ScriptedAdapter*> adapters;  // owned by their handlers
+};
+
+TEST_F(TaskManagerTest, TransferTasksRunThroughTheLibrarysHandler) {
+  const float q = 0.05f;
+  ScriptedNetwork network;
+  ASSERT_EQ(0, service_->synchronize(account(), 0x01 | 0x04));
+  answer_daemon();
+  ASSERT_TRUE(wait_final());
+  idle(100);
+  // The run's reports (0.05 searched, 0.1 connected) inside the first stage.
+  expect_timeline(
+      run_timeline({at(0.01f, 0.5f, 0.05f), at(0.01f, 0.5f, 0.1f), 0.5f, at(0.5f, 1.0f, q),
+                    at(0.5f, 1.0f, 0.2f), at(0.5f, 1.0f, 0.8f)},
+                   report(0, 1.0f)),
+      timeline());
+  ASSERT_EQ(1u, network.adapters.size());
+  EXPECT_EQ(1u, count_daemon("startSync(maps-keldra)"));
+  EXPECT_FALSE(log_->has("no direct transfer"));
+}
+
+TEST_F(TaskManagerTest, TransferRunFailureEndsTheSync) {
+  ScriptedNetwork network(ORVA_ERROR_NETWORK_CONFIGURATION);
   ASSERT_EQ(0, service_->synchronize(account(), 0x01 | 0x04));
   ASSERT_TRUE(wait_final());
   idle(100);
-  expect_timeline(run_timeline({}, report(ORVA_ERROR_NOT_SUPPORTED, 0.01f)), timeline());
+  expect_timeline(run_timeline({at(0.01f, 0.5f, 0.05f)},
+                               report(ORVA_ERROR_NETWORK_CONFIGURATION, at(0.01f, 0.5f, 0.05f))),
+                  timeline());
   EXPECT_EQ(0u, count_daemon("startSync(maps-keldra)"));
-  EXPECT_TRUE(log_->has("TaskManagerUmbo::DoStartUpload(): no direct transfer in this build"));
+}
+
+// The manager ends the handler's run before it goes (here without a cancel first):
+// neither the run's end, nor the search it started, nor the network reach it afterwards.
+TEST_F(TaskManagerTest, ManagerGoneWhileItsTransferRuns) {
+  ScriptedNetwork network(ORVA_ERROR_KELDRA_IN_PROGRESS, /*auto_open=*/false);
+  {
+    SharedPointer<orva::keldra::Static> holder = orva::keldra::Static::instance();
+    SharedPointer<orva::keldra::DataAdapter> store = orva::keldra::DatabaseManager::open("personal");
+    ASSERT_TRUE(store.is_valid());
+    keldra_test::RecordingHandler init;
+    store->init(init);
+    ASSERT_TRUE(wait_until([&] { return !init.reports.empty(); }));
+    SharedPointer<orva::keldra::Repository> repo = store->repository();
+    for (int i = 0; i < 200; ++i) {
+      orva::keldra::Object place("location");
+      place.set_name("place " + std::to_string(i));
+      place.set_service(std::string("personal"));
+      ASSERT_EQ(0, repo->insert_object(place));
+    }
+  }
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    std::unique_ptr<orva::keldra::internal::SyncTaskRunner> manager(
+        orva::keldra::internal::SyncTaskRunner::create());
+    int reports = 0;
+    QObject::connect(manager.get(), &orva::keldra::internal::SyncTaskRunner::reportSyncProgress,
+                     [&reports](qint32, float) { ++reports; });
+    orva::keldra::internal::KeldSyncOptions options;
+    options.tasks = 0x01;  // objects upload without ids: the run searches the store
+    ASSERT_EQ(0, manager->startSynchronize(account(), options, {}, {}, {}, {},
+                                           SyncService::DEFAULT));
+    // The task began: its run searches, or waits for the session that never opens.
+    ASSERT_TRUE(wait_until([&] { return reports >= 2; }));
+    EXPECT_TRUE(log_->has("DirectTransferHandler::start_search_all_objects"));
+    const int before = reports;
+    manager.reset();  // no cancel first
+    idle(300);
+    EXPECT_EQ(before, reports);
+  }
 }
 
 // ---------------------------------------------------------------------------------------
@@ -536,6 +623,95 @@ TEST_F(TaskManagerTest, CancelStopsAndReportsTheProgressBeforeTheStop) {
     }
     EXPECT_EQ(0, service_->cancel());  // idle: nothing more
     EXPECT_EQ(1, listener_.finals());
+  }
+}
+
+// A listener may cancel, and release the sync service (taking the task manager and the
+// SyncML handler with it), from inside any report, also from those given while the
+// SyncML task is asking the daemon to start. Nothing may touch what was released, and
+// the daemon must not be left with a sync that no one follows or aborts.
+TEST_F(TaskManagerTest, ListenerCancellingOrReleasingInsideTheStartLeavesNoDaemonSync) {
+  const float q = at(0.01f, 1.0f, 0.05f);
+  enum Action { NOTHING, CANCEL, RELEASE };
+  struct Case {
+    const char* name;
+    size_t at_report;  // the report (by index) from which the listener acts
+    Action action;
+    bool release_at_final;
+    std::vector<std::pair<orva::ErrorCode, float>> reports;
+  };
+  const std::vector<Case> cases = {
+      {"cancel in the daemon start report, release in the final",
+       2,
+       CANCEL,
+       true,
+       {{IN_PROGRESS, 0.0f}, {IN_PROGRESS, 0.01f}, {IN_PROGRESS, q}, {CANCELLED, q}}},
+      {"cancel in the daemon start report, keep the service",
+       2,
+       CANCEL,
+       false,
+       {{IN_PROGRESS, 0.0f}, {IN_PROGRESS, 0.01f}, {IN_PROGRESS, q}, {CANCELLED, q}}},
+      {"release in the daemon start report",
+       2,
+       RELEASE,
+       false,
+       {{IN_PROGRESS, 0.0f}, {IN_PROGRESS, 0.01f}, {IN_PROGRESS, q}, {CANCELLED, q}}},
+      {"cancel in the first report, release in the final",
+       0,
+       CANCEL,
+       true,
+       {{IN_PROGRESS, 0.0f}, {CANCELLED, 0.0f}}},
+      {"release in the first report", 0, RELEASE, false, {{IN_PROGRESS, 0.0f}, {CANCELLED, 0.0f}}},
+  };
+  // A daemon sync is left running when a startSync is not followed by an abortSync.
+  auto left_running = [](const std::vector<std::string>& calls) {
+    bool running = false;
+    for (const std::string& call : calls) {
+      if (call == "startSync(maps-keldra)") running = true;
+      if (call == "abortSync(maps-keldra)") running = false;
+    }
+    return running;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!service_.is_valid()) {
+      service_ = SyncService::instance();
+      ASSERT_TRUE(service_.is_valid());
+    }
+    service_->set_listener(&listener_);
+    reset_timeline();
+    daemon_->clear_calls();
+    auto release_service = [this] {
+      // Emptied first: the release reports the cancellation to this listener again.
+      SharedPointer<SyncService> doomed = service_;
+      service_.release();
+      doomed.release();
+    };
+    listener_.on_report = [&](orva::ErrorCode status) {
+      const size_t index = listener_.reports.size() - 1;
+      if (status != IN_PROGRESS) {
+        if (c.release_at_final && service_.is_valid()) release_service();
+        return;
+      }
+      if (index != c.at_report || !service_.is_valid()) return;
+      if (c.action == CANCEL) service_->cancel();
+      if (c.action == RELEASE) release_service();
+    };
+    SyncService* service = service_.get();
+    EXPECT_EQ(0, service->synchronize(account(), 0x04));
+    idle(500);
+    listener_.on_report = nullptr;
+    ASSERT_EQ(c.reports.size(), listener_.reports.size());
+    for (size_t i = 0; i < c.reports.size(); ++i) {
+      EXPECT_EQ(c.reports[i].first, listener_.reports[i].first) << i;
+      EXPECT_NEAR(c.reports[i].second, listener_.reports[i].second, 1e-4f) << i;
+    }
+    const std::vector<std::string> calls = daemon_calls();
+    EXPECT_FALSE(left_running(calls)) << testing::PrintToString(calls);
+    // A later status of the daemon reaches no one.
+    daemon_->emit_sync_status("maps-keldra", kDone, "", 0);
+    idle(100);
+    EXPECT_EQ(c.reports.size(), listener_.reports.size());
   }
 }
 

@@ -9,6 +9,8 @@ namespace keldra_test {
 
 namespace {
 
+int s_made = 0;
+
 const char* const kVariables[] = {"ACCOUNTS", "AG_PROVIDERS", "AG_SERVICES", "AG_SERVICE_TYPES",
                                   "AG_APPLICATIONS"};
 
@@ -19,7 +21,10 @@ std::string provider_file(const std::string& id) {
 
 }  // namespace
 
-TestAccounts::TestAccounts(const std::string& name) : m_folder(home_dir() + "/accounts/" + name) {
+// A store made for a test never reuses the folder of an earlier one (the same test run
+// again under --gtest_repeat included): accounts left there would be read as its own.
+TestAccounts::TestAccounts(const std::string& name)
+    : m_folder(home_dir() + "/accounts/" + name + "." + std::to_string(++s_made)) {
   DbusTestBus& bus = DbusTestBus::shared();
   if (!bus.running()) m_error = "no test bus: " + bus.error();
   write_file(m_folder + "/db/.keep", "");

@@ -1,4 +1,4 @@
-// A private platform accounts store for one test: a fresh accounts database folder and
+// A private platform accounts store for one test: a new, empty accounts database folder and
 // data folders (with a provider file for "zem" and one for "other") under the test's
 // HOME, named to libaccounts-glib through its environment variables. The accounts
 // library needs a session bus: the process-wide test bus is started first.
@@ -19,7 +19,7 @@ namespace keldra_test {
 
 class TestAccounts {
  public:
-  // |name| names the folder (the current test's name keeps stores apart).
+  // |name| names the folder, followed by a number of its own: every store starts empty.
   explicit TestAccounts(const std::string& name);
   ~TestAccounts();
 

@@ -12,6 +12,8 @@ namespace orva {
 class GeoRect : public GeoArea {
  public:
   GeoRect();  // NaN corners: not valid
+  // Longitudes first, then latitudes. keldra::PositionCriterion's four-number forms
+  // take the other order, (south, north, west, east); both stay as callers rely on them.
   GeoRect(double west, double east, double south, double north);
   GeoRect(const GeoCoordinates& top_left, const GeoCoordinates& bottom_right);
 

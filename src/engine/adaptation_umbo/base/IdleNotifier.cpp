@@ -5,6 +5,9 @@
 #include <keldra/LoggerUmbo.h>
 
 #include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
 #include <QTimer>
 
 #include <glib.h>
@@ -54,6 +57,12 @@ bool IdleNotifier::start(Notifiable* notifiable, const char* name) {
                    m_name.toUtf8().constData(), address_of(notifiable));
   if (m_source) return true;  // already pending on the GLib path
 
+  if (!QAbstractEventDispatcher::instance(thread()) && needs_qt_dispatcher()) {
+    // The global GLib context would run the calls on the application's main thread.
+    // Give this thread its Qt event dispatcher now, so that the calls come from the Qt
+    // event loop the thread runs, even one it makes after this start.
+    QEventLoop make_dispatcher;
+  }
   if (QAbstractEventDispatcher::instance(thread())) {
     m_timer->start(0);
     if (m_timer->isActive()) return true;
@@ -75,6 +84,15 @@ bool IdleNotifier::start(Notifiable* notifiable, const char* name) {
   }
   m_source = source;
   return true;
+}
+
+bool IdleNotifier::needs_qt_dispatcher() {
+  // A thread that iterates a GLib context of its own has pushed it: the idle source
+  // goes there. Without one, only the application's main thread runs the global
+  // context, so any other thread of a Qt application needs Qt's dispatcher.
+  if (g_main_context_get_thread_default()) return false;
+  const QCoreApplication* app = QCoreApplication::instance();
+  return app && QThread::currentThread() != app->thread();
 }
 
 int IdleNotifier::idle(void* data) {

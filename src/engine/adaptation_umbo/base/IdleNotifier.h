@@ -4,8 +4,12 @@
 // Under a Qt event loop the calls come from a zero-interval Qt timer. A thread without
 // a Qt event dispatcher (one that only iterates a GLib main context, where a Qt timer
 // would never fire) gets a GLib idle source on its thread-default GLib context (the
-// global default context unless the thread pushed its own). start, cancel, the calls
-// and destruction all happen on the thread that owns the notifier; no locks.
+// global default context unless the thread pushed its own). The global context is
+// taken only on the application's main thread, or when there is no QCoreApplication:
+// any other thread without a context of its own (a std::thread that will run a Qt
+// event loop, also one made after start) is given its Qt event dispatcher by start, so
+// that the calls stay on it. start, cancel, the calls and destruction all happen on
+// the thread that owns the notifier; no locks.
 //
 // The Notifiable may destroy the notifier (or its owner) from inside notify(): the
 // notifier then touches nothing of itself after the call.
@@ -52,6 +56,9 @@ class IdleNotifier : public QObject {
  private:
   // Stops the timer and removes the GLib idle source, if any.
   void unschedule();
+  // Whether the calling thread, having no Qt event dispatcher, must get one: it is not
+  // the application's main thread and has pushed no GLib context of its own.
+  static bool needs_qt_dispatcher();
 
   Notifiable* m_notifiable;
   QString m_name;

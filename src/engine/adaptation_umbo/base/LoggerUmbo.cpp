@@ -8,11 +8,13 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <iostream>
 #include <mutex>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <unistd.h>
 #include <vector>
 
 namespace orva {
@@ -25,6 +27,20 @@ const char* const kDefaultLogName = ".cities/OstraMaps.log";
 const char* const kDumpName = ".cities/OstraMaps.dump";
 
 LoggerUmbo* s_instance = nullptr;  // guarded by RefCountable::shared_count_lock()
+
+// The log and the dump hold user names, server addresses and the user's data: only their
+// owner may read them. Creates |path| with mode 0600, or narrows a file made earlier
+// with wider rights; a path that cannot be opened (a folder, a missing parent) is left
+// to the caller's own open to fail on.
+void make_private_file(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  if (fd < 0) return;
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0077) != 0) {
+    ::fchmod(fd, st.st_mode & 0700);
+  }
+  ::close(fd);
+}
 
 std::mutex& thread_id_lock() {
   static std::mutex* lock = new std::mutex;
@@ -84,7 +100,14 @@ void LoggerUmbo::set_level_file_path(const std::string& path) { level_file() = p
 
 std::string LoggerUmbo::level_file_path() { return level_file(); }
 
-orva::SharedPointer<LoggerUmbo> LoggerUmbo::instance() { return instance(kDefaultLogName); }
+orva::SharedPointer<LoggerUmbo> LoggerUmbo::instance() {
+  {
+    // The common case takes the logger without making a name: it needs no memory.
+    std::lock_guard<std::recursive_mutex> guard(shared_count_lock());
+    if (s_instance) return orva::SharedPointer<LoggerUmbo>(s_instance);
+  }
+  return instance(kDefaultLogName);
+}
 
 orva::SharedPointer<LoggerUmbo> LoggerUmbo::instance(const std::string& name) {
   // The lookup, the creation and the first count happen under the lock that also
@@ -123,6 +146,7 @@ void LoggerUmbo::open_log() {
   for (int attempt = 0; attempt <= 5 && !m_file.is_open(); ++attempt) {
     path = attempt == 0 ? base : base + static_cast<char>('0' + attempt);
     m_file.clear();
+    make_private_file(path);
     m_file.open(path, std::ios::out | std::ios::app);
   }
   m_log_path = path;
@@ -189,32 +213,51 @@ void LoggerUmbo::write_line(const std::string& line, bool console_stdout) {
 }
 
 void LoggerUmbo::log(std::string text, MsgType type) {
-  orva::SharedPointer<LoggerUmbo> logger = instance();
-  logger->internal_log(type, text);
+  try {
+    orva::SharedPointer<LoggerUmbo> logger = instance();
+    logger->internal_log(type, text);
+  } catch (...) {
+    // The line is dropped: logging must not fail its caller.
+  }
+}
+
+void LoggerUmbo::log(const char* text, MsgType type) {
+  try {
+    orva::SharedPointer<LoggerUmbo> logger = instance();
+    if (logger->isTypeAllowed(type)) logger->internal_log(type, text ? text : "");
+  } catch (...) {
+  }
 }
 
 void LoggerUmbo::log2(std::string text, int value, MsgType type) {
-  orva::SharedPointer<LoggerUmbo> logger = instance();
-  logger->internal_int_log(type, value, text);
+  try {
+    orva::SharedPointer<LoggerUmbo> logger = instance();
+    logger->internal_int_log(type, value, text);
+  } catch (...) {
+  }
 }
 
 void LoggerUmbo::logf(MsgType type, const char* format, ...) {
-  orva::SharedPointer<LoggerUmbo> logger = instance();
-  if (!logger->isTypeAllowed(type)) return;
   va_list args;
   va_start(args, format);
-  va_list copy;
-  va_copy(copy, args);
-  int n = vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  std::string text;
-  if (n > 0) {
-    std::vector<char> buf(static_cast<size_t>(n) + 1);
-    vsnprintf(buf.data(), buf.size(), format, args);
-    text.assign(buf.data(), static_cast<size_t>(n));
+  try {
+    orva::SharedPointer<LoggerUmbo> logger = instance();
+    if (logger->isTypeAllowed(type)) {
+      va_list copy;
+      va_copy(copy, args);
+      int n = vsnprintf(nullptr, 0, format, copy);
+      va_end(copy);
+      std::string text;
+      if (n > 0) {
+        std::vector<char> buf(static_cast<size_t>(n) + 1);
+        vsnprintf(buf.data(), buf.size(), format, args);
+        text.assign(buf.data(), static_cast<size_t>(n));
+      }
+      logger->internal_log(type, text);
+    }
+  } catch (...) {
   }
   va_end(args);
-  logger->internal_log(type, text);
 }
 
 void LoggerUmbo::start_new_log(bool discard) {
@@ -234,16 +277,25 @@ void LoggerUmbo::start_new_log(bool discard) {
 }
 
 LogTrace::LogTrace(const char* name) : m_name(name) {
-  LoggerUmbo::log(std::string(m_name) + " ++", LoggerUmbo::MSG_TRACE);
+  try {
+    LoggerUmbo::log(std::string(m_name) + " ++", LoggerUmbo::MSG_TRACE);
+  } catch (...) {
+  }
 }
 
-LogTrace::~LogTrace() { LoggerUmbo::log(std::string(m_name) + " --", LoggerUmbo::MSG_TRACE); }
+LogTrace::~LogTrace() {
+  try {
+    LoggerUmbo::log(std::string(m_name) + " --", LoggerUmbo::MSG_TRACE);
+  } catch (...) {
+  }
+}
 
 void DumpCompactMessage(const unsigned char* data, unsigned int length, bool up, bool direct) {
   orva::SharedPointer<LoggerUmbo> logger = LoggerUmbo::instance();
   if (!logger->isTypeAllowed(LoggerUmbo::MSG_ALL)) return;
   std::string message(reinterpret_cast<const char*>(data), data ? length : 0);
   const std::string path = get_home_dir() + kDumpName;
+  make_private_file(path);
   FILE* f = fopen(path.c_str(), "a");
   if (!f) {
     if (logger->isTypeAllowed(LoggerUmbo::MSG_TRACE))

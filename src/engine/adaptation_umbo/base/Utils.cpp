@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
+#include <memory>
 #include <vector>
 
 namespace orva {
@@ -19,36 +20,35 @@ namespace internal {
 
 namespace {
 
+// GLib's text, freed also when copying it out runs out of memory.
+struct GFree {
+  void operator()(gchar* p) const { g_free(p); }
+};
+typedef std::unique_ptr<gchar, GFree> GText;
+
 // GLib's text functions expect valid UTF-8 and may read past a cut sequence; give them
 // a valid copy in which every ill-formed byte (and every zero byte) is U+FFFD.
 std::string make_valid(const std::string& text) {
-  gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
-  std::string result(valid ? valid : "");
-  g_free(valid);
-  return result;
+  GText valid(g_utf8_make_valid(text.data(), static_cast<gssize>(text.size())));
+  return std::string(valid ? valid.get() : "");
 }
 
 }  // namespace
 
 std::string casefold_and_normalize(const std::string& text) {
   const std::string valid = make_valid(text);
-  gchar* folded = g_utf8_casefold(valid.c_str(), -1);
+  GText folded(g_utf8_casefold(valid.c_str(), -1));
   if (!folded) return std::string();
-  gchar* normalized = g_utf8_normalize(folded, -1, G_NORMALIZE_ALL);
-  g_free(folded);
+  GText normalized(g_utf8_normalize(folded.get(), -1, G_NORMALIZE_ALL));
   if (!normalized) return std::string();
-  std::string result(normalized);
-  g_free(normalized);
-  return result;
+  return std::string(normalized.get());
 }
 
 std::string collate_key(const std::string& text) {
   const std::string valid = make_valid(text);
-  gchar* key = g_utf8_collate_key(valid.c_str(), -1);
+  GText key(g_utf8_collate_key(valid.c_str(), -1));
   if (!key) return std::string();
-  std::string result(key);
-  g_free(key);
-  return result;
+  return std::string(key.get());
 }
 
 void sleep_ms(int ms) {

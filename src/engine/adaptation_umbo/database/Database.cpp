@@ -46,7 +46,8 @@ Database::Database()
       m_logger(LoggerUmbo::instance()),
       m_idle_notifier(nullptr),
       m_query_manager(nullptr),
-      m_dependency_query(-1) {
+      m_dependency_query(-1),
+      m_cycle_query(-1) {
   LoggerUmbo::logf(kTrace, "Database::Database() addr 0x%08X", address_of(this));
 }
 
@@ -278,6 +279,31 @@ orva::ErrorCode Database::purge_removed_ids() {
 }
 
 void Database::do_purge_removed_ids_proxy(void*) { do_purge_removed_ids(); }
+
+orva::ErrorCode Database::purge_removed_ids(const std::vector<unsigned int>& local_ids) {
+  if (local_ids.empty()) return ORVA_ERROR_NONE;
+  std::vector<unsigned int> ids = local_ids;
+  return execute_transaction(&Database::do_purge_listed_removed_ids_proxy, &ids, true, 0);
+}
+
+void Database::do_purge_listed_removed_ids_proxy(void* record) {
+  const std::vector<unsigned int>& ids = *static_cast<std::vector<unsigned int>*>(record);
+  static const QueryParameter kParams[] = {LOCAL_ID};
+  const QueryIndex index =
+      m_query_manager->new_query(1, kParams, 0, nullptr, "DELETE FROM removed WHERE local_id=?");
+  BindableQuery* purge = static_cast<BindableQuery*>(m_query_manager->get_query(index));
+  try {
+    for (unsigned int id : ids) {
+      purge->bind(LOCAL_ID, static_cast<int>(id));
+      while (purge->execute(0) != Query::DONE) {
+      }
+    }
+  } catch (...) {
+    m_query_manager->release_query(index);
+    throw;
+  }
+  m_query_manager->release_query(index);
+}
 
 void Database::do_purge_removed_ids() {
   Query* purge = m_query_manager->get_known_query(DELETE_REMOVED_IDS);

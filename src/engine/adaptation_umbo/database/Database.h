@@ -82,6 +82,9 @@ class Database : public Notifiable {
 
   // Empties the record of removed ids (exclusive transaction).
   orva::ErrorCode purge_removed_ids();
+  // Forgets only these recorded removals (exclusive transaction): a place removed after
+  // the list was taken stays recorded for the next sync.
+  orva::ErrorCode purge_removed_ids(const std::vector<unsigned int>& local_ids);
 
   // Writes, each in an exclusive transaction. A refused write (3, 8) changes nothing:
   // the class name, the stored object and every link are checked before the first row
@@ -104,7 +107,9 @@ class Database : public Notifiable {
 
   // Loading into the caller's object (content appended), each in a read transaction:
   // 0; 8 when there is no such object; 3 for an id of 0. The header read marks the
-  // object partial, the full read by local id clears the mark.
+  // object partial, the full read by local id clears the mark. Content rows of a damaged
+  // file that cannot reach the object (an orphan, attribute rows whose parents loop) are
+  // left out; a loop is logged.
   orva::ErrorCode get_object(unsigned int local_id, Object& object);
   orva::ErrorCode get_object_header(unsigned int local_id, Object& object);
   orva::ErrorCode get_global_object(unsigned long long global_id, Object& object);
@@ -123,6 +128,9 @@ class Database : public Notifiable {
   // The other id of a stored object; 0 when not stored, for id 0, or on failure.
   unsigned long long get_object_global_id(unsigned int local_id);
   unsigned int get_object_local_id(unsigned long long global_id);
+  // The same lookup telling a failure apart from an id no object has: 0 with |local_id|
+  // set (0 when no object has |global_id|), or the read's code with |local_id| 0.
+  orva::ErrorCode find_object_local_id(unsigned long long global_id, unsigned int& local_id);
 
   // Binds the row to the fixed statement and reads every result row into it; true
   // when there was one (the row then holds the last). Throws UmboException.
@@ -174,6 +182,13 @@ class Database : public Notifiable {
   void check_parent_links(DbObject& old_row, DbObject& new_row, std::set<unsigned int>& visited);
   void update_parent_links(std::vector<DbObject>& parents, std::set<unsigned int>& visited);
   void recount_dependencies(DbObject& row);
+  // Sets the row's counters to what its own file gives (0 but for "multimedia").
+  void count_own_dependencies(DbObject& row);
+  // When the object lies on a cycle of links, recounts it and every object above it
+  // from what each really reaches, so the cycle keeps no counter up by itself.
+  void settle_cycle_counters(unsigned int local_id);
+  // Whether the object can be reached from itself along links (one statement).
+  bool lies_on_cycle(unsigned int local_id);
   void resolve_link(Link& link);
   void resolve_object_links(Object& object);
   void resolve_attribute_links(Attribute& attribute);
@@ -194,6 +209,7 @@ class Database : public Notifiable {
 
   void do_purge_removed_ids();
   void do_purge_removed_ids_proxy(void* record);
+  void do_purge_listed_removed_ids_proxy(void* record);
   void list_objects(QueryName name, std::vector<Object>& out);
   void do_get_object_headers(std::vector<Object>& out);
   void do_get_object_headers_proxy(void* record);
@@ -226,6 +242,8 @@ class Database : public Notifiable {
     unsigned int contribution;
   };
   std::unordered_map<unsigned int, LinkTarget> m_link_targets;
+  // Ad-hoc slot of the statement telling whether an object lies on a cycle of links.
+  QueryIndex m_cycle_query;
   // UTF-8 paths deleted when the outermost transaction commits.
   std::vector<std::string> m_pending_deletions;
 };

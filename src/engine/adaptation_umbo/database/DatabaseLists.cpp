@@ -149,9 +149,18 @@ void Database::do_get_object_global_id(unsigned int local_id, unsigned long long
 }
 
 unsigned int Database::get_object_local_id(unsigned long long global_id) {
+  unsigned int local_id = 0;
+  find_object_local_id(global_id, local_id);
+  return local_id;
+}
+
+orva::ErrorCode Database::find_object_local_id(unsigned long long global_id,
+                                               unsigned int& local_id) {
   LocalIdRecord record = {global_id, 0};
-  execute_transaction(&Database::do_get_object_local_id_proxy, &record, false, 0);
-  return record.local_id;
+  const orva::ErrorCode code =
+      execute_transaction(&Database::do_get_object_local_id_proxy, &record, false, 0);
+  local_id = code == ORVA_ERROR_NONE ? record.local_id : 0;
+  return code;
 }
 
 void Database::do_get_object_local_id_proxy(void* record) {

@@ -5,6 +5,10 @@
 #include "adaptation_umbo/base/UmboException.h"
 
 #include <QDBusConnection>
+#include <QDBusError>
+#include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
 #include <QDataStream>
 
 #include <algorithm>
@@ -47,6 +51,32 @@ unsigned int address_word(const void* p) {
 
 void trace(const char* text) { LoggerUmbo::log(text, LoggerUmbo::MSG_TRACE); }
 
+// The batch of several events: N = twice their count, then type and local id of each, as
+// big-endian 32-bit integers.
+template <class Numbered>
+QByteArray batch_of(const Numbered& events) {
+  LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
+                   "DbusEventHandler::send_repository_events, size of the events vector = %d",
+                   static_cast<int>(events.size()));
+  QByteArray array;
+  array.reserve(static_cast<int>(4 + 8 * events.size()));
+  QDataStream out(&array, QIODevice::WriteOnly);
+  const qint32 count = static_cast<qint32>(2 * events.size());
+  out << count;
+  LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
+                   "DbusEventHandler::send_repository_events, amount of objects to writen into "
+                   "array = %d",
+                   count);
+  for (const auto& numbered : events) {
+    out << static_cast<qint32>(numbered.second.type)
+        << static_cast<qint32>(numbered.second.local_id);
+  }
+  LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
+                   "DbusEventHandler::send_repository_events, emiting db_messages, size = %d",
+                   array.size());
+  return array;
+}
+
 bool is_our_profile(const QString& name) {
   return name.compare(QLatin1String(kProfileName), Qt::CaseInsensitive) == 0;
 }
@@ -67,7 +97,13 @@ DbusEventHandler::DbusEventHandler()
       m_logger(LoggerUmbo::instance()),
       m_relay(nullptr),
       m_daemon(nullptr),
+      m_next_event(0),
+      m_relay_away(false),
+      m_relay_presence(0),
+      m_dropped(0),
+      m_relay_watcher(nullptr),
       m_sync_listener(nullptr),
+      m_sync_listener_changes(0),
       m_daemon_signals_connected(false),
       m_progress(0.0f),
       m_holding(false) {
@@ -94,6 +130,14 @@ void DbusEventHandler::init() {
     return;
   }
   const QDBusConnection bus = QDBusConnection::sessionBus();
+  if (!bus.isConnected()) {
+    // Nothing else would tell: calls to the relay fail unanswered and its signals
+    // never come, so no observer hears a change, not even of this process's writes.
+    LoggerUmbo::logf(LoggerUmbo::MSG_WARNING,
+                     "DbusEventHandler::init(): keldservice cannot be reached, no session bus "
+                     "(%s): observers will hear no change events",
+                     bus.lastError().message().toUtf8().constData());
+  }
   try {
     m_relay = new ComOstraMapsKeldserviceInterface(QLatin1String(kRelayService),
                                                    QLatin1String(kRelayPath), bus);
@@ -116,10 +160,22 @@ void DbusEventHandler::init() {
   connect(this, &DbusEventHandler::abort_sync, m_daemon, &SyncDaemonProxy::abortSync);
   connect(this, &DbusEventHandler::profile_changed, m_daemon, &SyncDaemonProxy::updateProfile);
   connect(this, &DbusEventHandler::start_sync, m_daemon, &SyncDaemonProxy::startSync);
-  connect(this, &DbusEventHandler::db_message, m_relay,
-          &ComOstraMapsKeldserviceInterface::SendMessage);
-  connect(this, &DbusEventHandler::db_messages, m_relay,
-          &ComOstraMapsKeldserviceInterface::SendMessages);
+  // The relay's name leaving and coming back: events are kept meanwhile and sent on
+  // its return. Watching needs no answer from the bus.
+  try {
+    m_relay_watcher = new QDBusServiceWatcher(
+        QLatin1String(kRelayService), bus,
+        QDBusServiceWatcher::WatchForRegistration | QDBusServiceWatcher::WatchForUnregistration,
+        this);
+    connect(m_relay_watcher, &QDBusServiceWatcher::serviceRegistered, this,
+            [this](const QString&) { relay_registered(); });
+    connect(m_relay_watcher, &QDBusServiceWatcher::serviceUnregistered, this,
+            [this](const QString&) { relay_unregistered(); });
+  } catch (const std::bad_alloc&) {
+    // Without the watcher, failed calls still keep their events, and the first call
+    // answered again brings them back.
+    trace("DbusEventHandler::init(): the relay's name is not watched");
+  }
 }
 
 // ---- Relay side ----
@@ -189,12 +245,7 @@ orva::ErrorCode DbusEventHandler::send_repository_event(const RepositoryEvent& e
     return ORVA_ERROR_UNKNOWN;
   }
   trace("DbusEventHandler::send_repository_event, emiting db_message signal");
-  orva::ErrorCode result = ORVA_ERROR_NONE;
-  try {
-    emit db_message(event.type, event.local_id);
-  } catch (const std::bad_alloc&) {
-    result = ORVA_ERROR_OUT_OF_MEMORY;
-  }
+  const orva::ErrorCode result = send_repository_events(std::vector<RepositoryEvent>(1, event));
   trace("DbusEventHandler::send_repository_event --");
   return result;
 }
@@ -207,42 +258,102 @@ orva::ErrorCode DbusEventHandler::send_repository_events(
     return ORVA_ERROR_UNKNOWN;
   }
   if (events.empty()) return ORVA_ERROR_NONE;
-  if (events.size() == 1) {
-    try {
-      emit db_message(events[0].type, events[0].local_id);
-    } catch (const std::bad_alloc&) {
-      return ORVA_ERROR_OUT_OF_MEMORY;
-    }
-    return ORVA_ERROR_NONE;
-  }
   // N is a signed 32-bit count and the array's length an int.
   if (events.size() > static_cast<size_t>((std::numeric_limits<int>::max() - 4) / 8)) {
     return ORVA_ERROR_INVALID_PARAMETERS;
   }
-  LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
-                   "DbusEventHandler::send_repository_events, size of the events vector = %d",
-                   static_cast<int>(events.size()));
   try {
-    QByteArray array;
-    array.reserve(static_cast<int>(4 + 8 * events.size()));
-    QDataStream out(&array, QIODevice::WriteOnly);
-    const qint32 count = static_cast<qint32>(2 * events.size());
-    out << count;
-    LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
-                     "DbusEventHandler::send_repository_events, amount of objects to writen into "
-                     "array = %d",
-                     count);
-    for (const RepositoryEvent& event : events) {
-      out << static_cast<qint32>(event.type) << static_cast<qint32>(event.local_id);
+    NumberedEvents numbered;
+    numbered.reserve(events.size());
+    for (const RepositoryEvent& event : events) numbered.emplace_back(m_next_event++, event);
+    if (m_relay_away || !m_kept.empty()) {
+      // Behind what already waits, so that the relay hears everything in order.
+      keep_for_relay(numbered);
+      resend_kept();
+    } else {
+      call_relay(numbered);
     }
-    LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
-                     "DbusEventHandler::send_repository_events, emiting db_messages, size = %d",
-                     array.size());
-    emit db_messages(array);
   } catch (const std::bad_alloc&) {
     return ORVA_ERROR_OUT_OF_MEMORY;
   }
   return ORVA_ERROR_NONE;
+}
+
+void DbusEventHandler::call_relay(const NumberedEvents& events) {
+  QDBusPendingCall call =
+      events.size() == 1
+          ? QDBusPendingCall(m_relay->SendMessage(events[0].second.type, events[0].second.local_id))
+          : QDBusPendingCall(m_relay->SendMessages(batch_of(events)));
+  // The reply (also one that came at once, such as for a lost bus connection) arrives
+  // from the event loop; the sender never waits for it.
+  const uint64_t presence = m_relay_presence;
+  QDBusPendingCallWatcher* watcher = new QDBusPendingCallWatcher(call, this);
+  connect(watcher, &QDBusPendingCallWatcher::finished, this,
+          [this, events, presence](QDBusPendingCallWatcher* finished) {
+            finished->deleteLater();
+            if (!finished->isError()) return;
+            try {
+              relay_call_failed(events, presence, finished->error().name());
+            } catch (...) {
+              trace("DbusEventHandler: events of a failed relay call lost (no memory)");
+            }
+          });
+}
+
+void DbusEventHandler::keep_for_relay(const NumberedEvents& events) {
+  for (const auto& numbered : events) m_kept.insert(numbered);
+  size_t dropped = 0;
+  while (m_kept.size() > kMaxKeptEvents) {
+    m_kept.erase(m_kept.begin());
+    ++dropped;
+  }
+  if (dropped) {
+    m_dropped += dropped;
+    LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
+                     "WARNING: DbusEventHandler: relay away, %llu oldest events dropped so far",
+                     static_cast<unsigned long long>(m_dropped));
+  }
+}
+
+void DbusEventHandler::relay_call_failed(const NumberedEvents& events, uint64_t presence,
+                                         const QString& error) {
+  LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
+                   "DbusEventHandler: relay call failed (%s), %d events kept for its return",
+                   error.toUtf8().constData(), static_cast<int>(events.size()));
+  keep_for_relay(events);
+  if (presence == m_relay_presence) {
+    // The relay the call went to is gone, or there never was one: wait for its name.
+    m_relay_away = true;
+  } else {
+    // Its name changed hands since the call was made: send to the new owner.
+    resend_kept();
+  }
+}
+
+void DbusEventHandler::relay_registered() {
+  trace("DbusEventHandler: the relay is on the bus");
+  ++m_relay_presence;
+  m_relay_away = false;
+  try {
+    resend_kept();
+  } catch (...) {
+    trace("DbusEventHandler: kept events not sent yet (no memory)");
+  }
+}
+
+void DbusEventHandler::relay_unregistered() {
+  trace("DbusEventHandler: the relay left the bus");
+  ++m_relay_presence;
+  m_relay_away = true;
+}
+
+void DbusEventHandler::resend_kept() {
+  if (m_relay_away || m_kept.empty() || !m_relay) return;
+  LoggerUmbo::logf(LoggerUmbo::MSG_TRACE, "DbusEventHandler: sending %d kept events",
+                   static_cast<int>(m_kept.size()));
+  const NumberedEvents events(m_kept.begin(), m_kept.end());
+  call_relay(events);
+  m_kept.clear();
 }
 
 void DbusEventHandler::send_events_to_observers(std::vector<RepositoryEvent>& events) {
@@ -360,8 +471,13 @@ void DbusEventHandler::send_sync_message(SyncMessageType type) {
       // The listener may drop the last hold of this hub from its call.
       orva::SharedPointer<DbusEventHandler> self(this);
       if (SyncMlHandler::SyncMlListener* listener = live_sync_listener()) {
+        const uint64_t changes = m_sync_listener_changes;
         m_progress = 0.05f;
         listener->sync_event(ORVA_ERROR_KELDRA_IN_PROGRESS, m_progress);
+        if (m_sync_listener_changes != changes || live_sync_listener() != listener) {
+          trace("DbusEventHandler::START_SYNC: cancelled from its first report, not sent");
+          break;
+        }
       }
       emit start_sync(profile);
       break;
@@ -401,6 +517,11 @@ void DbusEventHandler::set_sync_event_listener(SyncMlHandler::SyncMlListener* li
   }
   m_sync_listener = listener;
   m_sync_listener_alive = listener ? listener->alive() : std::weak_ptr<const void>();
+  ++m_sync_listener_changes;
+}
+
+void DbusEventHandler::unset_sync_event_listener(const SyncMlHandler::SyncMlListener* listener) {
+  if (listener && listener == m_sync_listener) unset_sync_event_listener();
 }
 
 void DbusEventHandler::unset_sync_event_listener() {
@@ -414,6 +535,7 @@ void DbusEventHandler::unset_sync_event_listener() {
                &DbusEventHandler::slotResultsAvailable);
   }
   m_daemon_signals_connected = false;
+  if (m_sync_listener) ++m_sync_listener_changes;
   m_sync_listener = nullptr;
   m_sync_listener_alive.reset();
 }

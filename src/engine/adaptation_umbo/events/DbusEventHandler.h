@@ -18,6 +18,13 @@
 // Inside one batch every SYNC_START delivers what is pending. Removing the last
 // observer ends holding too, since no SYNC_STOP can reach the hub without one.
 //
+// Delivery to the relay: every call's reply is watched. A call that fails (the relay is
+// not on the bus, or went away with the call unanswered) keeps its events, and so does
+// every send while the relay's name has no owner; when the name is taken again, the
+// kept events go out first, in the order they were sent, as one message. At most
+// kMaxKeptEvents are kept: beyond them the oldest are dropped (and counted in the log).
+// Sending never waits for the relay.
+//
 // Daemon side: send_sync_message() asks the daemon to start, abort or reload the
 // profile "maps-keldra" without waiting for a reply; while a sync listener is set, the
 // daemon's reports for that profile become sync_event() calls on it. The listener is
@@ -40,10 +47,14 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
+#include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class ComOstraMapsKeldserviceInterface;
+class QDBusServiceWatcher;
 class SyncDaemonProxy;
 
 namespace orva {
@@ -75,12 +86,18 @@ class DbusEventHandler : public QObject, public orva::internal::RefCountable {
   // disconnects the relay's signals and ends holding.
   void remove_repository_event_observer(RepositoryObserver* observer);
 
+  // Events kept for the relay while it is away, at most this many.
+  static constexpr size_t kMaxKeptEvents = 32768;
+
   // Send the process's events to the relay without waiting; an empty list sends nothing.
   // Never throw: they return 0, ORVA_ERROR_UNKNOWN when init() never ran ("Keldservice
   // interface is not available", also for an empty list), ORVA_ERROR_INVALID_PARAMETERS
   // for a list too long for one batch, ORVA_ERROR_OUT_OF_MEMORY. |events| is not changed.
   orva::ErrorCode send_repository_event(const RepositoryEvent& event);
   orva::ErrorCode send_repository_events(const std::vector<RepositoryEvent>& events);
+
+  // How many events wait for the relay to come back (see above).
+  size_t kept_relay_events() const { return m_kept.size(); }
 
   // Hands |events| to every observer in order of registration and empties it; an
   // observer unregistered by an earlier one's call is skipped. Without an observer the
@@ -91,6 +108,9 @@ class DbusEventHandler : public QObject, public orva::internal::RefCountable {
   // startSync), CANCEL_SYNC (abortSync) or PROFILE_CHANGED (updateProfile), each with
   // the profile name "maps-keldra"; other values are logged and ignored. Throws
   // UmboException 1 "Msyncd interface is not available" when init() never ran.
+  // A start whose listener is unset, replaced or destroyed during that first report
+  // (the sync was cancelled from it) does not call startSync: no one would follow or
+  // abort that sync.
   void send_sync_message(SyncMessageType type);
 
   // Makes |listener| (not owned; may be null: reports are then only logged) the receiver
@@ -100,15 +120,19 @@ class DbusEventHandler : public QObject, public orva::internal::RefCountable {
   void set_sync_event_listener(SyncMlHandler::SyncMlListener* listener);
   // Stops the daemon's reports; no effect when none is set.
   void unset_sync_event_listener();
+  // The same, only when |listener| is the one set (its owner is going away).
+  void unset_sync_event_listener(const SyncMlHandler::SyncMlListener* listener);
 
   // The daemon's detail code of a failed sync as the library's result: 402 login
   // failed, 501..506 network problem, 301 success, anything else 1.
   orva::ErrorCode convertSyncMLErrorCodeToKeldraError(int details) const;
 
  Q_SIGNALS:
-  // Each only issues a D-Bus call: init() connects it to the proxy method.
+  // The relay is called directly, so that the reply can be watched; these two are not
+  // connected to it and not emitted.
   void db_message(int type, int id);
   void db_messages(QByteArray messages);
+  // Each only issues a D-Bus call: init() connects it to the proxy method.
   void abort_sync(QString aProfileName);
   void profile_changed(QString aProfileName);
   void start_sync(QString aProfileName);
@@ -130,6 +154,18 @@ class DbusEventHandler : public QObject, public orva::internal::RefCountable {
 
   void connect_relay_signals();
   void disconnect_relay_signals();
+  // Sends |events| (each with its sending number, in order) in one call and watches its
+  // reply. Throws std::bad_alloc.
+  typedef std::vector<std::pair<uint64_t, RepositoryEvent>> NumberedEvents;
+  void call_relay(const NumberedEvents& events);
+  // Keeps events for the relay's return, ordered by their sending numbers.
+  void keep_for_relay(const NumberedEvents& events);
+  void relay_call_failed(const NumberedEvents& events, uint64_t presence, const QString& error);
+  // The relay's name was taken or given up.
+  void relay_registered();
+  void relay_unregistered();
+  // Sends the kept events, when there are any and the relay is not known to be away.
+  void resend_kept();
   // The sync listener when it is set and still exists; a listener found destroyed is
   // unset on the way. Null otherwise.
   SyncMlHandler::SyncMlListener* live_sync_listener();
@@ -143,8 +179,18 @@ class DbusEventHandler : public QObject, public orva::internal::RefCountable {
   SyncDaemonProxy* m_daemon;
   std::vector<RepositoryObserver*> m_observers;
   std::vector<RepositoryEvent> m_pending;
+  // Relay delivery: the events kept for the relay by their sending number, the next
+  // number, whether the relay is known to be away, how often its name changed hands.
+  std::map<uint64_t, RepositoryEvent> m_kept;
+  uint64_t m_next_event;
+  bool m_relay_away;
+  uint64_t m_relay_presence;
+  uint64_t m_dropped;
+  QDBusServiceWatcher* m_relay_watcher;
   SyncMlHandler::SyncMlListener* m_sync_listener;
   std::weak_ptr<const void> m_sync_listener_alive;
+  // Counts the settings and unsettings of the sync listener.
+  uint64_t m_sync_listener_changes;
   bool m_daemon_signals_connected;
   float m_progress;
   bool m_holding;

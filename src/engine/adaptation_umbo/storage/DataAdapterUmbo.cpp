@@ -8,6 +8,7 @@
 
 #include <keldra/Invariant.h>
 
+#include <new>
 #include <string>
 
 namespace orva {
@@ -17,6 +18,14 @@ namespace internal {
 namespace {
 const LoggerUmbo::MsgType kTrace = LoggerUmbo::MSG_TRACE;
 void trace(const char* text) { LoggerUmbo::log(text, kTrace); }
+// A log line that may not fail the caller (a line that finds no memory is not written).
+template <class... Args>
+void log_quietly(const char* format, Args... args) {
+  try {
+    LoggerUmbo::logf(kTrace, format, args...);
+  } catch (...) {
+  }
+}
 }  // namespace
 
 DataAdapterUmbo::DataAdapterUmbo()
@@ -105,23 +114,36 @@ bool DataAdapterUmbo::in_transaction() const {
 }
 
 void DataAdapterUmbo::dispatch(const RepositoryEvent& event) {
-  LoggerUmbo::logf(kTrace, "DataAdapterUmbo::dispatch ++, mInSync=%d", m_in_sync ? 1 : 0);
-  if (event.type != RepositoryEvent::NONE) m_events.push_back(event);
+  // Called after a committed write: nothing here may turn that write into a failure.
+  log_quietly("DataAdapterUmbo::dispatch ++, mInSync=%d", m_in_sync ? 1 : 0);
+  if (event.type != RepositoryEvent::NONE) {
+    try {
+      m_events.push_back(event);
+    } catch (...) {
+      log_quietly("ERROR: DataAdapterUmbo::dispatch: no room, event %d of %d lost", event.type,
+                  event.local_id);
+    }
+  }
   if (!in_transaction() && !m_events.empty() && !m_in_sync) {
-    LoggerUmbo::logf(kTrace,
-                     "DataAdapterUmbo::dispatch: Sending all repository events, mEvents.size()=%d",
-                     static_cast<int>(m_events.size()));
+    log_quietly("DataAdapterUmbo::dispatch: Sending all repository events, mEvents.size()=%d",
+                static_cast<int>(m_events.size()));
     orva::ErrorCode sent = ORVA_ERROR_UNKNOWN;
-    if (m_dbus.is_valid()) sent = m_dbus->send_repository_events(m_events);
+    try {
+      if (m_dbus.is_valid()) sent = m_dbus->send_repository_events(m_events);
+    } catch (const std::bad_alloc&) {
+      sent = ORVA_ERROR_OUT_OF_MEMORY;
+    } catch (...) {
+      sent = ORVA_ERROR_UNKNOWN;
+    }
     if (sent == ORVA_ERROR_NONE) {
       m_events.clear();
       m_transaction_start = 0;
     } else {
       // The write itself is done; its announcement waits for the next send.
-      LoggerUmbo::logf(kTrace, "DataAdapterUmbo::dispatch: sending failed (%d), events kept", sent);
+      log_quietly("DataAdapterUmbo::dispatch: sending failed (%d), events kept", sent);
     }
   }
-  trace("DataAdapterUmbo::dispatch --");
+  log_quietly("DataAdapterUmbo::dispatch --");
 }
 
 void DataAdapterUmbo::flush(bool discard) {

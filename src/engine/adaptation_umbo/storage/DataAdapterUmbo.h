@@ -57,7 +57,11 @@ class DataAdapterUmbo : public DataAdapter {
   // The owned database (null when it could not be made); the caller does not own it.
   Database* database() const { return m_database; }
 
-  // Holds or sends |event| (see above); a type-0 event only sends what is held.
+  // Makes room for one more held event; throws std::bad_alloc. Writers call it before
+  // their write, so that the dispatch of a committed write never needs memory.
+  void reserve_event() { m_events.reserve(m_events.size() + 1); }
+  // Holds or sends |event| (see above); a type-0 event only sends what is held. Never
+  // throws: an event that finds no room (no reserve_event before) is logged and lost.
   void dispatch(const RepositoryEvent& event);
   // false: sends what is held when nothing holds it; true: drops every held event.
   void flush(bool discard);

@@ -4,6 +4,7 @@
 #include "adaptation_umbo/storage/ObjectCacheUmbo.h"
 #include "adaptation_umbo/search/SearchUmbo.h"
 #include "adaptation_umbo/database/Database.h"
+#include "store/Guarded.h"
 
 #include <keldra/LoggerUmbo.h>
 #include <keldra/RepositoryEvent.h>
@@ -33,100 +34,139 @@ void RepositoryUmbo::dispatch(int32_t type, unsigned int local_id) {
   m_adapter->dispatch(RepositoryEvent(type, static_cast<int32_t>(local_id)));
 }
 
+// Every operation runs guarded: no exception leaves the repository. The room for a
+// write's event is taken before the write, so that once the database has committed it
+// nothing can report the write as failed.
+
 ErrorCode RepositoryUmbo::insert_object(Object& object) {
-  trace("RepositoryUmbo::insert_object");
-  ErrorCode code = m_database->insert_object(object, false);
-  if (code == ORVA_ERROR_NONE) {
-    object.set_modified(false);
-    dispatch(RepositoryEvent::OBJECT_CREATED, object.get_local_id());
-  }
-  return code;
+  return guarded([&] {
+    trace("RepositoryUmbo::insert_object");
+    m_adapter->reserve_event();
+    ErrorCode code = m_database->insert_object(object, false);
+    if (code == ORVA_ERROR_NONE) {
+      object.set_modified(false);
+      dispatch(RepositoryEvent::OBJECT_CREATED, object.get_local_id());
+    }
+    return code;
+  });
 }
 
 ErrorCode RepositoryUmbo::update_object(Object& object) {
-  LoggerUmbo::logf(kTrace, "RepositoryUmbo::update_object, lid %lu",
-                   id_word(object.get_local_id()));
-  ErrorCode code = m_database->update_object(object, false);
-  if (code == ORVA_ERROR_NONE) {
-    object.set_modified(false);
-    dispatch(RepositoryEvent::OBJECT_UPDATED, object.get_local_id());
-  }
-  return code;
+  return guarded([&] {
+    LoggerUmbo::logf(kTrace, "RepositoryUmbo::update_object, lid %lu",
+                     id_word(object.get_local_id()));
+    m_adapter->reserve_event();
+    ErrorCode code = m_database->update_object(object, false);
+    if (code == ORVA_ERROR_NONE) {
+      object.set_modified(false);
+      dispatch(RepositoryEvent::OBJECT_UPDATED, object.get_local_id());
+    }
+    return code;
+  });
 }
 
 ErrorCode RepositoryUmbo::remove_object(unsigned int local_id) {
-  LoggerUmbo::logf(kTrace, "RepositoryUmbo::remove_object, lid %lu", id_word(local_id));
-  ErrorCode code = m_database->remove_object(local_id, false);
-  if (code == ORVA_ERROR_NONE) dispatch(RepositoryEvent::OBJECT_REMOVED, local_id);
-  return code;
+  return guarded([&] {
+    LoggerUmbo::logf(kTrace, "RepositoryUmbo::remove_object, lid %lu", id_word(local_id));
+    m_adapter->reserve_event();
+    ErrorCode code = m_database->remove_object(local_id, false);
+    if (code == ORVA_ERROR_NONE) dispatch(RepositoryEvent::OBJECT_REMOVED, local_id);
+    return code;
+  });
 }
 
 ErrorCode RepositoryUmbo::set_object_sharing(unsigned int local_id, SharingModel model,
                                              bool retain_state) {
-  LoggerUmbo::logf(kTrace,
-                   "RepositoryUmbo::set_object_sharing(id( %d ), model( %d ), retain_state( %d )",
-                   static_cast<int>(local_id), static_cast<int>(model), retain_state ? 1 : 0);
-  ErrorCode code = m_database->set_object_sharing(local_id, model, retain_state);
-  if (code == ORVA_ERROR_NONE) dispatch(RepositoryEvent::OBJECT_UPDATED, local_id);
-  return code;
+  return guarded([&] {
+    LoggerUmbo::logf(kTrace,
+                     "RepositoryUmbo::set_object_sharing(id( %d ), model( %d ), retain_state( %d )",
+                     static_cast<int>(local_id), static_cast<int>(model), retain_state ? 1 : 0);
+    m_adapter->reserve_event();
+    ErrorCode code = m_database->set_object_sharing(local_id, model, retain_state);
+    if (code == ORVA_ERROR_NONE) dispatch(RepositoryEvent::OBJECT_UPDATED, local_id);
+    return code;
+  });
 }
 
 ErrorCode RepositoryUmbo::get_object(unsigned int local_id, Object& object) const {
-  LoggerUmbo::logf(kTrace, "RepositoryUmbo::get_object, lid %lu", id_word(local_id));
-  return m_database->get_object(local_id, object);
+  return guarded([&] {
+    LoggerUmbo::logf(kTrace, "RepositoryUmbo::get_object, lid %lu", id_word(local_id));
+    return m_database->get_object(local_id, object);
+  });
 }
 
 ErrorCode RepositoryUmbo::get_object_header(unsigned int local_id, Object& object) const {
-  LoggerUmbo::logf(kTrace, "RepositoryUmbo::get_object_header, lid %lu", id_word(local_id));
-  return m_database->get_object_header(local_id, object);
+  return guarded([&] {
+    LoggerUmbo::logf(kTrace, "RepositoryUmbo::get_object_header, lid %lu", id_word(local_id));
+    return m_database->get_object_header(local_id, object);
+  });
 }
 
 ErrorCode RepositoryUmbo::get_global_object(unsigned long long global_id, Object& object) const {
-  LoggerUmbo::logf(kTrace, "RepositoryUmbo::get_global_object, gid %llu", global_id);
-  return m_database->get_global_object(global_id, object);
+  return guarded([&] {
+    LoggerUmbo::logf(kTrace, "RepositoryUmbo::get_global_object, gid %llu", global_id);
+    return m_database->get_global_object(global_id, object);
+  });
 }
 
 unsigned int RepositoryUmbo::get_object_local_id(unsigned long long global_id) const {
-  LoggerUmbo::logf(kTrace, "RepositoryUmbo::get_object_local_id, gid %llu", global_id);
-  return m_database->get_object_local_id(global_id);
+  return guarded_value(0u, [&] {
+    LoggerUmbo::logf(kTrace, "RepositoryUmbo::get_object_local_id, gid %llu", global_id);
+    return m_database->get_object_local_id(global_id);
+  });
 }
 
 unsigned long long RepositoryUmbo::get_object_global_id(unsigned int local_id) const {
-  LoggerUmbo::logf(kTrace, "RepositoryUmbo::get_object_global_id, lid %lu", id_word(local_id));
-  return m_database->get_object_global_id(local_id);
+  return guarded_value(0ull, [&] {
+    LoggerUmbo::logf(kTrace, "RepositoryUmbo::get_object_global_id, lid %lu", id_word(local_id));
+    return m_database->get_object_global_id(local_id);
+  });
 }
 
 ErrorCode RepositoryUmbo::get_object_children(unsigned int local_id,
                                               std::vector<Link>& links) const {
-  LoggerUmbo::logf(kTrace, "RepositoryUmbo::get_object_children, parent lid %lu",
-                   id_word(local_id));
-  return m_database->get_object_children(local_id, links);
+  return guarded([&] {
+    LoggerUmbo::logf(kTrace, "RepositoryUmbo::get_object_children, parent lid %lu",
+                     id_word(local_id));
+    return m_database->get_object_children(local_id, links);
+  });
 }
 
 ErrorCode RepositoryUmbo::get_object_headers(std::vector<Object>& objects) {
-  trace("RepositoryUmbo::get_object_headers");
-  return m_database->get_object_headers(objects);
+  return guarded([&] {
+    trace("RepositoryUmbo::get_object_headers");
+    return m_database->get_object_headers(objects);
+  });
 }
 
 ErrorCode RepositoryUmbo::begin_transaction(bool exclusive) {
-  trace("RepositoryUmbo::begin_transaction");
-  if (!m_database->is_in_transaction()) m_adapter->mark_transaction_start();
-  return m_database->begin_transaction(exclusive);
+  return guarded([&] {
+    trace("RepositoryUmbo::begin_transaction");
+    if (!m_database->is_in_transaction()) m_adapter->mark_transaction_start();
+    return m_database->begin_transaction(exclusive);
+  });
 }
 
 ErrorCode RepositoryUmbo::commit_transaction() {
-  ErrorCode code = m_database->commit_transaction();
-  if (code != ORVA_ERROR_NONE) {
-    // A failed commit rolled its writes back: their events must not go out.
-    if (!m_database->is_in_transaction()) m_adapter->discard_transaction_events();
-    return code;
-  }
-  if (!m_database->is_in_transaction()) m_adapter->flush(false);
-  return ORVA_ERROR_NONE;
+  // The commit and what follows it need no memory of their own: the events were given
+  // room by their writes, and sending them never throws.
+  return guarded([&] {
+    ErrorCode code = m_database->commit_transaction();
+    if (code != ORVA_ERROR_NONE) {
+      // A failed commit rolled its writes back: their events must not go out.
+      if (!m_database->is_in_transaction()) m_adapter->discard_transaction_events();
+      return code;
+    }
+    if (!m_database->is_in_transaction()) m_adapter->flush(false);
+    return ORVA_ERROR_NONE;
+  });
 }
 
 void RepositoryUmbo::rollback_transaction() {
-  trace("RepositoryUmbo::rollback_transaction");
+  guarded([&] {
+    trace("RepositoryUmbo::rollback_transaction");
+    return ORVA_ERROR_NONE;
+  });
   m_database->rollback_transaction();
   // Only the writes of the caller's transaction are undone; events held earlier for the
   // sync mark belong to committed writes and stay.

@@ -12,7 +12,11 @@
 //
 // get_searcher makes one SearchUmbo on first use and keeps it (empty, and nothing kept,
 // when it cannot be made); get_object_cache makes a new ObjectCacheUmbo over the adapter
-// on every call (empty when it cannot be made). Neither lets an exception out.
+// on every call (empty when it cannot be made).
+//
+// No exception leaves a repository: what is thrown before a write is 2 (out of memory)
+// or 1 with nothing written; a write the database committed keeps its 0 and its event.
+// The id lookups answer 0 when they fail.
 //
 // Holds its adapter, and so the database, alive. Every repository of one adapter shares
 // its database and held events. Thread: the adapter's thread only.

@@ -3,6 +3,7 @@
 #include "adaptation_umbo/storage/DataAdapterUmbo.h"
 #include "adaptation_umbo/base/Settings.h"
 #include "adaptation_umbo/database/Database.h"
+#include "store/Guarded.h"
 
 #include <keldra/Invariant.h>
 #include <keldra/LoggerUmbo.h>
@@ -58,17 +59,19 @@ std::string SyncAdapterUmbo::select_backend_impl() const {
 }
 
 std::string SyncAdapterUmbo::server_uri() const {
-  trace("SyncAdapterUmbo::server_uri ++");
-  // The backend is checked first so that a broken one stops the process even when a
-  // redirection would hide it.
-  std::string uri = select_backend_impl();
-  const std::string redirect = Settings::instance()->sync_redirect_uri();
-  if (!redirect.empty()) {
-    LoggerUmbo::logf(kTrace, "SyncAdapterUmbo::server_uri: server_uri = %s", redirect.c_str());
-    uri = redirect;
-  }
-  trace("SyncAdapterUmbo::server_uri --");
-  return uri;
+  return guarded_value(std::string(), [&] {
+    trace("SyncAdapterUmbo::server_uri ++");
+    // The backend is checked first so that a broken one stops the process even when a
+    // redirection would hide it.
+    std::string uri = select_backend_impl();
+    const std::string redirect = Settings::instance()->sync_redirect_uri();
+    if (!redirect.empty()) {
+      LoggerUmbo::logf(kTrace, "SyncAdapterUmbo::server_uri: server_uri = %s", redirect.c_str());
+      uri = redirect;
+    }
+    trace("SyncAdapterUmbo::server_uri --");
+    return uri;
+  });
 }
 
 long long SyncAdapterUmbo::get_last_sync() const { return 0; }
@@ -76,13 +79,17 @@ long long SyncAdapterUmbo::get_last_sync() const { return 0; }
 ErrorCode SyncAdapterUmbo::set_last_sync(long long) { return ORVA_ERROR_UNKNOWN; }
 
 ErrorCode SyncAdapterUmbo::all_objects(std::vector<Object>& out) const {
-  trace("SyncAdapterUmbo::all_objects");
-  return m_database->get_object_headers(out);
+  return guarded([&] {
+    trace("SyncAdapterUmbo::all_objects");
+    return m_database->get_object_headers(out);
+  });
 }
 
 ErrorCode SyncAdapterUmbo::new_objects(std::vector<Object>& out) const {
-  trace("SyncAdapterUmbo::new_objects");
-  return m_database->get_new_objects(out);
+  return guarded([&] {
+    trace("SyncAdapterUmbo::new_objects");
+    return m_database->get_new_objects(out);
+  });
 }
 
 ErrorCode SyncAdapterUmbo::new_objects(std::vector<Object>&, const std::string&) const {
@@ -90,18 +97,30 @@ ErrorCode SyncAdapterUmbo::new_objects(std::vector<Object>&, const std::string&)
 }
 
 ErrorCode SyncAdapterUmbo::changed_objects(std::vector<Object>& out) const {
-  trace("SyncAdapterUmbo::changed_objects");
-  return m_database->get_modified_objects(out);
+  return guarded([&] {
+    trace("SyncAdapterUmbo::changed_objects");
+    return m_database->get_modified_objects(out);
+  });
 }
 
 ErrorCode SyncAdapterUmbo::removed_objects(std::vector<Object>& out) const {
-  trace("SyncAdapterUmbo::removed_objects");
-  return m_database->get_removed_objects(out);
+  return guarded([&] {
+    trace("SyncAdapterUmbo::removed_objects");
+    return m_database->get_removed_objects(out);
+  });
 }
 
 ErrorCode SyncAdapterUmbo::purge_removed_ids() {
-  trace("SyncAdapterUmbo::purge_removed_ids");
-  return m_database->purge_removed_ids();
+  return guarded([&] {
+    trace("SyncAdapterUmbo::purge_removed_ids");
+    return m_database->purge_removed_ids();
+  });
+}
+
+ErrorCode SyncAdapterUmbo::purge_removed_ids(const std::vector<unsigned int>& local_ids) {
+  LoggerUmbo::logf(kTrace, "SyncAdapterUmbo::purge_removed_ids: %u listed",
+                   static_cast<unsigned int>(local_ids.size()));
+  return m_database->purge_removed_ids(local_ids);
 }
 
 void SyncAdapterUmbo::dispatch(int32_t type, unsigned int local_id) {
@@ -109,67 +128,100 @@ void SyncAdapterUmbo::dispatch(int32_t type, unsigned int local_id) {
 }
 
 ErrorCode SyncAdapterUmbo::add_object(Object& object) {
-  const unsigned long long global_id = object.get_global_id();
-  LoggerUmbo::logf(kTrace, "SyncAdapterUmbo::add_object: lid %u, gid %lu", object.get_local_id(),
-                   gid_word(global_id));
-  if (global_id == 0) {
-    trace("WARNING SyncAdapterUmbo::add_object, null gid!");
-  } else {
-    const unsigned int existing = m_database->get_object_local_id(global_id);
-    if (existing != 0) {
-      LoggerUmbo::logf(kTrace,
-                       "SyncAdapterUmbo::add_object called for existing object(%d), using replace!",
-                       static_cast<int>(existing));
-      return replace_object(existing, object);
+  return guarded([&]() -> ErrorCode {
+    const unsigned long long global_id = object.get_global_id();
+    LoggerUmbo::logf(kTrace, "SyncAdapterUmbo::add_object: lid %u, gid %lu", object.get_local_id(),
+                     gid_word(global_id));
+    if (global_id == 0) {
+      trace("WARNING SyncAdapterUmbo::add_object, null gid!");
+    } else {
+      // A lookup that failed says nothing about the id: inserting anyway could store the
+      // server's object twice.
+      unsigned int existing = 0;
+      const ErrorCode found = m_database->find_object_local_id(global_id, existing);
+      if (found != ORVA_ERROR_NONE) {
+        LoggerUmbo::logf(kTrace, "SyncAdapterUmbo::add_object: lookup failed (%d)", found);
+        return found;
+      }
+      if (existing != 0) {
+        LoggerUmbo::logf(kTrace,
+                         "SyncAdapterUmbo::add_object called for existing object(%d), using "
+                         "replace!",
+                         static_cast<int>(existing));
+        return replace_object(existing, object);
+      }
     }
-  }
-  object.set_local_id(0);
-  const ErrorCode code = m_database->insert_object(object, true);
-  if (code == ORVA_ERROR_NONE) {
-    object.set_modified(false);
-    dispatch(RepositoryEvent::OBJECT_CREATED, object.get_local_id());
-  }
-  return code;
+    // Room for the event is taken before the write: once the write is committed,
+    // announcing it cannot fail for want of memory.
+    m_adapter->reserve_event();
+    object.set_local_id(0);
+    const ErrorCode code = m_database->insert_object(object, true);
+    if (code == ORVA_ERROR_NONE) {
+      object.set_modified(false);
+      dispatch(RepositoryEvent::OBJECT_CREATED, object.get_local_id());
+    }
+    return code;
+  });
 }
 
 ErrorCode SyncAdapterUmbo::replace_object(unsigned int local_id, Object& object) {
-  LoggerUmbo::logf(kTrace, "SyncAdapterUmbo::replace_object(%d)", static_cast<int>(local_id));
-  object.set_local_id(local_id);
-  const ErrorCode code = m_database->update_object(object, true);
-  if (code == ORVA_ERROR_NONE) {
-    object.set_modified(false);
-    dispatch(RepositoryEvent::OBJECT_UPDATED, local_id);
-  }
-  return code;
+  return guarded([&] {
+    LoggerUmbo::logf(kTrace, "SyncAdapterUmbo::replace_object(%d)", static_cast<int>(local_id));
+    m_adapter->reserve_event();
+    object.set_local_id(local_id);
+    const ErrorCode code = m_database->update_object(object, true);
+    if (code == ORVA_ERROR_NONE) {
+      object.set_modified(false);
+      dispatch(RepositoryEvent::OBJECT_UPDATED, local_id);
+    }
+    return code;
+  });
 }
 
 ErrorCode SyncAdapterUmbo::delete_object(unsigned int local_id) {
-  LoggerUmbo::logf(kTrace, "SyncAdapterUmbo::delete_object(%d)", static_cast<int>(local_id));
-  const ErrorCode code = m_database->remove_object(local_id, true);
-  if (code == ORVA_ERROR_NONE) dispatch(RepositoryEvent::OBJECT_REMOVED, local_id);
-  return code;
+  return guarded([&] {
+    LoggerUmbo::logf(kTrace, "SyncAdapterUmbo::delete_object(%d)", static_cast<int>(local_id));
+    m_adapter->reserve_event();
+    const ErrorCode code = m_database->remove_object(local_id, true);
+    if (code == ORVA_ERROR_NONE) dispatch(RepositoryEvent::OBJECT_REMOVED, local_id);
+    return code;
+  });
 }
 
 ErrorCode SyncAdapterUmbo::delete_object(unsigned long long global_id) {
-  LoggerUmbo::logf(kTrace, "SyncAdapterUmbo::delete_object(gid: %d)",
-                   static_cast<int>(static_cast<uint32_t>(global_id)));
-  const unsigned int local_id = m_database->get_object_local_id(global_id);
-  // Nothing has this global id, so there is nothing to remove and nothing to announce:
-  // an event for local id 0 names no object.
-  if (local_id == 0) return ORVA_ERROR_NONE;
-  return delete_object(local_id);
+  return guarded([&]() -> ErrorCode {
+    LoggerUmbo::logf(kTrace, "SyncAdapterUmbo::delete_object(gid: %d)",
+                     static_cast<int>(static_cast<uint32_t>(global_id)));
+    unsigned int local_id = 0;
+    const ErrorCode found = m_database->find_object_local_id(global_id, local_id);
+    if (found != ORVA_ERROR_NONE) {
+      // Not knowing whether the object exists is no removal: the server must hear of it.
+      LoggerUmbo::logf(kTrace, "SyncAdapterUmbo::delete_object: lookup failed (%d)", found);
+      return found;
+    }
+    // Nothing has this global id, so there is nothing to remove and nothing to announce:
+    // an event for local id 0 names no object.
+    if (local_id == 0) return ORVA_ERROR_NONE;
+    return delete_object(local_id);
+  });
 }
 
 ErrorCode SyncAdapterUmbo::mark_object_synced(unsigned int) {
-  return not_implemented("WARNING: SyncAdapterUmbo::mark_object_synced called: not implemented!");
+  return guarded([] {
+    return not_implemented("WARNING: SyncAdapterUmbo::mark_object_synced called: not implemented!");
+  });
 }
 
 ErrorCode SyncAdapterUmbo::mark_all_unsynced() {
-  return not_implemented("WARNING: SyncAdapterUmbo::mark_all_unsynced called: not implemented!");
+  return guarded([] {
+    return not_implemented("WARNING: SyncAdapterUmbo::mark_all_unsynced called: not implemented!");
+  });
 }
 
 ErrorCode SyncAdapterUmbo::update_queue_item(UploadQueueItem&) {
-  return not_implemented("WARNING: SyncAdapterUmbo::update_queue_item called: not implemented!");
+  return guarded([] {
+    return not_implemented("WARNING: SyncAdapterUmbo::update_queue_item called: not implemented!");
+  });
 }
 
 void SyncAdapterUmbo::sync_event(orva::ErrorCode, float) {}

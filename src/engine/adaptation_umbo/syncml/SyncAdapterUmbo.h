@@ -7,8 +7,11 @@
 // local id} to the data adapter, which sends or holds it (transactions, sync mark); a
 // failed write dispatches nothing. add_object with a global id already stored replaces
 // that object (event 2). Removing by a global id that no object has succeeds and
-// dispatches nothing. Database codes are returned unchanged; the operations the store
-// does not support return 1.
+// dispatches nothing; a lookup of the global id that fails (a failed transaction, a
+// busy or unreadable file) is returned as it is, by add_object too, which then writes
+// nothing. Database codes are returned unchanged; the operations the store does not
+// support return 1. No exception leaves the adapter: out of memory before a write is 2
+// with nothing written, and a write once committed keeps its 0.
 //
 // Made only by DataAdapterUmbo::sync_adapter(), a new one per call; holds its adapter,
 // and so the database, alive. Thread: the adapter's thread only; no locks.
@@ -65,8 +68,11 @@ class SyncAdapterUmbo : public SyncAdapter, public SyncMlHandler::SyncMlListener
   // The daemon's reports need nothing from the store.
   void sync_event(orva::ErrorCode status, float progress) override;
 
-  // Forgets every recorded removed id (after the daemon finished a sync).
+  // Forgets every recorded removed id.
   virtual ErrorCode purge_removed_ids();
+  // Forgets the recorded removals of these local ids only: the ones a finished sync
+  // sent. Removals recorded since the list was taken stay for the next sync.
+  virtual ErrorCode purge_removed_ids(const std::vector<unsigned int>& local_ids);
 
  private:
   SyncAdapterUmbo(const SyncAdapterUmbo&) = delete;

@@ -7,6 +7,8 @@
 
 #include <keldra/LoggerUmbo.h>
 
+#include <QPointer>
+
 #include <new>
 
 namespace orva {
@@ -45,19 +47,33 @@ SyncMlHandlerUmbo::SyncMlHandlerUmbo(SyncMlListener& listener)
   if (!m_files.is_valid()) throw std::bad_alloc();
 }
 
-SyncMlHandlerUmbo::~SyncMlHandlerUmbo() {}
+SyncMlHandlerUmbo::~SyncMlHandlerUmbo() {
+  // A sync asked for and not yet ended would run on in the daemon with no one to follow
+  // or abort it; a start still being asked for is dropped by the hub once its listener
+  // is gone.
+  if (m_active) cancel();
+  if (m_hub.is_valid()) m_hub->unset_sync_event_listener(&m_listener);
+}
 
 orva::ErrorCode SyncMlHandlerUmbo::synchronize(const SyncService::SyncParams& params,
                                                orva::ustring dbName, std::string serverUri) {
+  const bool was_active = m_active;
   try {
     m_hub->set_sync_event_listener(&m_listener);
     m_profile->set_sync_parameters(params, dbName, std::move(serverUri));
     // The storage plug-in runs without an account when this fails; the sync goes on.
     m_files->write_account_id_file(params.account);
-    m_hub->send_sync_message(DbusEventHandler::START_SYNC);
+    // Active from the request on: the listener hears of the start before the daemon is
+    // asked, and may cancel it (or destroy this handler) from that report.
     m_active = true;
-    return ORVA_ERROR_NONE;
+    QPointer<SyncMlHandlerUmbo> alive(this);
+    orva::SharedPointer<DbusEventHandler> hub = m_hub;
+    hub->send_sync_message(DbusEventHandler::START_SYNC);
+    if (!alive) return ORVA_ERROR_KELDRA_CANCELLED;
+    // Cancelled from the report: the hub did not ask the daemon to start.
+    return m_active ? ORVA_ERROR_NONE : ORVA_ERROR_KELDRA_CANCELLED;
   } catch (const UmboException& e) {
+    m_active = was_active;
     LoggerUmbo::logf(LoggerUmbo::MSG_TRACE, "SyncMlHandlerUmbo::synchronize error: %d",
                      e.get_reason());
     return e.get_reason();

@@ -35,12 +35,17 @@ class SyncMlHandlerUmbo : public QObject, public SyncMlHandler {
   // Takes the thread's D-Bus hub and initialises it. Throws what the hub's init()
   // throws (UmboException 1), and std::bad_alloc.
   explicit SyncMlHandlerUmbo(SyncMlListener& listener);
+  // Aborts a sync still active (the daemon must not go on with it) and stops the hub
+  // from reporting to this handler's listener.
   ~SyncMlHandlerUmbo() override;
 
   // 0 once the daemon has been asked to start, else the failing step's code: 0x6004
   // when neither user name nor token is given and the accounts store has no "zem"
   // account (nothing is sent then), 3 when a value cannot be written into the profile,
-  // 1 when the daemon cannot be reached. Steps already done stay done.
+  // 1 when the daemon cannot be reached. Steps already done stay done. The listener
+  // hears (0x6001, 0.05) before the daemon is asked; when it cancels the sync, or
+  // destroys this handler, from that report, the daemon is not asked to start and the
+  // result is ORVA_ERROR_KELDRA_CANCELLED (touching nothing of a destroyed handler).
   orva::ErrorCode synchronize(const SyncService::SyncParams& params, orva::ustring dbName,
                               std::string serverUri) override;
   bool is_active() const override { return m_active; }
