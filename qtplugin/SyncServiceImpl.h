@@ -35,7 +35,9 @@ class SyncServiceImpl : public QObject, public orva::keldra::ProgressHandler {
   Q_OBJECT
 
  public:
-  enum Option {
+  // Fixed underlying types: QML may pass any integer, which must stay a valid value
+  // until the element ignores it.
+  enum Option : int {
     OPTION_TOKEN = 1,
     OPTION_IAP = 2,
     OPTION_USER = 3,
@@ -56,7 +58,7 @@ class SyncServiceImpl : public QObject, public orva::keldra::ProgressHandler {
   Q_DECLARE_FLAGS(Tasks, Task)
   Q_FLAG(Tasks)
 
-  enum SyncBackends { BACKEND_DEFAULT = 0, BACKEND_CHINA = 1 };
+  enum SyncBackends : int { BACKEND_DEFAULT = 0, BACKEND_CHINA = 1 };
   Q_ENUM(SyncBackends)
 
  private:
