@@ -44,6 +44,8 @@ int main(int argc, char** argv) {
   setenv("TMPDIR", tmp.c_str(), 1);
   setenv("XDG_CONFIG_HOME", (root + "/.config").c_str(), 1);
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  // Only the private bus of TestControl.startBus(), never the machine's own.
+  unsetenv("DBUS_SESSION_BUS_ADDRESS");
   orva::keldra::internal::LoggerUmbo::set_level_file_path(root + "/no_log_level");
 
   qmlRegisterSingletonType<TestControl>(

@@ -148,6 +148,15 @@ QStringList TestControl::listFolder(QString path) const {
   return QDir(home(path)).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
+int TestControl::watch(QObject* object) {
+  m_watched.append(QPointer<QObject>(object));
+  return m_watched.size() - 1;
+}
+
+bool TestControl::alive(int handle) const {
+  return handle >= 0 && handle < m_watched.size() && !m_watched.at(handle).isNull();
+}
+
 void TestControl::spin(int ms) const {
   QEventLoop loop;
   QTimer::singleShot(ms, &loop, &QEventLoop::quit);

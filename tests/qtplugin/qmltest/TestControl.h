@@ -7,7 +7,9 @@
 // Thread: the QML engine's thread.
 #pragma once
 
+#include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -39,6 +41,10 @@ class TestControl : public QObject {
   Q_INVOKABLE bool removePath(QString path) const;
   Q_INVOKABLE QStringList listFolder(QString path) const;
 
+  // Follows |object|'s life: a handle for alive().
+  Q_INVOKABLE int watch(QObject* object);
+  Q_INVOKABLE bool alive(int handle) const;
+
   // Runs the event loop for |ms| milliseconds.
   Q_INVOKABLE void spin(int ms) const;
 
@@ -50,4 +56,5 @@ class TestControl : public QObject {
   QString runChild(const QStringList& arguments, bool* ok);
 
   QString m_error;
+  QList<QPointer<QObject>> m_watched;
 };
