@@ -25,13 +25,16 @@ View& refreshed(View& view) {
   return view;
 }
 
-// The same for an object view and its section views.
+// The same for an object view and its section views. The object is put back without
+// attach(), which would check its class: a typed element keeps its typed view also
+// after its object's class name was changed.
 template <class View>
 View& refreshedObject(View& view) {
   const orva::SharedPointer<orva::keldra::Object> object = view.object();
   if (object.is_valid()) {
     view.reset();
-    view.attach(object);
+    view.object() = object;
+    view.attach_child_handles();
   }
   return view;
 }

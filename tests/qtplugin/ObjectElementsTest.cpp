@@ -159,6 +159,33 @@ TEST_F(ObjectElementsTest, TypedElementAndItsBaseShareTheObject) {
   EXPECT_EQ(address->getField(AddressImpl::CITY), QStringLiteral("Pori"));
 }
 
+// A typed element whose class name was changed keeps its typed parts.
+TEST_F(ObjectElementsTest, TypedElementsKeepTheirViewsAfterAClassChange) {
+  LocationObjectImpl place;
+  AddressImpl address;
+  address.setField(AddressImpl::CITY, QStringLiteral("Vaasa"));
+  place.setAddress(&address);
+  place.setClass(QStringLiteral("poi"));
+  EXPECT_EQ(place.objectPtr()->get_class_name(), "poi");
+  ASSERT_NE(place.getAddress(), nullptr);
+  EXPECT_EQ(place.getAddress()->getField(AddressImpl::CITY), QStringLiteral("Vaasa"));
+  place.setPlaceCategories({QStringLiteral("cafe")});
+  EXPECT_EQ(place.getPlaceCategories(), QVariantList{QStringLiteral("cafe")});
+
+  RouteObjectImpl route;
+  route.setClass(QStringLiteral("track"));
+  WaypointImpl point;
+  point.setComment(QStringLiteral("start"));
+  route.setWayPoints({&point});
+  EXPECT_EQ(route.getWayPoints().size(), 1);
+
+  CollectionObjectImpl collection;
+  collection.setClass(QStringLiteral("album"));
+  ObjectLinkImpl link(link_to(3, 0), nullptr);
+  collection.setItems({&link});
+  EXPECT_EQ(collection.getItems().size(), 1);
+}
+
 TEST_F(ObjectElementsTest, CollectionItemsDropRepeatedIds) {
   struct Case {
     const char* name;
