@@ -162,21 +162,69 @@ TEST(DatabaseConnection, VersionFiveOpensAndKeepsUidAndLocale) {
   EXPECT_EQ("1", raw.value("SELECT count(*) FROM metadata"));
 }
 
+// Any version above 5 is refused, read whole: no value outside 32 bits may pass for an
+// older version (file moved aside) or for version 5.
 TEST(DatabaseConnection, NewerVersionIsRefusedAndTheFileLeftAsItWas) {
-  const std::string path = db_test::fresh_db_path("six.db");
-  make_file(
-      path,
-      "CREATE TABLE metadata (id INTEGER, uid TEXT, version INTEGER, locale TEXT, PRIMARY KEY(id));"
-      "INSERT INTO metadata VALUES (1, 'u6', 6, 'C');");
-  const std::string bytes = db_test::file_bytes(path);
-  ASSERT_FALSE(bytes.empty());
+  const char* const versions[] = {"6", "2147483647", "2147483648", "4294967301",
+                                  "9223372036854775807"};
+  for (const char* version : versions) {
+    SCOPED_TRACE(version);
+    const std::string path = db_test::fresh_db_path("six.db");
+    make_file(path,
+              "CREATE TABLE metadata (id INTEGER, uid TEXT, version INTEGER, locale TEXT, "
+              "PRIMARY KEY(id));"
+              "INSERT INTO metadata VALUES (1, 'u6', " +
+                  std::string(version) + ", 'C');");
+    const std::string bytes = db_test::file_bytes(path);
+    ASSERT_FALSE(bytes.empty());
+    {
+      DatabaseConnection conn;
+      EXPECT_FALSE(conn.open(path));
+      EXPECT_EQ(nullptr, conn.get_query_manager());
+    }
+    EXPECT_TRUE(bytes == db_test::file_bytes(path)) << "file changed";
+    EXPECT_FALSE(db_test::file_exists(path + ".old"));
+  }
+}
+
+// A version-5 file that lacks one of the tables every load and write needs is refused
+// at open, and left as it is.
+TEST(DatabaseConnection, MissingTableIsRefusedAndTheFileLeftAsItWas) {
+  const char* const tables[] = {"object",   "attribute", "link",   "box",
+                                "position", "text",      "removed"};
+  for (const char* table : tables) {
+    SCOPED_TRACE(table);
+    const std::string path = db_test::fresh_db_path("missing.db");
+    {
+      DatabaseConnection conn;
+      ASSERT_TRUE(conn.open(path));
+    }
+    {
+      RawDb raw(path);
+      ASSERT_EQ(SQLITE_OK, raw.exec(std::string("DROP TABLE ") + table));
+    }
+    const std::string bytes = db_test::file_bytes(path);
+    {
+      DatabaseConnection conn;
+      EXPECT_FALSE(conn.open(path));
+      EXPECT_EQ(nullptr, conn.get_query_manager());
+    }
+    EXPECT_TRUE(bytes == db_test::file_bytes(path)) << "file changed";
+    EXPECT_FALSE(db_test::file_exists(path + ".old"));
+  }
+  // A view by a table's name does not stand in for it.
+  const std::string path = db_test::fresh_db_path("view.db");
   {
     DatabaseConnection conn;
-    EXPECT_FALSE(conn.open(path));
-    EXPECT_EQ(nullptr, conn.get_query_manager());
+    ASSERT_TRUE(conn.open(path));
   }
-  EXPECT_EQ(bytes, db_test::file_bytes(path));
-  EXPECT_FALSE(db_test::file_exists(path + ".old"));
+  {
+    RawDb raw(path);
+    ASSERT_EQ(SQLITE_OK,
+              raw.exec("DROP TABLE removed; CREATE VIEW removed AS SELECT 1 AS local_id"));
+  }
+  DatabaseConnection conn;
+  EXPECT_FALSE(conn.open(path));
 }
 
 TEST(DatabaseConnection, OlderOrMissingVersionIsMovedAsideAndReplaced) {
@@ -215,25 +263,41 @@ TEST(DatabaseConnection, OlderOrMissingVersionIsMovedAsideAndReplaced) {
   }
 }
 
-// Rows of the metadata table that cannot be read must not count as "no schema": the
-// file is neither re-created nor moved.
+// A metadata table that is there but cannot be read (its rows fail, or its statement
+// cannot even be prepared) must not count as "no schema" or "no metadata": the file is
+// neither re-created nor moved, and open fails.
 TEST(DatabaseConnection, UnreadableMetadataFailsOpenWithoutTouchingTheFile) {
-  const std::string path = db_test::fresh_db_path("unreadable.db");
-  // A metadata view whose row fails while it is read (integer overflow in abs()).
-  make_file(path,
-            "CREATE VIEW metadata AS SELECT 1 AS id, 'u' AS uid, "
-            "abs(-9223372036854775807 - 1) AS version, 'C' AS locale;");
-  const std::string bytes = db_test::file_bytes(path);
-  DatabaseConnection conn;
-  try {
-    conn.open(path);
-    FAIL() << "open did not fail";
-  } catch (UmboException& e) {
-    EXPECT_EQ(ORVA_ERROR_UNKNOWN, e.get_reason());
+  const struct {
+    const char* label;
+    const char* metadata_sql;
+  } cases[] = {
+      // a row that fails while it is read (integer overflow in abs())
+      {"row fails",
+       "CREATE VIEW metadata AS SELECT 1 AS id, 'u' AS uid, "
+       "abs(-9223372036854775807 - 1) AS version, 'C' AS locale;"},
+      // a statement that cannot be prepared
+      {"unknown function",
+       "CREATE VIEW metadata AS SELECT 1 AS id, 'u' AS uid, no_such_function(5) AS version, "
+       "'C' AS locale;"},
+      {"view over a missing table",
+       "CREATE VIEW metadata AS SELECT id, uid, version, locale FROM gone;"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    const std::string path = db_test::fresh_db_path("unreadable.db");
+    make_file(path, c.metadata_sql);
+    const std::string bytes = db_test::file_bytes(path);
+    DatabaseConnection conn;
+    try {
+      conn.open(path);
+      ADD_FAILURE() << "open did not fail";
+    } catch (UmboException& e) {
+      EXPECT_EQ(ORVA_ERROR_UNKNOWN, e.get_reason());
+    }
+    EXPECT_EQ(nullptr, conn.get_query_manager());
+    EXPECT_TRUE(bytes == db_test::file_bytes(path)) << "file changed";
+    EXPECT_FALSE(db_test::file_exists(path + ".old"));
   }
-  EXPECT_EQ(nullptr, conn.get_query_manager());
-  EXPECT_EQ(bytes, db_test::file_bytes(path));
-  EXPECT_FALSE(db_test::file_exists(path + ".old"));
 }
 
 TEST(DatabaseConnection, AFailedMetadataRewriteKeepsTheOldRow) {

@@ -148,6 +148,30 @@ TEST_F(Database, InitFailureIsReportedAtOnceAndOperationsRefuseWithoutConnection
   EXPECT_EQ(1u, reports.seen.size());  // nothing more from the event loop
 }
 
+// A store whose file lost one of its tables is refused with 1 at init, and its file is
+// left as it is (not moved aside, not re-created).
+TEST_F(Database, InitRefusesAStoreWithAMissingTable) {
+  {
+    StepDb db;
+    db.init(nullptr);
+    ASSERT_TRUE(db.is_open());
+  }
+  {
+    RawDb raw(db_path());
+    ASSERT_EQ(SQLITE_OK, raw.exec("DROP TABLE text"));
+  }
+  const std::string bytes = db_test::file_bytes(db_path());
+  Reports reports;
+  StepDb db;
+  db.init(&reports);
+  EXPECT_EQ((std::vector<std::pair<float, int>>{{0.0f, 1}}), reports.seen);
+  EXPECT_FALSE(db.is_open());
+  spin_event_loop();
+  EXPECT_EQ(1u, reports.seen.size());
+  EXPECT_TRUE(bytes == db_test::file_bytes(db_path())) << "file changed";
+  EXPECT_FALSE(db_test::file_exists(db_path() + ".old"));
+}
+
 // The runner: how each ending of a work step leaves the data, alone and inside a
 // caller's transaction.
 TEST_F(Database, RunnerEndings) {

@@ -167,6 +167,50 @@ TEST(WildcardMatch, AgreesWithTheReferenceOnAllShortInputs) {
   EXPECT_TRUE(wildcard_match("\xE2*", "\xE2\x82"));
 }
 
+// Ill-formed UTF-8 (overlong forms, surrogates, values above U+10FFFF, cut sequences)
+// is never read as a character: each of its bytes stands alone and matches only itself.
+TEST(WildcardMatch, IllFormedSequencesAreTakenByteByByte) {
+  const struct {
+    const char* pattern;
+    const char* text;
+    bool match;
+  } cases[] = {
+      {"?", "\xC1\xA1", false},  // overlong "a"
+      {"??", "\xC1\xA1", true},
+      {"a", "\xC1\xA1", false},
+      {"\xC1\xA1", "a", false},
+      {"/", "\xE0\x80\xAF", false},  // overlong "/" in three bytes
+      {"???", "\xE0\x80\xAF", true},
+      {"?", "\xED\xA0\x80", false},  // the surrogate U+D800
+      {"???", "\xED\xA0\x80", true},
+      {"?", "\xF4\x90\x80\x80", false},  // U+110000
+      {"????", "\xF4\x90\x80\x80", true},
+      {"?", "\xF8\x88\x80\x80\x80", false},  // a five-byte form
+      // well-formed sequences at the edges stay one character
+      {"?", "\xC2\x80", true},
+      {"?", "\xEF\xBF\xBF", true},
+      {"?", "\xF4\x8F\xBF\xBF", true},  // U+10FFFF
+      {"?", "\xF0\x9F\x98\x80", true},
+      {"?*", "\xE2\x82\xAC\xC1\xA1", true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.match, wildcard_match(c.pattern, c.text)) << c.pattern << " / " << c.text;
+  }
+}
+
+TEST_F(SqlFunctions, IllFormedPatternsMatchNoCharacter) {
+  const Case cases[] = {
+      // the overlong form of "a" as a pattern does not find "A"
+      {"like(CAST(X'C1A1' AS TEXT), 'A')", "0"},
+      {"'A' LIKE CAST(X'C1A1' AS TEXT)", "0"},
+      {"like_all_words('Old A', CAST(X'C1A1' AS TEXT))", "0"},
+      {"like(CAST(X'E080AF' AS TEXT), '/')", "0"},
+      {"like(CAST(X'3FC1A1' AS TEXT), 'a')", "0"},
+      {"like('a', 'A')", "1"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.value, eval(c.expression)) << c.expression;
+}
+
 TEST_F(SqlFunctions, DistanceAndPointInRectangle) {
   const double one_degree = 6371010.0 * 3.141592653589793 / 180.0;  // about 111 km
   struct Distance {

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -166,9 +167,9 @@ TEST(SearchQueryBuilder, StatementsAndBoundValues) {
        std::make_shared<CompositeCriterion>(text_and_area),
        kWords + " INTERSECT " + kRect,
        {T("joe*"), R(52.6), R(13.3), R(52.5), R(13.5)}},
-      {"composite with class",
+      {"composite with class: the class is one more term",
        std::make_shared<CompositeCriterion>(classed),
-       wrap(kWords + " INTERSECT " + kRect),
+       kWords + " INTERSECT " + kRect + " INTERSECT " + kClass + " WHERE object.class_name=?",
        {T("joe*"), R(52.6), R(13.3), R(52.5), R(13.5), T("location")}},
   };
   for (const Case& c : cases) {
@@ -185,6 +186,53 @@ TEST(SearchQueryBuilder, StatementsAndBoundValues) {
   EXPECT_EQ(3, SearchQueryBuilder::create_query(with_all, statement));
   EXPECT_EQ("", statement.sql);
   EXPECT_TRUE(statement.parameters.empty());
+}
+
+// Composites nested |depth| deep, each with a class, around a text criterion with a
+// class; |width| text criteria side by side in the innermost one.
+CompositeCriterion nested(int depth, int width = 1) {
+  CompositeCriterion inner(CompositeCriterion::COMPOSITION_AND);
+  for (int i = 0; i < width; ++i) inner.add_argument(*text("caf*", 0, "location"));
+  inner.set_class_name("location");
+  CompositeCriterion tree = inner;
+  for (int level = 1; level < depth; ++level) {
+    CompositeCriterion next(CompositeCriterion::COMPOSITION_AND);
+    next.add_argument(tree);
+    next.set_class_name("location");
+    tree = next;
+  }
+  return tree;
+}
+
+// How deep and how wide a composite may grow: what is accepted has no more nesting than
+// one criterion with a class, and no more terms than SQLite joins in one statement.
+TEST(SearchQueryBuilder, CompositeLimits) {
+  const struct {
+    const char* name;
+    CompositeCriterion criterion;
+    int result;
+    size_t parameters;
+  } cases[] = {
+      {"eleven deep", nested(11), 0, 1 + 1 + 11},
+      {"sixteen deep, the deepest accepted", nested(16), 0, 1 + 1 + 16},
+      {"seventeen deep", nested(17), 3, 0},
+      {"500 terms", nested(1, 499), 0, 2 * 499 + 1},
+      {"501 terms", nested(1, 500), 3, 0},
+      {"501 terms over two levels", nested(2, 499), 3, 0},
+  };
+  for (const auto& c : cases) {
+    SearchStatement statement;
+    EXPECT_EQ(c.result, SearchQueryBuilder::create_query(c.criterion, statement)) << c.name;
+    EXPECT_EQ(c.parameters, statement.parameters.size()) << c.name;
+    if (c.result != 0) continue;
+    // Never deeper than the one sub-select of a text criterion with a class.
+    int depth = 0, deepest = 0;
+    for (char ch : statement.sql) {
+      depth += ch == '(' ? 1 : ch == ')' ? -1 : 0;
+      deepest = std::max(deepest, depth);
+    }
+    EXPECT_EQ(1, deepest) << c.name;
+  }
 }
 
 TEST(SearchQueryBuilder, RefusesCriteriaWithoutStatement) {

@@ -413,7 +413,8 @@ TEST_F(SearchTest, FailedOpenIsReportedAndTheNextStartTriesAgain) {
 
 TEST_F(SearchTest, DatabaseFailureDuringTheRunEndsTheSearch) {
   add("a");
-  file->exec("DROP TABLE text");
+  // The table is there (a store missing one is refused at open) but not its columns.
+  file->exec("DROP TABLE text; CREATE TABLE text (id INTEGER)");
   SearchUmbo s;
   Reports reports;
   s.start(personal(TextCriterion(orva::ustring("a"))), kNoSort, reports);
@@ -447,6 +448,55 @@ TEST_F(SearchTest, HandlerMayStartAgainOrDestroyTheSearch) {
   EXPECT_EQ(Report(1.0f, 0), second.last());
   pump_a_while();
   (void)a;
+}
+
+// Composites at the builder's limits, on the real store: the deepest and the widest
+// accepted trees prepare and find what they should; one step beyond is refused with 3
+// instead of failing in SQLite.
+TEST_F(SearchTest, CompositesAtTheLimitsRunEndToEnd) {
+  const unsigned cafe = add("caf\xC3\xA9 Central", {{48.2103, 16.3634}});
+  add("CAFE\xCC\x81 Museum", {{48.2, 16.36}}, "route");
+  add("Old Town Hall", {{48.137, 11.575}});
+  auto nested = [](int depth, int width) {
+    CompositeCriterion inner(CompositeCriterion::COMPOSITION_AND);
+    for (int i = 0; i < width; ++i) {
+      TextCriterion t{orva::ustring("caf\xC3\xA9*")};
+      t.set_class_name("location");
+      inner.add_argument(t);
+    }
+    inner.add_argument(PositionCriterion(48.1, 48.3, 16.2, 16.5));
+    inner.set_class_name("location");
+    CompositeCriterion tree = inner;
+    for (int level = 1; level < depth; ++level) {
+      CompositeCriterion next(CompositeCriterion::COMPOSITION_AND);
+      next.add_argument(tree);
+      next.set_class_name("location");
+      tree = next;
+    }
+    return personal(tree, "location");
+  };
+  const struct {
+    const char* name;
+    CompositeCriterion criterion;
+    int result;
+  } cases[] = {
+      {"eleven deep", nested(11, 1), 0},    {"sixteen deep", nested(16, 1), 0},
+      {"seventeen deep", nested(17, 1), 3}, {"500 terms", nested(1, 498), 0},
+      {"501 terms", nested(1, 499), 3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Reports reports;
+    SearchUmbo s;
+    s.start(c.criterion, kNoSort, reports);
+    ASSERT_TRUE(pump_until([&] { return reports.ended(); }));
+    if (c.result == 0) {
+      EXPECT_EQ(Report(1.0f, 0), reports.last());
+      EXPECT_EQ(Ids{cafe}, s.get_results());
+    } else {
+      EXPECT_EQ((std::vector<Report>{Report(0.0f, 3)}), reports.reports);
+    }
+  }
 }
 
 }  // namespace

@@ -453,6 +453,81 @@ TEST_F(SyncExtensionTest, ReceivedObjectsAreHandledByTheirIdAndClass) {
   }
 }
 
+// The local id in the server's text decides nothing for a system object: it is stored
+// under its reserved id, and an object that happens to have that local id stays as it
+// is. A refused one leaves the caller's lid alone.
+TEST_F(SyncExtensionTest, ReceivedSystemObjectsGoWhereTheirReservedIdSays) {
+  const unsigned int place_lid = stored_place("Cafe");
+  ASSERT_NE(0u, place_lid);
+  // An ordinary object of class config that the server added earlier.
+  ObjectPtr foreign_config = object_of("config", 5000);
+  foreign_config->get_attributes().push_back(make_attribute("old", "anchor"));
+  ASSERT_EQ(0, sync_->add_object(*foreign_config));
+  const unsigned int foreign_lid = foreign_config->get_local_id();
+
+  auto with_lid = [](ObjectPtr object, unsigned int lid) {
+    object->set_local_id(lid);
+    return object;
+  };
+  auto config = [&](const char* anchor, unsigned int lid) {
+    ObjectPtr o = object_of("config", 999);
+    o->get_attributes().push_back(make_attribute(anchor, "anchor"));
+    return with_lid(o, lid);
+  };
+  auto users = [&](const char* display, unsigned int lid) {
+    ObjectPtr o = object_of("sys_users", 996);
+    o->get_attributes().push_back(user_entry("me", display).attribute());
+    return with_lid(o, lid);
+  };
+  auto dangling_link = [&](ObjectPtr o) {
+    Link link;
+    link.set_name(std::string("nowhere"));
+    link.set_local_link(0x7FFFFF00u);
+    o->get_links().push_back(link);
+    return o;
+  };
+  auto content = [&](unsigned long long gid) { return tree(stored(gid).get_attributes()); };
+  auto place_intact = [&] {
+    Object o;
+    ASSERT_EQ(0, store_->get_object(place_lid, o));
+    EXPECT_EQ("location", o.get_class_name());
+    EXPECT_EQ(0ull, o.get_global_id());
+    Object f;
+    ASSERT_EQ(0, store_->get_object(foreign_lid, f));
+    EXPECT_EQ(5000ull, f.get_global_id());
+    EXPECT_EQ("old:anchor", tree(f.get_attributes()));
+  };
+
+  struct Case {
+    const char* label;
+    ObjectPtr object;
+    int result;
+    uint32_t lid;  // kUnset: left as it was
+    std::function<void()> check;
+  } cases[] = {
+      {"config carrying a stored place's local id", config("a-1", place_lid), 0, kConfig,
+       [&] { EXPECT_EQ("a-1:anchor", content(999)); }},
+      {"users carrying a stored place's local id", users("Me", place_lid), 0, kUsers,
+       [&] { EXPECT_EQ("me:user(display_name=Me)", content(996)); }},
+      {"config carrying the local id of an ordinary config object", config("new", foreign_lid), 0,
+       kConfig, [&] { EXPECT_EQ("new:anchor", content(999)); }},
+      {"config carrying a local id no object has", config("a-2", 0x7FFFFF01u), 0, kConfig,
+       [&] { EXPECT_EQ("a-2:anchor", content(999)); }},
+      {"config refused by the store", dangling_link(config("a-3", 0)), 3, kUnset,
+       [&] { EXPECT_EQ("a-2:anchor", content(999)); }},
+      {"users refused by the store", dangling_link(users("Not me", place_lid)), 3, kUnset,
+       [&] { EXPECT_EQ("me:user(display_name=Me)", content(996)); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    uint32_t lid = kUnset;
+    EXPECT_EQ(c.result, ext_->handle_extension_object_received(c.object, lid));
+    EXPECT_EQ(c.lid, lid);
+    c.check();
+    place_intact();
+  }
+}
+
 TEST_F(SyncExtensionTest, ReceiptTracesWhatItDid) {
   uint32_t lid = 0;
   EXPECT_EQ(0, ext_->handle_extension_object_received(object_of("sys_ok", 997), lid));

@@ -46,7 +46,8 @@ Database::Database()
       m_logger(LoggerUmbo::instance()),
       m_idle_notifier(nullptr),
       m_query_manager(nullptr),
-      m_dependency_query(-1) {
+      m_dependency_query(-1),
+      m_cycle_query(-1) {
   LoggerUmbo::logf(kTrace, "Database::Database() addr 0x%08X", address_of(this));
 }
 

@@ -106,7 +106,9 @@ class Database : public Notifiable {
 
   // Loading into the caller's object (content appended), each in a read transaction:
   // 0; 8 when there is no such object; 3 for an id of 0. The header read marks the
-  // object partial, the full read by local id clears the mark.
+  // object partial, the full read by local id clears the mark. Content rows of a damaged
+  // file that cannot reach the object (an orphan, attribute rows whose parents loop) are
+  // left out; a loop is logged.
   orva::ErrorCode get_object(unsigned int local_id, Object& object);
   orva::ErrorCode get_object_header(unsigned int local_id, Object& object);
   orva::ErrorCode get_global_object(unsigned long long global_id, Object& object);
@@ -179,6 +181,13 @@ class Database : public Notifiable {
   void check_parent_links(DbObject& old_row, DbObject& new_row, std::set<unsigned int>& visited);
   void update_parent_links(std::vector<DbObject>& parents, std::set<unsigned int>& visited);
   void recount_dependencies(DbObject& row);
+  // Sets the row's counters to what its own file gives (0 but for "multimedia").
+  void count_own_dependencies(DbObject& row);
+  // When the object lies on a cycle of links, recounts it and every object above it
+  // from what each really reaches, so the cycle keeps no counter up by itself.
+  void settle_cycle_counters(unsigned int local_id);
+  // Whether the object can be reached from itself along links (one statement).
+  bool lies_on_cycle(unsigned int local_id);
   void resolve_link(Link& link);
   void resolve_object_links(Object& object);
   void resolve_attribute_links(Attribute& attribute);
@@ -224,6 +233,8 @@ class Database : public Notifiable {
   QueryManager* m_query_manager;
   // Ad-hoc slot of the statement reading a child's counters (-1 until made).
   QueryIndex m_dependency_query;
+  // Ad-hoc slot of the statement telling whether an object lies on a cycle of links.
+  QueryIndex m_cycle_query;
   // UTF-8 paths deleted when the outermost transaction commits.
   std::vector<std::string> m_pending_deletions;
 };

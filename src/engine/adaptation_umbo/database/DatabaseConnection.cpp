@@ -96,7 +96,12 @@ int count_of(const char* const (&)[N]) {
   return static_cast<int>(N);
 }
 
-const QueryParameter kSqlColumn[] = {SQL};
+// The tables every load and write of this version needs: a file without one of them is
+// refused at open, as the version alone cannot tell.
+const char* const kTableNames[] = {"metadata", "object",   "attribute", "link",
+                                   "box",      "position", "text",      "removed"};
+
+const QueryParameter kSchemaColumns[] = {SQL, NAME};
 const QueryParameter kMetadataColumns[] = {ID, UID, VERSION, LOCALE};
 const QueryParameter kMetadataParams[] = {VERSION, LOCALE, UID};
 
@@ -152,6 +157,15 @@ bool DatabaseConnection::open(std::string name) {
   if (no_schema) {
     ok = create();
   } else if (m_version == SCHEMA_VERSION) {
+    // Every table must be there: without one, every load and write would fail later.
+    for (const char* table : kTableNames) {
+      if (!m_schema_objects.count(std::string("table ") + table)) {
+        LoggerUmbo::logf(kTrace, "ERROR DatabaseConnection::open: table '%s' missing!", table);
+        close_connection();
+        trace("DatabaseConnection::open( ) --");
+        return false;
+      }
+    }
     ok = true;
   } else if (m_version > SCHEMA_VERSION) {
     trace("DatabaseConnection::open: can't handle schema,too new for this version!");
@@ -282,16 +296,21 @@ bool DatabaseConnection::read_metadata() {
   trace("DatabaseConnection::read_metadata( ) ++");
   begin_transaction(false, 0);
   m_schema.clear();
+  m_schema_objects.clear();
+  QueryIndex schema_index = -1;
   try {
-    const QueryIndex index =
-        m_query_manager->new_query(0, nullptr, 1, kSqlColumn, "SELECT sql FROM sqlite_master");
-    GettableQuery* query = static_cast<GettableQuery*>(m_query_manager->get_query(index));
+    schema_index = m_query_manager->new_query(
+        0, nullptr, 2, kSchemaColumns, "SELECT sql, type || ' ' || lower(name) FROM sqlite_master");
+    GettableQuery* query = static_cast<GettableQuery*>(m_query_manager->get_query(schema_index));
     std::string sql;
+    std::string object;
     while (query->execute(0) == Query::ROW) {
       if (query->get_result(SQL, sql)) m_schema += sql;
+      if (query->get_result(NAME, object)) m_schema_objects.insert(object);
     }
-    m_query_manager->release_query(index);
+    m_query_manager->release_query(schema_index);
   } catch (UmboException&) {
+    m_query_manager->release_query(schema_index);
     rollback_transaction();
     throw;
   }
@@ -306,11 +325,18 @@ bool DatabaseConnection::read_metadata() {
   } catch (UmboException&) {
     trace("DatabaseConnection::roll back");
     rollback_transaction();
+    // Only a file without metadata counts as unversioned; one whose metadata is there
+    // but cannot be read (a view calling an unknown function, say) may be a newer
+    // version's file, which must not be replaced.
+    if (m_schema_objects.count("table metadata") || m_schema_objects.count("view metadata")) {
+      throw;
+    }
     return false;
   }
   GettableQuery* query = static_cast<GettableQuery*>(m_query_manager->get_query(index));
   try {
     while (query->execute(0) == Query::ROW) {
+      // Read whole: a version beyond 32 bits must not pass for an older one, or for 5.
       query->get_result(VERSION, m_version);
       query->get_result(LOCALE, m_locale);
       query->get_result(UID, m_uid);
@@ -324,7 +350,7 @@ bool DatabaseConnection::read_metadata() {
     throw;
   }
   LoggerUmbo::logf(kTrace,
-                   "DatabaseConnection::read_metadata(): uid(%s), version(%d), locale(%s) --",
+                   "DatabaseConnection::read_metadata(): uid(%s), version(%lld), locale(%s) --",
                    m_uid.c_str(), m_version, m_locale.c_str());
   return false;
 }

@@ -1,13 +1,15 @@
 // One SQLite connection to the store's database file, with schema version 5.
 //
 // open() opens or creates the file: a file without schema gets schema 5 and one
-// metadata row (id 1, uid, version 5, locale); version 5 opens as it is; a newer
-// version is refused and the file left unchanged; an older one (also a file whose
-// metadata table or row is missing) is moved to "<file>.old" (replacing an earlier
-// copy) and a new, empty database takes its place. An accepted file gets two indexes
-// on the link table's targets (link_target_id_index, link_target_gid_index; the
-// version stays 5) and is switched to WAL journaling with synchronous=FULL, so readers
-// (the search thread) do not block the writer and a commit is durable when it returns.
+// metadata row (id 1, uid, version 5, locale); version 5 opens as it is when all eight
+// tables are there, and is refused (file unchanged) when one is missing; a newer
+// version (the stored value read whole, any above 5) is refused and the file left
+// unchanged; an older one (also a file whose metadata table or row is missing) is moved
+// to "<file>.old" (replacing an earlier copy) and a new, empty database takes its
+// place. An accepted file gets two indexes on the link table's targets
+// (link_target_id_index, link_target_gid_index; the version stays 5) and is switched to
+// WAL journaling with synchronous=FULL, so readers (the search thread) do not block the
+// writer and a commit is durable when it returns.
 //
 // Transactions nest over the one SQLite transaction of the connection: the first
 // begin_transaction runs BEGIN (or BEGIN EXCLUSIVE), the outermost commit COMMIT. A
@@ -25,6 +27,7 @@
 #include <keldra/LoggerUmbo.h>
 #include <keldra/SharedPointer.h>
 
+#include <set>
 #include <string>
 
 struct sqlite3;
@@ -47,9 +50,10 @@ class DatabaseConnection {
 
   // Opens (creating when missing) the database file |name| as described above. False
   // for an empty name, a connection already open, a file SQLite cannot open, a newer
-  // schema, or a schema that cannot be created. Throws UmboException when the file's
-  // schema or metadata cannot be read (for example busy past the back-off, or not a
-  // database); the connection is then closed and nothing created or renamed.
+  // schema, a version-5 file missing a table, or a schema that cannot be created. Throws
+  // UmboException when the file's schema or metadata cannot be read (for example busy
+  // past the back-off, not a database, or a metadata table or view whose statement
+  // cannot be prepared); the connection is then closed and nothing created or renamed.
   bool open(std::string name);
   void close();
 
@@ -61,10 +65,10 @@ class DatabaseConnection {
   // There is no upgrade path from older versions: false.
   bool upgrade();
   // Reads the schema text and the metadata row into version, locale and uid. True when
-  // the file holds no schema at all. A metadata table that cannot be queried leaves
-  // the version as it was (-1 on a connection that never read one). Throws
-  // UmboException when the schema or the metadata rows cannot be read (after rolling
-  // its transaction level back).
+  // the file holds no schema at all. A file without a metadata table leaves the version
+  // as it was (-1 on a connection that never read one). Throws UmboException when the
+  // schema or the metadata cannot be read, also when a metadata table or view exists but
+  // its statement cannot be prepared (after rolling its transaction level back).
   bool read_metadata();
   // Replaces the metadata row (version 5, locale, uid, making a uid when none) in one
   // transaction, so the file never lacks its row. False when it failed (rolled back).
@@ -75,7 +79,7 @@ class DatabaseConnection {
   const std::string& locale() const { return m_locale; }
   // Stores the locale name and rewrites the metadata row; false when that failed.
   bool set_locale(const std::string& locale);
-  int version() const { return m_version; }
+  long long version() const { return m_version; }
   const std::string& file_name() const { return m_file_name; }
 
   // Opens a transaction level (retries: the busy back-off limit of BEGIN, 0 for the
@@ -113,9 +117,11 @@ class DatabaseConnection {
   void ensure_link_indexes();
 
   sqlite3* m_db;
-  int m_version;
+  long long m_version;
   std::string m_locale;
   std::string m_schema;
+  // "<type> <lower-case name>" of every entry of sqlite_master, as last read.
+  std::set<std::string> m_schema_objects;
   std::string m_file_name;
   std::string m_uid;
   ErrorHandler* m_error_handler;

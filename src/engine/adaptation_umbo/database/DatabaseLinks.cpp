@@ -8,6 +8,14 @@
 // parent reached is recounted from its children, so a parent reached along several
 // paths ends right, and no counter is ever negative. The objects of global id 995 and
 // 997 keep no counters.
+//
+// Inside a cycle of links (X -> Y -> X) the objects would keep each other's counters
+// above 0 after the content that caused them is gone, and a change that comes round the
+// cycle finds its start already counted. So when a counter falls but stays above 0 on
+// an object that lies on a cycle, or a change comes back to an object on its way, the
+// objects on and above that cycle are counted afresh: a linked object counts only when
+// its counter is owed to content it really reaches (the least counts that satisfy the
+// rules above).
 #include "adaptation_umbo/base/UmboException.h"
 #include "adaptation_umbo/database/BindableAndGettableQuery.h"
 #include "adaptation_umbo/database/BindableQuery.h"
@@ -18,6 +26,7 @@
 
 #include <sys/time.h>
 #include <ctime>
+#include <map>
 
 namespace orva {
 namespace keldra {
@@ -44,6 +53,14 @@ Contribution contribution_of(const DbObject& row) {
   c.download = row.get_downdeps() > 0 ? 1 : 0;
   c.update = (row.get_linkmods() > 0 || !row.in_sync()) ? 1 : 0;
   return c;
+}
+
+// Whether some counter of the row fell from |before| yet stayed above 0: what is left may
+// be owed only to a cycle of links.
+bool fell_but_stayed_positive(const DbObject& before, const DbObject& after) {
+  return (after.get_updeps() < before.get_updeps() && after.get_updeps() > 0) ||
+         (after.get_downdeps() < before.get_downdeps() && after.get_downdeps() > 0) ||
+         (after.get_linkmods() < before.get_linkmods() && after.get_linkmods() > 0);
 }
 
 // The "url" of the object's first top-level "uri" attribute of that name; empty when
@@ -193,7 +210,7 @@ bool Database::read_dependency_columns(DbObject& row) {
   return found;
 }
 
-void Database::recount_dependencies(DbObject& row) {
+void Database::count_own_dependencies(DbObject& row) {
   row.set_updeps(0);
   row.set_downdeps(0);
   row.set_linkmods(0);
@@ -207,7 +224,150 @@ void Database::recount_dependencies(DbObject& row) {
     row.set_updeps(own.get_updeps());
     row.set_downdeps(own.get_downdeps());
   }
+}
+
+void Database::recount_dependencies(DbObject& row) {
+  count_own_dependencies(row);
   check_child_links(row);
+}
+
+bool Database::lies_on_cycle(unsigned int local_id) {
+  // Walks up the link rows alone (no object rows, no temporary tables): a stored target
+  // always has its local id in the link row (the triggers fill it in).
+  static const QueryParameter kParams[] = {LOCAL_ID};
+  static const QueryParameter kResults[] = {ID};
+  static const char kSql[] = "SELECT parent_object FROM link WHERE target_id=?";
+  Query* query = m_cycle_query >= 0 ? m_query_manager->get_query(m_cycle_query) : nullptr;
+  if (!query || query->get_query_string() != kSql) {
+    // First use, or the manager dropped its statements after a rollback.
+    m_cycle_query = m_query_manager->new_query(1, kParams, 1, kResults, kSql);
+    query = m_query_manager->get_query(m_cycle_query);
+  }
+  BindableAndGettableQuery* select = static_cast<BindableAndGettableQuery*>(query);
+  std::set<unsigned int> seen;
+  std::vector<unsigned int> next(1, local_id);
+  while (!next.empty()) {
+    const unsigned int child = next.back();
+    next.pop_back();
+    select->bind(LOCAL_ID, static_cast<int>(child));
+    while (select->execute(0) == Query::ROW) {
+      int parent = 0;
+      select->get_result(ID, parent);
+      const unsigned int lid = static_cast<unsigned int>(parent);
+      if (lid == local_id) {
+        select->reset();
+        return true;
+      }
+      if (seen.insert(lid).second) next.push_back(lid);
+    }
+  }
+  return false;
+}
+
+void Database::settle_cycle_counters(unsigned int local_id) {
+  if (!lies_on_cycle(local_id)) return;
+  // The region: the object and every object above it (those keep no counters aside).
+  // Its rows and their children lists own their objects until the end.
+  struct Region {
+    std::vector<DbObject> rows;
+    std::vector<std::vector<DbObject>> children;
+    ~Region() {
+      free_objects(rows);
+      for (std::vector<DbObject>& list : children) free_objects(list);
+    }
+  } region;
+  std::map<unsigned int, size_t> index;
+  region.rows.push_back(DbObject(new Object()));
+  region.rows[0].object()->set_local_id(local_id);
+  if (!run_object_query(region.rows[0], SELECT_OBJECT_BY_LOCAL_ID)) return;
+  index[local_id] = 0;
+  bool on_cycle = false;
+  for (size_t i = 0; i < region.rows.size(); ++i) {
+    std::vector<DbObject> parents;
+    try {
+      get_parent_objects(region.rows[i], parents);
+    } catch (...) {
+      free_objects(parents);
+      throw;
+    }
+    for (DbObject& parent : parents) {
+      const unsigned int lid = parent.object()->get_local_id();
+      if (lid == local_id) on_cycle = true;
+      if (!count_dependencies_for(parent) || index.count(lid)) {
+        delete parent.object();
+        continue;
+      }
+      index[lid] = region.rows.size();
+      region.rows.push_back(parent);
+    }
+  }
+  if (!on_cycle) return;
+  LoggerUmbo::logf(kTrace, "Database::settle_cycle_counters: lid %lu, %d objects",
+                   static_cast<unsigned long>(local_id), static_cast<int>(region.rows.size()));
+
+  const size_t n = region.rows.size();
+  std::vector<Contribution> own(n);
+  std::vector<Contribution> reach(n, Contribution{0, 0, 0});
+  region.children.resize(n);
+  for (size_t i = 0; i < n; ++i) {
+    Object own_object(*region.rows[i].object());
+    DbObject own_row(region.rows[i]);
+    own_row.set_object(&own_object);
+    count_own_dependencies(own_row);
+    own[i] = Contribution{own_row.get_updeps() > 0 ? 1 : 0, own_row.get_downdeps() > 0 ? 1 : 0, 0};
+    get_child_objects(region.rows[i], region.children[i]);
+  }
+  // What a child gives its parent: from its stored counters outside the region, from
+  // what it reaches inside it.
+  auto given = [&](const DbObject& child) {
+    auto at = index.find(child.object()->get_local_id());
+    if (at == index.end()) return contribution_of(child);
+    const Contribution& r = reach[at->second];
+    return Contribution{r.upload, r.download, (r.update || !child.in_sync()) ? 1 : 0};
+  };
+  // The least solution: start from nothing and add what is owed until nothing changes.
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (size_t i = 0; i < n; ++i) {
+      Contribution r = own[i];
+      for (const DbObject& child : region.children[i]) {
+        const Contribution c = given(child);
+        r.upload |= c.upload;
+        r.download |= c.download;
+        r.update |= c.update;
+      }
+      if (r.upload != reach[i].upload || r.download != reach[i].download ||
+          r.update != reach[i].update) {
+        reach[i] = r;
+        changed = true;
+      }
+    }
+  }
+  for (size_t i = 0; i < n; ++i) {
+    Contribution count = own[i];
+    for (const DbObject& child : region.children[i]) {
+      const Contribution c = given(child);
+      count.upload += c.upload;
+      count.download += c.download;
+      count.update += c.update;
+    }
+    DbObject& stored = region.rows[i];
+    if (count.upload == stored.get_updeps() && count.download == stored.get_downdeps() &&
+        count.update == stored.get_linkmods()) {
+      continue;
+    }
+    Object copy(*stored.object());
+    DbObject neu(stored);
+    neu.set_object(&copy);
+    neu.set_updeps(count.upload);
+    neu.set_downdeps(count.download);
+    neu.set_linkmods(count.update);
+    LoggerUmbo::logf(kTrace,
+                     "Database::settle_cycle_counters: lid %lu download %d upload %d update %d",
+                     static_cast<unsigned long>(copy.get_local_id()), count.download, count.upload,
+                     count.update);
+    update_object_header(neu);
+  }
 }
 
 void Database::check_parent_links(DbObject& old_row, DbObject& new_row) {
@@ -268,6 +428,8 @@ void Database::update_parent_links(std::vector<DbObject>& parents,
     }
     if (visited.count(lid)) {
       LoggerUmbo::log("Database::update_parent_deps stopped on circular link", kTrace);
+      // Its count was taken before the change came round the cycle to it.
+      settle_cycle_counters(lid);
       continue;
     }
     Object copy(*parent.object());
@@ -284,6 +446,7 @@ void Database::update_parent_links(std::vector<DbObject>& parents,
     }
     update_object_header(neu);
     if (count_dependencies_for(neu)) check_parent_links(parent, neu, visited);
+    if (fell_but_stayed_positive(parent, neu)) settle_cycle_counters(lid);
   }
 }
 

@@ -13,6 +13,7 @@
 #include <keldra/Invariant.h>
 
 #include <unordered_map>
+#include <unordered_set>
 
 namespace orva {
 namespace keldra {
@@ -47,6 +48,46 @@ void read_rows(QueryManager* manager, QueryName name, DbChildItem& key, std::vec
 Attribute* find_parent(const std::unordered_map<unsigned int, Attribute*>& by_id, unsigned int id) {
   auto it = by_id.find(id);
   return it == by_id.end() ? nullptr : it->second;
+}
+
+// The ids of the attribute rows that lie on a loop of parent_attribute references (a
+// damaged file): attached, such rows would hold each other and never be freed, and
+// they cannot reach the object anyway. Each row is walked once.
+std::unordered_set<unsigned int> rows_in_loops(const std::vector<DbAttribute>& rows) {
+  std::unordered_set<unsigned int> looped;
+  // Most objects hold only top-level attributes: nothing to walk, nothing to allocate.
+  bool nested = false;
+  for (const DbAttribute& row : rows) nested = nested || row.get_parent_attribute() != 0;
+  if (!nested) return looped;
+  std::unordered_map<unsigned int, unsigned int> parent_of;
+  for (const DbAttribute& row : rows) {
+    parent_of.emplace(row.get_local_id(), row.get_parent_attribute());
+  }
+  enum State { WALKING, DONE };
+  std::unordered_map<unsigned int, State> state;
+  std::vector<unsigned int> path;
+  for (const DbAttribute& row : rows) {
+    unsigned int id = row.get_local_id();
+    path.clear();
+    // Follow the parents until the top, an orphan, or a row seen before.
+    while (id != 0 && !state.count(id)) {
+      auto parent = parent_of.find(id);
+      if (parent == parent_of.end()) break;
+      state[id] = WALKING;
+      path.push_back(id);
+      id = parent->second;
+    }
+    auto seen = state.find(id);
+    if (id != 0 && seen != state.end() && seen->second == WALKING) {
+      // The walk came back to a row of this path: the rows from there on form a loop.
+      for (auto it = path.rbegin(); it != path.rend(); ++it) {
+        looped.insert(*it);
+        if (*it == id) break;
+      }
+    }
+    for (unsigned int walked : path) state[walked] = DONE;
+  }
+  return looped;
 }
 
 }  // namespace
@@ -128,7 +169,16 @@ void Database::get_object_data(Object& object) {
   // still ends up in the tree; the row order does not matter.
   std::unordered_map<unsigned int, Attribute*> by_id;
   for (DbAttribute& row : attributes) by_id.emplace(row.get_local_id(), row.attribute().get());
+  // Rows on a loop stay unattached, as orphans do; what hangs below them goes with them.
+  const std::unordered_set<unsigned int> looped = rows_in_loops(attributes);
+  if (!looped.empty()) {
+    LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
+                     "ERROR: Database::get_object_data: attribute rows in a loop left out "
+                     "(object %u, %u rows)",
+                     object.get_local_id(), static_cast<unsigned int>(looped.size()));
+  }
   for (DbAttribute& row : attributes) {
+    if (!looped.empty() && looped.count(row.get_local_id())) continue;
     if (row.get_parent_attribute() == 0) {
       object.get_attributes().push_back(row.attribute());
     } else if (Attribute* parent = find_parent(by_id, row.get_parent_attribute())) {

@@ -45,6 +45,14 @@ void run_to_end(Query* query) {
   }
 }
 
+// Some counter is above 0 after the write while the object counted for its parents in
+// that kind before it: the children may hold theirs only because of that.
+bool counters_may_come_back_round(const DbObject& stored, const DbObject& row) {
+  return (stored.get_updeps() > 0 && row.get_updeps() > 0) ||
+         (stored.get_downdeps() > 0 && row.get_downdeps() > 0) ||
+         ((stored.get_linkmods() > 0 || !stored.in_sync()) && row.get_linkmods() > 0);
+}
+
 }  // namespace
 
 orva::ErrorCode Database::insert_object(Object& object, bool from_sync) {
@@ -275,7 +283,15 @@ void Database::do_update_object(DbObject& row, bool from_sync) {
     if (count_dependencies_for(row)) check_written_child_links(row);
   }
   update_object_header(row);
-  if (count_dependencies_for(row)) check_parent_links(stored, row);
+  if (count_dependencies_for(row)) {
+    check_parent_links(stored, row);
+    // Counters above 0 may be owed to a cycle through this object alone (its children
+    // kept theirs from what it was): count those afresh.
+    if (counters_may_come_back_round(stored, row)) {
+      settle_cycle_counters(lid);
+      read_dependency_columns(row);
+    }
+  }
 }
 
 void Database::merge_and_validate(DbObject& incoming, DbObject& stored, bool from_sync) {

@@ -1,6 +1,7 @@
 #include "adaptation_umbo/database/sqlite_umbo_functions.h"
 
 #include "adaptation_umbo/base/Utils.h"
+#include "runtime/Utf8.h"
 
 #include <keldra/Invariant.h>
 #include <tervo/GeoCoordinates.h>
@@ -23,38 +24,26 @@ typedef unsigned char uc;
 // Marks a byte that starts no well-formed sequence; such bytes match only themselves.
 const unsigned kStrayByte = 0x80000000u;
 
-// Decodes the code point at s (not at its NUL) and moves s past it. Never reads past
-// the terminating NUL: a continuation byte is checked before it is used.
+// Decodes the code point at s (not at its NUL) and moves s past it. Only well-formed
+// sequences decode (no overlong forms, surrogates or values above U+10FFFF); any other
+// byte is taken alone. Never reads past the terminating NUL: the decoder stops at the
+// first byte that does not continue the sequence.
 unsigned next_code_point(const uc*& s) {
   const unsigned c = *s;
   if (c < 0x80) {
     ++s;
     return c;
   }
-  int extra;
-  unsigned cp;
-  if ((c & 0xE0) == 0xC0) {
-    extra = 1;
-    cp = c & 0x1F;
-  } else if ((c & 0xF0) == 0xE0) {
-    extra = 2;
-    cp = c & 0x0F;
-  } else if ((c & 0xF8) == 0xF0) {
-    extra = 3;
-    cp = c & 0x07;
-  } else {
+  size_t available = 1;
+  while (available < 4 && s[available]) ++available;
+  char32_t cp = 0;
+  const unsigned int length = decode_utf8(s, available, cp);
+  if (length == 0) {
     ++s;
     return kStrayByte | c;
   }
-  for (int i = 1; i <= extra; ++i) {
-    if ((s[i] & 0xC0) != 0x80) {
-      ++s;
-      return kStrayByte | c;
-    }
-  }
-  for (int i = 1; i <= extra; ++i) cp = (cp << 6) | (s[i] & 0x3F);
-  s += extra + 1;
-  return cp;
+  s += length;
+  return static_cast<unsigned>(cp);
 }
 
 bool is_space_at(const uc* s) {

@@ -35,8 +35,12 @@ const char kCircle[] = " AND distance( ?, ?, latitude, longitude ) < ?";
 const double kHalfCircumference = 20015086.79602057;
 
 // Composites nest by value; deeper nests than this are refused instead of recursing
-// without bound.
+// without bound. A composite adds no nesting to the SQL (its class is one more term of
+// the intersection), so every accepted depth prepares.
 const int kMaxDepth = 16;
+// SQLite refuses a compound SELECT of more terms than this (SQLITE_MAX_COMPOUND_SELECT).
+const size_t kMaxCompoundTerms = 500;
+const char kIntersect[] = " INTERSECT ";
 
 void class_query(const std::string& class_name, SearchStatement& statement) {
   statement.sql = kClassQuery;
@@ -60,10 +64,36 @@ bool operator==(const SearchParameter& a, const SearchParameter& b) {
   return a.real == b.real || (std::isnan(a.real) && std::isnan(b.real));
 }
 
+namespace {
+
+// The terms of the statement's outermost compound SELECT: the parts of a composite are
+// joined flat, while a wrapped statement keeps its inner part between parentheses.
+size_t compound_terms(const std::string& sql) {
+  size_t terms = 1;
+  int depth = 0;
+  for (size_t i = 0; i < sql.size(); ++i) {
+    if (sql[i] == '(') {
+      ++depth;
+    } else if (sql[i] == ')') {
+      --depth;
+    } else if (depth == 0 && sql.compare(i, sizeof kIntersect - 1, kIntersect) == 0) {
+      ++terms;
+    }
+  }
+  return terms;
+}
+
+}  // namespace
+
 orva::ErrorCode SearchQueryBuilder::create_query(const Criterion& criterion,
                                                  SearchStatement& statement) {
   statement.clear();
   orva::ErrorCode rc = build(criterion, 0, statement);
+  if (rc == ORVA_ERROR_NONE && compound_terms(statement.sql) > kMaxCompoundTerms) {
+    LoggerUmbo::log("ERROR SearchQueryBuilder::create_query: too many criteria combined",
+                    LoggerUmbo::MSG_TRACE);
+    rc = ORVA_ERROR_INVALID_PARAMETERS;
+  }
   if (rc != ORVA_ERROR_NONE) statement.clear();
   LoggerUmbo::logf(LoggerUmbo::MSG_TRACE, "SearchQueryBuilder::create_query: %s",
                    statement.sql.c_str());
@@ -137,12 +167,20 @@ orva::ErrorCode SearchQueryBuilder::build_composite(const CompositeCriterion& cr
     SearchStatement member;
     const orva::ErrorCode rc = build(criterion.get_argument(i), depth + 1, member);
     if (rc != ORVA_ERROR_NONE) return rc;
-    if (i > 0) statement.sql += " INTERSECT ";
+    if (i > 0) statement.sql += kIntersect;
     statement.sql += member.sql;
     statement.parameters.insert(statement.parameters.end(), member.parameters.begin(),
                                 member.parameters.end());
   }
-  if (!criterion.get_class_name().empty()) wrap_in_class(criterion.get_class_name(), statement);
+  if (!criterion.get_class_name().empty()) {
+    // One more term rather than a wrapping sub-select: nested composites stay flat,
+    // where each sub-select would deepen what SQLite's parser has to hold.
+    SearchStatement of_class;
+    class_query(criterion.get_class_name(), of_class);
+    statement.sql += kIntersect + of_class.sql;
+    statement.parameters.insert(statement.parameters.end(), of_class.parameters.begin(),
+                                of_class.parameters.end());
+  }
   return ORVA_ERROR_NONE;
 }
 

@@ -23,7 +23,7 @@
 //   state                     SELECT DISTINCT local_id FROM object WHERE <flags joined by OR>
 //                             (with class X: WHERE (<flags>) AND object.class_name=?)
 //   composite                 the arguments' statements joined by " INTERSECT " (with its own
-//                             class X wrapped as text or position are)
+//                             class X, the class statement as one more term)
 // A text pattern that matches everything and an area that covers the whole earth give
 // the class statement.
 //
@@ -88,7 +88,9 @@ class SearchQueryBuilder {
   // The statement for |criterion|: 0, or 3 (ORVA_ERROR_INVALID_PARAMETERS) with an
   // empty statement when the criterion selects nothing searchable (a position
   // criterion with neither rectangle nor circle, a state criterion without flags, a
-  // composite without arguments or of an unknown composition, an unknown kind).
+  // composite without arguments or of an unknown composition, an unknown kind), or
+  // that SQLite could not prepare (composites nested deeper than 16, more than 500
+  // terms intersected in all).
   static orva::ErrorCode create_query(const Criterion& criterion, SearchStatement& statement);
 
   // The inner statement of one kind. Each first clears |statement| and sets

@@ -303,8 +303,16 @@ ErrorCode SyncExtension::handle_extension_object_received(const ObjectPtr& objec
     return ORVA_ERROR_INVALID_PARAMETERS;
   }
 
-  lid = reserved->lid;
-  switch (lid) {
+  // The server's local id means nothing here: a system object is kept as the one of its
+  // reserved id, never in place of whatever object has that local id in this store.
+  object->set_local_id(reserved->lid);
+  const ErrorCode code = dispatch_received(object, reserved->lid);
+  if (code != ORVA_ERROR_INVALID_PARAMETERS) lid = reserved->lid;
+  return code;
+}
+
+ErrorCode SyncExtension::dispatch_received(const ObjectPtr& object, uint32_t reserved_lid) {
+  switch (reserved_lid) {
     case SoftDeletionObject::LOCAL_ID:
       LoggerUmbo::log(
           "SyncExtension::handle_extension_object_received: soft deletion object ignored", kTrace);

@@ -114,7 +114,10 @@ class SyncExtension : public orva::internal::RefCountable {
   // Takes in an object the server sent under a reserved global id and sets |lid| to the
   // paired reserved local id: an acknowledgement applies success to the cached object;
   // the users and config objects are stored, the subscription object's sharing switches
-  // applied, the soft-deletion and mapping objects ignored. |lid| is left as it was on 3.
+  // applied, the soft-deletion and mapping objects ignored. The object's own local id is
+  // replaced by the reserved one first, so a system object is always stored as the one
+  // of its global id and never over the object that has the local id the server sent.
+  // |lid| is left as it was on 3 (also when the store refuses the object).
   ErrorCode handle_extension_object_received(const ObjectPtr& object, uint32_t& lid);
 
   // The config object: the stored one (or a fresh one) with the client's capabilities
@@ -130,6 +133,9 @@ class SyncExtension : public orva::internal::RefCountable {
   bool all_links_are_global(const AttributeList& attributes) const;
 
  private:
+  // The handling of a received system object by its reserved local id.
+  ErrorCode dispatch_received(const ObjectPtr& object, uint32_t reserved_lid);
+
   SyncExtension(const SyncExtension&) = delete;
   SyncExtension& operator=(const SyncExtension&) = delete;
 
