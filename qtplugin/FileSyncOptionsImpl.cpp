@@ -49,8 +49,8 @@ uint32_t applyWord(uint32_t mask, const std::string& word) {
 
 FileSyncOptionsImpl::FileSyncOptionsImpl(QObject* parent) : QObject(parent) {}
 
-FileSyncOptionsImpl::FileSyncOptionsImpl(
-    const orva::keldra::SyncService::FileSyncOptions& options, QObject* parent)
+FileSyncOptionsImpl::FileSyncOptionsImpl(const orva::keldra::SyncService::FileSyncOptions& options,
+                                         QObject* parent)
     : QObject(parent), m_options(options) {}
 
 FileSyncOptionsImpl::~FileSyncOptionsImpl() = default;

@@ -35,9 +35,7 @@ void trace(const char* text) { LoggerUmbo::log(text, LoggerUmbo::MSG_TRACE); }
 
 QString citiesFolder() { return QDir::homePath() + QString::fromLatin1(KELDRA_CITIES_FOLDER); }
 
-QString redirectionFile() {
-  return citiesFolder() + QString::fromLatin1(KELDRA_REDIRECTION_FILE);
-}
+QString redirectionFile() { return citiesFolder() + QString::fromLatin1(KELDRA_REDIRECTION_FILE); }
 
 // Whether a descriptor of this process refers to the file at |path| (an SQLite
 // connection keeps one open for its whole life).

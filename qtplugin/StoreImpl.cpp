@@ -196,7 +196,8 @@ bool StoreImpl::removeObject(ObjectLinkImpl* id, bool soft) {
 bool StoreImpl::removeObjectById(quint32 id, bool soft) {
   trace("QmlPlugin: StoreImpl::removeObjectById()");
   if (!m_store.is_valid() || id == 0) return false;
-  const orva::ErrorCode result = soft ? m_store->soft_delete_object(id) : m_store->remove_object(id);
+  const orva::ErrorCode result =
+      soft ? m_store->soft_delete_object(id) : m_store->remove_object(id);
   return result == ORVA_ERROR_NONE;
 }
 

@@ -64,8 +64,8 @@ class SyncServiceImpl : public QObject, public orva::keldra::ProgressHandler {
  private:
   Q_PROPERTY(keldra::qtplugin::FileSyncOptionsImpl* fileUploadOptions READ getFileUploadOptions
                  WRITE setFileUploadOptions)
-  Q_PROPERTY(keldra::qtplugin::FileSyncOptionsImpl* fileDownloadOptions READ
-                 getFileDownloadOptions WRITE setFileDownloadOptions)
+  Q_PROPERTY(keldra::qtplugin::FileSyncOptionsImpl* fileDownloadOptions READ getFileDownloadOptions
+                 WRITE setFileDownloadOptions)
   KELDRA_QML_CONSTANT(Option, OPTION_TOKEN)
   KELDRA_QML_CONSTANT(Option, OPTION_IAP)
   KELDRA_QML_CONSTANT(Option, OPTION_USER)
@@ -84,8 +84,7 @@ class SyncServiceImpl : public QObject, public orva::keldra::ProgressHandler {
   // Over a new service of its own; throws std::bad_alloc when none can be made.
   explicit SyncServiceImpl(QObject* parent = nullptr);
   // Over |service| (not empty), which other elements may share.
-  SyncServiceImpl(const orva::SharedPointer<orva::keldra::SyncService>& service,
-                  QObject* parent);
+  SyncServiceImpl(const orva::SharedPointer<orva::keldra::SyncService>& service, QObject* parent);
   // Unsets the element as the service's listener, then releases the service.
   ~SyncServiceImpl() override;
 
@@ -100,8 +99,7 @@ class SyncServiceImpl : public QObject, public orva::keldra::ProgressHandler {
   // Requests the sync by the task bits: 0 the SyncML sync, object upload by local ids,
   // object download or subscribe by global ids, otherwise the plain call. False when
   // the service runs a sync (nothing else happens); a refusal is reported at once.
-  bool startSync(unsigned int tasks, const orva::keldra::LinkList& objects,
-                 unsigned int cascading);
+  bool startSync(unsigned int tasks, const orva::keldra::LinkList& objects, unsigned int cascading);
 
   void handle_progress(float progress, orva::ErrorCode status) override;
 

@@ -90,7 +90,8 @@ class RecordingService : public SyncService {
 };
 
 struct Fixture {
-  Fixture() : service(new RecordingService), element(SharedPointer<SyncService>(service), nullptr) {}
+  Fixture()
+      : service(new RecordingService), element(SharedPointer<SyncService>(service), nullptr) {}
   RecordingService* service;  // held by the element
   SyncServiceImpl element;
 };
@@ -291,10 +292,12 @@ TEST(KeldraFactory, ResetLogKeepsOrDropsTheOldLog) {
     keldra_test::LogCapture log("32");
     KeldraImpl factory;
     factory.resetLog(save);
-    const QStringList kept = QDir(folder).entryList(QStringList() << "OstraMaps.log.*", QDir::Files);
+    const QStringList kept =
+        QDir(folder).entryList(QStringList() << "OstraMaps.log.*", QDir::Files);
     EXPECT_EQ(save ? 1 : 0, kept.size()) << kept.join(",").toStdString();
     if (save && kept.size() == 1) {
-      const std::string old = keldra_test::read_file(folder.toStdString() + "/" + kept[0].toStdString());
+      const std::string old =
+          keldra_test::read_file(folder.toStdString() + "/" + kept[0].toStdString());
       EXPECT_NE(std::string::npos, old.find("Log is split here"));
     }
     EXPECT_TRUE(log.has("Log is continued here"));

@@ -28,7 +28,8 @@ int main(int argc, char** argv) {
   // Started again by a test as another process writing to its store: same HOME, bus.
   if (argc > 1 && std::string(argv[1]) == "--store-writer") {
     const char* home = std::getenv("HOME");
-    orva::keldra::internal::LoggerUmbo::set_level_file_path(std::string(home ? home : "/nonexistent") + "/no_log_level");
+    orva::keldra::internal::LoggerUmbo::set_level_file_path(
+        std::string(home ? home : "/nonexistent") + "/no_log_level");
     return TestControl::runWriter(argc, argv);
   }
   const char* base = std::getenv("TMPDIR");
