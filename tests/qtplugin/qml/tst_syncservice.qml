@@ -213,4 +213,25 @@ TestCase {
         compare(s.fileUploadOptions.imageScalingLongestSide, 10)
         gc()
     }
+
+    // A sync announces its start and end to the store's newest element: types 5 and 6,
+    // each with a null link.
+    function test_store_hears_the_sync() {
+        var store = createTemporaryQmlObject("import Keldra 1.0; Store {}", this)
+        var initDone = spy(store, "initDone")
+        store.init()
+        tryCompare(initDone, "count", 1, 20000)
+        var events = spy(store, "storeEvent")
+        var s = withAccount(service())
+        var done = spy(s, "syncDone")
+        s.start()
+        answerDaemon(daemonDone, 0)
+        tryCompare(done, "count", 1, 20000)
+        tryVerify(function() { return events.count >= 2 }, 20000)
+        compare(events.signalArguments[0][0], store.SYNC_STARTED)
+        compare(events.signalArguments[0][1], null)
+        var last = events.signalArguments[events.count - 1]
+        compare(last[0], store.SYNC_STOPPED)
+        compare(last[1], null)
+    }
 }
