@@ -7,6 +7,8 @@
 #include "ReportGuard.h"
 #include "RouteObjectImpl.h"
 
+#include <QTimer>
+
 #include <keldra/Criterion.h>
 #include <keldra/ErrorCode.h>
 #include <keldra/Link.h>
@@ -237,6 +239,14 @@ void StoreImpl::search(SearchCriteriaImpl* criteria, SearchSortingImpl* sort, qi
   m_cache->reset();
   m_earlierPages.clear();
   m_nextIndex = 0;
+  if (m_search->is_active()) {
+    // Another element's search runs on the shared search object: the library would
+    // refuse with 7 from a reporter it shares among refused callers, which drops the
+    // pending report of one caller when the next is refused. Refuse here, the same way:
+    // from the event loop, and never after this element is gone.
+    QTimer::singleShot(0, this, [this] { handle_progress(0.0f, ORVA_ERROR_NOT_READY); });
+    return;
+  }
   m_guard->expect(SharedPointer<Store>(), m_search);
   m_search->start(*criterion, pref, *m_guard);
 }
