@@ -257,19 +257,20 @@ void StoreImpl::handle_progress(float progress, orva::ErrorCode status) {
                    static_cast<double>(progress), static_cast<int>(status));
   m_status = KeldraImpl::errorCodeToStatus(status);
   const bool running = status == ORVA_ERROR_KELDRA_IN_PROGRESS;
+  // A receiver may delete this element from a signal: nothing is touched after that.
+  QPointer<StoreImpl> alive(this);
   switch (m_state) {
     case INITIALISING:
       m_progress = progress;
       emit progressChanged(m_progress, status);
-      if (!running) {
-        m_state = IDLE;
-        emit initDone();
-      }
+      if (!alive || running) break;
+      m_state = IDLE;
+      emit initDone();
       break;
     case SEARCHING:
       m_progress = progress * 0.5f;
       emit progressChanged(m_progress, status);
-      if (running) break;
+      if (!alive || running) break;
       if (status == ORVA_ERROR_NONE) {
         loadMoreResults(m_pageSize);
       } else {
@@ -280,10 +281,9 @@ void StoreImpl::handle_progress(float progress, orva::ErrorCode status) {
     case LOADING:
       m_progress = 0.5f + progress * 0.5f;
       emit progressChanged(m_progress, status);
-      if (!running) {
-        m_state = IDLE;
-        emit searchDone();
-      }
+      if (!alive || running) break;
+      m_state = IDLE;
+      emit searchDone();
       break;
     default:
       break;
