@@ -55,13 +55,30 @@ TEST_F(RequestTest, StartRequestBeginsANewBuffer) {
   EXPECT_EQ("R:12345:ZGlnZXN0;", request());
 }
 
+// The free texts (service, the second text of "GF") are escaped; the fields the server
+// reads as they are (device id with its own escapes, digest, keys, MIME types, the first
+// text of "GF") go unchanged, and one that would end its line is refused.
 TEST_F(RequestTest, FreeTextsOfRequestLinesAreEscaped) {
-  ASSERT_EQ(0, m_serializer.start_request("dev:1;x", ""));
-  ASSERT_EQ(0, m_serializer.add_object_request(SyncSerializer::COMMAND_GET, "k;1", 5, false));
-  ASSERT_EQ(0, m_serializer.add_forward_command("personal", "image/x;y", "k:2"));
-  ASSERT_EQ(0, m_serializer.add_get_file_line_command("a\\b", "c"));
-  EXPECT_EQ("R:dev\\:1\\;x:;G:k\\;1:5:F;FW:personal:image/x\\;y:k\\:2;\nGF:a\\\\b:c;\n",
-            request());
+  ASSERT_EQ(0, m_serializer.start_request("IMEI\\:3579", ""));
+  ASSERT_EQ(0, m_serializer.add_object_request(SyncSerializer::COMMAND_GET, "k:1", 5, false));
+  ASSERT_EQ(0, m_serializer.add_forward_command("per:so;nal\\", "image/x:y", "k:2"));
+  ASSERT_EQ(0, m_serializer.add_get_file_line_command("a\\b", "c:d"));
+  EXPECT_EQ(
+      "R:IMEI\\:3579:;G:k:1:5:F;FW:per\\:so\\;nal\\\\:image/x:y:k:2;\nGF:a\\b:c\\:d;\n",
+      request());
+
+  const std::string line_enders[] = {"dev;1", "dev\n1", "dev\r1"};
+  for (const std::string& text : line_enders) {
+    EXPECT_EQ(3, m_serializer.add_object_request(SyncSerializer::COMMAND_GET, text, 5, false));
+    EXPECT_EQ(3, m_serializer.add_forward_command("personal", text, "k"));
+    EXPECT_EQ(3, m_serializer.add_forward_command("personal", "image/jpeg", text));
+    EXPECT_EQ(3, m_serializer.add_get_file_line_command(text, "c"));
+    EXPECT_EQ(3, m_serializer.start_request(text, "d"));
+    EXPECT_EQ(3, m_serializer.start_request("dev", text));
+  }
+  EXPECT_EQ(
+      "R:IMEI\\:3579:;G:k:1:5:F;FW:per\\:so\\;nal\\\\:image/x:y:k:2;\nGF:a\\b:c\\:d;\n",
+      request());
 }
 
 TEST_F(RequestTest, CommandsNeedAStartedRequestAndAKnownCommand) {

@@ -3,9 +3,11 @@
 #include "support/TestEnv.h"
 
 #include <QDir>
+#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <sys/stat.h>
@@ -106,6 +108,143 @@ TEST_F(AccountIdFile, UnusableFolderGivesOne) {
   setenv("TMPDIR", tmp_.c_str(), 1);
   EXPECT_EQ(FileManager::open()->write_account_id_file("3"), 1);
   EXPECT_EQ(entries(), QStringList{"sync_params"});
+}
+
+struct ReadBack {
+  const char* name;
+  bool exists;
+  std::string content;
+  orva::ErrorCode result;
+  std::string account;  // what the reader gives ("unchanged" when it fails)
+};
+
+TEST_F(AccountIdFile, ReadBackOneLineOfAtMost63Characters) {
+  const ReadBack cases[] = {
+      {"Written", true, "abc", 0, "abc"},
+      {"LineEndKept", true, "abc\nsecond line", 0, "abc\n"},
+      {"Long", true, std::string(100, 'x'), 0, std::string(63, 'x')},
+      {"Exactly63", true, std::string(63, 'y'), 0, std::string(63, 'y')},
+      {"EmptyLineIsALine", true, "\n", 0, "\n"},
+      {"Empty", true, "", 1, "unchanged"},
+      {"Missing", false, "", 1, "unchanged"},
+  };
+  for (const ReadBack& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::remove(path_.c_str());
+    if (c.exists) {
+      ASSERT_TRUE(write_file(path_, c.content));
+    }
+    std::string account = "unchanged";
+    EXPECT_EQ(c.result, FileManager::open()->read_account_id_file(account));
+    EXPECT_EQ(c.account, account);
+  }
+  // Written by the one writer, read by the one reader: exactly the id's bytes.
+  auto files = FileManager::open();
+  ASSERT_EQ(0, files->write_account_id_file("abc"));
+  EXPECT_EQ("abc", read_file(path_));
+  std::string account;
+  EXPECT_EQ(0, files->read_account_id_file(account));
+  EXPECT_EQ("abc", account);
+}
+
+TEST(FileManagerMime, CaseSensitivePrefixes) {
+  struct Case {
+    const char* mime;
+    bool image;
+    bool compressible;
+  };
+  const Case cases[] = {
+      {"image/jpeg", true, false},
+      {"image/", true, false},
+      {"IMAGE/JPEG", false, true},
+      {"text/image/x", false, true},
+      {"image", false, true},
+      {"video/mp4", false, false},
+      {"audio/mpeg", false, false},
+      {"Video/mp4", false, true},
+      {"application/octet-stream", false, true},
+      {"", false, true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.image, FileManager::is_mime_type_image(c.mime)) << c.mime;
+    EXPECT_EQ(c.compressible, FileManager::is_mime_type_compressible(c.mime)) << c.mime;
+  }
+}
+
+orva::SharedPointer<orva::keldra::DynamicBuffer> bytes(const std::string& text) {
+  orva::SharedPointer<orva::keldra::DynamicBuffer> b(new orva::keldra::DynamicBuffer());
+  b->write(reinterpret_cast<const unsigned char*>(text.data()),
+           static_cast<unsigned int>(text.size()));
+  return b;
+}
+
+TEST(FileManagerPlaces, TemporaryAndDownloadFolders) {
+  auto files = FileManager::open();
+  const std::string tmp = QDir::tempPath().toStdString() + "/";
+  std::string path;
+  EXPECT_EQ(0, files->get_temp_path(path));
+  EXPECT_EQ(tmp, path);
+  EXPECT_EQ(0, files->get_upload_path(path));
+  EXPECT_EQ(tmp, path);
+  EXPECT_EQ(0, files->get_resizing_path(path));
+  EXPECT_EQ(tmp, path);
+
+  const std::string pictures =
+      QStandardPaths::writableLocation(QStandardPaths::PicturesLocation).toStdString() + "/";
+  const std::string cities = keldra_test::home_dir() + "/.cities/";
+  QDir(QString::fromStdString(pictures)).removeRecursively();
+  struct Case {
+    const char* mime;
+    std::string folder;
+  };
+  const Case cases[] = {
+      {"image/jpeg", pictures}, {"audio/mpeg", cities}, {"", cities}, {"IMAGE/PNG", cities}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(0, files->get_download_path(c.mime, path)) << c.mime;
+    EXPECT_EQ(c.folder, path) << c.mime;
+    EXPECT_TRUE(QDir(QString::fromStdString(path)).exists()) << c.mime;
+  }
+}
+
+TEST(FileManagerPlaces, WriteFileReplacesAndFollowsTheMime) {
+  auto files = FileManager::open();
+  std::string path;
+  ASSERT_EQ(0, files->write_file("md42", "audio/mpeg", bytes("first content, longer"), path));
+  EXPECT_EQ(keldra_test::home_dir() + "/.cities/md42", path);
+  EXPECT_EQ(0, files->write_file("md42", "audio/mpeg", bytes("second"), path));
+  EXPECT_EQ("second", read_file(path));
+
+  ASSERT_EQ(0, files->write_file("md43", "image/jpeg", bytes("\xFF\xD8 picture"), path));
+  EXPECT_EQ(
+      QStandardPaths::writableLocation(QStandardPaths::PicturesLocation).toStdString() + "/md43",
+      path);
+  EXPECT_EQ("\xFF\xD8 picture", read_file(path));
+
+  // An empty body gives an empty file.
+  ASSERT_EQ(0, files->write_file("md44", "text/plain", bytes(""), path));
+  EXPECT_EQ("", read_file(path));
+
+  // A folder in the file's place: nothing can be written.
+  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(keldra_test::home_dir() + "/.cities/md45")));
+  EXPECT_EQ(1, files->write_file("md45", "text/plain", bytes("x"), path));
+}
+
+TEST(FileManagerPlaces, TempFileIsPrivateAndFollowsNoLink) {
+  auto files = FileManager::open();
+  std::string path;
+  ASSERT_EQ(0, files->write_temp_file("scaled.jpg", bytes("pixels"), path));
+  EXPECT_EQ(QDir::tempPath().toStdString() + "/scaled.jpg", path);
+  EXPECT_EQ("pixels", read_file(path));
+  struct stat st;
+  ASSERT_EQ(0, stat(path.c_str(), &st));
+  EXPECT_EQ(0600u, st.st_mode & 0777);
+
+  const std::string victim = keldra_test::home_dir() + "/temp-victim";
+  ASSERT_TRUE(write_file(victim, "keep"));
+  const std::string planted = QDir::tempPath().toStdString() + "/planted";
+  ASSERT_EQ(0, symlink(victim.c_str(), planted.c_str()));
+  EXPECT_EQ(1, files->write_temp_file("planted", bytes("overwrite"), path));
+  EXPECT_EQ("keep", read_file(victim));
 }
 
 TEST(FileManager, OpenGivesANewObjectEachCall) {

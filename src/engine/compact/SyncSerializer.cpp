@@ -14,6 +14,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -107,6 +108,21 @@ bool append_text(const char* text, size_t length, std::string& out) {
 
 bool append_text(const std::string& text, std::string& out) {
   return append_text(text.data(), text.size(), out);
+}
+
+// Appends a field of a request line as it is, unescaped: device id, digest, item keys,
+// MIME types. The device id carries its own escapes ("IMEI\:..."), which the server
+// reads as they are. False, with nothing appended, for text the reader would refuse, and
+// for a ';' or a line end, which would end the line and start one of the text's own.
+bool append_raw(const std::string& text, std::string& out) {
+  if (!compact::is_wire_text(text.data(), text.size()) ||
+      text.find_first_of(";\n\r") != std::string::npos) {
+    LoggerUmbo::logf(LoggerUmbo::MSG_WARNING,
+                     "SyncSerializer: request field is not UTF-8 or would end its line");
+    return false;
+  }
+  out += text;
+  return true;
 }
 
 // append_text of an interned text (all its bytes); nothing for the null handle.
@@ -445,6 +461,15 @@ ErrorCode SyncSerializer::append_to_buffer(const std::string& text) {
   if (!m_output.is_valid()) return ORVA_ERROR_OUT_OF_MEMORY;
   // The buffer counts in 32 bits: a longer text would be cut, not written.
   if (text.size() > UINT32_MAX) return ORVA_ERROR_OUT_OF_MEMORY;
+  // A request grows by thousands of lines: the buffer doubles rather than growing by a
+  // fixed step, so that building it stays linear in its length.
+  const uint64_t needed = static_cast<uint64_t>(m_output->get_data_length()) + text.size();
+  if (needed > m_output->get_capacity()) {
+    const uint64_t doubled = std::max<uint64_t>(needed, 2ull * m_output->get_capacity());
+    if (!m_output->reserve(static_cast<unsigned int>(std::min<uint64_t>(doubled, UINT32_MAX))) &&
+        !m_output->reserve(static_cast<unsigned int>(needed > UINT32_MAX ? UINT32_MAX : needed)))
+      return ORVA_ERROR_OUT_OF_MEMORY;
+  }
   if (!m_output->write(reinterpret_cast<const unsigned char*>(text.data()),
                        static_cast<unsigned int>(text.size())))
     return ORVA_ERROR_OUT_OF_MEMORY;
@@ -458,9 +483,9 @@ ErrorCode SyncSerializer::append_to_buffer(const char* text) {
 ErrorCode SyncSerializer::start_request(const std::string& device_id,
                                         const std::string& digest) {
   m_scratch = "R:";
-  if (!append_text(device_id, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
+  if (!append_raw(device_id, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
   m_scratch += ':';
-  if (!append_text(digest, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
+  if (!append_raw(digest, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
   add_tag_close(m_scratch);
   m_output.release();
   DynamicBuffer* buffer = new (std::nothrow) DynamicBuffer(REQUEST_GROWTH);
@@ -474,7 +499,7 @@ ErrorCode SyncSerializer::add_object_request(ObjectCommand command, const std::s
   if (!m_output.is_valid()) return ORVA_ERROR_NOT_SUPPORTED;
   if (command != COMMAND_GET && command != COMMAND_DELETE) return ORVA_ERROR_INVALID_PARAMETERS;
   m_scratch = command == COMMAND_GET ? "G:" : "D:";
-  if (!append_text(key, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
+  if (!append_raw(key, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
   m_scratch += ':';
   append_number(global_id, m_scratch);
   m_scratch += cascade ? ":T;" : ":F;";
@@ -486,7 +511,7 @@ ErrorCode SyncSerializer::add_object_submit(ObjectCommand command, const std::st
   if (!m_output.is_valid()) return ORVA_ERROR_NOT_SUPPORTED;
   if (command != COMMAND_ADD && command != COMMAND_UPDATE) return ORVA_ERROR_INVALID_PARAMETERS;
   m_scratch = command == COMMAND_ADD ? "A:" : "U:";
-  if (!append_text(key, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
+  if (!append_raw(key, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
   add_tag_close(m_scratch);
   ErrorCode result = append_to_buffer(m_scratch);
   if (result != ORVA_ERROR_NONE) return result;
@@ -501,9 +526,9 @@ ErrorCode SyncSerializer::add_forward_command(const std::string& service,
   m_scratch = "FW:";
   if (!append_text(service, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
   m_scratch += ':';
-  if (!append_text(mime_type, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
+  if (!append_raw(mime_type, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
   m_scratch += ':';
-  if (!append_text(key, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
+  if (!append_raw(key, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
   m_scratch += ";\n";
   return append_to_buffer(m_scratch);
 }
@@ -512,7 +537,7 @@ ErrorCode SyncSerializer::add_get_file_line_command(const std::string& first,
                                                     std::string second) {
   if (!m_output.is_valid()) return ORVA_ERROR_NOT_SUPPORTED;
   m_scratch = "GF:";
-  if (!append_text(first, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
+  if (!append_raw(first, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
   m_scratch += ':';
   if (!append_text(second, m_scratch)) return ORVA_ERROR_INVALID_PARAMETERS;
   m_scratch += ";\n";

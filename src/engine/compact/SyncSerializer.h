@@ -71,8 +71,11 @@ class SyncSerializer : public ObjectEncoder {
 
   // Request lines. start_request replaces the output by a new, empty buffer and
   // writes "R:<device id>:<digest>;"; the others append to it and give 4 before it.
-  // A text the reader would refuse gives 3, with nothing written (start_request
-  // then keeps the previous output).
+  // Device id, digest, item keys, MIME types and the first text of "GF" go unescaped
+  // (the device id carries its own escapes); the service and the second text of "GF"
+  // escaped. A text the reader would refuse, or an unescaped field holding ';' or a
+  // line end, gives 3 with nothing written (start_request then keeps the previous
+  // output).
   ErrorCode start_request(const std::string& device_id, const std::string& digest);
   // "G:" (GET) or "D:" (DELETE), the key, the global id, "T" or "F" for |cascade|.
   // 3 for any other command, nothing written.

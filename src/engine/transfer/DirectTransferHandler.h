@@ -2,10 +2,9 @@
 // downloads and subscriptions against the sync server, enabled task by task before the
 // run starts, reporting its progress and its end to a listener.
 //
-// Only this interface is built so far. create() makes a handler through the factory
-// installed with set_factory(); this build installs none, so create() reports
-// ORVA_ERROR_NOT_SUPPORTED and the task manager ends the tasks that need a handler with
-// that code. Tests install a recording double through the same seam.
+// create() makes the handler of this library (DirectTransferHandlerImpl) unless a
+// factory is installed with set_factory(), the seam through which tests put a recording
+// double in its place.
 //
 // Reference counted, held through SharedPointer. Used only on the thread of its data
 // adapter, which runs a Qt event loop; listener calls come on that thread.
@@ -52,18 +51,47 @@ class DirectTransferHandler : public orva::internal::RefCountable {
     ~Listener() {}
   };
 
+  // The kinds of work items, by the prefix of their item keys.
+  enum RequestType {
+    REQUEST_NONE = 0,
+    REQUEST_QUEUE_FORWARD = 1,    // "qf": upload-queue item, by local id
+    REQUEST_OBJECT_ADD = 2,       // "oa": object without global id, by local id
+    REQUEST_OBJECT_REPLACE = 3,   // "or": object with a global id, by local id
+    REQUEST_OBJECT_DOWNLOAD = 4,  // "od": by the requested global id
+    REQUEST_MMF_UPLOAD = 5,       // "mu": multimedia file upload, by local id
+    REQUEST_MMF_DOWNLOAD = 6,     // "md": by global id, or local id without one
+    REQUEST_PS = 7                // "ps": made by nothing
+  };
+  // A parsed item key: {0, 0} when not recognised.
+  struct Request {
+    RequestType type;
+    unsigned long long id;
+  };
+  // An item that the server or the store refused.
+  struct ItemResult {
+    ObjectBase object;
+    orva::ErrorCode error;
+  };
+
   typedef std::multimap<unsigned long long, ObjectBase> DownloadedObjects;
   typedef std::function<orva::SharedPointer<DirectTransferHandler>(
       const orva::SharedPointer<DataAdapter>& adapter, orva::ErrorCode* error)>
       Factory;
 
-  // A new handler over |adapter|. Empty with *error (error may be null): 3 for an empty
-  // adapter, ORVA_ERROR_NOT_SUPPORTED when no handler is built in, else the factory's
-  // code (1 store not usable, 2 out of memory). *error 0 on success.
+  // A new handler over |adapter|, the caller's the only count. Empty with *error (error
+  // may be null): 3 for an empty adapter, 1 when the adapter gives no sync adapter or
+  // repository, 2 out of memory (or an installed factory's code). *error 0 on success.
   static orva::SharedPointer<DirectTransferHandler> create(
       const orva::SharedPointer<DataAdapter>& adapter, orva::ErrorCode* error);
   // Installs the factory that create() uses; an empty one removes it. Test seam.
   static void set_factory(const Factory& factory);
+
+  // The key of an item: its kind's two letters and |id| in decimal ("oa17"). A type
+  // outside 1 to 7 is a broken invariant.
+  static std::string create_item_key(RequestType type, unsigned long long id);
+  // The kind and id of a key; a key whose number after the two letters is 0 or missing
+  // gives {0, 0}, unknown letters with a number give {0, number}.
+  static Request parse_item_key(const std::string& key);
 
   ~DirectTransferHandler() override {}
 
@@ -101,6 +129,12 @@ class DirectTransferHandler : public orva::internal::RefCountable {
   virtual uint64_t get_data_transfered() const = 0;
   // The objects downloaded by the last run, valid until the next start.
   virtual const DownloadedObjects& downloaded_objects() const = 0;
+  // The results of the last run, valid until the next start: refused objects, failed
+  // files, objects whose upload the server confirmed, and the two failure lists' sizes.
+  virtual const std::vector<ItemResult>& failed_objects() const = 0;
+  virtual const std::vector<ItemResult>& failed_files() const = 0;
+  virtual const std::vector<ObjectBase>& uploaded_objects() const = 0;
+  virtual uint32_t num_of_errors() const = 0;
 
  protected:
   DirectTransferHandler() {}

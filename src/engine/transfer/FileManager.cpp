@@ -2,11 +2,17 @@
 
 #include "adaptation_umbo/base/ReplaceFile.h"
 
+#include <keldra/LoggerUmbo.h>
+
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace orva {
 namespace keldra {
@@ -14,19 +20,127 @@ namespace internal {
 
 namespace {
 
+const LoggerUmbo::MsgType kTrace = LoggerUmbo::MSG_TRACE;
 const char kAccountIdFileName[] = "sync_params";
+const char kCitiesFolder[] = "/.cities/";
+
+std::string path_of(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 // Qt gives the canonical path of TMPDIR, which is empty when that folder does not
 // exist; the caller must not then take "/" for the temporary folder.
 std::string temp_dir() {
   const QString path = QDir::tempPath();
-  return path.isEmpty() ? std::string() : QFile::encodeName(path).toStdString() + "/";
+  return path.isEmpty() ? std::string() : path_of(path) + "/";
+}
+
+bool starts_with(const std::string& text, const char* prefix) {
+  return text.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+// Writes all of |data| to |fd| and closes it; false when a byte is missing.
+bool write_all_and_close(int fd, const orva::SharedPointer<DynamicBuffer>& data) {
+  const unsigned char* bytes = data.is_valid() ? data->get_data() : nullptr;
+  size_t left = data.is_valid() ? data->get_data_length() : 0;
+  bool ok = true;
+  while (left > 0) {
+    const ssize_t n = ::write(fd, bytes, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = false;
+      break;
+    }
+    bytes += n;
+    left -= static_cast<size_t>(n);
+  }
+  return ::close(fd) == 0 && ok;
 }
 
 }  // namespace
 
 orva::SharedPointer<FileManager> FileManager::open() {
   return orva::SharedPointer<FileManager>(new FileManager());
+}
+
+orva::ErrorCode FileManager::get_temp_path(std::string& path) {
+  path = temp_dir();
+  return ORVA_ERROR_NONE;
+}
+
+orva::ErrorCode FileManager::get_upload_path(std::string& path) {
+  path = temp_dir();
+  LoggerUmbo::logf(kTrace, "FileManager::get_upload_path path: %s", path.c_str());
+  return ORVA_ERROR_NONE;
+}
+
+orva::ErrorCode FileManager::get_resizing_path(std::string& path) {
+  path = temp_dir();
+  LoggerUmbo::logf(kTrace, "FileManager::get_resizing_path path: %s", path.c_str());
+  return ORVA_ERROR_NONE;
+}
+
+orva::ErrorCode FileManager::get_download_path(const std::string& mime, std::string& path) {
+  if (is_mime_type_image(mime)) {
+    const std::string pictures =
+        path_of(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
+    LoggerUmbo::logf(kTrace, "FileManager::get_download_path QDesktopservice picture folder:: %s",
+                     pictures.c_str());
+    // Without a pictures location the file must not land in "/".
+    if (pictures.empty()) return ORVA_ERROR_UNKNOWN;
+    path = pictures + "/";
+    return CreatePath(path) ? ORVA_ERROR_NONE : ORVA_ERROR_UNKNOWN;
+  }
+  path = path_of(QDir::homePath()) + kCitiesFolder;
+  CreatePath(path);
+  return ORVA_ERROR_NONE;
+}
+
+bool FileManager::CreatePath(const std::string& path) {
+  const QString dir = QFile::decodeName(path.c_str());
+  if (QDir(dir).exists()) {
+    LoggerUmbo::log("FileManager::get_download_path dir exists. ORVA_ERROR_NONE.", kTrace);
+    return true;
+  }
+  if (QDir().mkpath(dir)) {
+    LoggerUmbo::log("FileManager::get_download_path mkpath ok", kTrace);
+    return true;
+  }
+  LoggerUmbo::log("FileManager::get_download_path mkpath not ok, ORVA_ERROR_UNKNOWN", kTrace);
+  return false;
+}
+
+orva::ErrorCode FileManager::write_file(const std::string& name, const std::string& mime,
+                                        const orva::SharedPointer<DynamicBuffer>& data,
+                                        std::string& path) {
+  const orva::ErrorCode r = get_download_path(mime, path);
+  if (r != ORVA_ERROR_NONE) return r;
+  LoggerUmbo::logf(kTrace, "FileManager::write_file path: %s", path.c_str());
+  LoggerUmbo::logf(kTrace, "FileManager::write_file fname: %s", name.c_str());
+  path += name;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return ORVA_ERROR_UNKNOWN;
+  return write_all_and_close(fd, data) ? ORVA_ERROR_NONE : ORVA_ERROR_UNKNOWN;
+}
+
+orva::ErrorCode FileManager::write_temp_file(const std::string& name,
+                                             const orva::SharedPointer<DynamicBuffer>& data,
+                                             std::string& path) {
+  path = temp_dir();
+  LoggerUmbo::logf(kTrace, "FileManager::write_temp_file path: %s", path.c_str());
+  if (path.empty()) return ORVA_ERROR_UNKNOWN;
+  path += name;
+  // The temporary folder is shared: a link planted at the name is not followed.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return ORVA_ERROR_UNKNOWN;
+  return write_all_and_close(fd, data) ? ORVA_ERROR_NONE : ORVA_ERROR_UNKNOWN;
+}
+
+bool FileManager::is_mime_type_image(const std::string& mime) {
+  return starts_with(mime, "image/");
+}
+
+bool FileManager::is_mime_type_compressible(const std::string& mime) {
+  return !starts_with(mime, "image/") && !starts_with(mime, "video/") &&
+         !starts_with(mime, "audio/");
 }
 
 orva::ErrorCode FileManager::write_account_id_file(const std::string& account) {
@@ -46,13 +160,16 @@ orva::ErrorCode FileManager::write_account_id_file(const std::string& account) {
 orva::ErrorCode FileManager::read_account_id_file(std::string& account) {
   const std::string dir = temp_dir();
   if (dir.empty()) return ORVA_ERROR_UNKNOWN;
-  FILE* file = std::fopen((dir + kAccountIdFileName).c_str(), "r");
+  FILE* file = std::fopen((dir + kAccountIdFileName).c_str(), "re");
   if (!file) return ORVA_ERROR_UNKNOWN;
   char line[64];
   const bool read = std::fgets(line, sizeof line, file) != nullptr;
   std::fclose(file);
-  if (!read || line[0] == '\0') return ORVA_ERROR_UNKNOWN;
-  account = line;
+  if (!read) return ORVA_ERROR_UNKNOWN;
+  // A zero byte in the file ends the id, as it ends the written one.
+  const size_t length = std::strlen(line);
+  if (length == 0) return ORVA_ERROR_UNKNOWN;
+  account.assign(line, length);
   return ORVA_ERROR_NONE;
 }
 

@@ -1,14 +1,20 @@
 // File locations and file writes of the transfers.
 //
-// So far the account id file: the application's process writes the current account's id
-// to <temporary folder>/sync_params before it asks the sync daemon to start, and the
-// storage plug-in reads it in the daemon's process; both take the temporary folder from
-// Qt (TMPDIR), so both must see the same one.
+// Locations (byte strings, Qt's paths in the process's 8-bit file name encoding):
+// - temporary, upload and resizing folder: Qt's temporary path and "/";
+// - downloaded images: the pictures location (QStandardPaths) and "/";
+// - other downloaded files: the home folder and "/.cities/";
+// - account id file: the temporary folder and "sync_params". The application's process
+//   writes the current account's id there before it asks the sync daemon to start, and
+//   the storage plug-in reads it in the daemon's process: both must see the same
+//   temporary folder (TMPDIR).
 //
 // A file manager holds no state; open() makes a new one on every call, shared through
 // SharedPointer. Thread: any; the file operations themselves are not serialised.
+// Results: 0, or 1 (ORVA_ERROR_UNKNOWN) on failure.
 #pragma once
 
+#include <keldra/DynamicBuffer.h>
 #include <keldra/ErrorCode.h>
 #include <keldra/SharedPointer.h>
 
@@ -23,15 +29,43 @@ class FileManager : public orva::internal::RefCountable {
   // A new file manager. Throws std::bad_alloc.
   static orva::SharedPointer<FileManager> open();
 
+  // The temporary folder with its "/" (empty when Qt has none: TMPDIR is missing).
+  // Always 0.
+  orva::ErrorCode get_temp_path(std::string& path);
+  // Where request packages and resized images are made: the temporary folder. Always 0.
+  orva::ErrorCode get_upload_path(std::string& path);
+  orva::ErrorCode get_resizing_path(std::string& path);
+  // The folder for a downloaded file of |mime|, made when missing: the pictures
+  // location for images (1 when it cannot be made), else ~/.cities/ (0 even when it
+  // cannot be made: the write then fails instead).
+  orva::ErrorCode get_download_path(const std::string& mime, std::string& path);
+  // True when the folder exists or could be made with its missing parents.
+  bool CreatePath(const std::string& path);
+
+  // Writes |data| as the file |name| in the download folder of |mime|, replacing a file
+  // of that name; |path| receives the full path. 1 when the folder or the file cannot
+  // be made or not every byte was written (a partial file stays).
+  orva::ErrorCode write_file(const std::string& name, const std::string& mime,
+                             const orva::SharedPointer<DynamicBuffer>& data, std::string& path);
+  // The same in the temporary folder; the file is the owner's only (mode 0600) and a
+  // link planted at its name is not followed (the write fails).
+  orva::ErrorCode write_temp_file(const std::string& name,
+                                  const orva::SharedPointer<DynamicBuffer>& data,
+                                  std::string& path);
+
+  // Case-sensitive prefix tests: "image/"; and none of "image/", "video/", "audio/".
+  static bool is_mime_type_image(const std::string& mime);
+  static bool is_mime_type_compressible(const std::string& mime);
+
   // Replaces the account id file with |account|'s bytes up to its first zero byte, no
   // line end. The file is made readable by its owner only (mode 0600) and appears whole
   // or not at all: it is written beside its final name and renamed over it, so a
   // reader never sees a partial id, and a link planted at that name is replaced, not
-  // followed. 0, or ORVA_ERROR_UNKNOWN when the file cannot be written.
+  // followed. 0, or 1 when the file cannot be written.
   orva::ErrorCode write_account_id_file(const std::string& account);
-  // Reads the account id file back: its first line, at most 63 characters, a line end
-  // read with it kept. 0; ORVA_ERROR_UNKNOWN, |account| untouched, when the file is
-  // missing or empty.
+  // Reads the account id file back: one line of at most 63 characters, its line end
+  // kept when one is read. 1, with |account| unchanged, when the file is missing or
+  // holds no character.
   orva::ErrorCode read_account_id_file(std::string& account);
 
  private:

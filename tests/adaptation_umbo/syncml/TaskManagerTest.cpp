@@ -9,6 +9,9 @@
 #include "support/EventsTestSupport.h"
 #include "SyncFixture.h"
 #include "TransferDouble.h"
+#include "support/AdapterFixture.h"
+#include "support/ScriptedAdapter.h"
+#include "transfer/DirectTransferHandlerImpl.h"
 #include "support/TestEnv.h"
 
 #include <keldra/DatabaseManager.h>
@@ -44,6 +47,8 @@ using keldra_test::wait_until;
 using orva::SharedPointer;
 using orva::keldra::ProgressHandler;
 using orva::keldra::SyncService;
+using orva::keldra::internal::DirectTransferHandlerImpl;
+using orva::keldra::internal::NetworkAdapter;
 using ::testing::ElementsAreArray;
 
 const orva::ErrorCode IN_PROGRESS = ORVA_ERROR_KELDRA_IN_PROGRESS;
@@ -464,14 +469,96 @@ TEST_F(TaskManagerTest, TransferEndsAndFailuresGiveOneFinalReport) {
   }
 }
 
-// Without a direct transfer handler in the build, its tasks end with 4; SyncML runs.
-TEST_F(TaskManagerTest, WithoutDirectTransferItsTasksEndWithNotSupported) {
+// Without a double, the direct-transfer task runs through the library's handler: its
+// reports are the task's progress, its end the task's end; SyncML follows.
+class ScriptedNetwork {
+ public:
+  // |auto_open|: the session opens from the event loop; else it never opens.
+  explicit ScriptedNetwork(orva::ErrorCode open_result = ORVA_ERROR_KELDRA_IN_PROGRESS,
+                           bool auto_open = true) {
+    DirectTransferHandlerImpl::set_network_adapter_factory(
+        [this, open_result, auto_open](NetworkAdapter::Listener& listener) {
+          keldra_test::ScriptedAdapter* made = new keldra_test::ScriptedAdapter(listener);
+          made->open_result = open_result;
+          made->auto_open = auto_open;
+          adapters.push_back(made);
+          return SharedPointer<NetworkAdapter>(made);
+        });
+  }
+  ~ScriptedNetwork() {
+    DirectTransferHandlerImpl::set_network_adapter_factory(
+        DirectTransferHandlerImpl::NetworkAdapterFactory());
+  }
+  std::vector<keldra_test::ScriptedAdapter*> adapters;  // owned by their handlers
+};
+
+TEST_F(TaskManagerTest, TransferTasksRunThroughTheLibrarysHandler) {
+  const float q = 0.05f;
+  ScriptedNetwork network;
+  ASSERT_EQ(0, service_->synchronize(account(), 0x01 | 0x04));
+  answer_daemon();
+  ASSERT_TRUE(wait_final());
+  idle(100);
+  // The run's reports (0.05 searched, 0.1 connected) inside the first stage.
+  expect_timeline(
+      run_timeline({at(0.01f, 0.5f, 0.05f), at(0.01f, 0.5f, 0.1f), 0.5f, at(0.5f, 1.0f, q),
+                    at(0.5f, 1.0f, 0.2f), at(0.5f, 1.0f, 0.8f)},
+                   report(0, 1.0f)),
+      timeline());
+  ASSERT_EQ(1u, network.adapters.size());
+  EXPECT_EQ(1u, count_daemon("startSync(maps-keldra)"));
+  EXPECT_FALSE(log_->has("no direct transfer"));
+}
+
+TEST_F(TaskManagerTest, TransferRunFailureEndsTheSync) {
+  ScriptedNetwork network(ORVA_ERROR_NETWORK_CONFIGURATION);
   ASSERT_EQ(0, service_->synchronize(account(), 0x01 | 0x04));
   ASSERT_TRUE(wait_final());
   idle(100);
-  expect_timeline(run_timeline({}, report(ORVA_ERROR_NOT_SUPPORTED, 0.01f)), timeline());
+  expect_timeline(run_timeline({at(0.01f, 0.5f, 0.05f)},
+                               report(ORVA_ERROR_NETWORK_CONFIGURATION, at(0.01f, 0.5f, 0.05f))),
+                  timeline());
   EXPECT_EQ(0u, count_daemon("startSync(maps-keldra)"));
-  EXPECT_TRUE(log_->has("TaskManagerUmbo::DoStartUpload(): no direct transfer in this build"));
+}
+
+// The manager ends the handler's run before it goes (here without a cancel first):
+// neither the run's end, nor the search it started, nor the network reach it afterwards.
+TEST_F(TaskManagerTest, ManagerGoneWhileItsTransferRuns) {
+  ScriptedNetwork network(ORVA_ERROR_KELDRA_IN_PROGRESS, /*auto_open=*/false);
+  {
+    SharedPointer<orva::keldra::Static> holder = orva::keldra::Static::instance();
+    SharedPointer<orva::keldra::DataAdapter> store = orva::keldra::DatabaseManager::open("personal");
+    ASSERT_TRUE(store.is_valid());
+    keldra_test::RecordingHandler init;
+    store->init(init);
+    ASSERT_TRUE(wait_until([&] { return !init.reports.empty(); }));
+    SharedPointer<orva::keldra::Repository> repo = store->repository();
+    for (int i = 0; i < 200; ++i) {
+      orva::keldra::Object place("location");
+      place.set_name("place " + std::to_string(i));
+      place.set_service(std::string("personal"));
+      ASSERT_EQ(0, repo->insert_object(place));
+    }
+  }
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    std::unique_ptr<orva::keldra::internal::SyncTaskRunner> manager(
+        orva::keldra::internal::SyncTaskRunner::create());
+    int reports = 0;
+    QObject::connect(manager.get(), &orva::keldra::internal::SyncTaskRunner::reportSyncProgress,
+                     [&reports](qint32, float) { ++reports; });
+    orva::keldra::internal::KeldSyncOptions options;
+    options.tasks = 0x01;  // objects upload without ids: the run searches the store
+    ASSERT_EQ(0, manager->startSynchronize(account(), options, {}, {}, {}, {},
+                                           SyncService::DEFAULT));
+    // The task began: its run searches, or waits for the session that never opens.
+    ASSERT_TRUE(wait_until([&] { return reports >= 2; }));
+    EXPECT_TRUE(log_->has("DirectTransferHandler::start_search_all_objects"));
+    const int before = reports;
+    manager.reset();  // no cancel first
+    idle(300);
+    EXPECT_EQ(before, reports);
+  }
 }
 
 // ---------------------------------------------------------------------------------------

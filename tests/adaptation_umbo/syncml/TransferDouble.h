@@ -78,6 +78,12 @@ class TransferDouble : public orva::keldra::internal::DirectTransferHandler {
   bool is_active() const override { return m_active; }
   uint64_t get_data_transfered() const override { return m_bytes; }
   const DownloadedObjects& downloaded_objects() const override;
+  const std::vector<ItemResult>& failed_objects() const override { return m_no_items; }
+  const std::vector<ItemResult>& failed_files() const override { return m_no_items; }
+  const std::vector<orva::keldra::ObjectBase>& uploaded_objects() const override {
+    return m_no_objects;
+  }
+  uint32_t num_of_errors() const override { return 0; }
 
   // Ends the active run with |status| through the listener.
   void finish(orva::ErrorCode status, float progress = 1.0f);
@@ -92,6 +98,8 @@ class TransferDouble : public orva::keldra::internal::DirectTransferHandler {
   int m_runs = 0;
   uint64_t m_bytes = 0;
   DownloadedObjects m_downloaded;
+  std::vector<ItemResult> m_no_items;
+  std::vector<orva::keldra::ObjectBase> m_no_objects;
   // Expires with the double, so that a pending end of a destroyed double does nothing.
   std::shared_ptr<char> m_alive = std::make_shared<char>(0);
 };

@@ -95,6 +95,12 @@ TaskManagerUmbo::~TaskManagerUmbo() {
   trace("TaskManagerUmbo::~TaskManagerUmbo() release mDbusEventHandler --");
   m_step_timer.disconnect();
   m_step_timer.stop();
+  // The handler reports to this manager: its run ends here, the report dropped.
+  if (m_transfer.is_valid() && m_transfer->is_active()) {
+    m_stopping = true;
+    m_transfer->cancel();
+  }
+  m_transfer.release();
   delete m_syncml;
   m_syncml = nullptr;
   m_progress.reset();
@@ -135,7 +141,6 @@ orva::ErrorCode TaskManagerUmbo::startSynchronize(const SyncService::SyncParams&
   const uint32_t tasks = options.tasks;
   if (tasks & kTransferBits) {
     mSyncTasksList.append(TRANSFER);
-    // Without a handler the task itself ends with ORVA_ERROR_NOT_SUPPORTED.
     if (m_transfer.is_valid()) {
       if (tasks & TASK_QUEUE_UPLOAD) m_transfer->enable_queue_upload(params.service);
       if (tasks & TASK_FILES_UPLOAD) m_transfer->enable_mmf_upload();
@@ -206,10 +211,6 @@ orva::ErrorCode TaskManagerUmbo::openDatabase() {
   m_transfer = DirectTransferHandler::create(m_data_adapter, &error);
   LoggerUmbo::logf(kTrace, "TaskManagerUmbo::openDatabase: DirectTransferHandler create error %d",
                    error);
-  if (error == ORVA_ERROR_NOT_SUPPORTED) {
-    trace("TaskManagerUmbo::openDatabase: no direct transfer in this build");
-    return ORVA_ERROR_NONE;
-  }
   return error;
 }
 
@@ -374,8 +375,8 @@ void TaskManagerUmbo::cancel() {
 orva::ErrorCode TaskManagerUmbo::DoStartUpload() {
   LogTrace t("TaskManagerUmbo::DoStartUpload");
   if (!m_transfer.is_valid()) {
-    trace("TaskManagerUmbo::DoStartUpload(): no direct transfer in this build");
-    return ORVA_ERROR_NOT_SUPPORTED;
+    trace("TaskManagerUmbo::DoStartUpload(): no direct transfer handler");
+    return ORVA_ERROR_UNKNOWN;
   }
   if (!m_options.local_ids_given && (m_options.tasks & TASK_OBJECTS_UPLOAD)) {
     m_transfer->enable_objects_upload_without_ids();
@@ -393,8 +394,8 @@ orva::ErrorCode TaskManagerUmbo::DoStartUpload() {
 orva::ErrorCode TaskManagerUmbo::DoStartDownload() {
   LogTrace t("TaskManagerUmbo::DoStartDownload");
   if (!m_transfer.is_valid()) {
-    trace("TaskManagerUmbo::DoStartDownload(): no direct transfer in this build");
-    return ORVA_ERROR_NOT_SUPPORTED;
+    trace("TaskManagerUmbo::DoStartDownload(): no direct transfer handler");
+    return ORVA_ERROR_UNKNOWN;
   }
   const uint32_t tasks = m_options.tasks;
   // Taken before the new run clears them.

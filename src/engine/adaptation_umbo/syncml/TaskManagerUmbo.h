@@ -12,8 +12,9 @@
 // ORVA_ERROR_KELDRA_CANCELLED, with the progress before the stop). Reports of a task
 // that has already completed, and reports caused by the stop itself, are dropped.
 //
-// Tasks that need a direct transfer handler end with ORVA_ERROR_NOT_SUPPORTED while this
-// build has none (DirectTransferHandler::create reports it).
+// The direct-transfer tasks run through the handler that DirectTransferHandler::create
+// makes for each start. The manager is the handler's listener: it ends the handler's run
+// before it goes itself, so no report reaches a destroyed manager.
 //
 // Refusals, with no report and no announcement: 7 while a run is active, 3 when the task
 // bits name no task, 1 when the store cannot be opened, or the failure to make the
@@ -75,7 +76,8 @@ class TaskManagerUmbo : public SyncTaskRunner,
   // Takes the thread's D-Bus hub and initialises it; throws what its init() throws
   // (UmboException 1) and std::bad_alloc.
   TaskManagerUmbo();
-  // Announces nothing: the owner cancels a running sync first.
+  // Announces nothing: the owner cancels a running sync first. A transfer run still
+  // active is cancelled (its report dropped) before the handler is let go.
   ~TaskManagerUmbo() override;
 
   orva::ErrorCode startSynchronize(const SyncService::SyncParams& params,

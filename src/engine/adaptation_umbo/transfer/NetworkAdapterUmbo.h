@@ -1,0 +1,156 @@
+// The direct transfer's network adapter over Qt networking: a network session from Qt's
+// bearer management on an access point, and HTTPS requests through one
+// QNetworkAccessManager whose reply signals become the listener calls of NetworkAdapter.
+//
+// Requests (the adapter fixes methods and headers; callers give URL, digest and body):
+//   post              POST, Content-Type "application/zip", Content-Length, Authorization
+//   post_mmf          POST, Content-Type given, X-Forward-Request-Id given (when not empty),
+//                     Content-Length, Authorization
+//   get               GET, Content-Type "application/zip", Authorization
+//   post_zip_request  as post, plus Accept "application/zip"
+// Authorization is "Basic " + digest, left out for an empty digest. Every request loads
+// from the network, never from a cache; redirections are not followed.
+//
+// Outcomes: a reply's head (status mapped by http_status_to_error_code, Content-Type)
+// goes to the listener once, at the first readable data of a reply with a Content-Type;
+// only 2xx bytes are collected, and the body goes to the listener when the reply ends
+// without error. A reply error ends the request with 0x6006 (cancelled), 0x6005 (TLS
+// handshake and other network errors), 8 (not found) or 0x6004 (authentication). A
+// reply that ends without error and without body bytes ends with 1. TLS certificate
+// errors are ignored only while the optional debug library is loaded
+// (Settings::is_library_loaded); otherwise they fail the request with 0x6005.
+//
+// Bodies: a POST body is read in place (not copied) and kept alive until the request's
+// reply object is deleted, so the caller must not change it while the request runs.
+// The reply body is a buffer of its own, new for every request.
+//
+// Sessions: access point 0 is the platform's default configuration. Where the platform
+// offers no valid default (no bearer, as in containers) the session is emulated: open
+// still returns 0x6001 and READY follows from the event loop. Another access point
+// without a configuration makes open return 5.
+//
+// Credentials never reach the log: traces show "***" for a digest and "Basic ***" for
+// the Authorization value.
+//
+// Single-threaded: made, used and destroyed on one thread that runs a Qt event loop.
+// Destroying it stops what runs without any listener call; it may be destroyed from
+// inside the listener's change to READY or CLOSED (a run's final report).
+#pragma once
+
+#include "syncengine/TaskProgress.h"
+#include "transfer/NetworkAdapter.h"
+
+#include <keldra/LoggerUmbo.h>
+
+#include <QByteArray>
+#include <QList>
+#include <QNetworkReply>
+#include <QObject>
+#include <QSslError>
+#include <QString>
+
+// Bearer management is deprecated in Qt 5.15 but is still the platform's way to the
+// network bearer (up to the end of this header).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#include <QNetworkConfiguration>
+#include <QNetworkConfigurationManager>
+#include <QNetworkSession>
+
+class QNetworkAccessManager;
+
+Q_DECLARE_INTERFACE(orva::keldra::internal::NetworkAdapter, "NetworkAdapter")
+
+namespace orva {
+namespace keldra {
+namespace internal {
+
+class NetworkAdapterUmbo : public QObject, public NetworkAdapter {
+  Q_OBJECT
+  Q_INTERFACES(orva::keldra::internal::NetworkAdapter)
+
+ public:
+  enum httpMethod { EGet = 0, EPost = 1 };
+
+  explicit NetworkAdapterUmbo(NetworkAdapter::Listener& listener);
+  ~NetworkAdapterUmbo() override;
+
+  orva::ErrorCode open(unsigned int access_point_id) override;
+  void close() override;
+  orva::ErrorCode get(const std::string& url, const std::string& digest) override;
+  orva::ErrorCode post(const std::string& url, const std::string& digest,
+                       const orva::SharedPointer<DynamicBuffer>& body) override;
+  orva::ErrorCode post_mmf(const std::string& url, const std::string& digest,
+                           const std::string& request_id, const std::string& content_type,
+                           const orva::SharedPointer<DynamicBuffer>& body) override;
+  orva::ErrorCode post_zip_request(const std::string& url, const std::string& digest,
+                                   const orva::SharedPointer<DynamicBuffer>& body) override;
+  bool is_active() const override;
+  void cancel() override;
+
+  // Test seam: with true, the platform's default configuration counts as missing, as on
+  // a machine without a bearer, so that access point 0 opens the emulated session.
+  static void set_default_configuration_ignored(bool ignored);
+
+  // Asks the configuration manager to rescan; the configurations are logged when done.
+  void update_configurations();
+  // One trace line per configuration the manager knows.
+  void log_access_point_ids();
+  // One trace line per raw header name of |reply| (names only, never values).
+  void printHttpHeadersDebug(QNetworkReply& reply);
+
+ private Q_SLOTS:
+  void slotSslErrors(const QList<QSslError>& errors);
+  void slotFinished();
+  void slotHttpReplyError(QNetworkReply::NetworkError code);
+  void slotReadyRead();
+  void slotPreferredConfigurationChanged(const QNetworkConfiguration& config, bool isSeamless);
+  void slotNetworkSessionError(QNetworkSession::SessionError error);
+  void slotNetworkStateChanged(QNetworkSession::State state);
+  void slotOpened();
+  void slotNetworkSessionClosed();
+  void slotUpdateCompleted();
+  void slotDownloadProgress(qint64 bytesReceived, qint64 bytesTotal);
+  void slotUploadProgress(qint64 bytesSent, qint64 bytesTotal);
+
+ private:
+  orva::ErrorCode doOpen(unsigned int access_point_id);
+  // The request operations' common part after their own checks.
+  orva::ErrorCode request(const char* name, const std::string& url, const std::string& digest,
+                          const std::string& request_id, const std::string& content_type,
+                          httpMethod method, const char* accept);
+  orva::ErrorCode startRequest(const QString& url, const QString& digest, const QString& request_id,
+                               const QString& content_type, httpMethod method,
+                               const QString& accept);
+  QString createAuthString(const QString& authDigest) const;
+  void stop(orva::ErrorCode status);
+  void closeConnection();
+  void deleteNetworkReply();
+  void discardSession();
+  void report_progress();
+  void reset_progress();
+
+  // Held for the adapter's life: every trace line would otherwise make and drop the
+  // process logger (reading its level file, opening its file) when nobody else holds it.
+  orva::SharedPointer<LoggerUmbo> mLogger;
+  QNetworkConfigurationManager* mConfigManager;
+  QNetworkSession* mSession;
+  QNetworkAccessManager* mNetworkAccessManager;
+  QNetworkReply* mReply;
+  // The reply body being collected or last delivered; never the request body.
+  orva::SharedPointer<DynamicBuffer> mBody;
+  // A POST body from the request operation until the request hands it to its reply.
+  orva::SharedPointer<DynamicBuffer> mRequestBody;
+  bool mHeadReported;
+  QByteArray mPostData;  // view onto the request body's bytes while the reply lives
+  TaskProgress mProgress;
+  // Counts session openings; an emulated opening that was cancelled or replaced
+  // finds a newer count when its turn comes and does nothing.
+  quint64 mOpenSerial;
+};
+
+}  // namespace internal
+}  // namespace keldra
+}  // namespace orva
+
+#pragma GCC diagnostic pop

@@ -1,0 +1,259 @@
+// The library's direct transfer handler: one run searches the store for work, opens
+// the network session, sends its requests phase by phase and ends with one status.
+//
+// A run never blocks: each wait (a store search, the opening of the session, a reply)
+// returns to the event loop of the thread that called start(), and the run goes on in
+// the callback that ends the wait. The phases come in their fixed order (SEARCHING,
+// CONNECTING, BATCH_FORWARD, FORWARD, OBJECTS, SUBSCRIBE, DOWNLOAD, FINISHED); a phase
+// with nothing to do is passed at once; every failure ends the run at once.
+//
+// Reports: every report while the run goes on carries ORVA_ERROR_KELDRA_IN_PROGRESS;
+// the run ends with exactly one final report (its status, the progress reached, and
+// FINISHED), made by stop(): a search completion, a reply or a state change that comes
+// after it is ignored. A reply whose response line tells of failure is remembered
+// apart and ends the run with 1 at the adapter's next state change.
+//
+// The phase steps of the exchange with the server (batch forward, forward, objects,
+// subscribe, download) are protected virtual operations: a step that has nothing to
+// send returns 0, one that posted a request returns 0x6001.
+//
+// Ownership: reference counted; it holds its data adapter, the network adapter it made
+// (closed at the end of each run), and the store's searcher. The listener given to
+// start() is not owned: its owner must cancel the run (or destroy the handler) before
+// the listener goes. A search still under way when the handler is destroyed is
+// cancelled, and its report reaches no freed handler.
+//
+// Thread: the one that made it, running a Qt event loop; nothing is locked.
+#pragma once
+
+#include "transfer/DirectTransferHandler.h"
+#include "transfer/FileManager.h"
+#include "transfer/NetworkAdapter.h"
+
+#include "compact/SyncParser.h"
+#include "syncengine/TaskProgress.h"
+
+#include <keldra/DataAdapter.h>
+#include <keldra/DynamicBuffer.h>
+#include <keldra/ProgressHandler.h>
+#include <keldra/Repository.h>
+#include <keldra/Search.h>
+#include <keldra/SyncAdapter.h>
+#include <keldra/SyncService.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace orva {
+namespace keldra {
+namespace internal {
+
+class RequestPackage;
+
+class DirectTransferHandlerImpl : public DirectTransferHandler,
+                                  public NetworkAdapter::Listener,
+                                  public SyncParser::Consumer {
+ public:
+  // The sub-steps of SEARCHING, in the order they run.
+  enum SearchStep {
+    NONE = 0,           // takes the upload queue's ids
+    CHILDREN = 1,       // widens the local filter by children
+    LOCAL_OBJECTS = 2,  // searches the locally new or changed objects
+    LOCAL_MMF = 3,      // multimedia with content only on the device
+    REMOTE_MMF = 4,     // multimedia with content only on the server
+    DONE = 5            // counts the work and sets the progress stages
+  };
+
+  typedef std::function<orva::SharedPointer<NetworkAdapter>(NetworkAdapter::Listener& listener)>
+      NetworkAdapterFactory;
+
+  // The handler over |adapter|: *error (may be null) 0, 3 for an empty adapter, 1 when
+  // it gives no sync adapter or repository, 2 out of memory.
+  static orva::SharedPointer<DirectTransferHandler> create(
+      const orva::SharedPointer<DataAdapter>& adapter, orva::ErrorCode* error);
+  // Makes handlers connect through |factory| instead of NetworkAdapter::create; an
+  // empty one restores it. Test seam.
+  static void set_network_adapter_factory(const NetworkAdapterFactory& factory);
+
+  ~DirectTransferHandlerImpl() override;
+
+  // DirectTransferHandler.
+  void disable_all_tasks() override;
+  void enable_objects_upload() override;
+  void enable_objects_upload_without_ids() override;
+  void enable_mmf_upload() override;
+  void enable_mmf_download() override;
+  void enable_queue_upload(const std::string& queue_name) override;
+  orva::ErrorCode enable_objects_download(const std::vector<unsigned long long>& global_ids,
+                                          bool cascade) override;
+  orva::ErrorCode enable_objects_subscribe(const std::vector<unsigned long long>& global_ids,
+                                           bool cascade) override;
+  orva::ErrorCode set_local_objects_filter(const std::vector<unsigned int>& local_ids,
+                                           unsigned int depth) override;
+  void set_download_options(const SyncService::FileSyncOptions& options) override;
+  orva::ErrorCode start(const SyncService::SyncParams& params, const std::string& device_id,
+                        DirectTransferHandler::Listener& listener) override;
+  void cancel() override;
+  bool is_active() const override { return m_phase > IDLE && m_phase < FINISHED; }
+  uint64_t get_data_transfered() const override { return m_bytes_transferred; }
+  const DownloadedObjects& downloaded_objects() const override { return m_downloaded_objects; }
+  const std::vector<ItemResult>& failed_objects() const override { return m_failed_objects; }
+  const std::vector<ItemResult>& failed_files() const override { return m_failed_files; }
+  const std::vector<ObjectBase>& uploaded_objects() const override { return m_uploaded_objects; }
+  uint32_t num_of_errors() const override {
+    return static_cast<uint32_t>(m_failed_objects.size() + m_failed_files.size());
+  }
+
+  // Kept for the runs; only the first word (image scaling) is ever read.
+  void set_upload_options(const SyncService::FileSyncOptions& options);
+  bool is_scaling_enabled() const { return m_upload_options.image_scaling_longest_side != 0; }
+  // Items done / items total of the run; 1.0 when the total is 0.
+  float get_transfer_stage_progress() const;
+
+  Phase phase() const { return m_phase; }
+  // The run status: 0x6001 while the run goes on, then its final status.
+  orva::ErrorCode status() const { return m_status; }
+
+  // NetworkAdapter::Listener.
+  void handle_network_state_change(orva::ErrorCode status, NetworkAdapter::State state) override;
+  void handle_network_response_head(const NetworkAdapter::Response& response) override;
+  void handle_network_response_body(const orva::SharedPointer<DynamicBuffer>& body) override;
+  void handle_network_progress(float progress) override;
+
+  // SyncParser::Consumer: the reply lines.
+  orva::ErrorCode handle_object_status(const SyncParser::ObjectStatus& status) override;
+  orva::ErrorCode handle_forward_status(const SyncParser::ForwardStatus& status) override;
+  orva::ErrorCode handle_response_status(const SyncParser::ResponseStatus& status) override;
+
+ protected:
+  // Takes the adapter's sync adapter and repository and a file manager. Throws
+  // std::bad_alloc.
+  explicit DirectTransferHandlerImpl(const orva::SharedPointer<DataAdapter>& adapter);
+  // The adapter gave what a run needs.
+  bool is_usable() const {
+    return m_sync_adapter.is_valid() && m_repository.is_valid() && m_file_manager.is_valid();
+  }
+
+  // The phase steps: 0 nothing (more) to send, 0x6001 a request is on its way, else the
+  // failure that ends the run (in FORWARD 7 makes the run wait).
+  virtual orva::ErrorCode batch_forward();
+  virtual orva::ErrorCode send_forward_message();
+  virtual orva::ErrorCode send_objects_message();
+  virtual orva::ErrorCode send_subscription_message();
+  virtual orva::ErrorCode receive_next_mmfile();
+  // Saves the body of the download of |local_id|; counts the entry done.
+  virtual orva::ErrorCode process_file_download_result(
+      unsigned int local_id, const orva::SharedPointer<DynamicBuffer>& body,
+      const std::string& content_type);
+  // Builds the media batch packages at the end of the search.
+  virtual orva::ErrorCode create_batch_request_packages(
+      std::vector<orva::SharedPointer<RequestPackage>>& packages);
+
+  // For the steps.
+  const orva::SharedPointer<NetworkAdapter>& network_adapter() const { return m_network_adapter; }
+  const orva::SharedPointer<Repository>& repository() const { return m_repository; }
+  std::vector<unsigned int>& mmfiles_downlist() { return m_mmfiles_downlist; }
+  // The work lists of the run (emptied when it stops).
+  const std::vector<unsigned int>& objects_uplist() const { return m_objects_uplist; }
+  const std::vector<unsigned int>& mmfiles_uplist() const { return m_mmfiles_uplist; }
+  const std::vector<unsigned int>& local_objects() const { return m_local_objects; }
+  uint32_t items_total() const { return m_items_total; }
+  void count_item_done() { ++m_items_done; }
+  void add_bytes(uint64_t bytes) { m_bytes_transferred += bytes; }
+  // Logs the progress and tells the listener: (m_status, total, m_phase).
+  void report_progress();
+
+ private:
+  class SearchRelay;
+
+  DirectTransferHandlerImpl(const DirectTransferHandlerImpl&) = delete;
+  DirectTransferHandlerImpl& operator=(const DirectTransferHandlerImpl&) = delete;
+
+  // The phase machine.
+  void next_step();
+  orva::ErrorCode connect();
+  // Ends the run: FINISHED, tasks disabled, adapter closed, status, the final report.
+  void stop(orva::ErrorCode status);
+
+  // SEARCHING.
+  orva::ErrorCode next_search_step();
+  orva::ErrorCode start_search_all_objects();
+  orva::ErrorCode start_search(const Criterion& criterion);
+  void handle_search_end(orva::ErrorCode status);
+  void search_children(const std::vector<unsigned int>& local_ids,
+                       std::vector<ObjectBase>& children, unsigned int depth) const;
+  void search_children(unsigned int local_id, std::vector<ObjectBase>& children,
+                       unsigned int depth) const;
+  void filter_results(const std::vector<unsigned int>& results,
+                      const std::vector<unsigned int>& filter,
+                      std::vector<unsigned int>& out) const;
+
+  // Progress.
+  void create_progress_stages(const std::vector<orva::SharedPointer<RequestPackage>>& packages);
+  void add_stage(float start);
+  void start_next_stage();
+
+  orva::SharedPointer<DataAdapter> m_data_adapter;
+  orva::SharedPointer<SyncAdapter> m_sync_adapter;
+  orva::SharedPointer<Repository> m_repository;
+  SyncParser m_parser;
+  orva::SharedPointer<NetworkAdapter> m_network_adapter;
+  orva::SharedPointer<FileManager> m_file_manager;
+
+  bool m_queue_upload;
+  std::string m_queue_service;
+  std::vector<unsigned int> m_queue_list;
+  bool m_objects_upload;
+  bool m_objects_upload_all;
+  std::vector<unsigned int> m_objects_uplist;
+  bool m_objects_download;
+  bool m_objects_download_cascade;
+  std::vector<unsigned long long> m_objects_downlist;
+  bool m_objects_subscribe;
+  bool m_objects_subscribe_cascade;
+  std::vector<unsigned long long> m_objects_subscribelist;
+  bool m_mmfiles_upload;
+  std::vector<unsigned int> m_mmfiles_uplist;
+  std::vector<unsigned int> m_mmo_imagefiles_uplist;
+  bool m_mmfiles_download;
+  std::vector<unsigned int> m_mmfiles_downlist;
+
+  SyncService::SyncParams m_sync_params;
+  std::string m_device_id;
+  bool m_local_filter;
+  std::vector<unsigned int> m_local_objects;
+  unsigned int m_cascade_depth;
+  uint64_t m_bytes_transferred;
+  bool m_extension_objects_sent;
+  std::string m_content_type;
+  Phase m_phase;
+  DirectTransferHandler::Listener* m_transfer_listener;
+  TaskProgress m_progress;
+  // Stages declared and not yet started: a request never starts one that is not there.
+  uint32_t m_stages_left;
+  uint32_t m_items_total;
+  uint32_t m_items_done;
+  orva::ErrorCode m_status;
+  // A response line told of failure: the run ends with 1 at the next state change.
+  bool m_response_failed;
+  // A reply body arrived since the adapter was last ready.
+  bool m_body_received;
+
+  orva::SharedPointer<Search> m_search;
+  SearchStep m_search_step;
+  orva::ErrorCode m_search_status;
+
+  std::vector<ItemResult> m_failed_objects;
+  std::vector<ItemResult> m_failed_files;
+  std::vector<ObjectBase> m_uploaded_objects;
+  DownloadedObjects m_downloaded_objects;
+  SyncService::FileSyncOptions m_upload_options;
+  SyncService::FileSyncOptions m_download_options;
+  std::vector<orva::SharedPointer<RequestPackage>> m_batch_packages;
+};
+
+}  // namespace internal
+}  // namespace keldra
+}  // namespace orva
