@@ -2,6 +2,7 @@
 
 #include "support/DbusTestBus.h"
 #include "support/TestEnv.h"
+#include "transfer/RequestPackage.h"
 
 #include <keldra/Attribute.h>
 #include <keldra/DatabaseManager.h>
@@ -61,6 +62,12 @@ orva::ErrorCode StepHandler::process_file_download_result(
   count_item_done();
   report_progress();
   return 0;
+}
+
+orva::ErrorCode StepHandler::create_batch_request_packages(
+    std::vector<SharedPointer<orva::keldra::internal::RequestPackage>>& packages) {
+  searched_uplist = mmfiles_uplist();
+  return DirectTransferHandlerImpl::create_batch_request_packages(packages);
 }
 
 namespace {
