@@ -117,6 +117,11 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   // Items done / items total of the run; 1.0 when the total is 0.
   float get_transfer_stage_progress() const;
 
+  // The digest for a download from |url| when the download host rule allows it (see
+  // DownloadHostRule.h): 0 with |digest| written, 0 with |digest| untouched when the
+  // rule refuses it, 3 when an address cannot be split or no credentials are set.
+  orva::ErrorCode get_auth_digest(const std::string& url, std::string& digest) const;
+
   Phase phase() const { return m_phase; }
   // The run status: 0x6001 while the run goes on, then its final status.
   orva::ErrorCode status() const { return m_status; }
