@@ -225,7 +225,6 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
                                         bool with_mapping);
   orva::ErrorCode send_message(const orva::SharedPointer<RequestPackage>& package);
   orva::ErrorCode upload(const orva::SharedPointer<RequestPackage>& package, bool as_zip_request);
-  orva::ErrorCode get_auth_digest(const std::string& url, std::string& digest) const;
 
   // For the steps.
   const orva::SharedPointer<NetworkAdapter>& network_adapter() const { return m_network_adapter; }
@@ -342,11 +341,6 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   std::set<const Object*> m_scaled_copies;
 };
 
-// The scheme (before "://"), first label (up to the next ".") and rest of host (up to
-// the next ":" or "/") of |url|: 0, or 3 when a part is missing (parts found so far
-// stay written).
-orva::ErrorCode split_url(const std::string& url, std::string& scheme, std::string& first_label,
-                          std::string& rest);
 
 }  // namespace internal
 }  // namespace keldra

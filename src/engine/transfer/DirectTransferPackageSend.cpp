@@ -1,5 +1,5 @@
-// The common start of the media upload packages, their posting to the upload address,
-// and the digest rule of downloads.
+// The common start of the media upload packages and their posting to the upload
+// address.
 #include "transfer/DirectTransferHandlerImpl.h"
 #include "transfer/RequestPackage.h"
 
@@ -59,38 +59,6 @@ orva::ErrorCode DirectTransferHandlerImpl::upload(const orva::SharedPointer<Requ
   if (r == ORVA_ERROR_NONE) m_bytes_transferred += body->get_data_length();
   LoggerUmbo::log("DirectTransferHandler::upload --", kTrace);
   return r;
-}
-
-orva::ErrorCode split_url(const std::string& url, std::string& scheme, std::string& first_label,
-                          std::string& rest) {
-  const size_t sep = url.find("://");
-  if (sep == std::string::npos) return ORVA_ERROR_INVALID_PARAMETERS;
-  scheme = url.substr(0, sep);
-  const size_t dot = url.find('.', sep);
-  if (dot == std::string::npos) return ORVA_ERROR_INVALID_PARAMETERS;
-  first_label = url.substr(sep + 3, dot - (sep + 3));
-  const size_t end = url.find_first_of(":/", dot + 1);
-  if (end == std::string::npos) return ORVA_ERROR_INVALID_PARAMETERS;
-  rest = url.substr(dot + 1, end - (dot + 1));
-  return ORVA_ERROR_NONE;
-}
-
-orva::ErrorCode DirectTransferHandlerImpl::get_auth_digest(const std::string& url,
-                                                           std::string& digest) const {
-  std::string server_scheme, server_label, server_rest;
-  if (split_url(m_sync_adapter->server_uri(), server_scheme, server_label, server_rest) !=
-      ORVA_ERROR_NONE)
-    return ORVA_ERROR_INVALID_PARAMETERS;
-  std::string scheme, label, rest;
-  if (split_url(url, scheme, label, rest) != ORVA_ERROR_NONE) return ORVA_ERROR_INVALID_PARAMETERS;
-  const bool allowed = server_rest == rest &&
-                       (server_label == label || (server_label == "mobile" && label == "download"));
-  if (!allowed) {
-    LoggerUmbo::logf(kTrace, "DirectTransferHandler: no auth digest for server '%s'", rest.c_str());
-    return ORVA_ERROR_NONE;
-  }
-  LoggerUmbo::log("DirectTransferHandler: using auth digest", kTrace);
-  return SyncService::create_auth_digest(m_sync_params, digest);
 }
 
 }  // namespace internal
