@@ -96,6 +96,10 @@ void TransferTest::SetUp() {
   ASSERT_EQ(0, init.status);
   repo_ = adapter_->repository();
   ASSERT_TRUE(repo_.is_valid());
+  use_scripted_adapter();
+}
+
+void TransferTest::use_scripted_adapter() {
   DirectTransferHandlerImpl::set_network_adapter_factory([this](NetworkAdapter::Listener& l) {
     ScriptedAdapter* made = new ScriptedAdapter(l);
     made->open_result = open_result_;

@@ -81,6 +81,8 @@ class TransferTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
+  // Handlers made from now on connect through a ScriptedAdapter (as after SetUp).
+  void use_scripted_adapter();
   // The handler of the library (create), or a StepHandler.
   orva::SharedPointer<orva::keldra::internal::DirectTransferHandler> make_handler();
   orva::SharedPointer<StepHandler> make_step_handler();
