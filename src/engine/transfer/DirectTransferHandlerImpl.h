@@ -196,7 +196,8 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
       std::vector<orva::SharedPointer<RequestPackage>>& packages);
 
   // Media upload (batch packages, FORWARD and its sub-phases, the "F" lines).
-  orva::ErrorCode add_files_to_batch_request_package(const orva::SharedPointer<RequestPackage>& package);
+  orva::ErrorCode add_files_to_batch_request_package(
+      const orva::SharedPointer<RequestPackage>& package);
   orva::ErrorCode add_mmf_to_request_package(const orva::SharedPointer<RequestPackage>& package,
                                              const ObjectPtr& object);
   orva::ErrorCode find_mmos_with_images_to_upload();
@@ -340,7 +341,6 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   // Objects whose in-memory local url names a scaled copy to remove after its upload.
   std::set<const Object*> m_scaled_copies;
 };
-
 
 }  // namespace internal
 }  // namespace keldra

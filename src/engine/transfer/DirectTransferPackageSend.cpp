@@ -38,8 +38,8 @@ orva::ErrorCode DirectTransferHandlerImpl::send_message(
   return r == ORVA_ERROR_NONE ? ORVA_ERROR_KELDRA_IN_PROGRESS : r;
 }
 
-orva::ErrorCode DirectTransferHandlerImpl::upload(const orva::SharedPointer<RequestPackage>& package,
-                                                  bool as_zip_request) {
+orva::ErrorCode DirectTransferHandlerImpl::upload(
+    const orva::SharedPointer<RequestPackage>& package, bool as_zip_request) {
   LoggerUmbo::log("DirectTransferHandler::upload ++", kTrace);
   std::string address = m_sync_adapter->server_uri();
   const size_t at = address.rfind("/sync");
