@@ -502,6 +502,8 @@ void DirectTransferHandlerImpl::handle_network_response_body(
       if (length > 0) {
         DumpCompactMessage(body->get_data(), length, false, true);
         result = m_parser.parse_response_message(body->get_data(), static_cast<int>(length), this);
+        // The pairs of the objects the reply added, in one mapping update.
+        flush_pending_mappings();
       }
       break;
     case DOWNLOAD:
@@ -550,10 +552,6 @@ void DirectTransferHandlerImpl::handle_network_progress(float progress) {
 // ---------------------------------------------------------------------------------------
 // Reply lines.
 
-orva::ErrorCode DirectTransferHandlerImpl::handle_object_status(const SyncParser::ObjectStatus&) {
-  return ORVA_ERROR_NONE;
-}
-
 orva::ErrorCode DirectTransferHandlerImpl::handle_response_status(
     const SyncParser::ResponseStatus& status) {
   LoggerUmbo::logf(
@@ -564,12 +562,6 @@ orva::ErrorCode DirectTransferHandlerImpl::handle_response_status(
   if (status.status != 0 || num_of_errors() > 0) m_response_failed = true;
   return ORVA_ERROR_NONE;
 }
-
-// ---------------------------------------------------------------------------------------
-// The phase steps of the exchange: nothing to send until they are built.
-
-orva::ErrorCode DirectTransferHandlerImpl::send_objects_message() { return ORVA_ERROR_NONE; }
-orva::ErrorCode DirectTransferHandlerImpl::send_subscription_message() { return ORVA_ERROR_NONE; }
 
 // ---------------------------------------------------------------------------------------
 // SEARCHING.
