@@ -331,6 +331,9 @@ TEST_F(ObjectExchangeTest, UploadRepliesUpdateTheStore) {
        false},
       {"status 10 stops at its line", "S:oa{A}:0;{A'}S:or{B}:10;S:or{B}:0;{B'}R:OK;",
        ORVA_ERROR_KELDRA_OBJECT_STATUS_10, 9001, false, true},
+      // The store refuses the changed place's copy (another class): it alone is rolled
+      // back, the new place stays stored.
+      {"a refused write", "S:oa{A}:0;{A'}S:or{B}:0;{B*}R:OK;", 1, 9001, false, true},
       {"failed response line", "S:oa{A}:0;{A'}S:or{B}:0;{B'}R:busy;", 1, 9001, false, false},
       {"confirmed without object", "S:oa{A}:0;S:or{B}:0;{B'}R:OK;", 0, 0, true, false},
       // A line for an item the package did not carry changes nothing.
@@ -350,10 +353,12 @@ TEST_F(ObjectExchangeTest, UploadRepliesUpdateTheStore) {
     Object b_copy = place("changed place", 9100 + a);
     Object z_copy = place("overwritten", 9200 + a);
     Object x = place("extra", 9300 + a);
+    Object b_other = place("changed place", 9100 + a);
+    b_other.set_class_name(std::string("route"));
     const std::pair<std::string, std::string> subs[] = {
-        {"{A'}", compact(a_copy)},  {"{A2}", compact(a2)},     {"{B'}", compact(b_copy)},
-        {"{Z'}", compact(z_copy)},  {"{X}", compact(x)},       {"{A}", std::to_string(a)},
-        {"{B}", std::to_string(b)}, {"{Z}", std::to_string(z)}};
+        {"{A'}", compact(a_copy)},  {"{A2}", compact(a2)},      {"{B'}", compact(b_copy)},
+        {"{Z'}", compact(z_copy)},  {"{X}", compact(x)},        {"{B*}", compact(b_other)},
+        {"{A}", std::to_string(a)}, {"{B}", std::to_string(b)}, {"{Z}", std::to_string(z)}};
     for (const auto& s : subs) {
       for (size_t at = reply.find(s.first); at != std::string::npos; at = reply.find(s.first)) {
         reply.replace(at, s.first.size(), s.second);
