@@ -560,3 +560,36 @@ TEST_F(ObjectExchangeTest, SubscriptionPackageCarriesSubscriptionUsersRequestAnd
 }
 
 }  // namespace
+
+namespace {
+
+// Download and subscription in one run, both cascaded: the subscription's mapping pairs
+// the object and the children that came with it in this run.
+TEST_F(ObjectExchangeTest, SubscriptionMapsTheObjectsDownloadedInTheRun) {
+  HttpsTestServer::Reply download;
+  download.content_type = kCompactType;
+  download.body = "S:od4911:0;" + compact(place("parent", 4911)) + compact(place("child", 4912)) +
+                  compact(place("other child", 4913)) + "R:OK;";
+  s_server->answer("POST", "/upload", download, 1);
+  answer(200, "R:OK;");
+  ASSERT_EQ(0, run(kDownload | kSubscribe, {4911}, /*cascade=*/true));
+
+  const std::vector<HttpsTestServer::Request> sent = posts();
+  ASSERT_EQ(2u, sent.size());
+  const std::vector<std::string> first = commands(command_text(sent[0]));
+  EXPECT_EQ("G:od4911:4911:T", first.back());
+  const std::string text = command_text(sent[1]);
+  const std::vector<std::string> second = commands(text);
+  // Only the run's first package carries the stored system objects.
+  const std::vector<std::string> expected = {"A:oa2147483647", "A:oa2147483646", "G:od996:996:F",
+                                             "A:oa2147483645"};
+  EXPECT_EQ(expected, std::vector<std::string>(second.begin() + 1, second.end()));
+  const std::string mapping = text.substr(text.rfind("A:oa2147483645;"));
+  for (unsigned long long id : {4911ULL, 4912ULL, 4913ULL}) {
+    const unsigned int local = repo_->get_object_local_id(id);
+    ASSERT_NE(0u, local) << id;
+    EXPECT_NE(std::string::npos, mapping.find(std::to_string(id))) << id;
+  }
+}
+
+}  // namespace
