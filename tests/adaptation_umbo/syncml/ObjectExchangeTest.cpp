@@ -427,7 +427,7 @@ TEST_F(ObjectExchangeTest, ObjectEditedWhileInFlightKeepsTheEdit) {
          "S:oa" + std::to_string(a) + ":0;" + compact(place("new place", 9001)) + "S:or" +
              std::to_string(b) + ":0;" + compact(place("changed place", 9101)) + "S:or" +
              std::to_string(c) + ":0;" + compact(place("untouched", 9102)) + "R:OK;",
-         /*delay_ms=*/1500);
+         /*delay_ms=*/2500);
   listener_.finals.clear();
   ASSERT_EQ(0, service_->synchronize(account(), kUpload));
   ASSERT_TRUE(s_server->wait_for_requests(1));
