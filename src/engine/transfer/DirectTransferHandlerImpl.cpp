@@ -501,9 +501,7 @@ void DirectTransferHandlerImpl::handle_network_response_body(
     case SUBSCRIBE:
       if (length > 0) {
         DumpCompactMessage(body->get_data(), length, false, true);
-        result = m_parser.parse_response_message(body->get_data(), static_cast<int>(length), this);
-        // The pairs of the objects the reply added, in one mapping update.
-        flush_pending_mappings();
+        result = handle_reply(body->get_data(), static_cast<int>(length));
       }
       break;
     case DOWNLOAD:

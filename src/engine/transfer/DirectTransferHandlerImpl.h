@@ -224,6 +224,10 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   orva::ErrorCode upload(const orva::SharedPointer<RequestPackage>& package, bool as_zip_request);
 
   // The object replies (DirectTransferReplies.cpp).
+  // Parses a reply body and applies its lines; the parse's result. A reply of OBJECTS or
+  // SUBSCRIBE is written in one transaction when every object of it is accepted, and
+  // handled again object by object (each its own transaction) when one is refused.
+  orva::ErrorCode handle_reply(const unsigned char* data, int length);
   void handle_incoming_objects(const Request& request, const std::vector<ObjectPtr>& objects);
   void save_object_result(const Request& request, orva::ErrorCode code, const ObjectPtr& object);
   // The confirmed upload of |local_id| (see DirectTransferReplies.cpp) and a
@@ -376,6 +380,11 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   std::unordered_map<unsigned int, std::string> m_sent_states;
   // Pairs of objects added from download replies, saved once per reply.
   std::vector<ObjectBase> m_pending_mappings;
+  // A reply is being written in one transaction; a write of it was refused.
+  bool m_reply_batched = false;
+  bool m_batch_refused = false;
+  // A reply is handled again after its batch was refused: its progress is told once.
+  bool m_replaying = false;
 
   // Media upload.
   int m_forward_phase;
