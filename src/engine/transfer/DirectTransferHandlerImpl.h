@@ -28,22 +28,28 @@
 
 #include "transfer/DirectTransferHandler.h"
 #include "transfer/FileManager.h"
+#include "transfer/ImageScaler.h"
 #include "transfer/NetworkAdapter.h"
+#include "transfer/TransferExtension.h"
 
 #include "compact/SyncParser.h"
 #include "syncengine/TaskProgress.h"
 
 #include <keldra/DataAdapter.h>
 #include <keldra/DynamicBuffer.h>
+#include <keldra/Object.h>
 #include <keldra/ProgressHandler.h>
 #include <keldra/Repository.h>
 #include <keldra/Search.h>
 #include <keldra/SyncAdapter.h>
 #include <keldra/SyncService.h>
+#include <tervo/ustring.h>
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace orva {
@@ -54,7 +60,8 @@ class RequestPackage;
 
 class DirectTransferHandlerImpl : public DirectTransferHandler,
                                   public NetworkAdapter::Listener,
-                                  public SyncParser::Consumer {
+                                  public SyncParser::Consumer,
+                                  public ImageScaler::ImageScalerObserver {
  public:
   // The sub-steps of SEARCHING, in the order they run.
   enum SearchStep {
@@ -112,6 +119,11 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   // Items done / items total of the run; 1.0 when the total is 0.
   float get_transfer_stage_progress() const;
 
+  // The digest for a download from |url| when the download host rule allows it (see
+  // DownloadHostRule.h): 0 with |digest| written, 0 with |digest| untouched when the
+  // rule refuses it, 3 when an address cannot be split or no credentials are set.
+  orva::ErrorCode get_auth_digest(const std::string& url, std::string& digest) const;
+
   Phase phase() const { return m_phase; }
   // The run status: 0x6001 while the run goes on, then its final status.
   orva::ErrorCode status() const { return m_status; }
@@ -126,6 +138,40 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   orva::ErrorCode handle_object_status(const SyncParser::ObjectStatus& status) override;
   orva::ErrorCode handle_forward_status(const SyncParser::ForwardStatus& status) override;
   orva::ErrorCode handle_response_status(const SyncParser::ResponseStatus& status) override;
+
+  // ImageScaler::ImageScalerObserver.
+  void handle_scaling_done(orva::ErrorCode status, ImageScaler::ScaledImageInfo info,
+                           const std::string& path) override;
+  void handle_scaling_stream_done(orva::ErrorCode status, ImageScaler::ScaledImageInfo info,
+                                  WriteStream& stream) override;
+
+  // The FORWARD sub-phases.
+  enum ForwardPhase {
+    FORWARD_NONE = 0,
+    UPLOAD_NO_SCALING_MMOS = 1,
+    START_SCALE_FIRST_MMO = 2,
+    SCALE_FIRST_MMO_DONE = 3,
+    PARALLEL_SCALING_AND_UPLOAD = 4,
+    UPLOAD_IMAGES_DIRECTLY = 5,
+    FORWARD_FINISHED = 6
+  };
+  // Most bytes of file data in one batch package.
+  static const uint64_t kBatchPackageLimit = 0x100000;
+
+  // The byte count of the file at |path|, -1 when it cannot be opened. 64-bit: files of
+  // 2 GiB and more are measured as they are.
+  static int64_t get_file_size(const std::string& path);
+  // The whole file at |path|; empty when it cannot be opened or read whole.
+  static orva::SharedPointer<DynamicBuffer> get_file_data(const std::string& path);
+  // The file name after the last backslash: false (and |name| empty) when there is none.
+  static bool get_filename_from_uri(std::string uri, std::string& name);
+  // The resized address of an image: ".s/" after the sixth '/', "w<N>-h<N>_" in front
+  // of the file name; 3 (|url| untouched) with fewer than six '/'.
+  orva::ErrorCode add_vcdn_resizing_to_remote_url(const orva::ustring& remote_url,
+                                                  std::string& url) const;
+  // The address to fetch: resized for images when the download options ask for it.
+  void add_resizing_to_remote_url(const orva::ustring& remote_url, const std::string& mime,
+                                  std::string& url) const;
 
  protected:
   // Takes the adapter's sync adapter and repository and a file manager. Throws
@@ -150,6 +196,78 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   // Builds the media batch packages at the end of the search.
   virtual orva::ErrorCode create_batch_request_packages(
       std::vector<orva::SharedPointer<RequestPackage>>& packages);
+
+  // The object exchange (DirectTransferObjects.cpp). Results: 0; 0x6001 posted; 2 no
+  // package or object could be made; 3 no "/sync" in the server address or no
+  // credentials; the package's, the extension's and the adapter's codes unchanged.
+  // The run's first package carries the system objects that have content.
+  orva::ErrorCode create_upload_package(orva::SharedPointer<RequestPackage>& package,
+                                        bool with_mapping);
+  orva::ErrorCode add_extension_object_submit(const orva::SharedPointer<RequestPackage>& package,
+                                              unsigned int local_id, bool only_with_content);
+  // |type| 2 (add) or 3 (update); an empty object or another type is a broken invariant.
+  orva::ErrorCode add_object_submit(const orva::SharedPointer<RequestPackage>& package,
+                                    RequestType type, const ObjectPtr& object);
+  orva::ErrorCode add_upload_objects_to_request_package(
+      const orva::SharedPointer<RequestPackage>& package);
+  orva::ErrorCode add_download_objects_to_request_package(
+      const orva::SharedPointer<RequestPackage>& package);
+  orva::ErrorCode add_subscribe_objects_to_request_package(
+      const orva::SharedPointer<RequestPackage>& package);
+  orva::ErrorCode create_mapping_object(const ObjectPtr& object);
+  void collect_mappings(std::vector<ObjectBase>& list);
+  // 0 without posting when the package holds fewer than 2 commands.
+  orva::ErrorCode send_message(const orva::SharedPointer<RequestPackage>& package);
+  orva::ErrorCode send_zip_message(const orva::SharedPointer<RequestPackage>& package);
+  // Posts the package to the upload address; a posted package's item keys are the ones
+  // its reply may answer.
+  orva::ErrorCode upload(const orva::SharedPointer<RequestPackage>& package, bool as_zip_request);
+
+  // The object replies (DirectTransferReplies.cpp).
+  // Parses a reply body and applies its lines; the parse's result. A reply of OBJECTS or
+  // SUBSCRIBE is written in one transaction when every object of it is accepted, and
+  // handled again object by object (each its own transaction) when one is refused.
+  orva::ErrorCode handle_reply(const unsigned char* data, int length);
+  void handle_incoming_objects(const Request& request, const std::vector<ObjectPtr>& objects);
+  void save_object_result(const Request& request, orva::ErrorCode code, const ObjectPtr& object);
+  // The confirmed upload of |local_id| (see DirectTransferReplies.cpp) and a
+  // downloaded object: the sync adapter's or the repository's code.
+  orva::ErrorCode replace_uploaded(unsigned int local_id, Object& incoming);
+  orva::ErrorCode store_downloaded(Object& incoming);
+  // Stores the pairs of the objects a reply added, in one mapping update; a failure is
+  // booked against each of them.
+  void flush_pending_mappings();
+  // The record of |object| as stored, without its in-memory modified marks: a reply
+  // compares it with the record its package read. False when it cannot be written.
+  static bool stored_record(const Object& object, std::string& out);
+  // The extension of this handler, made on first use (empty when it cannot be made).
+  TransferExtension* extension();
+
+  // Media upload (batch packages, FORWARD and its sub-phases, the "F" lines).
+  orva::ErrorCode add_files_to_batch_request_package(
+      const orva::SharedPointer<RequestPackage>& package);
+  orva::ErrorCode add_mmf_to_request_package(const orva::SharedPointer<RequestPackage>& package,
+                                             const ObjectPtr& object);
+  orva::ErrorCode find_mmos_with_images_to_upload();
+  void next_forward_phase();
+  orva::ErrorCode upload_no_scaling_mmos();
+  orva::ErrorCode add_files_to_request_package(const orva::SharedPointer<RequestPackage>& package);
+  orva::ErrorCode upload_images_without_zip_file();
+  orva::ErrorCode send_mmf_object(const ObjectPtr& object);
+  orva::ErrorCode upload_mmf_data(const orva::SharedPointer<DynamicBuffer>& data,
+                                  const std::string& request_id, const std::string& content_type);
+  orva::ErrorCode process_file_upload_result(unsigned int local_id,
+                                             const SyncParser::ForwardStatus& status);
+  // The scaling path of FORWARD.
+  orva::ErrorCode start_scaling_next_mmo();
+  orva::ErrorCode start_scaling_mmo(unsigned int& local_id);
+  orva::ErrorCode start_parallel_scaling_and_upload();
+  orva::ErrorCode parallel_upload_and_scaling();
+  orva::ErrorCode remove_local_uri_file(ObjectPtr& object);
+  // Ends FORWARD: releases the scaling objects and moves the run to OBJECTS.
+  void end_forward();
+  // Media download.
+  orva::ErrorCode set_mmo_local_file(const ObjectPtr& object, const std::string& path);
 
   // For the steps.
   const orva::SharedPointer<NetworkAdapter>& network_adapter() const { return m_network_adapter; }
@@ -252,6 +370,33 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   SyncService::FileSyncOptions m_upload_options;
   SyncService::FileSyncOptions m_download_options;
   std::vector<orva::SharedPointer<RequestPackage>> m_batch_packages;
+
+  // The object exchange.
+  orva::SharedPointer<TransferExtension> m_extension;
+  // The item keys of the package posted last: a reply line for any other key is ignored.
+  std::multiset<std::string> m_awaited_keys;
+  // The stored record of each uploaded object as its package read it, by local id: a
+  // reply never sync-replaces an object edited since.
+  std::unordered_map<unsigned int, std::string> m_sent_states;
+  // Pairs of objects added from download replies, saved once per reply.
+  std::vector<ObjectBase> m_pending_mappings;
+  // A reply is being written in one transaction; a write of it was refused.
+  bool m_reply_batched = false;
+  bool m_batch_refused = false;
+  // A reply is handled again after its batch was refused: its progress is told once.
+  bool m_replaying = false;
+
+  // Media upload.
+  int m_forward_phase;
+  // Local ids of the files whose "mu" key went out in this run: an "F" line for any
+  // other key is not ours to apply.
+  std::set<unsigned int> m_sent_mmfiles;
+  orva::SharedPointer<ImageScaler> m_scaler;
+  ObjectPtr m_mmo_object;
+  ObjectPtr m_uploading_mmo_object;
+  uint32_t m_parallel_upload_scaling;
+  // Objects whose in-memory local url names a scaled copy to remove after its upload.
+  std::set<const Object*> m_scaled_copies;
 };
 
 }  // namespace internal

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orva {
@@ -116,9 +117,19 @@ orva::ErrorCode FileManager::write_file(const std::string& name, const std::stri
   LoggerUmbo::logf(kTrace, "FileManager::write_file path: %s", path.c_str());
   LoggerUmbo::logf(kTrace, "FileManager::write_file fname: %s", name.c_str());
   path += name;
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  // Written beside its name and renamed over it once whole: a failed write or a full
+  // disk leaves the file of that name as it was, never a part of the new one.
+  std::string temp = path + ".XXXXXX";
+  const int fd = ::mkstemp(&temp[0]);
   if (fd < 0) return ORVA_ERROR_UNKNOWN;
-  return write_all_and_close(fd, data) ? ORVA_ERROR_NONE : ORVA_ERROR_UNKNOWN;
+  // Readable by the gallery and other applications, as downloads always were (mkstemp
+  // makes it the owner's only).
+  ::fchmod(fd, 0644);
+  if (!write_all_and_close(fd, data) || ::rename(temp.c_str(), path.c_str()) != 0) {
+    ::unlink(temp.c_str());
+    return ORVA_ERROR_UNKNOWN;
+  }
+  return ORVA_ERROR_NONE;
 }
 
 orva::ErrorCode FileManager::write_temp_file(const std::string& name,
