@@ -1,0 +1,515 @@
+// The whole system as it runs on the handset, in one scenario: the installed deliverables
+// (keldservice, the QML module, libhkeldra-storage with the daemon stand-in syncfw-driver,
+// libkeldra behind all of them) each in its own process on a private session bus, the
+// fake sync daemon on the same bus and the loopback HTTPS server as the sync server.
+//
+// The install is a staged one of this build, or the one under KELDRA_SCENARIO_PREFIX
+// (scripts/run.sh points it at the prefix it installed to). Every step prints a line
+// "[scenario] <step> ... <result>", so the run reads as a demonstration too.
+#include <keldra/Attribute.h>
+#include <keldra/DynamicBuffer.h>
+#include <keldra/Object.h>
+#include <keldra/ObjectConverter.h>
+#include <keldra/SharedPointer.h>
+#include <keldra/Static.h>
+
+#include "support/DbTestUtil.h"
+#include "support/DbusTestBus.h"
+#include "support/FakeSyncDaemon.h"
+#include "support/HttpsTestServer.h"
+#include "support/TestEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Texts in failure messages as text.
+inline void PrintTo(const QString& text, std::ostream* os) {
+  *os << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& list, std::ostream* os) {
+  *os << '[' << list.join(QStringLiteral(", ")).toStdString() << ']';
+}
+
+namespace keldra_test {
+namespace {
+
+using orva::SharedPointer;
+using orva::keldra::Object;
+
+// A child that answers each line of input with one line of output (the QML client, the
+// storage driver) or prints lines of its own accord (the observer). Waits are bounded.
+class LineProcess {
+ public:
+  ~LineProcess() {
+    if (process_.state() != QProcess::NotRunning) finish();
+  }
+
+  bool start(const QString& program, const QStringList& arguments,
+             const QProcessEnvironment& environment) {
+    program_ = QFileInfo(program).fileName();
+    process_.setProcessEnvironment(environment);
+    process_.setProcessChannelMode(QProcess::SeparateChannels);
+    process_.start(program, arguments);
+    return process_.waitForStarted(30000);
+  }
+
+  // Sends |line| and returns the answer line, "<no answer>" when none comes.
+  QString call(const QString& line) {
+    process_.write(line.toUtf8() + '\n');
+    return next_line(60000);
+  }
+  QString call(const QString& step, const QVariantMap& args) {
+    return call(step + ' ' +
+                QString::fromUtf8(QJsonDocument::fromVariant(args).toJson(QJsonDocument::Compact)));
+  }
+
+  // The next line the child prints, waiting up to |ms|.
+  QString next_line(int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    for (;;) {
+      pending_.append(process_.readAllStandardOutput());
+      const int end = pending_.indexOf('\n');
+      if (end >= 0) {
+        const QString out = QString::fromUtf8(pending_.left(end));
+        pending_.remove(0, end + 1);
+        return out;
+      }
+      if (process_.state() == QProcess::NotRunning || timer.elapsed() > ms) {
+        return QStringLiteral("<no answer>");
+      }
+      process_.waitForReadyRead(100);
+    }
+  }
+
+  // Reads printed lines into |lines| until there are |count| of them (bounded).
+  void gather(QStringList& lines, int count) {
+    while (lines.size() < count) {
+      const QString line = next_line(30000);
+      if (line == QLatin1String("<no answer>")) return;
+      lines << line;
+    }
+  }
+
+  // Closes the input and waits for the exit: the exit code, or -1.
+  int finish() {
+    process_.closeWriteChannel();
+    if (!process_.waitForFinished(30000)) {
+      process_.kill();
+      process_.waitForFinished(5000);
+      return -1;
+    }
+    return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+  }
+
+  QString errors() { return QString::fromLocal8Bit(process_.readAllStandardError()); }
+  const QString& name() const { return program_; }
+
+ private:
+  QProcess process_;
+  QByteArray pending_;
+  QString program_;
+};
+
+// Runs |command| to its end; its standard output, or "" with |ok| false on failure.
+QString run_program(
+    const QString& program, const QStringList& arguments, bool* ok,
+    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+  QProcess p;
+  p.setProcessEnvironment(environment);
+  p.start(program, arguments);
+  const bool ended = p.waitForFinished(170000);
+  *ok = ended && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+  if (!*ok) std::fprintf(stderr, "%s\n", p.readAllStandardError().constData());
+  return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// Where the deliverables are: the install's folders, found as an application or the sync
+// daemon would find them.
+struct Install {
+  QString prefix;
+  QString bin() const { return prefix + "/bin"; }
+  QString lib() const { return prefix + "/" SCENARIO_LIBDIR; }
+  QString qml() const {
+    const QString dir = QStringLiteral(SCENARIO_QML_DIR);
+    return QDir::isAbsolutePath(dir) ? dir : prefix + '/' + dir;
+  }
+  QString plugin_dir;  // the sync framework's storage plug-in folder (from its pkg-config entry)
+};
+
+class SystemScenario : public ::testing::Test {
+ protected:
+  // Runs one step: prints its name, runs it, prints its result (or the failure). True
+  // when the step did not fail.
+  bool step(const char* name, const std::function<std::string()>& body) {
+    std::printf("[scenario] %-58s ", name);
+    std::fflush(stdout);
+    const int failures_before = failures();
+    const std::string result = body();
+    const bool failed = HasFatalFailure() || failures() > failures_before;
+    std::printf("%s\n", failed ? "FAILED" : (result.empty() ? "ok" : result.c_str()));
+    std::fflush(stdout);
+    return !failed;
+  }
+  // A step that cannot run yet: kept in the scenario, said so.
+  static void skipped(const char* name, const char* why) {
+    std::printf("[scenario] %-58s skipped: %s\n", name, why);
+    std::fflush(stdout);
+  }
+  static int failures() {
+    const ::testing::TestResult* r =
+        ::testing::UnitTest::GetInstance()->current_test_info()->result();
+    int n = 0;
+    for (int i = 0; i < r->total_part_count(); ++i) n += r->GetTestPartResult(i).failed();
+    return n;
+  }
+
+  // The environment of every child: the install's libraries first, the QML module by its
+  // import path, and a temporary folder of the scenario's own, checked empty at the end.
+  QProcessEnvironment child_environment() const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const QString old = env.value(QStringLiteral("LD_LIBRARY_PATH"));
+    env.insert(QStringLiteral("LD_LIBRARY_PATH"),
+               install_.lib() + (old.isEmpty() ? "" : ":" + old));
+    env.insert(QStringLiteral("QML2_IMPORT_PATH"), install_.qml());
+    env.insert(QStringLiteral("TMPDIR"), tmp_);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    return env;
+  }
+
+  // A place as the sync server sends it: compact format, base64.
+  QString server_item(const char* name, unsigned long long global_id) {
+    Object o("location");
+    o.set_name(std::string(name));
+    o.set_service(std::string("personal"));
+    o.set_global_id(global_id);
+    SharedPointer<orva::keldra::Attribute> address(
+        new orva::keldra::Attribute("address", "address"));
+    address->add_field("text")->set_value(std::string(name) + " 1");
+    o.get_attributes().push_back(address);
+    SharedPointer<orva::keldra::DynamicBuffer> buffer(new orva::keldra::DynamicBuffer());
+    EXPECT_EQ(0, converter_->encode(o, buffer, KELDRA_COMPACT_MIME_TYPE, false));
+    const QByteArray bytes(reinterpret_cast<const char*>(buffer->get_data()),
+                           static_cast<int>(buffer->get_data_length()));
+    return QString::fromLatin1(bytes.toBase64());
+  }
+  // The names of the ordinary objects among items "<id>:<base64>", keyed by id.
+  std::vector<std::string> item_names(const QStringList& items) {
+    std::vector<std::string> names;
+    for (const QString& item : items) {
+      const int colon = item.indexOf(QLatin1Char(':'));
+      if (colon < 0 || item.left(colon).toUInt() >= kFirstSystemId) continue;
+      const QByteArray bytes = QByteArray::fromBase64(item.mid(colon + 1).toLatin1());
+      orva::keldra::ObjectPtr object;
+      if (converter_->decode(reinterpret_cast<const unsigned char*>(bytes.constData()),
+                             static_cast<unsigned int>(bytes.size()), object,
+                             KELDRA_COMPACT_MIME_TYPE) != 0) {
+        names.push_back("<undecodable " + item.left(colon).toStdString() + ">");
+        continue;
+      }
+      names.push_back(item.left(colon).toStdString() + "=" + object->get_name());
+    }
+    return names;
+  }
+
+  // What a QML search found, as a set: the server's objects have no titles to sort by.
+  static QString found(const QString& answer) {
+    if (!answer.startsWith(QLatin1String("ok "))) return answer;
+    QStringList names = answer.mid(3).split(QLatin1Char('|'));
+    names.sort();
+    return names.join(QLatin1Char('|'));
+  }
+
+  // The words after the driver's leading "true".
+  static QStringList listed(const QString& answer) {
+    QStringList words = answer.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (words.isEmpty() || words.takeFirst() != QLatin1String("true"))
+      return {QStringLiteral("<refused>")};
+    return words;
+  }
+  // Ordinary objects only: the reserved system objects sit at the top of the id range.
+  static QStringList ordinary(const QStringList& ids) {
+    QStringList out;
+    for (const QString& id : ids) {
+      if (id.toUInt() < kFirstSystemId) out << id;
+    }
+    return out;
+  }
+
+  // The fake daemon reports |status| for the store's profile; the plug-in hears it.
+  void report_status(int status) {
+    daemon_.emit_sync_status(QStringLiteral("maps-keldra"), status, QString(), 0);
+    EXPECT_EQ("ok", driver_.call(QStringLiteral("sync")));
+  }
+
+  std::string db_path() const { return home_dir() + "/.cities/OstraMaps.db"; }
+  std::vector<std::string> store_rows(const std::string& sql) const {
+    return db_test::RawDb(db_path()).rows(sql);
+  }
+
+  static constexpr unsigned int kFirstSystemId = 0x7FFFFFF0u;
+
+  Install install_;
+  QString tmp_;
+  DbusTestBus bus_;
+  FakeSyncDaemon daemon_;
+  HttpsTestServer server_;
+  LineProcess client_;
+  LineProcess observer_;
+  LineProcess driver_;
+  SharedPointer<orva::keldra::Static> static_;
+  SharedPointer<orva::keldra::ObjectConverter> converter_;
+};
+
+TEST_F(SystemScenario, AllDeliverablesTogether) {
+  bool ok = false;
+  // --- 1. the deliverables and their stand-ins -------------------------------------
+  step("install the deliverables", [&] {
+    const char* given = std::getenv("KELDRA_SCENARIO_PREFIX");
+    if (given && *given) {
+      install_.prefix = QString::fromLocal8Bit(given);
+    } else {
+      install_.prefix = QStringLiteral(SCENARIO_WORK_DIR "/stage");
+      QDir(install_.prefix).removeRecursively();
+      run_program(QStringLiteral(SCENARIO_CMAKE),
+                  {"--install", SCENARIO_BUILD_DIR, "--prefix", install_.prefix}, &ok);
+      EXPECT_TRUE(ok) << "staged install";
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PKG_CONFIG_PATH"), install_.lib() + "/pkgconfig");
+    install_.plugin_dir = run_program(QStringLiteral("pkg-config"),
+                                      {"--variable=storageplugindir", "syncfw"}, &ok, env)
+                              .trimmed();
+    EXPECT_TRUE(ok) << "the sync framework's pkg-config entry";
+    for (const QString& f :
+         {install_.bin() + "/keldservice", install_.bin() + "/syncfw-driver",
+          install_.qml() + "/Keldra/qmldir", install_.plugin_dir + "/libhkeldra-storage.so"}) {
+      EXPECT_TRUE(QFileInfo::exists(f)) << f.toStdString();
+    }
+    return "under " + install_.prefix.toStdString();
+  });
+  ASSERT_FALSE(HasFailure());
+
+  tmp_ = QString::fromStdString(home_dir()) + "/scenario-tmp";
+  ASSERT_TRUE(QDir().mkpath(tmp_));
+  step("private session bus with the installed keldservice", [&] {
+    EXPECT_TRUE(bus_.start()) << bus_.error();
+    EXPECT_GT(bus_.start_program((install_.bin() + "/keldservice").toStdString(),
+                                 DbusTestBus::kRelayService),
+              0)
+        << bus_.error();
+    return bus_.address().substr(0, bus_.address().find(','));
+  });
+  ASSERT_FALSE(HasFailure());
+  step("fake sync daemon on the bus", [&] {
+    EXPECT_TRUE(daemon_.start(bus_)) << daemon_.error();
+    return std::string(FakeSyncDaemon::kService);
+  });
+  step("loopback HTTPS server as the sync server", [&] {
+    EXPECT_TRUE(server_.start()) << server_.error();
+    return server_.url();
+  });
+  ASSERT_FALSE(HasFailure());
+  static_ = orva::keldra::Static::instance();
+  converter_ = orva::keldra::ObjectConverter::create();
+  ASSERT_TRUE(converter_.is_valid());
+
+  const QProcessEnvironment env = child_environment();
+  step("observer process opens the store and listens", [&] {
+    EXPECT_TRUE(observer_.start(QStringLiteral(SCENARIO_OBSERVER), {}, env));
+    EXPECT_EQ("ready", observer_.next_line(60000)) << observer_.errors().toStdString();
+    return "";
+  });
+  step("QML client (module Keldra by its URI) opens the store", [&] {
+    EXPECT_TRUE(client_.start(QStringLiteral(SCENARIO_CLIENT), {SCENARIO_CLIENT_QML}, env));
+    EXPECT_EQ("ok", client_.call(QStringLiteral("open"))) << client_.errors().toStdString();
+    return "";
+  });
+  ASSERT_FALSE(HasFailure());
+
+  // --- 2. the application writes and searches --------------------------------------
+  auto stored_id = [&](const QString& answer) -> unsigned int {
+    EXPECT_TRUE(answer.startsWith(QLatin1String("ok "))) << answer.toStdString();
+    return answer.mid(3).toUInt();
+  };
+  unsigned int cafe = 0, market = 0, walk = 0, weekend = 0;
+  const bool added = step("QML: add two places, a route through them, a collection", [&] {
+    cafe = stored_id(client_.call(
+        "place", {{"name", "Harbour cafe"}, {"title", QString::fromUtf8("Harbour café")}}));
+    market = stored_id(client_.call("place", {{"name", "Old market"}, {"title", "Old market"}}));
+    walk = stored_id(client_.call("route", {{"name", "Harbour walk"},
+                                            {"title", "Harbour walk"},
+                                            {"through", QVariantList{cafe, market}}}));
+    weekend = stored_id(client_.call("collection", {{"name", "Weekend"},
+                                                    {"title", QString::fromUtf8("Weekend ☀")},
+                                                    {"items", QVariantList{cafe, market, walk}}}));
+    return "local ids " + std::to_string(cafe) + " " + std::to_string(market) + " " +
+           std::to_string(walk) + " " + std::to_string(weekend);
+  });
+  ASSERT_TRUE(added);
+  step("QML: the route and the collection link what they hold", [&] {
+    EXPECT_EQ(QString("ok %1 %2").arg(cafe).arg(market), client_.call("members", {{"id", walk}}));
+    EXPECT_EQ(QString("ok %1 %2 %3").arg(cafe).arg(market).arg(walk),
+              client_.call("members", {{"id", weekend}}));
+    return "";
+  });
+  step("QML: search by class, by text, everything", [&] {
+    EXPECT_EQ(QString::fromUtf8("ok location:Harbour café|location:Old market"),
+              client_.call("search", {{"classes", QVariantList{"location"}}}));
+    EXPECT_EQ(QString::fromUtf8("ok location:Harbour café|route:Harbour walk"),
+              client_.call("search", {{"classes", QVariantList{}}, {"text", "Harbour"}}));
+    EXPECT_EQ(
+        QString::fromUtf8(
+            "ok location:Harbour café|route:Harbour walk|location:Old market|collection:Weekend ☀"),
+        client_.call("search", {{"classes", QVariantList{}}}));
+    return "4 objects, sorted by title";
+  });
+
+  // Every change so far, in the order written, as each process hears it.
+  QStringList expected_events;
+  for (unsigned int id : {cafe, market, walk, weekend}) expected_events << QString("1:%1").arg(id);
+  QStringList observed;
+  step("observer: heard every change of the QML client", [&] {
+    observer_.gather(observed, expected_events.size());
+    EXPECT_EQ(expected_events, observed);
+    return std::to_string(observed.size()) + " events";
+  });
+
+  // --- 3. a SyncML session through the daemon stand-in -----------------------------
+  unsigned int lighthouse = 0, pier = 0;
+  const bool driver_up = step("SyncML: the driver loads the installed libhkeldra-storage", [&] {
+    EXPECT_TRUE(driver_.start(install_.bin() + "/syncfw-driver",
+                              {"--plugin-dir", install_.plugin_dir}, env));
+    EXPECT_EQ("ok", driver_.call("load hkeldra"));
+    EXPECT_EQ("ok", driver_.call("create hkeldra"));
+    EXPECT_EQ("true", driver_.call("init")) << driver_.errors().toStdString();
+    return "";
+  });
+  ASSERT_TRUE(driver_up);
+  step("SyncML: the daemon starts the session; the phone's items go out", [&] {
+    report_status(1);
+    report_status(2);
+    const QStringList fresh = ordinary(listed(driver_.call("newids")));
+    EXPECT_EQ(QString("%1 %2 %3 %4").arg(cafe).arg(market).arg(walk).arg(weekend), fresh.join(' '));
+    const std::vector<std::string> sent = item_names(listed(driver_.call("newitems")));
+    EXPECT_EQ((std::vector<std::string>{
+                  std::to_string(cafe) + "=Harbour cafe", std::to_string(market) + "=Old market",
+                  std::to_string(walk) + "=Harbour walk", std::to_string(weekend) + "=Weekend"}),
+              sent);
+    EXPECT_TRUE(ordinary(listed(driver_.call("deletedids"))).isEmpty());
+    return std::to_string(sent.size()) + " new items sent";
+  });
+  step("SyncML: the server's items come in (two added, one changed)", [&] {
+    const QStringList added = driver_
+                                  .call("additems " + server_item("Lighthouse", 8001) + " " +
+                                        server_item("Ferry pier", 8002))
+                                  .split(" | ");
+    EXPECT_EQ(2, added.size());
+    if (added.size() == 2) {
+      EXPECT_EQ("0 0", added[0]);
+      const QStringList ids = added[1].split(' ');
+      lighthouse = ids.value(0).toUInt();
+      pier = ids.value(1).toUInt();
+    }
+    EXPECT_EQ("0", driver_.call(QString("modify %1 ").arg(market) +
+                                server_item("Old market hall", 8003)));
+    return "local ids " + std::to_string(lighthouse) + " " + std::to_string(pier);
+  });
+  step("SyncML: DONE, uninit; the changes reach the relay", [&] {
+    report_status(4);
+    EXPECT_EQ("true", driver_.call("uninit"));
+    expected_events << QString("1:%1").arg(lighthouse) << QString("1:%1").arg(pier)
+                    << QString("2:%1").arg(market);
+    observer_.gather(observed, expected_events.size());
+    EXPECT_EQ(expected_events, observed);
+    return "";
+  });
+
+  // --- the application sees the server's objects and removes one --------------------
+  step("QML: the server's objects are found; one is removed", [&] {
+    EXPECT_EQ(QString::fromUtf8("location:Ferry pier|location:Harbour "
+                                "café|location:Lighthouse|location:Old market hall"),
+              found(client_.call("search", {{"classes", QVariantList{"location"}}})));
+    EXPECT_EQ("ok", client_.call("remove", {{"id", lighthouse}}));
+    expected_events << QString("3:%1").arg(lighthouse);
+    observer_.gather(observed, expected_events.size());
+    EXPECT_EQ(expected_events, observed);
+    return "";
+  });
+
+  // --- 4. the next session sends the removal; DONE purges it ------------------------
+  step("SyncML: the removal goes out; the daemon's DONE purges it", [&] {
+    EXPECT_EQ("true", driver_.call("init"));
+    report_status(2);
+    EXPECT_EQ(QString::number(lighthouse), ordinary(listed(driver_.call("deletedids"))).join(' '));
+    EXPECT_EQ((std::vector<std::string>{std::to_string(lighthouse)}),
+              store_rows("SELECT local_id FROM removed"));
+    report_status(4);
+    EXPECT_EQ("true", driver_.call("uninit"));
+    EXPECT_TRUE(store_rows("SELECT local_id FROM removed").empty());
+    EXPECT_EQ("ok", driver_.call("destroy"));
+    EXPECT_EQ(0, driver_.finish()) << driver_.errors().toStdString();
+    return "removed list empty";
+  });
+
+  // --- 5. direct transfer ------------------------------------------------------------
+  skipped("direct transfer from QML: objects and a media file up and down",
+          "the exchange of objects and of media files is not in the direct transfer yet");
+
+  // --- 6. everything agrees -----------------------------------------------------------
+  step("the store's content", [&] {
+    std::vector<std::string> rows;
+    for (const std::string& row :
+         store_rows("SELECT class_name, name, global_id FROM object WHERE local_id < " +
+                    std::to_string(kFirstSystemId) + " ORDER BY local_id")) {
+      rows.push_back(row);
+    }
+    EXPECT_EQ((std::vector<std::string>{
+                  "'location'|'Harbour cafe'|NULL", "'location'|'Old market hall'|8003",
+                  "'route'|'Harbour walk'|NULL", "'collection'|'Weekend'|NULL",
+                  "'location'|'Ferry pier'|8002"}),
+              rows);
+    EXPECT_EQ(QString::fromUtf8("collection:Weekend ☀|location:Ferry pier|location:Harbour café|"
+                                "location:Old market hall|route:Harbour walk"),
+              found(client_.call("search", {{"classes", QVariantList{}}})));
+    return std::to_string(rows.size()) + " objects, as QML finds them";
+  });
+  step("every observer heard the same changes", [&] {
+    EXPECT_EQ("ok " + expected_events.join(' '), client_.call("events"));
+    EXPECT_EQ(expected_events, observed);
+    return std::to_string(expected_events.size()) + " events in the QML client and the observer";
+  });
+  step("the server's record of requests", [&] {
+    EXPECT_TRUE(server_.requests().empty()) << server_.request_count();
+    return std::to_string(server_.request_count()) + " requests (nothing synced directly)";
+  });
+  step("the processes end cleanly; nothing left in temporary folders", [&] {
+    EXPECT_EQ(0, client_.finish()) << client_.errors().toStdString();
+    EXPECT_EQ(0, observer_.finish()) << observer_.errors().toStdString();
+    server_.stop();
+    EXPECT_TRUE(
+        QDir(tmp_).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty())
+        << QDir(tmp_)
+               .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
+               .join(' ')
+               .toStdString();
+    return "";
+  });
+}
+
+}  // namespace
+}  // namespace keldra_test
