@@ -95,6 +95,7 @@ class QmlStore {
   QmlStore() {
     QQmlComponent component(&m_engine);
     component.setData(
+        "import QtQml 2.0\n"
         "import Keldra 1.0\n"
         "Store {\n"
         "  property var criteria: createCriteria()\n"

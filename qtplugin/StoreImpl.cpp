@@ -7,6 +7,8 @@
 #include "ReportGuard.h"
 #include "RouteObjectImpl.h"
 
+#include <QTimer>
+
 #include <keldra/Criterion.h>
 #include <keldra/ErrorCode.h>
 #include <keldra/Link.h>
@@ -237,6 +239,14 @@ void StoreImpl::search(SearchCriteriaImpl* criteria, SearchSortingImpl* sort, qi
   m_cache->reset();
   m_earlierPages.clear();
   m_nextIndex = 0;
+  if (m_search->is_active()) {
+    // Another element's search runs on the shared search object: the library would
+    // refuse with 7 from a reporter it shares among refused callers, which drops the
+    // pending report of one caller when the next is refused. Refuse here, the same way:
+    // from the event loop, and never after this element is gone.
+    QTimer::singleShot(0, this, [this] { handle_progress(0.0f, ORVA_ERROR_NOT_READY); });
+    return;
+  }
   m_guard->expect(SharedPointer<Store>(), m_search);
   m_search->start(*criterion, pref, *m_guard);
 }
@@ -247,19 +257,20 @@ void StoreImpl::handle_progress(float progress, orva::ErrorCode status) {
                    static_cast<double>(progress), static_cast<int>(status));
   m_status = KeldraImpl::errorCodeToStatus(status);
   const bool running = status == ORVA_ERROR_KELDRA_IN_PROGRESS;
+  // A receiver may delete this element from a signal: nothing is touched after that.
+  QPointer<StoreImpl> alive(this);
   switch (m_state) {
     case INITIALISING:
       m_progress = progress;
       emit progressChanged(m_progress, status);
-      if (!running) {
-        m_state = IDLE;
-        emit initDone();
-      }
+      if (!alive || running) break;
+      m_state = IDLE;
+      emit initDone();
       break;
     case SEARCHING:
       m_progress = progress * 0.5f;
       emit progressChanged(m_progress, status);
-      if (running) break;
+      if (!alive || running) break;
       if (status == ORVA_ERROR_NONE) {
         loadMoreResults(m_pageSize);
       } else {
@@ -270,10 +281,9 @@ void StoreImpl::handle_progress(float progress, orva::ErrorCode status) {
     case LOADING:
       m_progress = 0.5f + progress * 0.5f;
       emit progressChanged(m_progress, status);
-      if (!running) {
-        m_state = IDLE;
-        emit searchDone();
-      }
+      if (!alive || running) break;
+      m_state = IDLE;
+      emit searchDone();
       break;
     default:
       break;

@@ -18,7 +18,9 @@
 // store could not be opened (or gave no cache) reports (0, 1) and initDone()/searchDone()
 // at once from init/search/searchMore, and its other operations give null or false;
 // removeObject with a link that holds only a global id removes the stored object with
-// that global id (false when there is none).
+// that global id (false when there is none; local id 0 is never removed); a search
+// while another element's search runs on the shared search object is refused with 7
+// by the element itself, from the event loop, as the library would.
 //
 // Lifetime: the initialisation and the search report through a guard that outlives the
 // element; on destruction the element unsets itself as change observer (only itself) and

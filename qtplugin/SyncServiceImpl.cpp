@@ -4,6 +4,7 @@
 #include "ObjectLinkImpl.h"
 #include "QmlText.h"
 
+#include <QPointer>
 #include <QQmlEngine>
 
 #include <keldra/ErrorCode.h>
@@ -183,8 +184,10 @@ void SyncServiceImpl::handle_progress(float progress, orva::ErrorCode status) {
   trace("QmlPlugin: SyncServiceImpl::handle_progress");
   m_status = KeldraImpl::errorCodeToStatus(status);
   m_progress = progress;
+  // A receiver may delete this element from the first signal.
+  QPointer<SyncServiceImpl> alive(this);
   emit progressChanged(progress, m_status);
-  if (status != ORVA_ERROR_KELDRA_IN_PROGRESS) emit syncDone();
+  if (status != ORVA_ERROR_KELDRA_IN_PROGRESS && alive) emit syncDone();
 }
 
 }  // namespace qtplugin

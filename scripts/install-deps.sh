@@ -9,7 +9,7 @@ PACKAGES=(
     libsqlite3-dev libzip-dev libglib2.0-dev
     libaccounts-qt5-dev libaccounts-glib-tools
     dbus libglib2.0-bin libgtest-dev libgmock-dev libbenchmark-dev rapidjson-dev
-    locales-all openssl
+    locales-all openssl python3 curl
 )
 all_installed() {
     local p

@@ -246,6 +246,22 @@ TEST(SyncServiceElement, DestructionUnsetsTheListenerOfAServiceThatLivesOn) {
   service->report(1.0f, 0);  // reaches nobody
 }
 
+// A receiver may delete the element from its first signal: the second is not sent from a
+// deleted element.
+TEST(SyncServiceElement, MayBeDeletedFromItsProgressSignal) {
+  RecordingService* service = new RecordingService;
+  SharedPointer<SyncService> held(service);
+  SyncServiceImpl* element = new SyncServiceImpl(held, nullptr);
+  element->start();
+  QObject::connect(element, &SyncServiceImpl::progressChanged, [&element] {
+    delete element;
+    element = nullptr;
+  });
+  service->report(1.0f, 0);
+  EXPECT_EQ(nullptr, element);
+  EXPECT_EQ(nullptr, service->m_listener);
+}
+
 TEST(SyncServiceElement, OptionElementsAreDetachedCopies) {
   Fixture f;
   FileSyncOptionsImpl options;

@@ -20,7 +20,6 @@
 #include <functional>
 #include <memory>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -38,6 +37,7 @@ using orva::keldra::internal::Settings;
 
 typedef std::vector<std::string> Calls;
 
+// Small codes in decimal, the 0x6000 family in hex, as the tables write them.
 std::string hex(orva::ErrorCode code) {
   char text[16];
   std::snprintf(text, sizeof text, "%#x", static_cast<unsigned>(code));
@@ -45,8 +45,9 @@ std::string hex(orva::ErrorCode code) {
 }
 
 // Writes every listener call as text: "state(status,state)", "head(status,type)",
-// "body(length)", "p(progress)". Progress values between 0.05 and 1.0 are kept apart
-// (progress()), so that sequences compare without the platform's chunking.
+// "body(length)", and "p(0.05)" / "p(1)" for the first and last progress. All progress
+// values also go to |progresses|; the ones between are left out of |calls|, so that
+// sequences compare without the platform's chunking.
 class Recorder : public NetworkAdapter::Listener {
  public:
   void handle_network_state_change(orva::ErrorCode status, NetworkAdapter::State state) override {
@@ -139,6 +140,7 @@ class NetworkAdapterUmboTest : public ::testing::Test {
     m_adapter.reset(new NetworkAdapterUmbo(m_listener));
   }
   void TearDown() override {
+    NetworkAdapterUmbo::set_default_configuration_ignored(false);
     m_adapter.reset();
     settle(50);  // replies handed to the event loop for deletion go now
     m_log.reset();
@@ -376,6 +378,58 @@ TEST_F(NetworkAdapterUmboTest, EndingARunningRequestOrOpening) {
   }
 }
 
+// A run's final report may drop the adapter from inside the change that ends a request
+// or an opening, while the reply or session is still in its signal.
+TEST_F(NetworkAdapterUmboTest, TheListenerMayDropTheAdapterWhenARequestEnds) {
+  HttpsTestServer::Reply ok;
+  ok.body = "ok";
+  server().answer("GET", "/ok", ok);
+  HttpsTestServer::Reply missing;
+  missing.status = 404;
+  missing.body = "missing";
+  server().answer("GET", "/missing", missing);
+  HttpsTestServer::Reply early;
+  early.status = 401;
+  early.body = "denied";
+  early.read_body = false;
+  server().answer("POST", "/upload", early);
+  const struct {
+    const char* name;
+    std::function<orva::ErrorCode(NetworkAdapterUmbo&)> send;  // null: the opening ends
+    const char* last;
+  } cases[] = {
+      {"opened", nullptr, "state(0,2)"},
+      {"200", [&](NetworkAdapterUmbo& a) { return a.get(server().url("/ok"), ""); }, "state(0,2)"},
+      {"404", [&](NetworkAdapterUmbo& a) { return a.get(server().url("/missing"), ""); },
+       "state(8,2)"},
+      {"early 401 during an upload",
+       [&](NetworkAdapterUmbo& a) {
+         return a.post(server().url("/upload"), "", buffer_of(random_bytes(4 << 20)));
+       },
+       nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    m_adapter.reset(new NetworkAdapterUmbo(m_listener));
+    if (c.send) open_ready();
+    m_listener.clear();
+    m_listener.on_state = [this](NetworkAdapter::State state) {
+      if (state == NetworkAdapter::READY) m_adapter.reset();
+    };
+    if (c.send) {
+      ASSERT_EQ(0, c.send(adapter()));
+    } else {
+      ASSERT_EQ(ORVA_ERROR_KELDRA_IN_PROGRESS, adapter().open(0));
+    }
+    ASSERT_TRUE(keldra_test::wait_until([this] { return !m_adapter.is_valid(); }));
+    m_listener.on_state = nullptr;
+    settle(100);  // what the adapter left to the event loop goes now
+    if (c.last) {
+      EXPECT_EQ(c.last, m_listener.calls.back());
+    }
+  }
+}
+
 TEST_F(NetworkAdapterUmboTest, RefusalsCallNothing) {
   HttpsTestServer::Reply hang;
   hang.hang = true;
@@ -404,6 +458,8 @@ TEST_F(NetworkAdapterUmboTest, RefusalsCallNothing) {
        [](NetworkAdapterUmbo& a) { return a.get("", ""); }, 3},
       {"post to an invalid URL", NetworkAdapter::READY,
        [&](NetworkAdapterUmbo& a) { return a.post("http://[::1", "", body); }, 3},
+      {"get to an empty URL while busy", NetworkAdapter::REQUEST_SENT,
+       [](NetworkAdapterUmbo& a) { return a.get("", ""); }, 7},
       {"get while busy", NetworkAdapter::REQUEST_SENT,
        [&](NetworkAdapterUmbo& a) { return a.get(url, ""); }, 7},
       {"post while busy", NetworkAdapter::REQUEST_SENT,
@@ -450,6 +506,46 @@ TEST_F(NetworkAdapterUmboTest, SessionOpensFromTheEventLoopAndReopensAfterClose)
   ASSERT_TRUE(
       keldra_test::wait_until([this] { return adapter().state() == NetworkAdapter::READY; }));
   EXPECT_EQ("state(0,1) state(0,2)", m_listener.joined());
+}
+
+// Without a bearer (no valid default configuration) access point 0 still opens, from the
+// event loop, and the opening can be ended like a real one.
+TEST_F(NetworkAdapterUmboTest, WithoutABearerTheDefaultSessionIsEmulated) {
+  NetworkAdapterUmbo::set_default_configuration_ignored(true);
+  HttpsTestServer::Reply ok;
+  ok.body = "ok";
+  server().answer("", "", ok);
+  const struct {
+    const char* name;
+    std::function<void(NetworkAdapterUmbo&)> after_open;  // null: wait for READY
+    const char* calls;
+  } cases[] = {
+      {"opens", nullptr, "state(0,1) state(0,2)"},
+      {"cancelled", [](NetworkAdapterUmbo& a) { a.cancel(); }, "state(0,1) state(0x6006,0)"},
+      {"closed", [](NetworkAdapterUmbo& a) { a.close(); }, "state(0,1) state(0x6006,0)"},
+      {"closed and opened again",
+       [](NetworkAdapterUmbo& a) {
+         a.close();
+         a.open(0);
+       },
+       "state(0,1) state(0x6006,0) state(0,1) state(0,2)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    m_adapter.reset(new NetworkAdapterUmbo(m_listener));
+    m_listener.clear();
+    EXPECT_EQ(ORVA_ERROR_KELDRA_IN_PROGRESS, adapter().open(0));
+    EXPECT_EQ("state(0,1)", m_listener.joined());
+    if (c.after_open) c.after_open(adapter());
+    settle(100);
+    EXPECT_EQ(c.calls, m_listener.joined());
+  }
+  // The emulated session carries requests like a real one.
+  m_listener.clear();
+  ASSERT_EQ(0, adapter().get(server().url("/x"), ""));
+  ASSERT_TRUE(wait_for_end());
+  EXPECT_EQ("state(0,3) p(0.05) head(0,text/plain) p(1) body(2) state(0,2)", m_listener.joined());
+  NetworkAdapterUmbo::set_default_configuration_ignored(false);
 }
 
 TEST_F(NetworkAdapterUmboTest, SessionErrorLeavesTheRunningRequestGoing) {

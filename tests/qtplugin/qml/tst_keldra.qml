@@ -127,12 +127,13 @@ TestCase {
         verify(a.removeObject(link))
     }
 
-    // Elements of one factory share the store's search: a search on one while the other's
-    // runs is refused by the library with 7.
+    // Elements of one factory share the store's search: a search on one while another's
+    // runs is refused with 7, for every element that tries.
     function test_shared_search() {
         var f = factory()
         var a = initialised(f.openLocalStore())
         var b = f.openLocalStore()
+        var c = f.openLocalStore()
         for (var i = 0; i < 30; ++i) {
             var o = f.createLocationObject()
             o.name = "p" + i
@@ -141,11 +142,17 @@ TestCase {
         var aDone = spy(a, "searchDone")
         var bDone = spy(b, "searchDone")
         var bProgress = spy(b, "progressChanged")
+        var cDone = spy(c, "searchDone")
+        var cProgress = spy(c, "progressChanged")
         a.search(a.createCriteria(), null, 0)
         b.search(b.createCriteria(), null, 0)
+        c.search(c.createCriteria(), null, 0)
+        compare(bDone.count, 0)
         tryCompare(bDone, "count", 1, 20000)
         compare(bProgress.signalArguments[bProgress.count - 1][1], 7)
         compare(b.getStatus(), 5)
+        tryCompare(cDone, "count", 1, 20000)
+        compare(cProgress.signalArguments[cProgress.count - 1][1], 7)
         tryCompare(aDone, "count", 1, 20000)
         compare(a.lastResults.length, 30)
         var all = a.lastResults

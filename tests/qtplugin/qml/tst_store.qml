@@ -167,6 +167,24 @@ TestCase {
         compare(store.allResults.length, 25)
     }
 
+    // An object found but removed (by another process) before its page loads is left out;
+    // hasMoreResults counts loaded objects, so it stays true, and a further page is empty.
+    function test_object_removed_before_its_page() {
+        var store = openStore()
+        var ids = addObjects(store, "LocationObject", numbered(6))
+        compare(search(store, ["location"], 3).length, 3)
+        verify(TestControl.removeInOtherProcess(ids[4]))
+        var done = spy(store, "searchDone")
+        store.searchMore(0)
+        tryCompare(done, "count", 1, 20000)
+        compare(names(store.lastResults), ["place 03", "place 05"])
+        verify(store.hasMoreResults())
+        store.searchMore(0)
+        tryCompare(done, "count", 2, 20000)
+        compare(store.lastResults.length, 0)
+        compare(store.allResults.length, 5)
+    }
+
     function test_page_size_data() {
         return [
             { tag: "0 loads all", max: 0, first: 12 },

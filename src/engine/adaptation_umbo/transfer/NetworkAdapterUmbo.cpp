@@ -21,6 +21,8 @@ namespace internal {
 
 namespace {
 
+bool s_default_configuration_ignored = false;
+
 const QString kForwardRequestIdHeader = QStringLiteral("X-Forward-Request-Id");
 const QString kAuthorizationHeader = QStringLiteral("Authorization");
 
@@ -107,6 +109,10 @@ NetworkAdapterUmbo::~NetworkAdapterUmbo() {
 
 // ---- session ----
 
+void NetworkAdapterUmbo::set_default_configuration_ignored(bool ignored) {
+  s_default_configuration_ignored = ignored;
+}
+
 orva::ErrorCode NetworkAdapterUmbo::open(unsigned int access_point_id) {
   LogTrace trace("NetworkAdapterUmbo::open");
   try {
@@ -131,7 +137,7 @@ orva::ErrorCode NetworkAdapterUmbo::doOpen(unsigned int access_point_id) {
   QNetworkConfiguration config;
   if (access_point_id == 0) {
     LoggerUmbo::log("Use default configuration", LoggerUmbo::MSG_TRACE);
-    config = mConfigManager->defaultConfiguration();
+    if (!s_default_configuration_ignored) config = mConfigManager->defaultConfiguration();
   } else {
     // The platform names an access point by one character, the id's low 16 bits; the
     // id's decimal text is tried as well.
@@ -267,6 +273,7 @@ void NetworkAdapterUmbo::log_access_point_ids() {
 orva::ErrorCode NetworkAdapterUmbo::get(const std::string& url, const std::string& digest) {
   LogTrace trace("NetworkAdapterUmbo::get");
   trace_request("get", url, digest);
+  if (is_active()) return ORVA_ERROR_NOT_READY;
   return request("get", url, digest, std::string(), "application/zip", EGet, "");
 }
 

@@ -33,7 +33,8 @@
 // the Authorization value.
 //
 // Single-threaded: made, used and destroyed on one thread that runs a Qt event loop.
-// Destroying it stops what runs without any listener call.
+// Destroying it stops what runs without any listener call; it may be destroyed from
+// inside the listener's change to READY or CLOSED (a run's final report).
 #pragma once
 
 #include "syncengine/TaskProgress.h"
@@ -86,6 +87,10 @@ class NetworkAdapterUmbo : public QObject, public NetworkAdapter {
                                    const orva::SharedPointer<DynamicBuffer>& body) override;
   bool is_active() const override;
   void cancel() override;
+
+  // Test seam: with true, the platform's default configuration counts as missing, as on
+  // a machine without a bearer, so that access point 0 opens the emulated session.
+  static void set_default_configuration_ignored(bool ignored);
 
   // Asks the configuration manager to rescan; the configurations are logged when done.
   void update_configurations();
