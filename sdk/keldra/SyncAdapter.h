@@ -25,7 +25,7 @@ namespace orva {
 namespace keldra {
 
 // Upload queue record of the direct transfer; update_queue_item does not read it.
-struct UploadQueueItem;
+class UploadQueueItem;
 
 class SyncAdapter : public orva::internal::RefCountable {
  public:

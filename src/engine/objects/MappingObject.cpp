@@ -1,5 +1,7 @@
 #include "objects/MappingObject.h"
 
+#include <unordered_set>
+
 #include <keldra/LinkList.h>
 
 #include "objects/SystemObject.h"
@@ -62,6 +64,33 @@ ErrorCode MappingObject::add_map(const ObjectBase& identity) {
   Link link(identity);
   link.set_name(m_strings->map);
   if (find_map(link) < 0) object()->get_links().push_back(link);
+  return ORVA_ERROR_NONE;
+}
+
+ErrorCode MappingObject::add_maps(const std::vector<ObjectBase>& identities) {
+  if (!init_self()) return ORVA_ERROR_OUT_OF_MEMORY;
+  // The ids of the "map" links, as find_map would meet them, kept up to date as links go in.
+  std::unordered_set<unsigned int> local_ids;
+  std::unordered_set<unsigned long long> global_ids;
+  LinkList& links = object()->get_links();
+  for (unsigned int i = 0; i < links.size(); ++i) {
+    if (links[i].get_name_handle() != m_strings->map) continue;
+    local_ids.insert(links[i].get_local_link());
+    global_ids.insert(links[i].get_global_link());
+  }
+  for (const ObjectBase& identity : identities) {
+    const unsigned int local_id = identity.get_local_id();
+    const unsigned long long global_id = identity.get_global_id();
+    if ((local_id != 0 && local_ids.count(local_id) != 0) ||
+        (global_id != 0 && global_ids.count(global_id) != 0)) {
+      continue;
+    }
+    Link link(identity);
+    link.set_name(m_strings->map);
+    links.push_back(link);
+    local_ids.insert(local_id);
+    global_ids.insert(global_id);
+  }
   return ORVA_ERROR_NONE;
 }
 

@@ -68,6 +68,9 @@ class MappingObject : public ObjectHandle {
   // sharing either id is left as it is). 0, or 2.
   ErrorCode add_map(const ObjectBase& identity);
   ErrorCode add_map(unsigned int local_id, unsigned long long global_id);
+  // add_map for each identity, in order, with the same result, at a cost linear in the
+  // links and the identities together.
+  ErrorCode add_maps(const std::vector<ObjectBase>& identities);
   // Removes the link find_map finds; false when there is none.
   bool remove_map(const Link& link);
   // remove_map for each link of |other|'s object, in order, whatever its name; the

@@ -495,6 +495,8 @@ void DirectTransferHandlerImpl::handle_network_response_body(
       if (length > 0) {
         DumpCompactMessage(body->get_data(), length, false, true);
         result = m_parser.parse_response_message(body->get_data(), static_cast<int>(length), this);
+        // The pairs of the objects the reply added, in one mapping update.
+        flush_pending_mappings();
       }
       break;
     case DOWNLOAD:
@@ -543,10 +545,6 @@ void DirectTransferHandlerImpl::handle_network_progress(float progress) {
 // ---------------------------------------------------------------------------------------
 // Reply lines.
 
-orva::ErrorCode DirectTransferHandlerImpl::handle_object_status(const SyncParser::ObjectStatus&) {
-  return ORVA_ERROR_NONE;
-}
-
 orva::ErrorCode DirectTransferHandlerImpl::handle_forward_status(const SyncParser::ForwardStatus&) {
   return ORVA_ERROR_NONE;
 }
@@ -567,8 +565,6 @@ orva::ErrorCode DirectTransferHandlerImpl::handle_response_status(
 
 orva::ErrorCode DirectTransferHandlerImpl::batch_forward() { return ORVA_ERROR_NONE; }
 orva::ErrorCode DirectTransferHandlerImpl::send_forward_message() { return ORVA_ERROR_NONE; }
-orva::ErrorCode DirectTransferHandlerImpl::send_objects_message() { return ORVA_ERROR_NONE; }
-orva::ErrorCode DirectTransferHandlerImpl::send_subscription_message() { return ORVA_ERROR_NONE; }
 orva::ErrorCode DirectTransferHandlerImpl::receive_next_mmfile() { return ORVA_ERROR_NONE; }
 
 orva::ErrorCode DirectTransferHandlerImpl::process_file_download_result(

@@ -29,6 +29,7 @@
 #include "transfer/DirectTransferHandler.h"
 #include "transfer/FileManager.h"
 #include "transfer/NetworkAdapter.h"
+#include "transfer/TransferExtension.h"
 
 #include "compact/SyncParser.h"
 #include "syncengine/TaskProgress.h"
@@ -43,7 +44,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace orva {
@@ -112,6 +115,11 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   // Items done / items total of the run; 1.0 when the total is 0.
   float get_transfer_stage_progress() const;
 
+  // The digest for a download from |url| when the download host rule allows it (see
+  // DownloadHostRule.h): 0 with |digest| written, 0 with |digest| untouched when the
+  // rule refuses it, 3 when an address cannot be split or no credentials are set.
+  orva::ErrorCode get_auth_digest(const std::string& url, std::string& digest) const;
+
   Phase phase() const { return m_phase; }
   // The run status: 0x6001 while the run goes on, then its final status.
   orva::ErrorCode status() const { return m_status; }
@@ -150,6 +158,48 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   // Builds the media batch packages at the end of the search.
   virtual orva::ErrorCode create_batch_request_packages(
       std::vector<orva::SharedPointer<RequestPackage>>& packages);
+
+  // The object exchange (DirectTransferObjects.cpp). Results: 0; 0x6001 posted; 2 no
+  // package or object could be made; 3 no "/sync" in the server address or no
+  // credentials; the package's, the extension's and the adapter's codes unchanged.
+  // The run's first package carries the system objects that have content.
+  orva::ErrorCode create_upload_package(orva::SharedPointer<RequestPackage>& package,
+                                        bool with_mapping);
+  orva::ErrorCode add_extension_object_submit(const orva::SharedPointer<RequestPackage>& package,
+                                              unsigned int local_id, bool only_with_content);
+  // |type| 2 (add) or 3 (update); an empty object or another type is a broken invariant.
+  orva::ErrorCode add_object_submit(const orva::SharedPointer<RequestPackage>& package,
+                                    RequestType type, const ObjectPtr& object);
+  orva::ErrorCode add_upload_objects_to_request_package(
+      const orva::SharedPointer<RequestPackage>& package);
+  orva::ErrorCode add_download_objects_to_request_package(
+      const orva::SharedPointer<RequestPackage>& package);
+  orva::ErrorCode add_subscribe_objects_to_request_package(
+      const orva::SharedPointer<RequestPackage>& package);
+  orva::ErrorCode create_mapping_object(const ObjectPtr& object);
+  void collect_mappings(std::vector<ObjectBase>& list);
+  // 0 without posting when the package holds fewer than 2 commands.
+  orva::ErrorCode send_message(const orva::SharedPointer<RequestPackage>& package);
+  orva::ErrorCode send_zip_message(const orva::SharedPointer<RequestPackage>& package);
+  // Posts the package to the upload address; a posted package's item keys are the ones
+  // its reply may answer.
+  orva::ErrorCode upload(const orva::SharedPointer<RequestPackage>& package, bool as_zip_request);
+
+  // The object replies (DirectTransferReplies.cpp).
+  void handle_incoming_objects(const Request& request, const std::vector<ObjectPtr>& objects);
+  void save_object_result(const Request& request, orva::ErrorCode code, const ObjectPtr& object);
+  // The confirmed upload of |local_id| (see DirectTransferReplies.cpp) and a
+  // downloaded object: the sync adapter's or the repository's code.
+  orva::ErrorCode replace_uploaded(unsigned int local_id, Object& incoming);
+  orva::ErrorCode store_downloaded(Object& incoming);
+  // Stores the pairs of the objects a reply added, in one mapping update; a failure is
+  // booked against each of them.
+  void flush_pending_mappings();
+  // The record of |object| as stored, without its in-memory modified marks: a reply
+  // compares it with the record its package read. False when it cannot be written.
+  static bool stored_record(const Object& object, std::string& out);
+  // The extension of this handler, made on first use (empty when it cannot be made).
+  TransferExtension* extension();
 
   // For the steps.
   const orva::SharedPointer<NetworkAdapter>& network_adapter() const { return m_network_adapter; }
@@ -252,6 +302,16 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   SyncService::FileSyncOptions m_upload_options;
   SyncService::FileSyncOptions m_download_options;
   std::vector<orva::SharedPointer<RequestPackage>> m_batch_packages;
+
+  // The object exchange.
+  orva::SharedPointer<TransferExtension> m_extension;
+  // The item keys of the package posted last: a reply line for any other key is ignored.
+  std::multiset<std::string> m_awaited_keys;
+  // The stored record of each uploaded object as its package read it, by local id: a
+  // reply never sync-replaces an object edited since.
+  std::unordered_map<unsigned int, std::string> m_sent_states;
+  // Pairs of objects added from download replies, saved once per reply.
+  std::vector<ObjectBase> m_pending_mappings;
 };
 
 }  // namespace internal

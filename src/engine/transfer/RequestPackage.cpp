@@ -101,7 +101,7 @@ orva::ErrorCode RequestPackage::add_object_request(SyncSerializer::ObjectCommand
                                                    const std::string& key,
                                                    unsigned long long global_id, bool flag) {
   if (global_id == 0) return ORVA_ERROR_INVALID_PARAMETERS;
-  return counted(m_serializer.add_object_request(command, key, global_id, flag));
+  return keyed(key, m_serializer.add_object_request(command, key, global_id, flag));
 }
 
 orva::ErrorCode RequestPackage::add_object_submit(SyncSerializer::ObjectCommand command,
@@ -109,7 +109,7 @@ orva::ErrorCode RequestPackage::add_object_submit(SyncSerializer::ObjectCommand 
   if (!object.is_valid()) return ORVA_ERROR_INVALID_PARAMETERS;
   const bool header_only =
       command == SyncSerializer::COMMAND_UPDATE && (object->get_flags() & 16) != 0;
-  return counted(m_serializer.add_object_submit(command, key, *object, header_only));
+  return keyed(key, m_serializer.add_object_submit(command, key, *object, header_only));
 }
 
 orva::ErrorCode RequestPackage::add_forward(const std::string& service,

@@ -31,6 +31,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace orva {
 namespace keldra {
@@ -69,6 +70,8 @@ class RequestPackage : public orva::internal::RefCountable {
   orva::ErrorCode add_get_file_line(const std::string& first, const std::string& second);
 
   uint32_t get_commands_count() const { return m_commands_count; }
+  // The keys of the object lines added ("A", "U", "G", "D"), in order.
+  const std::vector<std::string>& item_keys() const { return m_item_keys; }
   const std::string& file_name() const { return m_file_name; }
 
   // Adds "upload.compact" and writes the archive.
@@ -86,6 +89,10 @@ class RequestPackage : public orva::internal::RefCountable {
     if (result == ORVA_ERROR_NONE) ++m_commands_count;
     return result;
   }
+  orva::ErrorCode keyed(const std::string& key, orva::ErrorCode result) {
+    if (result == ORVA_ERROR_NONE) m_item_keys.push_back(key);
+    return counted(result);
+  }
 
   std::unique_ptr<ZipInterface> m_zip;
   std::string m_folder;     // the package's private folder
@@ -93,6 +100,7 @@ class RequestPackage : public orva::internal::RefCountable {
   SyncSerializer m_serializer;
   uint32_t m_commands_count;
   uint32_t m_id;
+  std::vector<std::string> m_item_keys;
 };
 
 }  // namespace internal

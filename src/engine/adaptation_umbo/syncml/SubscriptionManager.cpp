@@ -186,6 +186,19 @@ ErrorCode SubscriptionManager::save_mapping(const ObjectBase& ids) {
   return end(code);
 }
 
+ErrorCode SubscriptionManager::save_mappings(const std::vector<ObjectBase>& pairs) {
+  if (!m_repository.is_valid()) return ORVA_ERROR_OUT_OF_MEMORY;
+  orva::SharedPointer<Object> mapping(new Object());
+  ErrorCode code = m_repository->begin_transaction(true);
+  if (code != ORVA_ERROR_NONE) return code;
+  code = load_mapping_object(*mapping);
+  MappingObject view;
+  if (code == ORVA_ERROR_NONE) code = view.attach(mapping);
+  if (code == ORVA_ERROR_NONE) code = view.add_maps(pairs);
+  if (code == ORVA_ERROR_NONE) code = store_mapping_object(*mapping);
+  return end(code);
+}
+
 ErrorCode SubscriptionManager::create_mapping_object(const std::vector<ObjectBase>& items,
                                                      Object& out) {
   if (!m_repository.is_valid()) return ORVA_ERROR_OUT_OF_MEMORY;

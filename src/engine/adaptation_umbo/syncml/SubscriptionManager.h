@@ -68,6 +68,9 @@ class SubscriptionManager : public orva::internal::RefCountable {
   // Adds the pair of |ids| to the stored mapping object (skipped when either id is
   // already mapped) and stores it in any case; one transaction.
   ErrorCode save_mapping(const ObjectBase& ids);
+  // save_mapping for every pair, in order, with one load and one store of the mapping
+  // object (linear in the mapping and the pairs); one transaction.
+  ErrorCode save_mappings(const std::vector<ObjectBase>& pairs);
   // A fresh mapping object in |out| with the pairs of |items|, the missing id of a
   // pair looked up in the store (items whose pair cannot be completed are skipped).
   // Nothing stored.

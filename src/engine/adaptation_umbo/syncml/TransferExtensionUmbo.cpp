@@ -1,0 +1,67 @@
+// The direct transfer's system objects over the sync extension and the subscription
+// manager of its data adapter.
+#include "transfer/TransferExtension.h"
+
+#include "adaptation_umbo/syncml/SubscriptionManager.h"
+#include "adaptation_umbo/syncml/SyncExtension.h"
+
+#include <new>
+
+namespace orva {
+namespace keldra {
+namespace internal {
+
+namespace {
+
+class TransferExtensionUmbo final : public TransferExtension {
+ public:
+  explicit TransferExtensionUmbo(const orva::SharedPointer<DataAdapter>& adapter)
+      : m_extension(new SyncExtension(adapter)),
+        m_subscriptions(new SubscriptionManager(adapter)) {}
+
+  orva::ErrorCode get_extension_object(uint32_t local_id, Object& object) override {
+    return m_extension->get_extension_object(local_id, object);
+  }
+  orva::ErrorCode cache_object(const ObjectPtr& object) override {
+    return m_extension->cache_object(object);
+  }
+  orva::ErrorCode handle_cached_extension_object_sent(uint32_t local_id,
+                                                      orva::ErrorCode result) override {
+    return m_extension->handle_cached_extension_object_sent(local_id, result);
+  }
+  orva::ErrorCode handle_extension_object_received(const ObjectPtr& object,
+                                                   uint32_t& local_id) override {
+    return m_extension->handle_extension_object_received(object, local_id);
+  }
+  orva::ErrorCode add_to_subscription(const std::vector<unsigned long long>& global_ids,
+                                      bool cascade, const ObjectPtr& object) override {
+    return m_subscriptions->add_to_subscription(global_ids, cascade, object);
+  }
+  orva::ErrorCode save_mappings(const std::vector<ObjectBase>& pairs) override {
+    return m_subscriptions->save_mappings(pairs);
+  }
+  orva::ErrorCode create_mapping_object(const std::vector<ObjectBase>& items,
+                                        Object& object) override {
+    return m_subscriptions->create_mapping_object(items, object);
+  }
+
+ private:
+  orva::SharedPointer<SyncExtension> m_extension;
+  orva::SharedPointer<SubscriptionManager> m_subscriptions;
+};
+
+}  // namespace
+
+orva::SharedPointer<TransferExtension> TransferExtension::create(
+    const orva::SharedPointer<DataAdapter>& adapter) {
+  if (!adapter.is_valid()) return orva::SharedPointer<TransferExtension>();
+  try {
+    return orva::SharedPointer<TransferExtension>(new TransferExtensionUmbo(adapter));
+  } catch (const std::bad_alloc&) {
+    return orva::SharedPointer<TransferExtension>();
+  }
+}
+
+}  // namespace internal
+}  // namespace keldra
+}  // namespace orva

@@ -1,0 +1,225 @@
+// The server's "S" lines: the returned objects written into the store, one transaction
+// each, and every item booked in the run's results.
+//
+// A line is taken only for an item key of the package posted last. An uploaded object
+// that was edited while its package was on its way keeps the edit (it is not
+// overwritten and stays unsynchronised; a new object still learns its global id). A
+// received object never brings a local file: its "local_uri" is dropped, and a replaced
+// object keeps the one it had.
+#include "transfer/DirectTransferHandlerImpl.h"
+
+#include <keldra/LoggerUmbo.h>
+
+#include <cassert>
+#include <new>
+
+namespace orva {
+namespace keldra {
+namespace internal {
+
+namespace {
+
+const LoggerUmbo::MsgType kTrace = LoggerUmbo::MSG_TRACE;
+
+const unsigned int kFirstSystemLid = 0x7FFFFFFB;
+const unsigned int kLastSystemLid = 0x7FFFFFFF;
+const unsigned long long kFirstSystemGid = 995;
+const unsigned long long kLastSystemGid = 999;
+const char kLocalUri[] = "local_uri";
+const unsigned int kStatusStop = 10;
+
+bool is_system_lid(unsigned long long id) { return id >= kFirstSystemLid && id <= kLastSystemLid; }
+bool is_system_gid(unsigned long long id) { return id >= kFirstSystemGid && id <= kLastSystemGid; }
+bool is_upload(DirectTransferHandler::RequestType type) {
+  return type == DirectTransferHandler::REQUEST_OBJECT_ADD ||
+         type == DirectTransferHandler::REQUEST_OBJECT_REPLACE;
+}
+
+// |incoming| loses any local file it names and takes the ones of |stored| (may be null).
+void keep_local_files(Object& incoming, const Object* stored) {
+  incoming.get_attributes().remove(kLocalUri, std::string());
+  if (stored == nullptr) return;
+  const AttributeList& own = stored->get_attributes();
+  for (int i = own.find_attribute(kLocalUri, std::string()); i >= 0;
+       i = own.find_attribute(kLocalUri, std::string(), i + 1)) {
+    incoming.get_attributes().set_attribute(*own[static_cast<unsigned int>(i)]);
+  }
+}
+
+}  // namespace
+
+orva::ErrorCode DirectTransferHandlerImpl::handle_object_status(
+    const SyncParser::ObjectStatus& status) {
+  LoggerUmbo::logf(kTrace, "DirectTransferHandler: got reply %d for object request %s",
+                   static_cast<int>(status.code), status.key.c_str());
+  const Request request = parse_item_key(status.key);
+  if (status.code == kStatusStop) return ORVA_ERROR_KELDRA_OBJECT_STATUS_10;
+  const auto awaited = m_awaited_keys.find(status.key);
+  if (awaited == m_awaited_keys.end()) {
+    LoggerUmbo::logf(kTrace, "DirectTransferHandler: reply for %s that was not asked, ignored",
+                     status.key.c_str());
+    return ORVA_ERROR_NONE;
+  }
+  m_awaited_keys.erase(awaited);
+  const orva::ErrorCode code = status.code == 0 ? ORVA_ERROR_NONE : ORVA_ERROR_UNKNOWN;
+  if (is_upload(request.type) && is_system_lid(request.id)) {
+    TransferExtension* ext = extension();
+    if (ext == nullptr) return ORVA_ERROR_OUT_OF_MEMORY;
+    return ext->handle_cached_extension_object_sent(static_cast<uint32_t>(request.id), code);
+  }
+  if (code == ORVA_ERROR_NONE) {
+    handle_incoming_objects(request, status.objects);
+  } else {
+    save_object_result(request, code, ObjectPtr());
+  }
+  ++m_items_done;
+  report_progress();
+  return ORVA_ERROR_NONE;
+}
+
+void DirectTransferHandlerImpl::handle_incoming_objects(const Request& request,
+                                                        const std::vector<ObjectPtr>& objects) {
+  LoggerUmbo::logf(kTrace,
+                   "DirectTransferHandler::handle_incoming_objects: req.type %d, req.id %lu, "
+                   "count %d",
+                   static_cast<int>(request.type), static_cast<unsigned long>(request.id),
+                   static_cast<int>(objects.size()));
+  if (objects.empty()) {
+    if (request.type == REQUEST_OBJECT_DOWNLOAD) {
+      LoggerUmbo::log("DirectTransferHandler: no objects in the download result", kTrace);
+      save_object_result(request, ORVA_ERROR_NOT_SUPPORTED, ObjectPtr());
+    }
+    // The snapshot of an upload answered without an object is of no more use.
+    if (is_upload(request.type)) m_sent_states.erase(static_cast<unsigned int>(request.id));
+    return;
+  }
+  for (size_t i = 0; i < objects.size(); ++i) {
+    const ObjectPtr& object = objects[i];
+    assert(object.is_valid());
+    if (is_system_gid(object->get_global_id())) {
+      LoggerUmbo::logf(kTrace, "DirectTransferHandler: item %d is extension object, gid %lu",
+                       static_cast<int>(i), static_cast<unsigned long>(object->get_global_id()));
+      TransferExtension* ext = extension();
+      uint32_t local_id = 0;
+      const orva::ErrorCode result = ext == nullptr
+                                         ? ORVA_ERROR_OUT_OF_MEMORY
+                                         : ext->handle_extension_object_received(object, local_id);
+      save_object_result(request, result, object);
+      continue;
+    }
+    orva::ErrorCode code = m_repository->begin_transaction(false);
+    if (code == ORVA_ERROR_NONE) {
+      if (is_upload(request.type) && i == 0) {
+        code = replace_uploaded(static_cast<unsigned int>(request.id), *object);
+      } else if (request.type == REQUEST_OBJECT_DOWNLOAD) {
+        code = store_downloaded(*object);
+      } else {
+        // A second object for one upload, or a kind that brings no objects.
+        code = ORVA_ERROR_NOT_SUPPORTED;
+      }
+      code = m_repository->end_transaction(code);
+    }
+    save_object_result(request, code, object);
+    LoggerUmbo::logf(kTrace, "DirectTransferHandler: object %lu, err %d",
+                     static_cast<unsigned long>(object->get_global_id()), code);
+  }
+}
+
+void DirectTransferHandlerImpl::save_object_result(const Request& request, orva::ErrorCode code,
+                                                   const ObjectPtr& object) {
+  LoggerUmbo::logf(kTrace, "DirectTransferHandler::save_object_result: req %d, id %lu, err %d",
+                   static_cast<int>(request.type), static_cast<unsigned long>(request.id), code);
+  switch (request.type) {
+    case REQUEST_OBJECT_ADD:
+    case REQUEST_OBJECT_REPLACE:
+      if (code == ORVA_ERROR_NONE) {
+        m_uploaded_objects.push_back(
+            object.is_valid() ? ObjectBase(object->get_local_id(), object->get_global_id())
+                              : ObjectBase(static_cast<unsigned int>(request.id), 0));
+      } else {
+        m_failed_objects.push_back({ObjectBase(static_cast<unsigned int>(request.id), 0), code});
+      }
+      break;
+    case REQUEST_OBJECT_DOWNLOAD:
+      if (code == ORVA_ERROR_NONE && object.is_valid()) {
+        m_downloaded_objects.insert(std::make_pair(
+            request.id, ObjectBase(object->get_local_id(), object->get_global_id())));
+      } else {
+        m_failed_objects.push_back(
+            {ObjectBase(0, request.id), code == ORVA_ERROR_NONE ? ORVA_ERROR_UNKNOWN : code});
+      }
+      break;
+    default:
+      LoggerUmbo::log("DirectTransferHandler::save_object_result: nothing to do", kTrace);
+      break;
+  }
+}
+
+orva::ErrorCode DirectTransferHandlerImpl::replace_uploaded(unsigned int local_id,
+                                                            Object& incoming) {
+  Object stored;
+  const orva::ErrorCode read = m_repository->get_object(local_id, stored);
+  const auto sent = m_sent_states.find(local_id);
+  bool edited = false;
+  if (sent != m_sent_states.end()) {
+    std::string now;
+    edited = read != ORVA_ERROR_NONE || !stored_record(stored, now) || now != sent->second;
+    m_sent_states.erase(sent);
+  }
+  if (edited) {
+    LoggerUmbo::logf(kTrace, "DirectTransferHandler: object %u changed while it was sent, kept",
+                     local_id);
+    // Gone meanwhile: nothing to keep. Still new: it learns the global id the server
+    // gave, and goes as an update next time.
+    if (read != ORVA_ERROR_NONE || stored.get_global_id() != 0 || incoming.get_global_id() == 0) {
+      incoming.set_local_id(local_id);
+      return ORVA_ERROR_NONE;
+    }
+    // Only a write from sync takes a global id; the local write after it marks the
+    // edit as a local change again (both in the caller's transaction).
+    stored.set_global_id(incoming.get_global_id());
+    orva::ErrorCode code = m_sync_adapter->replace_object(local_id, stored);
+    if (code == ORVA_ERROR_NONE) {
+      stored.set_modified(true);
+      code = m_repository->update_object(stored);
+    }
+    incoming.set_local_id(local_id);
+    return code;
+  }
+  keep_local_files(incoming, read == ORVA_ERROR_NONE ? &stored : nullptr);
+  return m_sync_adapter->replace_object(local_id, incoming);
+}
+
+orva::ErrorCode DirectTransferHandlerImpl::store_downloaded(Object& incoming) {
+  const unsigned int known = m_repository->get_object_local_id(incoming.get_global_id());
+  if (known != 0) {
+    Object stored;
+    const orva::ErrorCode read = m_repository->get_object(known, stored);
+    keep_local_files(incoming, read == ORVA_ERROR_NONE ? &stored : nullptr);
+    return m_sync_adapter->replace_object(known, incoming);
+  }
+  keep_local_files(incoming, nullptr);
+  const orva::ErrorCode code = m_sync_adapter->add_object(incoming);
+  if (code == ORVA_ERROR_NONE) {
+    m_pending_mappings.push_back(ObjectBase(incoming.get_local_id(), incoming.get_global_id()));
+  }
+  return code;
+}
+
+void DirectTransferHandlerImpl::flush_pending_mappings() {
+  if (m_pending_mappings.empty()) return;
+  std::vector<ObjectBase> pairs;
+  pairs.swap(m_pending_mappings);
+  TransferExtension* ext = extension();
+  const orva::ErrorCode code =
+      ext == nullptr ? ORVA_ERROR_OUT_OF_MEMORY : ext->save_mappings(pairs);
+  if (code == ORVA_ERROR_NONE) return;
+  LoggerUmbo::logf(kTrace, "DirectTransferHandler: mapping of %d objects not saved, err %d",
+                   static_cast<int>(pairs.size()), code);
+  for (const ObjectBase& pair : pairs) m_failed_objects.push_back({pair, code});
+  m_response_failed = true;
+}
+
+}  // namespace internal
+}  // namespace keldra
+}  // namespace orva
