@@ -156,18 +156,17 @@ class SystemScenario : public ::testing::Test {
   // Runs one step: prints its name, runs it, prints its result (or the failure). True
   // when the step did not fail.
   bool step(const char* name, const std::function<std::string()>& body) {
-    std::printf("[scenario] %-58s ", name);
-    std::fflush(stdout);
     const int failures_before = failures();
     const std::string result = body();
     const bool failed = HasFatalFailure() || failures() > failures_before;
-    std::printf("%s\n", failed ? "FAILED" : (result.empty() ? "ok" : result.c_str()));
+    std::printf("[scenario] %-62s %s\n", name,
+                failed ? "FAILED" : (result.empty() ? "ok" : result.c_str()));
     std::fflush(stdout);
     return !failed;
   }
   // A step that cannot run yet: kept in the scenario, said so.
   static void skipped(const char* name, const char* why) {
-    std::printf("[scenario] %-58s skipped: %s\n", name, why);
+    std::printf("[scenario] %-62s skipped: %s\n", name, why);
     std::fflush(stdout);
   }
   static int failures() {
