@@ -46,6 +46,7 @@ QtObject {
     }
 
     property Component storeType: Component { Store {} }
+    property Component serviceType: Component { SyncService {} }
 
     // A step that throws answers with the error, so the driving process never waits in vain.
     function run(step, args) {
@@ -110,6 +111,22 @@ QtObject {
             answer("ok " + ids.join(" "))
         } else if (step === "remove") {
             answer(store.removeObjectById(args.id) ? "ok" : "error not removed")
+        } else if (step === "sync") {
+            // A direct-transfer sync of args.tasks (args.gids: the server's objects to
+            // download), with an account; answers at syncDone.
+            var service = keep(serviceType.createObject(client))
+            service.setOption(service.OPTION_USER, args.user)
+            service.setOption(service.OPTION_PASSWORD, args.password)
+            service.setOption(service.OPTION_ACCOUNT, args.account)
+            var links = []
+            for (var g = 0; g < args.gids.length; ++g)
+                links.push(keep(factory.createGlobalLink(args.gids[g])))
+            var reports = []
+            service.progressChanged.connect(function(progress, status) { reports.push(status) })
+            service.syncDone.connect(function() {
+                answer("ok " + service.getStatus() + " " + reports.length)
+            })
+            service.start(args.tasks, links, 0)
         } else if (step === "events") {
             answer("ok " + events.join(" "))
         } else {

@@ -1,10 +1,15 @@
 // The scenario's QML client: a real QML engine that imports the installed module by its
 // URI and runs the steps of Client.qml, one per line read on standard input.
 //
-// Usage: scenario_client <Client.qml>   (the module is found through QML2_IMPORT_PATH)
+// Usage: scenario_client [--debug-library <path>] <Client.qml>
+// The module is found through QML2_IMPORT_PATH. --debug-library names the debug library
+// the store loads (the settings' seam; the product looks in a system folder), through
+// which the loopback HTTPS server becomes the sync server.
 // Each input line is "<step> <JSON arguments>"; Client.qml answers every step with one
 // line through output.write(), written here on standard output. End of input ends the
 // program (code 0); a QML file that does not load ends it with code 2.
+#include "adaptation_umbo/base/Settings.h"
+
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QQmlComponent>
@@ -18,6 +23,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 
 // The QML side's way out: one line per call, flushed at once for the driving process.
 class Output : public QObject {
@@ -31,14 +37,19 @@ class Output : public QObject {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: scenario_client <Client.qml>\n");
+  int first = 1;
+  if (argc == 4 && std::string(argv[1]) == "--debug-library") {
+    orva::keldra::internal::Settings::set_library_path(argv[2]);
+    first = 3;
+  }
+  if (argc != first + 1) {
+    std::fprintf(stderr, "usage: scenario_client [--debug-library <path>] <Client.qml>\n");
     return 2;
   }
   Output output;
   QQmlEngine engine;
   engine.rootContext()->setContextProperty(QStringLiteral("output"), &output);
-  QQmlComponent component(&engine, QUrl::fromLocalFile(QString::fromLocal8Bit(argv[1])));
+  QQmlComponent component(&engine, QUrl::fromLocalFile(QString::fromLocal8Bit(argv[first])));
   std::unique_ptr<QObject> root(component.create());
   if (!root) {
     std::fprintf(stderr, "%s\n", qPrintable(component.errorString()));
