@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -227,6 +229,33 @@ TEST(FileManagerPlaces, WriteFileReplacesAndFollowsTheMime) {
   // A folder in the file's place: nothing can be written.
   ASSERT_TRUE(QDir().mkpath(QString::fromStdString(keldra_test::home_dir() + "/.cities/md45")));
   EXPECT_EQ(1, files->write_file("md45", "text/plain", bytes("x"), path));
+}
+
+// A write that cannot finish (here: the file size limit, as a full disk would) leaves
+// the file of that name as it was, and nothing beside it.
+TEST(FileManagerPlaces, FailedWriteLeavesTheOldFileWhole) {
+  auto files = FileManager::open();
+  std::string path;
+  ASSERT_EQ(0, files->write_file("md46", "text/plain", bytes("the old file"), path));
+  const std::string big(256 * 1024, 'n');
+  struct rlimit saved;
+  ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &saved));
+  struct rlimit small = saved;
+  small.rlim_cur = 64 * 1024;
+  void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
+  const orva::ErrorCode r = files->write_file("md46", "text/plain", bytes(big), path);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(1, r);
+  EXPECT_EQ("the old file", read_file(path));
+  const QStringList beside = QDir(QString::fromStdString(keldra_test::home_dir() + "/.cities"))
+                                 .entryList({"md46*"}, QDir::Files | QDir::Hidden);
+  EXPECT_EQ(QStringList{"md46"}, beside);
+  // Readable by others as downloads always were.
+  struct stat st;
+  ASSERT_EQ(0, ::stat(path.c_str(), &st));
+  EXPECT_EQ(0644u, st.st_mode & 0777u);
 }
 
 TEST(FileManagerPlaces, TempFileIsPrivateAndFollowsNoLink) {

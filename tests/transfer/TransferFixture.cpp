@@ -2,6 +2,7 @@
 
 #include "support/DbusTestBus.h"
 #include "support/TestEnv.h"
+#include "transfer/RequestPackage.h"
 
 #include <keldra/Attribute.h>
 #include <keldra/DatabaseManager.h>
@@ -63,6 +64,12 @@ orva::ErrorCode StepHandler::process_file_download_result(
   return 0;
 }
 
+orva::ErrorCode StepHandler::create_batch_request_packages(
+    std::vector<SharedPointer<orva::keldra::internal::RequestPackage>>& packages) {
+  searched_uplist = mmfiles_uplist();
+  return DirectTransferHandlerImpl::create_batch_request_packages(packages);
+}
+
 namespace {
 
 struct InitReport : orva::keldra::ProgressHandler {
@@ -89,6 +96,10 @@ void TransferTest::SetUp() {
   ASSERT_EQ(0, init.status);
   repo_ = adapter_->repository();
   ASSERT_TRUE(repo_.is_valid());
+  use_scripted_adapter();
+}
+
+void TransferTest::use_scripted_adapter() {
   DirectTransferHandlerImpl::set_network_adapter_factory([this](NetworkAdapter::Listener& l) {
     ScriptedAdapter* made = new ScriptedAdapter(l);
     made->open_result = open_result_;

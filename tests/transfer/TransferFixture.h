@@ -63,6 +63,8 @@ class StepHandler : public orva::keldra::internal::DirectTransferHandlerImpl {
   std::string upload_url = "https://127.0.0.1/upload";
   std::string download_base = "https://127.0.0.1/md";
   std::vector<unsigned int> saved;  // local ids whose download body was handled
+  // The media upload list as the search left it, before the batch packages took from it.
+  std::vector<unsigned int> searched_uplist;
 
  protected:
   orva::ErrorCode send_objects_message() override;
@@ -70,6 +72,8 @@ class StepHandler : public orva::keldra::internal::DirectTransferHandlerImpl {
   orva::ErrorCode process_file_download_result(
       unsigned int local_id, const orva::SharedPointer<orva::keldra::DynamicBuffer>& body,
       const std::string& content_type) override;
+  orva::ErrorCode create_batch_request_packages(
+      std::vector<orva::SharedPointer<orva::keldra::internal::RequestPackage>>& packages) override;
 };
 
 class TransferTest : public ::testing::Test {
@@ -77,6 +81,8 @@ class TransferTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
+  // Handlers made from now on connect through a ScriptedAdapter (as after SetUp).
+  void use_scripted_adapter();
   // The handler of the library (create), or a StepHandler.
   orva::SharedPointer<orva::keldra::internal::DirectTransferHandler> make_handler();
   orva::SharedPointer<StepHandler> make_step_handler();

@@ -152,7 +152,7 @@ TEST_F(WorkSearchTest, MediaListsFromTheirSearches) {
       ASSERT_EQ(0, handler->set_local_objects_filter(c.filter_ids, 0));
     }
     search(*handler);
-    EXPECT_EQ(c.uplist, handler->mmfiles_uplist());
+    EXPECT_EQ(c.uplist, handler->searched_uplist);
     EXPECT_EQ(c.downlist, handler->mmfiles_downlist());
     EXPECT_EQ(c.uplist.size() + c.downlist.size(), handler->items_total());
     handler->cancel();

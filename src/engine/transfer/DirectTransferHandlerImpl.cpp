@@ -122,7 +122,9 @@ DirectTransferHandlerImpl::DirectTransferHandlerImpl(
       m_response_failed(false),
       m_body_received(false),
       m_search_step(NONE),
-      m_search_status(ORVA_ERROR_NONE) {
+      m_search_status(ORVA_ERROR_NONE),
+      m_forward_phase(FORWARD_NONE),
+      m_parallel_upload_scaling(0) {
   m_sync_adapter = adapter->sync_adapter();
   m_repository = adapter->repository();
   if (m_sync_adapter.is_valid() && m_repository.is_valid()) m_file_manager = FileManager::open();
@@ -167,6 +169,12 @@ void DirectTransferHandlerImpl::disable_all_tasks() {
   m_items_total = 0;
   m_items_done = 0;
   m_extension_objects_sent = false;
+  m_forward_phase = FORWARD_NONE;
+  m_parallel_upload_scaling = 0;
+  m_mmo_object.release();
+  m_uploading_mmo_object.release();
+  m_scaled_copies.clear();
+  m_scaler.release();
   trace("DirectTransferHandler::disable_all_tasks() --");
 }
 
@@ -276,6 +284,7 @@ orva::ErrorCode DirectTransferHandlerImpl::start(const SyncService::SyncParams& 
   m_downloaded_objects.clear();
   m_extension_objects_sent = false;
   m_batch_packages.clear();
+  m_sent_mmfiles.clear();
 
   next_step();
 
@@ -424,12 +433,10 @@ void DirectTransferHandlerImpl::handle_network_state_change(orva::ErrorCode stat
       break;
     case FORWARD:
       trace("handle_network_state_change:fw");
-      // The forward sub-phases join with the media upload; until then the phase
-      // goes on as the other request phases do.
       if (status != ORVA_ERROR_NONE) {
         stop(status);
       } else if (ready) {
-        next_step();
+        next_forward_phase();
       }
       break;
     case DOWNLOAD:
@@ -494,9 +501,7 @@ void DirectTransferHandlerImpl::handle_network_response_body(
     case SUBSCRIBE:
       if (length > 0) {
         DumpCompactMessage(body->get_data(), length, false, true);
-        result = m_parser.parse_response_message(body->get_data(), static_cast<int>(length), this);
-        // The pairs of the objects the reply added, in one mapping update.
-        flush_pending_mappings();
+        result = handle_reply(body->get_data(), static_cast<int>(length));
       }
       break;
     case DOWNLOAD:
@@ -545,10 +550,6 @@ void DirectTransferHandlerImpl::handle_network_progress(float progress) {
 // ---------------------------------------------------------------------------------------
 // Reply lines.
 
-orva::ErrorCode DirectTransferHandlerImpl::handle_forward_status(const SyncParser::ForwardStatus&) {
-  return ORVA_ERROR_NONE;
-}
-
 orva::ErrorCode DirectTransferHandlerImpl::handle_response_status(
     const SyncParser::ResponseStatus& status) {
   LoggerUmbo::logf(
@@ -557,27 +558,6 @@ orva::ErrorCode DirectTransferHandlerImpl::handle_response_status(
   // Kept apart from the run status: the run goes on (and reports 0x6001) until the
   // adapter's next state change ends it with 1.
   if (status.status != 0 || num_of_errors() > 0) m_response_failed = true;
-  return ORVA_ERROR_NONE;
-}
-
-// ---------------------------------------------------------------------------------------
-// The phase steps of the exchange: nothing to send until they are built.
-
-orva::ErrorCode DirectTransferHandlerImpl::batch_forward() { return ORVA_ERROR_NONE; }
-orva::ErrorCode DirectTransferHandlerImpl::send_forward_message() { return ORVA_ERROR_NONE; }
-orva::ErrorCode DirectTransferHandlerImpl::receive_next_mmfile() { return ORVA_ERROR_NONE; }
-
-orva::ErrorCode DirectTransferHandlerImpl::process_file_download_result(
-    unsigned int local_id, const orva::SharedPointer<DynamicBuffer>&, const std::string&) {
-  LoggerUmbo::logf(kTrace, "DirectTransferHandler::process_file_download_result, mmo lid %u",
-                   local_id);
-  ++m_items_done;
-  report_progress();
-  return ORVA_ERROR_NONE;
-}
-
-orva::ErrorCode DirectTransferHandlerImpl::create_batch_request_packages(
-    std::vector<orva::SharedPointer<RequestPackage>>&) {
   return ORVA_ERROR_NONE;
 }
 

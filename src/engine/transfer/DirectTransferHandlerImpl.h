@@ -28,6 +28,7 @@
 
 #include "transfer/DirectTransferHandler.h"
 #include "transfer/FileManager.h"
+#include "transfer/ImageScaler.h"
 #include "transfer/NetworkAdapter.h"
 #include "transfer/TransferExtension.h"
 
@@ -36,11 +37,13 @@
 
 #include <keldra/DataAdapter.h>
 #include <keldra/DynamicBuffer.h>
+#include <keldra/Object.h>
 #include <keldra/ProgressHandler.h>
 #include <keldra/Repository.h>
 #include <keldra/Search.h>
 #include <keldra/SyncAdapter.h>
 #include <keldra/SyncService.h>
+#include <tervo/ustring.h>
 
 #include <cstdint>
 #include <functional>
@@ -57,7 +60,8 @@ class RequestPackage;
 
 class DirectTransferHandlerImpl : public DirectTransferHandler,
                                   public NetworkAdapter::Listener,
-                                  public SyncParser::Consumer {
+                                  public SyncParser::Consumer,
+                                  public ImageScaler::ImageScalerObserver {
  public:
   // The sub-steps of SEARCHING, in the order they run.
   enum SearchStep {
@@ -135,6 +139,40 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   orva::ErrorCode handle_forward_status(const SyncParser::ForwardStatus& status) override;
   orva::ErrorCode handle_response_status(const SyncParser::ResponseStatus& status) override;
 
+  // ImageScaler::ImageScalerObserver.
+  void handle_scaling_done(orva::ErrorCode status, ImageScaler::ScaledImageInfo info,
+                           const std::string& path) override;
+  void handle_scaling_stream_done(orva::ErrorCode status, ImageScaler::ScaledImageInfo info,
+                                  WriteStream& stream) override;
+
+  // The FORWARD sub-phases.
+  enum ForwardPhase {
+    FORWARD_NONE = 0,
+    UPLOAD_NO_SCALING_MMOS = 1,
+    START_SCALE_FIRST_MMO = 2,
+    SCALE_FIRST_MMO_DONE = 3,
+    PARALLEL_SCALING_AND_UPLOAD = 4,
+    UPLOAD_IMAGES_DIRECTLY = 5,
+    FORWARD_FINISHED = 6
+  };
+  // Most bytes of file data in one batch package.
+  static const uint64_t kBatchPackageLimit = 0x100000;
+
+  // The byte count of the file at |path|, -1 when it cannot be opened. 64-bit: files of
+  // 2 GiB and more are measured as they are.
+  static int64_t get_file_size(const std::string& path);
+  // The whole file at |path|; empty when it cannot be opened or read whole.
+  static orva::SharedPointer<DynamicBuffer> get_file_data(const std::string& path);
+  // The file name after the last backslash: false (and |name| empty) when there is none.
+  static bool get_filename_from_uri(std::string uri, std::string& name);
+  // The resized address of an image: ".s/" after the sixth '/', "w<N>-h<N>_" in front
+  // of the file name; 3 (|url| untouched) with fewer than six '/'.
+  orva::ErrorCode add_vcdn_resizing_to_remote_url(const orva::ustring& remote_url,
+                                                  std::string& url) const;
+  // The address to fetch: resized for images when the download options ask for it.
+  void add_resizing_to_remote_url(const orva::ustring& remote_url, const std::string& mime,
+                                  std::string& url) const;
+
  protected:
   // Takes the adapter's sync adapter and repository and a file manager. Throws
   // std::bad_alloc.
@@ -186,6 +224,10 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   orva::ErrorCode upload(const orva::SharedPointer<RequestPackage>& package, bool as_zip_request);
 
   // The object replies (DirectTransferReplies.cpp).
+  // Parses a reply body and applies its lines; the parse's result. A reply of OBJECTS or
+  // SUBSCRIBE is written in one transaction when every object of it is accepted, and
+  // handled again object by object (each its own transaction) when one is refused.
+  orva::ErrorCode handle_reply(const unsigned char* data, int length);
   void handle_incoming_objects(const Request& request, const std::vector<ObjectPtr>& objects);
   void save_object_result(const Request& request, orva::ErrorCode code, const ObjectPtr& object);
   // The confirmed upload of |local_id| (see DirectTransferReplies.cpp) and a
@@ -200,6 +242,32 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   static bool stored_record(const Object& object, std::string& out);
   // The extension of this handler, made on first use (empty when it cannot be made).
   TransferExtension* extension();
+
+  // Media upload (batch packages, FORWARD and its sub-phases, the "F" lines).
+  orva::ErrorCode add_files_to_batch_request_package(
+      const orva::SharedPointer<RequestPackage>& package);
+  orva::ErrorCode add_mmf_to_request_package(const orva::SharedPointer<RequestPackage>& package,
+                                             const ObjectPtr& object);
+  orva::ErrorCode find_mmos_with_images_to_upload();
+  void next_forward_phase();
+  orva::ErrorCode upload_no_scaling_mmos();
+  orva::ErrorCode add_files_to_request_package(const orva::SharedPointer<RequestPackage>& package);
+  orva::ErrorCode upload_images_without_zip_file();
+  orva::ErrorCode send_mmf_object(const ObjectPtr& object);
+  orva::ErrorCode upload_mmf_data(const orva::SharedPointer<DynamicBuffer>& data,
+                                  const std::string& request_id, const std::string& content_type);
+  orva::ErrorCode process_file_upload_result(unsigned int local_id,
+                                             const SyncParser::ForwardStatus& status);
+  // The scaling path of FORWARD.
+  orva::ErrorCode start_scaling_next_mmo();
+  orva::ErrorCode start_scaling_mmo(unsigned int& local_id);
+  orva::ErrorCode start_parallel_scaling_and_upload();
+  orva::ErrorCode parallel_upload_and_scaling();
+  orva::ErrorCode remove_local_uri_file(ObjectPtr& object);
+  // Ends FORWARD: releases the scaling objects and moves the run to OBJECTS.
+  void end_forward();
+  // Media download.
+  orva::ErrorCode set_mmo_local_file(const ObjectPtr& object, const std::string& path);
 
   // For the steps.
   const orva::SharedPointer<NetworkAdapter>& network_adapter() const { return m_network_adapter; }
@@ -312,6 +380,23 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   std::unordered_map<unsigned int, std::string> m_sent_states;
   // Pairs of objects added from download replies, saved once per reply.
   std::vector<ObjectBase> m_pending_mappings;
+  // A reply is being written in one transaction; a write of it was refused.
+  bool m_reply_batched = false;
+  bool m_batch_refused = false;
+  // A reply is handled again after its batch was refused: its progress is told once.
+  bool m_replaying = false;
+
+  // Media upload.
+  int m_forward_phase;
+  // Local ids of the files whose "mu" key went out in this run: an "F" line for any
+  // other key is not ours to apply.
+  std::set<unsigned int> m_sent_mmfiles;
+  orva::SharedPointer<ImageScaler> m_scaler;
+  ObjectPtr m_mmo_object;
+  ObjectPtr m_uploading_mmo_object;
+  uint32_t m_parallel_upload_scaling;
+  // Objects whose in-memory local url names a scaled copy to remove after its upload.
+  std::set<const Object*> m_scaled_copies;
 };
 
 }  // namespace internal

@@ -1,5 +1,9 @@
-// The server's "S" lines: the returned objects written into the store, one transaction
-// each, and every item booked in the run's results.
+// The server's "S" lines: the returned objects written into the store, each in its own
+// transaction, and every item booked in the run's results. A reply to OBJECTS or
+// SUBSCRIBE first goes in one enclosing transaction (a commit per object would cost more
+// than the writes); when any of its writes is refused, that transaction is rolled back
+// and the reply handled again object by object, so that a refused object is rolled back
+// alone and the others stay stored.
 //
 // A line is taken only for an item key of the package posted last. An uploaded object
 // that was edited while its package was on its way keeps the edit (it is not
@@ -48,6 +52,51 @@ void keep_local_files(Object& incoming, const Object* stored) {
 
 }  // namespace
 
+orva::ErrorCode DirectTransferHandlerImpl::handle_reply(const unsigned char* data, int length) {
+  const bool batch = (m_phase == OBJECTS || m_phase == SUBSCRIBE) &&
+                     !m_repository->is_in_transaction() &&
+                     m_repository->begin_transaction(false) == ORVA_ERROR_NONE;
+  if (!batch) {
+    const orva::ErrorCode result = m_parser.parse_response_message(data, length, this);
+    flush_pending_mappings();
+    return result;
+  }
+  // What the reply changes besides the store, to be put back when it is handled again.
+  const size_t failed = m_failed_objects.size();
+  const size_t uploaded = m_uploaded_objects.size();
+  const DownloadedObjects downloaded = m_downloaded_objects;
+  const uint32_t items_done = m_items_done;
+  const std::multiset<std::string> awaited = m_awaited_keys;
+  const std::unordered_map<unsigned int, std::string> sent_states = m_sent_states;
+  const bool response_failed = m_response_failed;
+
+  m_reply_batched = true;
+  m_batch_refused = false;
+  orva::ErrorCode result = m_parser.parse_response_message(data, length, this);
+  flush_pending_mappings();
+  m_reply_batched = false;
+  if (!m_batch_refused && m_repository->end_transaction(ORVA_ERROR_NONE) == ORVA_ERROR_NONE) {
+    return result;
+  }
+  if (m_batch_refused) m_repository->end_transaction(ORVA_ERROR_UNKNOWN);
+  LoggerUmbo::log("DirectTransferHandler: reply refused in one transaction, object by object",
+                  kTrace);
+  m_failed_objects.resize(failed);
+  m_uploaded_objects.resize(uploaded);
+  m_downloaded_objects = downloaded;
+  m_items_done = items_done;
+  m_awaited_keys = awaited;
+  m_sent_states = sent_states;
+  m_pending_mappings.clear();
+  m_response_failed = response_failed;
+  m_replaying = true;
+  result = m_parser.parse_response_message(data, length, this);
+  flush_pending_mappings();
+  m_replaying = false;
+  report_progress();
+  return result;
+}
+
 orva::ErrorCode DirectTransferHandlerImpl::handle_object_status(
     const SyncParser::ObjectStatus& status) {
   LoggerUmbo::logf(kTrace, "DirectTransferHandler: got reply %d for object request %s",
@@ -65,7 +114,10 @@ orva::ErrorCode DirectTransferHandlerImpl::handle_object_status(
   if (is_upload(request.type) && is_system_lid(request.id)) {
     TransferExtension* ext = extension();
     if (ext == nullptr) return ORVA_ERROR_OUT_OF_MEMORY;
-    return ext->handle_cached_extension_object_sent(static_cast<uint32_t>(request.id), code);
+    const orva::ErrorCode sent =
+        ext->handle_cached_extension_object_sent(static_cast<uint32_t>(request.id), code);
+    if (sent != ORVA_ERROR_NONE && m_reply_batched) m_batch_refused = true;
+    return sent;
   }
   if (code == ORVA_ERROR_NONE) {
     handle_incoming_objects(request, status.objects);
@@ -73,7 +125,7 @@ orva::ErrorCode DirectTransferHandlerImpl::handle_object_status(
     save_object_result(request, code, ObjectPtr());
   }
   ++m_items_done;
-  report_progress();
+  if (!m_replaying) report_progress();
   return ORVA_ERROR_NONE;
 }
 
@@ -104,6 +156,7 @@ void DirectTransferHandlerImpl::handle_incoming_objects(const Request& request,
       const orva::ErrorCode result = ext == nullptr
                                          ? ORVA_ERROR_OUT_OF_MEMORY
                                          : ext->handle_extension_object_received(object, local_id);
+      if (result != ORVA_ERROR_NONE && m_reply_batched) m_batch_refused = true;
       save_object_result(request, result, object);
       continue;
     }
@@ -119,6 +172,8 @@ void DirectTransferHandlerImpl::handle_incoming_objects(const Request& request,
       }
       code = m_repository->end_transaction(code);
     }
+    // A refused write inside the reply's transaction spoils all of it.
+    if (code != ORVA_ERROR_NONE && m_reply_batched) m_batch_refused = true;
     save_object_result(request, code, object);
     LoggerUmbo::logf(kTrace, "DirectTransferHandler: object %lu, err %d",
                      static_cast<unsigned long>(object->get_global_id()), code);
@@ -214,6 +269,10 @@ void DirectTransferHandlerImpl::flush_pending_mappings() {
   const orva::ErrorCode code =
       ext == nullptr ? ORVA_ERROR_OUT_OF_MEMORY : ext->save_mappings(pairs);
   if (code == ORVA_ERROR_NONE) return;
+  if (m_reply_batched) {
+    m_batch_refused = true;
+    return;
+  }
   LoggerUmbo::logf(kTrace, "DirectTransferHandler: mapping of %d objects not saved, err %d",
                    static_cast<int>(pairs.size()), code);
   for (const ObjectBase& pair : pairs) m_failed_objects.push_back({pair, code});

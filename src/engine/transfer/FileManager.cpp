@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orva {
@@ -37,8 +38,10 @@ bool starts_with(const std::string& text, const char* prefix) {
   return text.compare(0, std::strlen(prefix), prefix) == 0;
 }
 
-// Writes all of |data| to |fd| and closes it; false when a byte is missing.
-bool write_all_and_close(int fd, const orva::SharedPointer<DynamicBuffer>& data) {
+// Writes all of |data| to |fd| (flushed to disk with |sync|) and closes it; false when a
+// byte is missing.
+bool write_all_and_close(int fd, const orva::SharedPointer<DynamicBuffer>& data,
+                         bool sync = false) {
   const unsigned char* bytes = data.is_valid() ? data->get_data() : nullptr;
   size_t left = data.is_valid() ? data->get_data_length() : 0;
   bool ok = true;
@@ -52,6 +55,7 @@ bool write_all_and_close(int fd, const orva::SharedPointer<DynamicBuffer>& data)
     bytes += n;
     left -= static_cast<size_t>(n);
   }
+  if (ok && sync && ::fdatasync(fd) != 0 && errno != EINVAL) ok = false;
   return ::close(fd) == 0 && ok;
 }
 
@@ -116,9 +120,19 @@ orva::ErrorCode FileManager::write_file(const std::string& name, const std::stri
   LoggerUmbo::logf(kTrace, "FileManager::write_file path: %s", path.c_str());
   LoggerUmbo::logf(kTrace, "FileManager::write_file fname: %s", name.c_str());
   path += name;
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  // Written beside its name and renamed over it once whole: a failed write or a full
+  // disk leaves the file of that name as it was, never a part of the new one.
+  std::string temp = path + ".XXXXXX";
+  const int fd = ::mkstemp(&temp[0]);
   if (fd < 0) return ORVA_ERROR_UNKNOWN;
-  return write_all_and_close(fd, data) ? ORVA_ERROR_NONE : ORVA_ERROR_UNKNOWN;
+  // Readable by the gallery and other applications, as downloads always were (mkstemp
+  // makes it the owner's only).
+  ::fchmod(fd, 0644);
+  if (!write_all_and_close(fd, data, true) || ::rename(temp.c_str(), path.c_str()) != 0) {
+    ::unlink(temp.c_str());
+    return ORVA_ERROR_UNKNOWN;
+  }
+  return ORVA_ERROR_NONE;
 }
 
 orva::ErrorCode FileManager::write_temp_file(const std::string& name,

@@ -323,6 +323,9 @@ TEST_F(ObjectExchangeTest, UploadRepliesUpdateTheStore) {
   };
   const std::vector<Case> cases = {
       {"both confirmed", "S:oa{A}:0;{A'}S:or{B}:0;{B'}R:OK;", 0, 9001, false, false},
+      // The config object's status goes to the extension; the store is not touched.
+      {"with the config object's status", "S:oa2147483647:0;S:oa{A}:0;{A'}S:or{B}:0;{B'}R:OK;", 0,
+       9001, false, false},
       {"refused", "S:oa{A}:3;S:or{B}:0;{B'}R:OK;", 1, 0, true, false},
       {"a second object for one upload", "S:oa{A}:0;{A'}{X}S:or{B}:0;{B'}R:OK;", 1, 9001, false,
        false},
