@@ -234,4 +234,28 @@ TestCase {
         compare(last[0], store.SYNC_STOPPED)
         compare(last[1], null)
     }
+
+    // Direct-transfer tasks run through the library's transfer handler from QML (with
+    // nothing in the store, the run has nothing to send): reports in progress, then OK.
+    function test_direct_transfer_tasks_data() {
+        return [
+            { tag: "objects upload", tasks: 1 },
+            { tag: "files download", tasks: 16 },
+        ]
+    }
+
+    function test_direct_transfer_tasks(row) {
+        var s = withAccount(service())
+        var progress = spy(s, "progressChanged")
+        var done = spy(s, "syncDone")
+        s.start(row.tasks)
+        tryCompare(done, "count", 1, 30000)
+        compare(s.getStatus(), 1)
+        compare(s.getProgress(), 100)
+        verify(progress.count >= 2)
+        compare(progress.signalArguments[0][1], 0)
+        compare(progress.signalArguments[progress.count - 1][1], 1)
+        // No SyncML part: the daemon was not asked.
+        compare(startCalls(), 0)
+    }
 }
