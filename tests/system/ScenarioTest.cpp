@@ -7,6 +7,7 @@
 // (scripts/run.sh points it at the prefix it installed to). Every step prints a line
 // "[scenario] <step> ... <result>", so the run reads as a demonstration too.
 #include <keldra/Attribute.h>
+#include <keldra/MultimediaObject.h>
 #include <keldra/DynamicBuffer.h>
 #include <keldra/Object.h>
 #include <keldra/ObjectConverter.h>
@@ -20,6 +21,9 @@
 #include "support/HttpsTestServer.h"
 #include "support/TestEnv.h"
 #include "support/ZipReader.h"
+#include "transfer/FileManager.h"
+
+#include <tervo/ustring.h>
 
 #include <gtest/gtest.h>
 
@@ -29,6 +33,7 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QVariantMap>
 
@@ -78,6 +83,18 @@ class LineProcess {
   QString call(const QString& step, const QVariantMap& args) {
     return call(step + ' ' +
                 QString::fromUtf8(QJsonDocument::fromVariant(args).toJson(QJsonDocument::Compact)));
+  }
+
+  // Sends |line| to a child that also prints events ("<type>:<id>" lines): those that
+  // come before the answer go to |events|; the answer is returned.
+  QString call_among(const QString& line, QStringList& events) {
+    process_.write(line.toUtf8() + '\n');
+    const QRegularExpression event(QStringLiteral("^\\d+:\\d+$"));
+    for (;;) {
+      const QString out = next_line(60000);
+      if (!event.match(out).hasMatch()) return out;
+      events << out;
+    }
   }
 
   // The next line the child prints, waiting up to |ms|.
@@ -221,14 +238,42 @@ class SystemScenario : public ::testing::Test {
     return std::string(reinterpret_cast<const char*>(buffer->get_data()),
                        buffer->get_data_length());
   }
-  // The command lines (not the objects after them) of a posted request archive.
-  std::vector<std::string> posted_commands(const HttpsTestServer::Request& request) {
+  // A multimedia object of the server's, its file only on the server.
+  static std::string reply_media(const char* name, unsigned long long global_id,
+                                 const std::string& url, const std::string& mime) {
+    orva::keldra::MultimediaObject media;
+    EXPECT_EQ(0, media.remote_uri().set_url(orva::ustring(url)));
+    EXPECT_EQ(0, media.remote_uri().set_mime(mime));
+    Object& o = *media.object();
+    o.set_name(std::string(name));
+    o.set_service(std::string("personal"));
+    o.set_global_id(global_id);
+    orva::keldra::internal::SyncSerializer serializer;
+    SharedPointer<orva::keldra::DynamicBuffer> buffer(new orva::keldra::DynamicBuffer);
+    EXPECT_EQ(0, serializer.encode(o, buffer, false));
+    return std::string(reinterpret_cast<const char*>(buffer->get_data()),
+                       buffer->get_data_length());
+  }
+  // A compact-format text value: ':' ';' and '\\' escaped.
+  static std::string escaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+      if (c == ':' || c == ';' || c == '\\') out += '\\';
+      out += c;
+    }
+    return out;
+  }
+  // The command lines (not the objects after them) of a posted request archive; the
+  // names of its other entries (the files) go to |files| when given.
+  std::vector<std::string> posted_commands(const HttpsTestServer::Request& request,
+                                           std::vector<ZipEntry>* files = nullptr) {
     const std::string path = home_dir() + "/posted.zip";
     std::vector<ZipEntry> entries;
     EXPECT_TRUE(write_file(path, request.body));
     EXPECT_TRUE(read_zip(path, entries));
     std::remove(path.c_str());
     if (entries.empty() || entries.back().name != "upload.compact") return {"<no command text>"};
+    if (files) files->assign(entries.begin(), entries.end() - 1);
     const std::string& text = entries.back().bytes;
     std::vector<std::string> out;
     size_t start = 0;
@@ -238,8 +283,9 @@ class SystemScenario : public ::testing::Test {
       while (end < text.size() && text[end] != ';') end += text[end] == '\\' ? 2 : 1;
       std::string line = text.substr(start, end - start);
       while (!line.empty() && (line[0] == '\n' || line[0] == '\r')) line.erase(0, 1);
-      if (line.size() > 1 && line[1] == ':' &&
-          std::string("RAUGD").find(line[0]) != std::string::npos) {
+      const bool command = line.size() > 1 && line[1] == ':' &&
+                           std::string("RAUGD").find(line[0]) != std::string::npos;
+      if (command || line.rfind("FW:", 0) == 0) {
         out.push_back(line);
       }
       start = end + 1;
@@ -535,7 +581,9 @@ TEST_F(SystemScenario, AllDeliverablesTogether) {
   std::vector<std::string> uploaded;
   step("direct transfer from QML: the phone's objects go up", [&] {
     reply.body = "S:oa" + std::to_string(kiosk) + ":0;" + reply_object("Beach kiosk", 9001) +
-                 "S:od8101:0;" + reply_object("Island ferry", 8101) + "R:OK;";
+                 "S:od8101:0;" + reply_object("Island ferry", 8101) + "S:od8102:0;" +
+                 reply_media("Harbour at dawn", 8102, server_.url("/files/dawn"), "image/jpeg") +
+                 "R:OK;";
     server_.answer("POST", "/upload", reply);
     EXPECT_EQ("ok 1", direct_sync(1, {}).section(' ', 0, 1));
     const std::vector<HttpsTestServer::Request> posts = server_.requests();
@@ -551,24 +599,57 @@ TEST_F(SystemScenario, AllDeliverablesTogether) {
     expected_events << "5:0" << QString("2:%1").arg(kiosk) << "6:0";
     return std::to_string(uploaded.size()) + " commands posted";
   });
-  step("direct transfer from QML: the server's object comes down", [&] {
-    EXPECT_EQ("ok 1", direct_sync(2, {8101}).section(' ', 0, 1));
-    const std::vector<std::string> found =
-        store_rows("SELECT local_id FROM object WHERE global_id = 8101");
-    EXPECT_EQ(1u, found.size());
-    island = found.empty() ? 0 : static_cast<unsigned int>(std::stoul(found[0]));
+  unsigned int dawn = 0, photo = 0;
+  step("direct transfer from QML: the server's objects come down", [&] {
+    EXPECT_EQ("ok 1", direct_sync(2, {8101, 8102}).section(' ', 0, 1));
+    island = static_cast<unsigned int>(
+        std::stoul(store_rows("SELECT local_id FROM object WHERE global_id = 8101").at(0)));
+    dawn = static_cast<unsigned int>(
+        std::stoul(store_rows("SELECT local_id FROM object WHERE global_id = 8102").at(0)));
     // The first reply that books server ids makes the store's mapping object.
     const std::vector<std::string> mapping =
         store_rows("SELECT local_id FROM object WHERE class_name = 'sys_mapping'");
     EXPECT_EQ(1u, mapping.size());
-    expected_events << "5:0" << QString("1:%1").arg(island)
+    expected_events << "5:0" << QString("1:%1").arg(island) << QString("1:%1").arg(dawn)
                     << QString("1:%1").arg(
                            QString::fromStdString(mapping.empty() ? "?" : mapping[0]))
                     << "6:0";
-    return "Island ferry is local id " + std::to_string(island);
+    return "Island ferry and the photo 'Harbour at dawn' are local ids " + std::to_string(island) +
+           " " + std::to_string(dawn);
   });
-  skipped("direct transfer from QML: a media file up and down",
-          "the media exchange is not in the direct transfer yet");
+  const std::string photo_path = home_dir() + "/media/lighthouse.jpg";
+  const std::string photo_bytes(3000, 'j');
+  step("observer process: records a photo of its own", [&] {
+    EXPECT_TRUE(write_file(photo_path, photo_bytes));
+    const QString answer = observer_.call_among(
+        QString::fromStdString("media lighthouse-photo image/jpeg " + photo_path), observed);
+    EXPECT_TRUE(answer.startsWith("stored ")) << answer.toStdString();
+    photo = answer.mid(7).toUInt();
+    expected_events << QString("1:%1").arg(photo);
+    return "local id " + std::to_string(photo);
+  });
+  step("direct transfer from QML: the photo's file goes up", [&] {
+    server_.clear_answers();
+    reply.body = "F:mu" + std::to_string(photo) +
+                 ":0:" + escaped(server_.url("/files/lighthouse")) + ";R:OK;";
+    server_.answer("POST", "/upload", reply);
+    EXPECT_EQ("ok 1", direct_sync(8, {}).section(' ', 0, 1));
+    expected_events << "5:0" << QString("2:%1").arg(photo) << "6:0";
+    return "posted in a package of its own";
+  });
+  step("direct transfer from QML: the server's photo comes down", [&] {
+    HttpsTestServer::Reply file;
+    file.content_type = "image/jpeg";
+    file.body = "jpeg bytes of dawn";
+    server_.answer("GET", "/files/dawn", file);
+    EXPECT_EQ("ok 1", direct_sync(16, {}).section(' ', 0, 1));
+    std::string folder;
+    EXPECT_EQ(0,
+              orva::keldra::internal::FileManager::open()->get_download_path("image/jpeg", folder));
+    EXPECT_EQ(file.body, read_file(folder + "md8102"));
+    expected_events << "5:0" << QString("2:%1").arg(dawn) << "6:0";
+    return "saved as " + folder + "md8102";
+  });
 
   // --- 6. everything agrees -----------------------------------------------------------
   step("the store's content", [&] {
@@ -580,11 +661,13 @@ TEST_F(SystemScenario, AllDeliverablesTogether) {
                   "'location'|'Harbour cafe'|NULL|1", "'location'|'Old market hall'|8003|0",
                   "'route'|'Harbour walk'|NULL|1", "'collection'|'Weekend'|NULL|1",
                   "'location'|'Ferry pier'|8002|0", "'location'|'Beach kiosk'|9001|0",
-                  "'location'|'Island ferry'|8101|0"}),
+                  "'location'|'Island ferry'|8101|0", "'multimedia'|'Harbour at dawn'|8102|0",
+                  "'multimedia'|'lighthouse-photo'|NULL|1"}),
               rows);
     EXPECT_EQ(QString::fromUtf8("collection:Weekend ☀|location:Beach kiosk|location:Ferry pier|"
                                 "location:Harbour café|location:Island ferry|"
-                                "location:Old market hall|route:Harbour walk"),
+                                "location:Old market hall|multimedia:Harbour at dawn|"
+                                "multimedia:lighthouse-photo|route:Harbour walk"),
               found(client_.call("search", {{"classes", QVariantList{}}})));
     return std::to_string(rows.size()) + " objects, as QML finds them";
   });
@@ -597,16 +680,32 @@ TEST_F(SystemScenario, AllDeliverablesTogether) {
   step("the server's record of requests", [&] {
     const std::string digest = QByteArray("anna:secret").toBase64().toStdString();
     const std::vector<HttpsTestServer::Request> requests = server_.requests();
-    const std::vector<std::vector<std::string>> expected = {
-        {"A:oa2147483647", "A:oa" + std::to_string(cafe), "A:oa" + std::to_string(walk),
-         "A:oa" + std::to_string(weekend), "A:oa" + std::to_string(kiosk)},
-        {"A:oa2147483647", "G:od8101:8101:F"}};
-    EXPECT_EQ(expected.size(), requests.size());
-    for (size_t i = 0; i < requests.size() && i < expected.size(); ++i) {
+    const std::string config = "A:oa2147483647";
+    // The posted archives: their commands after the request line, and their files.
+    const struct {
+      std::vector<std::string> commands;
+      std::vector<std::string> files;
+    } posts[] = {
+        {{config, "A:oa" + std::to_string(cafe), "A:oa" + std::to_string(walk),
+          "A:oa" + std::to_string(weekend), "A:oa" + std::to_string(kiosk)},
+         {}},
+        {{config, "G:od8101:8101:F", "G:od8102:8102:F"}, {}},
+        {{config, "A:oa2147483645", "FW:personal:image/jpeg:mu" + std::to_string(photo)},
+         {"mu" + std::to_string(photo)}},
+    };
+    const size_t n_posts = sizeof posts / sizeof posts[0];
+    EXPECT_EQ(n_posts + 1, requests.size());
+    for (size_t i = 0; i < requests.size(); ++i) {
       SCOPED_TRACE(i);
-      EXPECT_EQ("POST /upload", requests[i].method + " " + requests[i].path);
+      // Every request carries the account's credentials: the server's own host.
       EXPECT_EQ("Basic " + digest, requests[i].header("Authorization"));
-      std::vector<std::string> lines = posted_commands(requests[i]);
+      if (i >= n_posts) {
+        EXPECT_EQ("GET /files/dawn", requests[i].method + " " + requests[i].path);
+        continue;
+      }
+      EXPECT_EQ("POST /upload", requests[i].method + " " + requests[i].path);
+      std::vector<ZipEntry> files;
+      std::vector<std::string> lines = posted_commands(requests[i], &files);
       // The request line first: the device, then the account's digest.
       if (lines.empty()) {
         ADD_FAILURE() << "no command text";
@@ -615,7 +714,13 @@ TEST_F(SystemScenario, AllDeliverablesTogether) {
       EXPECT_EQ(0u, lines[0].rfind("R:", 0)) << lines[0];
       EXPECT_EQ(lines[0].size() - digest.size(), lines[0].rfind(":" + digest) + 1) << lines[0];
       lines.erase(lines.begin());
-      EXPECT_EQ(expected[i], lines);
+      EXPECT_EQ(posts[i].commands, lines);
+      std::vector<std::string> names;
+      for (const ZipEntry& f : files) {
+        names.push_back(f.name);
+        EXPECT_EQ(photo_bytes, f.bytes) << f.name;
+      }
+      EXPECT_EQ(posts[i].files, names);
     }
     return std::to_string(requests.size()) + " requests, each as the store's changes call for";
   });

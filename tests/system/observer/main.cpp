@@ -2,16 +2,27 @@
 // every change event the relay brings, one line "<type>:<local id>" each, flushed at
 // once. "ready" comes first, once the store is open and the observer registered; end of
 // standard input ends the program (code 0). Code 1: the store did not open.
+//
+// It also writes, as an application that records media does: the input line
+// "media <name> <mime> <path>" stores a multimedia object whose file is <path> and
+// answers "stored <local id>" (or "error <code>").
+#include <keldra/MultimediaObject.h>
+#include <keldra/Object.h>
 #include <keldra/ProgressHandler.h>
 #include <keldra/RepositoryObserver.h>
 #include <keldra/Store.h>
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QString>
+#include <QStringList>
 
 #include <unistd.h>
 
+#include <tervo/ustring.h>
+
 #include <cstdio>
+#include <string>
 #include <vector>
 
 using namespace orva::keldra;
@@ -42,6 +53,23 @@ struct Printer : RepositoryObserver {
   }
 };
 
+// Stores a multimedia object of the file at |path|; its local id, or the error.
+std::string store_media(Store& store, const QStringList& words) {
+  if (words.size() != 4) return "error usage";
+  MultimediaObject media;
+  const std::string path = words[3].toStdString();
+  if (media.local_uri().set_url(orva::ustring(path)) != 0 ||
+      media.local_uri().set_mime(words[2].toStdString()) != 0) {
+    return "error uri";
+  }
+  Object& object = *media.object();
+  object.set_name(words[1].toStdString());
+  object.set_service(std::string("personal"));
+  const orva::ErrorCode code = store.insert_object(object);
+  return code == 0 ? "stored " + std::to_string(object.get_local_id())
+                   : "error " + std::to_string(static_cast<int>(code));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -52,12 +80,25 @@ int main(int argc, char** argv) {
   Opened opened;
   opened.store = store.get();
   opened.observer = &printer;
+  QByteArray pending;
   QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
   QObject::connect(&input, &QSocketNotifier::activated, [&] {
-    char buffer[256];
-    if (::read(STDIN_FILENO, buffer, sizeof buffer) <= 0) {
+    char buffer[1024];
+    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n <= 0) {
       input.setEnabled(false);
       app.quit();
+      return;
+    }
+    pending.append(buffer, static_cast<int>(n));
+    int end;
+    while ((end = pending.indexOf('\n')) >= 0) {
+      const QStringList words = QString::fromUtf8(pending.left(end)).split(QLatin1Char(' '));
+      pending.remove(0, end + 1);
+      const std::string answer =
+          words.value(0) == QLatin1String("media") ? store_media(*store, words) : "error unknown";
+      std::printf("%s\n", answer.c_str());
+      std::fflush(stdout);
     }
   });
   store->init(opened);
