@@ -7,8 +7,8 @@
 // (scripts/run.sh points it at the prefix it installed to). Every step prints a line
 // "[scenario] <step> ... <result>", so the run reads as a demonstration too.
 #include <keldra/Attribute.h>
-#include <keldra/MultimediaObject.h>
 #include <keldra/DynamicBuffer.h>
+#include <keldra/MultimediaObject.h>
 #include <keldra/Object.h>
 #include <keldra/ObjectConverter.h>
 #include <keldra/SharedPointer.h>
@@ -68,7 +68,6 @@ class LineProcess {
 
   bool start(const QString& program, const QStringList& arguments,
              const QProcessEnvironment& environment) {
-    program_ = QFileInfo(program).fileName();
     process_.setProcessEnvironment(environment);
     process_.setProcessChannelMode(QProcess::SeparateChannels);
     process_.start(program, arguments);
@@ -137,15 +136,13 @@ class LineProcess {
   }
 
   QString errors() { return QString::fromLocal8Bit(process_.readAllStandardError()); }
-  const QString& name() const { return program_; }
 
  private:
   QProcess process_;
   QByteArray pending_;
-  QString program_;
 };
 
-// Runs |command| to its end; its standard output, or "" with |ok| false on failure.
+// Runs |program| to its end; its standard output, or "" with |ok| false on failure.
 QString run_program(
     const QString& program, const QStringList& arguments, bool* ok,
     const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
@@ -184,11 +181,6 @@ class SystemScenario : public ::testing::Test {
     std::fflush(stdout);
     return !failed;
   }
-  // A step that cannot run yet: kept in the scenario, said so.
-  static void skipped(const char* name, const char* why) {
-    std::printf("[scenario] %-62s skipped: %s\n", name, why);
-    std::fflush(stdout);
-  }
   static int failures() {
     const ::testing::TestResult* r =
         ::testing::UnitTest::GetInstance()->current_test_info()->result();
@@ -226,17 +218,20 @@ class SystemScenario : public ::testing::Test {
                            static_cast<int>(buffer->get_data_length()));
     return QString::fromLatin1(bytes.toBase64());
   }
-  // A place as the sync server writes it in a direct-transfer reply.
+  // |object| as the sync server writes it in a direct-transfer reply.
+  static std::string reply_text(const Object& object) {
+    orva::keldra::internal::SyncSerializer serializer;
+    SharedPointer<orva::keldra::DynamicBuffer> buffer(new orva::keldra::DynamicBuffer);
+    EXPECT_EQ(0, serializer.encode(object, buffer, false));
+    return std::string(reinterpret_cast<const char*>(buffer->get_data()),
+                       buffer->get_data_length());
+  }
   static std::string reply_object(const char* name, unsigned long long global_id) {
     Object o("location");
     o.set_name(std::string(name));
     o.set_service(std::string("personal"));
     o.set_global_id(global_id);
-    orva::keldra::internal::SyncSerializer serializer;
-    SharedPointer<orva::keldra::DynamicBuffer> buffer(new orva::keldra::DynamicBuffer);
-    EXPECT_EQ(0, serializer.encode(o, buffer, false));
-    return std::string(reinterpret_cast<const char*>(buffer->get_data()),
-                       buffer->get_data_length());
+    return reply_text(o);
   }
   // A multimedia object of the server's, its file only on the server.
   static std::string reply_media(const char* name, unsigned long long global_id,
@@ -248,11 +243,7 @@ class SystemScenario : public ::testing::Test {
     o.set_name(std::string(name));
     o.set_service(std::string("personal"));
     o.set_global_id(global_id);
-    orva::keldra::internal::SyncSerializer serializer;
-    SharedPointer<orva::keldra::DynamicBuffer> buffer(new orva::keldra::DynamicBuffer);
-    EXPECT_EQ(0, serializer.encode(o, buffer, false));
-    return std::string(reinterpret_cast<const char*>(buffer->get_data()),
-                       buffer->get_data_length());
+    return reply_text(o);
   }
   // A compact-format text value: ':' ';' and '\\' escaped.
   static std::string escaped(const std::string& text) {
@@ -347,6 +338,13 @@ class SystemScenario : public ::testing::Test {
   }
 
   std::string db_path() const { return home_dir() + "/.cities/OstraMaps.db"; }
+  // The local id of the stored object of |global_id|; 0 when there is none.
+  unsigned int local_id_of(unsigned long long global_id) const {
+    const std::vector<std::string> rows =
+        store_rows("SELECT local_id FROM object WHERE global_id = " + std::to_string(global_id));
+    EXPECT_EQ(1u, rows.size()) << global_id;
+    return rows.size() == 1 ? static_cast<unsigned int>(std::stoul(rows[0])) : 0;
+  }
   std::vector<std::string> store_rows(const std::string& sql) const {
     return db_test::RawDb(db_path()).rows(sql);
   }
@@ -602,11 +600,9 @@ TEST_F(SystemScenario, AllDeliverablesTogether) {
   unsigned int dawn = 0, photo = 0;
   step("direct transfer from QML: the server's objects come down", [&] {
     EXPECT_EQ("ok 1", direct_sync(2, {8101, 8102}).section(' ', 0, 1));
-    island = static_cast<unsigned int>(
-        std::stoul(store_rows("SELECT local_id FROM object WHERE global_id = 8101").at(0)));
-    dawn = static_cast<unsigned int>(
-        std::stoul(store_rows("SELECT local_id FROM object WHERE global_id = 8102").at(0)));
-    // The first reply that books server ids makes the store's mapping object.
+    island = local_id_of(8101);
+    dawn = local_id_of(8102);
+    // The store's mapping object comes with them.
     const std::vector<std::string> mapping =
         store_rows("SELECT local_id FROM object WHERE class_name = 'sys_mapping'");
     EXPECT_EQ(1u, mapping.size());
@@ -635,6 +631,9 @@ TEST_F(SystemScenario, AllDeliverablesTogether) {
     server_.answer("POST", "/upload", reply);
     EXPECT_EQ("ok 1", direct_sync(8, {}).section(' ', 0, 1));
     expected_events << "5:0" << QString("2:%1").arg(photo) << "6:0";
+    // The object now names where the server keeps the file; its own file stays.
+    EXPECT_EQ(QString::fromStdString("uris " + photo_path + "|" + server_.url("/files/lighthouse")),
+              observer_.call_among(QString("uris %1").arg(photo), observed));
     return "posted in a package of its own";
   });
   step("direct transfer from QML: the server's photo comes down", [&] {
@@ -648,6 +647,8 @@ TEST_F(SystemScenario, AllDeliverablesTogether) {
               orva::keldra::internal::FileManager::open()->get_download_path("image/jpeg", folder));
     EXPECT_EQ(file.body, read_file(folder + "md8102"));
     expected_events << "5:0" << QString("2:%1").arg(dawn) << "6:0";
+    EXPECT_EQ(QString::fromStdString("uris " + folder + "md8102|" + server_.url("/files/dawn")),
+              observer_.call_among(QString("uris %1").arg(dawn), observed));
     return "saved as " + folder + "md8102";
   });
 

@@ -5,7 +5,8 @@
 //
 // It also writes, as an application that records media does: the input line
 // "media <name> <mime> <path>" stores a multimedia object whose file is <path> and
-// answers "stored <local id>" (or "error <code>").
+// answers "stored <local id>" (or "error <code>"); "uris <local id>" reads one back and
+// answers "uris <local file address>|<server address>".
 #include <keldra/MultimediaObject.h>
 #include <keldra/Object.h>
 #include <keldra/ProgressHandler.h>
@@ -70,6 +71,19 @@ std::string store_media(Store& store, const QStringList& words) {
                    : "error " + std::to_string(static_cast<int>(code));
 }
 
+// The two addresses of the stored multimedia object |words[1]|.
+std::string media_uris(Store& store, const QStringList& words) {
+  orva::SharedPointer<Object> object(new Object());
+  const orva::ErrorCode code = store.get_object(words.value(1).toUInt(), *object);
+  if (code != 0) return "error " + std::to_string(static_cast<int>(code));
+  MultimediaObject media;
+  media.attach(object);
+  orva::ustring local, remote;
+  media.local_uri().get_url(local);
+  media.remote_uri().get_url(remote);
+  return "uris " + local.to_utf8() + "|" + remote.to_utf8();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -95,8 +109,10 @@ int main(int argc, char** argv) {
     while ((end = pending.indexOf('\n')) >= 0) {
       const QStringList words = QString::fromUtf8(pending.left(end)).split(QLatin1Char(' '));
       pending.remove(0, end + 1);
-      const std::string answer =
-          words.value(0) == QLatin1String("media") ? store_media(*store, words) : "error unknown";
+      const QString command = words.value(0);
+      const std::string answer = command == QLatin1String("media")  ? store_media(*store, words)
+                                 : command == QLatin1String("uris") ? media_uris(*store, words)
+                                                                    : "error unknown";
       std::printf("%s\n", answer.c_str());
       std::fflush(stdout);
     }
