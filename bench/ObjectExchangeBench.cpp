@@ -6,10 +6,13 @@
 // Figures per N, in microseconds per object: "search" (start to the OBJECTS step),
 // "build" (the package built and handed to the adapter), "post" (until the reply body is
 // in), "parse" (the reply parsed by a parser whose consumer keeps nothing) and "store"
-// (the rest of the reply's handling: the writes, their transaction, the mapping). Baselines in the same run: insert_object of the same
-// places in one transaction (BM_InsertBaseline). Printed at the end: each N's cost per
-// object over N = 100's ("growth", goal <= 1.3 at 5,000), and the store part over the
-// baseline's insert per object ("x_insert", goal <= 2).
+// (the rest of the reply's handling: the writes, their transaction, the mapping).
+// Baselines in the same run: insert_object of the same places in one transaction
+// (BM_InsertBaseline), and the sync adapter's replace of stored places by the server's
+// copies in one transaction (BM_ReplaceBaseline, the write a confirmed upload makes).
+// Printed at the end: each N's cost per object over N = 100's ("growth", goal <= 1.3 at
+// 5,000), and the store part over the baselines per object ("x_insert", goal <= 2;
+// "x_replace").
 #include "support/HttpsTestServer.h"
 #include "support/TestEnv.h"
 #include "compact/SyncSerializer.h"
@@ -299,6 +302,40 @@ void BM_InsertBaseline(benchmark::State& state) {
   g_per_object["insert/" + std::to_string(n)] = total / static_cast<double>(objects);
 }
 
+// The sync adapter's replace of the same places (stored ones, each replaced by the
+// server's copy) in one transaction: the write a confirmed upload makes, shown beside.
+void BM_ReplaceBaseline(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  double total = 0;
+  long long objects = 0;
+  SharedPointer<orva::keldra::SyncAdapter> sync = g_adapter->sync_adapter();
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::vector<unsigned int> ids;
+    g_repo->begin_transaction(true);
+    for (int i = 0; i < n; ++i) {
+      Object o = make_place(i);
+      g_repo->insert_object(o);
+      ids.push_back(o.get_local_id());
+    }
+    g_repo->end_transaction(ORVA_ERROR_NONE);
+    std::vector<Object> copies;
+    for (int i = 0; i < n; ++i) copies.push_back(make_place(i, ++g_next_global));
+    state.ResumeTiming();
+    const Clock::time_point begin = Clock::now();
+    g_repo->begin_transaction(true);
+    for (int i = 0; i < n; ++i) sync->replace_object(ids[i], copies[i]);
+    g_repo->end_transaction(ORVA_ERROR_NONE);
+    total += us(Clock::now() - begin);
+    objects += n;
+    state.PauseTiming();
+    remove_all(ids);
+    state.ResumeTiming();
+  }
+  state.counters["us_per_object"] = total / static_cast<double>(objects);
+  g_per_object["replace/" + std::to_string(n)] = total / static_cast<double>(objects);
+}
+
 class InitWait : public orva::keldra::ProgressHandler {
  public:
   void handle_progress(float, orva::ErrorCode s) override { status = s; }
@@ -308,6 +345,12 @@ class InitWait : public orva::keldra::ProgressHandler {
 }  // namespace
 
 BENCHMARK(BM_InsertBaseline)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(5000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_ReplaceBaseline)
     ->Arg(100)
     ->Arg(1000)
     ->Arg(5000)
@@ -358,10 +401,13 @@ int main(int argc, char** argv) {
         for (int n : {100, 1000, 5000}) {
           const std::string key = std::string(what) + "/" + std::to_string(n);
           const double insert = g_per_object["insert/" + std::to_string(n)];
-          std::printf("%-14s %8.1f us/object  growth %.2f  store %.1f us/object  x_insert %.2f\n",
-                      key.c_str(), g_per_object[key], at100 > 0 ? g_per_object[key] / at100 : 0,
-                      g_per_object["store:" + key],
-                      insert > 0 ? g_per_object["store:" + key] / insert : 0);
+          const double replace = g_per_object["replace/" + std::to_string(n)];
+          std::printf(
+              "%-14s %8.1f us/object  growth %.2f  store %.1f us/object  x_insert %.2f  "
+              "x_replace %.2f\n",
+              key.c_str(), g_per_object[key], at100 > 0 ? g_per_object[key] / at100 : 0,
+              g_per_object["store:" + key], insert > 0 ? g_per_object["store:" + key] / insert : 0,
+              replace > 0 ? g_per_object["store:" + key] / replace : 0);
         }
       }
       g_repo = SharedPointer<orva::keldra::Repository>();

@@ -1,6 +1,7 @@
 // keldservice as the library meets it: a real relay process on a private bus, callers and
 // listeners on connections of their own.
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -92,6 +93,14 @@ class RelayTest : public ::testing::Test {
     listen_a_.reset(new RelayListener(a_));
     listen_b_.reset(new RelayListener(b_));
     ASSERT_TRUE(listen_a_->ok() && listen_b_->ok());
+    // The listeners' match rules reach the bus daemon on their own, not in step with the
+    // calls: fences are sent until both hear one, so that the rules are in place before a
+    // test's first call.
+    ASSERT_TRUE(listeners_in_place());
+    // Then one more, after which no setup fence is still on its way.
+    ASSERT_TRUE(fence(a_, -1000));
+    listen_a_->log.clear();
+    listen_b_->log.clear();
   }
 
   void TearDown() override {
@@ -118,6 +127,27 @@ class RelayTest : public ::testing::Test {
                                                        QStringLiteral("SendMessages"));
     call << array;
     caller.asyncCall(call);
+  }
+
+  bool listeners_in_place() {
+    for (int tag = -1; tag >= -100; --tag) {
+      send_one(a_, kFenceType, tag);
+      QElapsedTimer waited;
+      waited.start();
+      while (waited.elapsed() < 100) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (heard_set_up_fence(*listen_a_) && heard_set_up_fence(*listen_b_)) return true;
+      }
+    }
+    return false;
+  }
+  static bool heard_set_up_fence(const RelayListener& listener) {
+    for (const Broadcast& b : listener.log) {
+      for (int tag = -1; tag >= -100; --tag) {
+        if (b == Broadcast::one(kFenceType, tag)) return true;
+      }
+    }
+    return false;
   }
 
   // Sends the fence |tag| from |caller| and waits until both listeners have it.

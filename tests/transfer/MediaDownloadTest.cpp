@@ -84,8 +84,7 @@ TEST_F(MediaDownloadTest, FilesAreSavedByTheirContentTypeAndTheObjectsKeepTheirS
     s_server->answer("GET", file_path, reply(200, content, c.reply_type));
     const unsigned int id =
         add_remote(c.global_id, s_server->url(file_path), c.remote_mime, c.local_changes);
-    const std::string expected_path =
-        folder_for(c.reply_type) + "md" + std::to_string(c.global_id);
+    const std::string expected_path = folder_for(c.reply_type) + "md" + std::to_string(c.global_id);
     if (c.old_file) ASSERT_TRUE(write_file(expected_path, "an older and longer content"));
 
     EXPECT_EQ(0, run_download());

@@ -134,7 +134,8 @@ TEST_F(MediaUploadTest, FilesGoIntoPackagesByFirstFitAndLargeImagesAreSentBare) 
     for (std::string post : c.posts) {
       for (size_t i = 0; i < ids.size(); ++i) {
         const std::string mark = "%" + std::to_string(i);
-        for (size_t at; (at = post.find(mark)) != std::string::npos;) post.replace(at, 2, mu(ids[i]));
+        for (size_t at; (at = post.find(mark)) != std::string::npos;)
+          post.replace(at, 2, mu(ids[i]));
       }
       expected.push_back(post);
     }
@@ -147,7 +148,8 @@ TEST_F(MediaUploadTest, FilesGoIntoPackagesByFirstFitAndLargeImagesAreSentBare) 
     EXPECT_TRUE(handler->failed_files().empty());
     // Every byte posted and every reply byte is counted.
     uint64_t bytes = 0;
-    for (const HttpsTestServer::Request& r : s_server->requests()) bytes += r.body_length + body.size() + 5;
+    for (const HttpsTestServer::Request& r : s_server->requests())
+      bytes += r.body_length + body.size() + 5;
     EXPECT_EQ(bytes, handler->get_data_transfered());
     for (unsigned int id : ids) repo_->remove_object(id);
   }
@@ -168,8 +170,7 @@ TEST_F(MediaUploadTest, PackageCarriesTheFileUnderItsKey) {
   EXPECT_EQ(mu(id), entries[0].name);
   EXPECT_EQ(read_file(path), entries[0].bytes);
   EXPECT_EQ("upload.compact", entries[1].name);
-  EXPECT_NE(std::string::npos,
-            entries[1].bytes.find("FW:personal:text/plain:" + mu(id) + ";"))
+  EXPECT_NE(std::string::npos, entries[1].bytes.find("FW:personal:text/plain:" + mu(id) + ";"))
       << entries[1].bytes;
   EXPECT_EQ(0u, entries[1].bytes.find("R:device-1:"));
 }
@@ -189,10 +190,10 @@ TEST_F(MediaUploadTest, RefusedFilesAreBookedAndEndTheRunWithFailure) {
     const unsigned int first = add_file_object(make_file("l.txt", 100), "text/plain", 0);
     const unsigned int second = add_file_object(make_file("m.txt", 100), "text/plain", 0);
     SharedPointer<DirectTransferHandler> handler;
-    EXPECT_EQ(1, run_upload(f_line(mu(first), c.first_code, "https://files.example/l") +
-                                f_line(mu(second), c.second_code, "https://files.example/m") +
-                                "R:OK;",
-                            &handler));
+    EXPECT_EQ(1,
+              run_upload(f_line(mu(first), c.first_code, "https://files.example/l") +
+                             f_line(mu(second), c.second_code, "https://files.example/m") + "R:OK;",
+                         &handler));
     EXPECT_EQ(c.first_code == 0 ? "https://files.example/l" : "", remote_url(read_media(first)));
     EXPECT_EQ("", remote_url(read_media(second)));
     std::vector<unsigned int> failed;
@@ -271,6 +272,33 @@ TEST_F(MediaUploadTest, VanishedFilesAndObjectsAreSkipped) {
     if (!c.remove_object) EXPECT_EQ("", remote_url(read_media(gone)));
     for (unsigned int id : {gone, kept, small}) repo_->remove_object(id);
   }
+}
+
+// With scaling asked for there are no batch packages and images wait for a scaler;
+// this platform has none, so the images are skipped (never scaled through nothing)
+// and the other files still go, each alone.
+TEST_F(MediaUploadTest, ScalingWithoutAScalerSkipsTheImages) {
+  const unsigned int image = add_file_object(make_file("p.jpg", 2000), "image/jpeg", 0);
+  const unsigned int text = add_file_object(make_file("q.txt", 2000), "text/plain", 0);
+  const unsigned int image_2 = add_file_object(make_file("r.jpg", 3000), "image/jpeg", 0);
+  const unsigned int text_2 = add_file_object(make_file("s.txt", 3000), "text/plain", 0);
+  s_server->answer("POST", "/upload",
+                   reply(200, f_line(mu(text), 0, "https://files.example/q") +
+                                  f_line(mu(text_2), 0, "https://files.example/s") + "R:OK;"));
+  SharedPointer<StepHandler> handler = make_step_handler();
+  orva::keldra::SyncService::FileSyncOptions options;
+  options.image_scaling_longest_side = 640;
+  handler->set_upload_options(options);
+  handler->enable_mmf_upload();
+  ASSERT_EQ(ORVA_ERROR_KELDRA_IN_PROGRESS, start(*handler));
+  ASSERT_TRUE(wait_final());
+  EXPECT_EQ(0, listener_.reports.back().status);
+  EXPECT_EQ((Strings{"zip:" + mu(text), "zip:" + mu(text_2)}), posted());
+  EXPECT_EQ("https://files.example/q", remote_url(read_media(text)));
+  EXPECT_EQ("https://files.example/s", remote_url(read_media(text_2)));
+  EXPECT_EQ("", remote_url(read_media(image)));
+  EXPECT_EQ("", remote_url(read_media(image_2)));
+  EXPECT_EQ(1.0f, listener_.reports.back().progress);
 }
 
 // Sizes are 64-bit: a file of several GiB (sparse) is measured as it is and left for

@@ -141,7 +141,7 @@ orva::ErrorCode DirectTransferHandlerImpl::process_file_download_result(
 }
 
 orva::ErrorCode DirectTransferHandlerImpl::set_mmo_local_file(const ObjectPtr& object,
-                                                             const std::string& path) {
+                                                              const std::string& path) {
   MultimediaObject view;
   view.attach(object);
   orva::ErrorCode r = view.local_uri().set_url(orva::ustring(path));

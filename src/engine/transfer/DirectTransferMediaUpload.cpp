@@ -32,9 +32,7 @@ const char kMultimedia[] = "multimedia";
 
 ObjectPtr new_object() { return ObjectPtr(new (std::nothrow) Object()); }
 
-bool is_multimedia(const ObjectPtr& object) {
-  return object->get_class_name() == kMultimedia;
-}
+bool is_multimedia(const ObjectPtr& object) { return object->get_class_name() == kMultimedia; }
 
 // The local and remote file facts of a multimedia object.
 struct MediaFacts {
@@ -191,7 +189,8 @@ orva::ErrorCode DirectTransferHandlerImpl::batch_forward() {
 
 orva::ErrorCode DirectTransferHandlerImpl::send_forward_message() {
   trace("DirectTransferHandler::send_forward_message() ++");
-  LoggerUmbo::logf(kTrace, "m_mmfiles_uplist.size(): %d", static_cast<int>(m_mmfiles_uplist.size()));
+  LoggerUmbo::logf(kTrace, "m_mmfiles_uplist.size(): %d",
+                   static_cast<int>(m_mmfiles_uplist.size()));
   m_mmo_imagefiles_uplist.clear();
   const orva::ErrorCode r = find_mmos_with_images_to_upload();
   if (r != ORVA_ERROR_NONE) return r;
@@ -230,7 +229,8 @@ orva::ErrorCode DirectTransferHandlerImpl::find_mmos_with_images_to_upload() {
 }
 
 void DirectTransferHandlerImpl::next_forward_phase() {
-  LoggerUmbo::logf(kTrace, "DirectTransferHandler::next_forward_phase() phase: %d", m_forward_phase);
+  LoggerUmbo::logf(kTrace, "DirectTransferHandler::next_forward_phase() phase: %d",
+                   m_forward_phase);
   // A reply that comes after the run ended moves nothing.
   if (m_phase != FORWARD) return;
   orva::SharedPointer<DirectTransferHandler> self(this);
@@ -302,7 +302,8 @@ void DirectTransferHandlerImpl::end_forward() {
 
 orva::ErrorCode DirectTransferHandlerImpl::upload_no_scaling_mmos() {
   trace("DirectTransferHandler::upload_no_scaling_mmos");
-  LoggerUmbo::logf(kTrace, "m_mmfiles_uplist.size(): %d", static_cast<int>(m_mmfiles_uplist.size()));
+  LoggerUmbo::logf(kTrace, "m_mmfiles_uplist.size(): %d",
+                   static_cast<int>(m_mmfiles_uplist.size()));
   orva::ErrorCode sent = ORVA_ERROR_NONE;
   if (!m_mmfiles_uplist.empty()) {
     orva::SharedPointer<RequestPackage> package;
@@ -338,7 +339,8 @@ orva::ErrorCode DirectTransferHandlerImpl::add_files_to_request_package(
   assert(package.is_valid());
   if (!package.is_valid()) std::abort();
   trace("DirectTransferHandler::add_files_to_request_package ++");
-  LoggerUmbo::logf(kTrace, " m_mmfiles_uplist.size(): %d", static_cast<int>(m_mmfiles_uplist.size()));
+  LoggerUmbo::logf(kTrace, " m_mmfiles_uplist.size(): %d",
+                   static_cast<int>(m_mmfiles_uplist.size()));
   while (!m_mmfiles_uplist.empty()) {
     const unsigned int id = m_mmfiles_uplist.front();
     m_mmfiles_uplist.erase(m_mmfiles_uplist.begin());
@@ -478,7 +480,8 @@ orva::ErrorCode DirectTransferHandlerImpl::handle_forward_status(
     LoggerUmbo::logf(kTrace, "DirectTransferHandler: mmfile upload result processed with %d", r);
     return r;
   }
-  LoggerUmbo::logf(kTrace, "DirectTransferHandler: rtype %d ignored", static_cast<int>(request.type));
+  LoggerUmbo::logf(kTrace, "DirectTransferHandler: rtype %d ignored",
+                   static_cast<int>(request.type));
   return ORVA_ERROR_NONE;
 }
 
@@ -559,8 +562,8 @@ orva::ErrorCode DirectTransferHandlerImpl::start_scaling_mmo(unsigned int& local
   LoggerUmbo::logf(kTrace, "Target path: %s", target.c_str());
   m_mmo_object = object;
   m_scaled_copies.insert(object.get());
-  const orva::ErrorCode r = m_scaler->scale_file(m_upload_options.image_scaling_longest_side,
-                                                 facts.local_url, target);
+  const orva::ErrorCode r =
+      m_scaler->scale_file(m_upload_options.image_scaling_longest_side, facts.local_url, target);
   if (r != ORVA_ERROR_KELDRA_IN_PROGRESS) {
     LoggerUmbo::logf(kTrace,
                      "DirectTransferHandler::add_mmf_to_request_package could not start scaling "
@@ -676,9 +679,9 @@ orva::ErrorCode DirectTransferHandlerImpl::start_parallel_scaling_and_upload() {
 }
 
 orva::ErrorCode DirectTransferHandlerImpl::parallel_upload_and_scaling() {
-  LoggerUmbo::logf(kTrace,
-                   "DirectTransferHandler::parallel_upload_and_scaling m_parallel_upload_scaling: %d",
-                   static_cast<int>(m_parallel_upload_scaling));
+  LoggerUmbo::logf(
+      kTrace, "DirectTransferHandler::parallel_upload_and_scaling m_parallel_upload_scaling: %d",
+      static_cast<int>(m_parallel_upload_scaling));
   ++m_parallel_upload_scaling;
   if (m_parallel_upload_scaling == 1) return ORVA_ERROR_KELDRA_IN_PROGRESS;
   if (m_parallel_upload_scaling == 2) return start_parallel_scaling_and_upload();

@@ -38,10 +38,8 @@ bool starts_with(const std::string& text, const char* prefix) {
   return text.compare(0, std::strlen(prefix), prefix) == 0;
 }
 
-// Writes all of |data| to |fd| (flushed to disk with |sync|) and closes it; false when a
-// byte is missing.
-bool write_all_and_close(int fd, const orva::SharedPointer<DynamicBuffer>& data,
-                         bool sync = false) {
+// Writes all of |data| to |fd| and closes it; false when a byte is missing.
+bool write_all_and_close(int fd, const orva::SharedPointer<DynamicBuffer>& data) {
   const unsigned char* bytes = data.is_valid() ? data->get_data() : nullptr;
   size_t left = data.is_valid() ? data->get_data_length() : 0;
   bool ok = true;
@@ -55,7 +53,6 @@ bool write_all_and_close(int fd, const orva::SharedPointer<DynamicBuffer>& data,
     bytes += n;
     left -= static_cast<size_t>(n);
   }
-  if (ok && sync && ::fdatasync(fd) != 0 && errno != EINVAL) ok = false;
   return ::close(fd) == 0 && ok;
 }
 
@@ -128,7 +125,7 @@ orva::ErrorCode FileManager::write_file(const std::string& name, const std::stri
   // Readable by the gallery and other applications, as downloads always were (mkstemp
   // makes it the owner's only).
   ::fchmod(fd, 0644);
-  if (!write_all_and_close(fd, data, true) || ::rename(temp.c_str(), path.c_str()) != 0) {
+  if (!write_all_and_close(fd, data) || ::rename(temp.c_str(), path.c_str()) != 0) {
     ::unlink(temp.c_str());
     return ORVA_ERROR_UNKNOWN;
   }

@@ -43,7 +43,7 @@ class FileManager : public orva::internal::RefCountable {
   bool CreatePath(const std::string& path);
 
   // Writes |data| as the file |name| in the download folder of |mime|, replacing a file
-  // of that name only once every byte is on disk (written beside it and renamed over
+  // of that name only once every byte is written (written beside it and renamed over
   // it, mode 0644); |path| receives the full path. 1 when the folder or the file cannot
   // be made or not every byte was written: the file of that name is then unchanged.
   orva::ErrorCode write_file(const std::string& name, const std::string& mime,
