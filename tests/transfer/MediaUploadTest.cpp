@@ -216,7 +216,8 @@ TEST_F(MediaUploadTest, RefusedFilesAreBookedAndEndTheRunWithFailure) {
 TEST_F(MediaUploadTest, ForwardLinesApplyOnlyToFilesSentInTheRun) {
   const unsigned int sent = add_file_object(make_file("n.txt", 10), "text/plain", 0);
   const unsigned int other = add_file_object(make_file("o.txt", 10), "text/plain", 0);
-  const unsigned long long wide = (1ull << 32) + other;
+  // Its low 32 bits name the file that was sent.
+  const unsigned long long wide = (1ull << 32) + sent;
   SharedPointer<DirectTransferHandler> handler = make_handler();
   handler->enable_mmf_upload();
   ASSERT_EQ(0, handler->set_local_objects_filter({sent}, 0));

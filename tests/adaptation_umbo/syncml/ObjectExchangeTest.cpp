@@ -331,6 +331,9 @@ TEST_F(ObjectExchangeTest, UploadRepliesUpdateTheStore) {
        false},
       {"status 10 stops at its line", "S:oa{A}:0;{A'}S:or{B}:10;S:or{B}:0;{B'}R:OK;",
        ORVA_ERROR_KELDRA_OBJECT_STATUS_10, 9001, false, true},
+      // The store refuses the changed place's copy (another class): it alone is rolled
+      // back, the new place stays stored.
+      {"a refused write", "S:oa{A}:0;{A'}S:or{B}:0;{B*}R:OK;", 1, 9001, false, true},
       {"failed response line", "S:oa{A}:0;{A'}S:or{B}:0;{B'}R:busy;", 1, 9001, false, false},
       {"confirmed without object", "S:oa{A}:0;S:or{B}:0;{B'}R:OK;", 0, 0, true, false},
       // A line for an item the package did not carry changes nothing.
@@ -350,10 +353,12 @@ TEST_F(ObjectExchangeTest, UploadRepliesUpdateTheStore) {
     Object b_copy = place("changed place", 9100 + a);
     Object z_copy = place("overwritten", 9200 + a);
     Object x = place("extra", 9300 + a);
+    Object b_other = place("changed place", 9100 + a);
+    b_other.set_class_name(std::string("route"));
     const std::pair<std::string, std::string> subs[] = {
-        {"{A'}", compact(a_copy)},  {"{A2}", compact(a2)},     {"{B'}", compact(b_copy)},
-        {"{Z'}", compact(z_copy)},  {"{X}", compact(x)},       {"{A}", std::to_string(a)},
-        {"{B}", std::to_string(b)}, {"{Z}", std::to_string(z)}};
+        {"{A'}", compact(a_copy)},  {"{A2}", compact(a2)},      {"{B'}", compact(b_copy)},
+        {"{Z'}", compact(z_copy)},  {"{X}", compact(x)},        {"{B*}", compact(b_other)},
+        {"{A}", std::to_string(a)}, {"{B}", std::to_string(b)}, {"{Z}", std::to_string(z)}};
     for (const auto& s : subs) {
       for (size_t at = reply.find(s.first); at != std::string::npos; at = reply.find(s.first)) {
         reply.replace(at, s.first.size(), s.second);
@@ -422,7 +427,7 @@ TEST_F(ObjectExchangeTest, ObjectEditedWhileInFlightKeepsTheEdit) {
          "S:oa" + std::to_string(a) + ":0;" + compact(place("new place", 9001)) + "S:or" +
              std::to_string(b) + ":0;" + compact(place("changed place", 9101)) + "S:or" +
              std::to_string(c) + ":0;" + compact(place("untouched", 9102)) + "R:OK;",
-         /*delay_ms=*/1500);
+         /*delay_ms=*/2500);
   listener_.finals.clear();
   ASSERT_EQ(0, service_->synchronize(account(), kUpload));
   ASSERT_TRUE(s_server->wait_for_requests(1));
@@ -552,6 +557,39 @@ TEST_F(ObjectExchangeTest, SubscriptionPackageCarriesSubscriptionUsersRequestAnd
   const std::string mapping = text.substr(text.rfind("A:oa2147483645;"));
   EXPECT_NE(std::string::npos, mapping.find(std::to_string(known)));
   EXPECT_EQ(std::string::npos, mapping.find("4899"));
+}
+
+}  // namespace
+
+namespace {
+
+// Download and subscription in one run, both cascaded: the subscription's mapping pairs
+// the object and the children that came with it in this run.
+TEST_F(ObjectExchangeTest, SubscriptionMapsTheObjectsDownloadedInTheRun) {
+  HttpsTestServer::Reply download;
+  download.content_type = kCompactType;
+  download.body = "S:od4911:0;" + compact(place("parent", 4911)) + compact(place("child", 4912)) +
+                  compact(place("other child", 4913)) + "R:OK;";
+  s_server->answer("POST", "/upload", download, 1);
+  answer(200, "R:OK;");
+  ASSERT_EQ(0, run(kDownload | kSubscribe, {4911}, /*cascade=*/true));
+
+  const std::vector<HttpsTestServer::Request> sent = posts();
+  ASSERT_EQ(2u, sent.size());
+  const std::vector<std::string> first = commands(command_text(sent[0]));
+  EXPECT_EQ("G:od4911:4911:T", first.back());
+  const std::string text = command_text(sent[1]);
+  const std::vector<std::string> second = commands(text);
+  // Only the run's first package carries the stored system objects.
+  const std::vector<std::string> expected = {"A:oa2147483647", "A:oa2147483646", "G:od996:996:F",
+                                             "A:oa2147483645"};
+  EXPECT_EQ(expected, std::vector<std::string>(second.begin() + 1, second.end()));
+  const std::string mapping = text.substr(text.rfind("A:oa2147483645;"));
+  for (unsigned long long id : {4911ULL, 4912ULL, 4913ULL}) {
+    const unsigned int local = repo_->get_object_local_id(id);
+    ASSERT_NE(0u, local) << id;
+    EXPECT_NE(std::string::npos, mapping.find(std::to_string(id))) << id;
+  }
 }
 
 }  // namespace
