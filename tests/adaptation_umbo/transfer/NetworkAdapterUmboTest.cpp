@@ -235,37 +235,42 @@ TEST_F(NetworkAdapterUmboTest, RequestsCarryExactlyTheirHeaders) {
        },
        "POST", "application/zip", "Basic ZGlnZXN0", absent, "application/zip", true},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    server().clear_record();
-    m_listener.clear();
-    ASSERT_EQ(0, c.send(adapter(), server().url("/upload?n=1")));
-    ASSERT_TRUE(wait_for_end());
-    ASSERT_EQ(1u, server().request_count());
-    const HttpsTestServer::Request r = server().requests()[0];
-    EXPECT_EQ(c.method, r.method);
-    EXPECT_EQ("/upload?n=1", r.path);
-    EXPECT_EQ(c.content_type, r.header("Content-Type"));
-    EXPECT_EQ(c.authorization != nullptr, r.has_header("Authorization"));
-    if (c.authorization) {
-      EXPECT_EQ(c.authorization, r.header("Authorization"));
+  // Qt's HTTP client would drop the two-character segment ".s" (and ".t") from the
+  // latter paths; they must reach the server as given, with the same headers.
+  for (const char* path : {"/upload?n=1", "/a/b/.s/w480-h480_x.jpg", "/a/.s/.t/x?q=.u"}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + " " + path);
+      server().clear_record();
+      m_listener.clear();
+      ASSERT_EQ(0, c.send(adapter(), server().url(path)));
+      ASSERT_TRUE(wait_for_end());
+      ASSERT_EQ(1u, server().request_count());
+      const HttpsTestServer::Request r = server().requests()[0];
+      EXPECT_EQ(c.method, r.method);
+      EXPECT_EQ(path, r.path);
+      EXPECT_EQ(c.content_type, r.header("Content-Type"));
+      EXPECT_EQ(c.authorization != nullptr, r.has_header("Authorization"));
+      if (c.authorization) {
+        EXPECT_EQ(c.authorization, r.header("Authorization"));
+      }
+      EXPECT_EQ(c.request_id != nullptr, r.has_header("X-Forward-Request-Id"));
+      if (c.request_id) {
+        EXPECT_EQ(c.request_id, r.header("X-Forward-Request-Id"));
+      }
+      if (c.accept_zip) {
+        EXPECT_EQ(c.accept_zip, r.header("Accept"));
+      } else {
+        EXPECT_NE("application/zip", r.header("Accept"));
+      }
+      if (c.has_body) {
+        EXPECT_EQ(std::to_string(bytes.size()), r.header("Content-Length"));
+        EXPECT_EQ(bytes, r.body);
+      } else {
+        EXPECT_EQ(0u, r.body_length);
+      }
+      EXPECT_EQ("state(0,3) p(0.05) head(0,text/plain) p(1) body(2) state(0,2)",
+                m_listener.joined());
     }
-    EXPECT_EQ(c.request_id != nullptr, r.has_header("X-Forward-Request-Id"));
-    if (c.request_id) {
-      EXPECT_EQ(c.request_id, r.header("X-Forward-Request-Id"));
-    }
-    if (c.accept_zip) {
-      EXPECT_EQ(c.accept_zip, r.header("Accept"));
-    } else {
-      EXPECT_NE("application/zip", r.header("Accept"));
-    }
-    if (c.has_body) {
-      EXPECT_EQ(std::to_string(bytes.size()), r.header("Content-Length"));
-      EXPECT_EQ(bytes, r.body);
-    } else {
-      EXPECT_EQ(0u, r.body_length);
-    }
-    EXPECT_EQ("state(0,3) p(0.05) head(0,text/plain) p(1) body(2) state(0,2)", m_listener.joined());
   }
 }
 
@@ -277,9 +282,13 @@ TEST_F(NetworkAdapterUmboTest, RepliesGiveTheListenerSequencesOfTheirKind) {
     const char* content_type;
     const char* body;
     const char* calls;
+    bool chunked = false;             // the body is sent in chunked transfer coding
+    const char* delivered = nullptr;  // the body handed over; null: as sent
   } cases[] = {
       {"200 with a body", false, 200, "text/plain", "0123456789",
        "state(0,3) p(0.05) head(0,text/plain) p(1) body(10) state(0,2)"},
+      {"200 chunked", false, 200, "text/plain", "4;ext=1\r\n0123\r\n6\r\n456789\r\n0\r\n\r\n",
+       "state(0,3) p(0.05) head(0,text/plain) p(1) body(10) state(0,2)", true, "0123456789"},
       {"200 without Content-Type", false, 200, "", "abc",
        "state(0,3) p(0.05) p(1) body(3) state(0,2)"},
       {"404 with a body", false, 404, "text/html", "missing",
@@ -296,25 +305,35 @@ TEST_F(NetworkAdapterUmboTest, RepliesGiveTheListenerSequencesOfTheirKind) {
       {"500 with a body", true, 500, "text/plain", "oops",
        "state(0,3) p(0.05) head(0x6005,text/plain) state(0x6005,2)"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    server().clear_answers();
-    HttpsTestServer::Reply reply;
-    reply.status = c.status;
-    reply.content_type = c.content_type;
-    reply.body = c.body;
-    if (c.status == 302) reply.headers.emplace_back("Location", server().url("/elsewhere"));
-    server().answer("", "/r", reply);
-    // A fresh adapter each time: an earlier reply's body must not matter either way.
-    m_adapter.reset(new NetworkAdapterUmbo(m_listener));
-    open_ready();
-    const orva::ErrorCode started =
-        c.post ? adapter().post(server().url("/r"), "", buffer_of("request body"))
-               : adapter().get(server().url("/r"), "");
-    ASSERT_EQ(0, started);
-    ASSERT_TRUE(wait_for_end()) << m_listener.joined();
-    settle(30);
-    EXPECT_EQ(c.calls, m_listener.joined());
+  // The same sequences where the path is one that Qt's client would rewrite.
+  for (const char* path : {"/r", "/x/.s/r"}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + " " + path);
+      server().clear_answers();
+      HttpsTestServer::Reply reply;
+      reply.status = c.status;
+      reply.content_type = c.content_type;
+      reply.body = c.body;
+      if (c.status == 302) reply.headers.emplace_back("Location", server().url("/elsewhere"));
+      if (c.chunked) reply.headers.emplace_back("Transfer-Encoding", "chunked");
+      server().answer("", path, reply);
+      // A fresh adapter each time: an earlier reply's body must not matter either way.
+      m_adapter.reset(new NetworkAdapterUmbo(m_listener));
+      open_ready();
+      const orva::ErrorCode started =
+          c.post ? adapter().post(server().url(path), "", buffer_of("request body"))
+                 : adapter().get(server().url(path), "");
+      ASSERT_EQ(0, started);
+      ASSERT_TRUE(wait_for_end()) << m_listener.joined();
+      settle(30);
+      EXPECT_EQ(c.calls, m_listener.joined());
+      if (m_listener.joined().find("body(") != std::string::npos) {
+        EXPECT_EQ(c.delivered ? c.delivered : c.body, m_listener.last_body);
+      }
+      ASSERT_EQ(1u, server().request_count());
+      EXPECT_EQ(path, server().requests()[0].path);
+      server().clear_record();
+    }
   }
 }
 
@@ -356,25 +375,34 @@ TEST_F(NetworkAdapterUmboTest, EndingARunningRequestOrOpening) {
        "state(0x6006,0)"},
       {"destroy during an opening", true, [](SharedPointer<NetworkAdapter>& a) { a.reset(); }, ""},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    server().clear_record();
-    m_adapter.reset(new NetworkAdapterUmbo(m_listener));
-    if (c.while_preparing) {
+  // Requests also to a path that Qt's client would rewrite.
+  for (const char* path : {"/hang", "/h/.s/hang"}) {
+    for (const auto& c : cases) {
+      if (c.while_preparing && std::string(path) != "/hang") continue;
+      SCOPED_TRACE(std::string(c.name) + " " + path);
+      server().clear_record();
+      m_adapter.reset(new NetworkAdapterUmbo(m_listener));
+      if (c.while_preparing) {
+        m_listener.clear();
+        ASSERT_EQ(ORVA_ERROR_KELDRA_IN_PROGRESS, adapter().open(0));
+        EXPECT_EQ("state(0,1)", m_listener.joined());
+      } else {
+        open_ready();
+        ASSERT_EQ(0, adapter().get(server().url(path), ""));
+        ASSERT_TRUE(server().wait_for_requests(1));
+        EXPECT_EQ(path, server().requests()[0].path);
+        // The head and the partial body arrive and are read.
+        EXPECT_TRUE(keldra_test::wait_until(
+            [this] { return m_listener.joined().find("head(") != std::string::npos; }));
+        settle(50);
+        EXPECT_EQ("state(0,3) p(0.05) head(0,text/plain)", m_listener.joined());
+      }
       m_listener.clear();
-      ASSERT_EQ(ORVA_ERROR_KELDRA_IN_PROGRESS, adapter().open(0));
-      EXPECT_EQ("state(0,1)", m_listener.joined());
-    } else {
-      open_ready();
-      ASSERT_EQ(0, adapter().get(server().url("/hang"), ""));
-      ASSERT_TRUE(server().wait_for_requests(1));
-      settle(50);  // the partial body arrives and is read
+      c.end(m_adapter);
+      EXPECT_EQ(c.calls, m_listener.joined());
+      settle(150);  // nothing more comes from the event loop
+      EXPECT_EQ(c.calls, m_listener.joined());
     }
-    m_listener.clear();
-    c.end(m_adapter);
-    EXPECT_EQ(c.calls, m_listener.joined());
-    settle(150);  // nothing more comes from the event loop
-    EXPECT_EQ(c.calls, m_listener.joined());
   }
 }
 
@@ -629,19 +657,30 @@ TEST_F(NetworkAdapterUmboTest, LargeBodiesCrossWhole) {
   big.content_type = "application/octet-stream";
   big.body_file = file;
   server().answer("GET", "/file", big);
+  server().answer("POST", "/d/.s/upload", echo);
+  server().answer("GET", "/d/.s/file", big);
   open_ready();
 
-  ASSERT_EQ(0, adapter().post(server().url("/upload"), "", buffer_of(up)));
-  ASSERT_TRUE(wait_for_end());
-  ASSERT_EQ(1u, server().request_count());
-  EXPECT_TRUE(server().requests()[0].body == up);
-  EXPECT_EQ("stored", m_listener.last_body);
+  // Also where the path is one that Qt's client would rewrite.
+  for (const std::string prefix : {"", "/d/.s"}) {
+    SCOPED_TRACE(prefix);
+    server().clear_record();
+    m_listener.clear();
+    ASSERT_EQ(0, adapter().post(server().url(prefix + "/upload"), "", buffer_of(up)));
+    ASSERT_TRUE(wait_for_end());
+    ASSERT_EQ(1u, server().request_count());
+    EXPECT_EQ(prefix + "/upload", server().requests()[0].path);
+    EXPECT_TRUE(server().requests()[0].body == up);
+    EXPECT_EQ("stored", m_listener.last_body);
+    // The upload moved the progress through the first stage.
+    EXPECT_EQ(0.99f, m_listener.progresses[m_listener.progresses.size() - 2]);
 
-  m_listener.clear();
-  ASSERT_EQ(0, adapter().get(server().url("/file"), ""));
-  ASSERT_TRUE(wait_for_end());
-  EXPECT_EQ(down.size(), m_listener.last_body.size());
-  EXPECT_TRUE(down == m_listener.last_body);
+    m_listener.clear();
+    ASSERT_EQ(0, adapter().get(server().url(prefix + "/file"), ""));
+    ASSERT_TRUE(wait_for_end());
+    EXPECT_EQ(down.size(), m_listener.last_body.size());
+    EXPECT_TRUE(down == m_listener.last_body);
+  }
 }
 
 TEST_F(NetworkAdapterUmboTest, CertificateErrorsPassOnlyWithTheDebugLibrary) {
@@ -653,10 +692,15 @@ TEST_F(NetworkAdapterUmboTest, CertificateErrorsPassOnlyWithTheDebugLibrary) {
     bool debug_library;
     const char* calls;
     size_t requests;
+    const char* path;  // the latter ones are paths that Qt's client would rewrite
   } cases[] = {
-      {"without the debug library", false, "state(0,3) p(0.05) state(0x6005,2)", 0},
+      {"without the debug library", false, "state(0,3) p(0.05) state(0x6005,2)", 0, "/x"},
       {"with the debug library", true,
-       "state(0,3) p(0.05) head(0,text/plain) p(1) body(2) state(0,2)", 1},
+       "state(0,3) p(0.05) head(0,text/plain) p(1) body(2) state(0,2)", 1, "/x"},
+      {"dot path without the debug library", false, "state(0,3) p(0.05) state(0x6005,2)", 0,
+       "/d/.s/x"},
+      {"dot path with the debug library", true,
+       "state(0,3) p(0.05) head(0,text/plain) p(1) body(2) state(0,2)", 1, "/d/.s/x"},
   };
   keldra_test::LogCapture& log = capture_log();
   for (const auto& c : cases) {
@@ -670,10 +714,13 @@ TEST_F(NetworkAdapterUmboTest, CertificateErrorsPassOnlyWithTheDebugLibrary) {
     }
     m_adapter.reset(new NetworkAdapterUmbo(m_listener));
     open_ready();
-    ASSERT_EQ(0, adapter().get(server().url("/x"), ""));
+    ASSERT_EQ(0, adapter().get(server().url(c.path), ""));
     ASSERT_TRUE(wait_for_end());
     EXPECT_EQ(c.calls, m_listener.joined());
     EXPECT_EQ(c.requests, server().request_count());
+    if (c.requests == 1) {
+      EXPECT_EQ(c.path, server().requests()[0].path);
+    }
     const std::string lines = log.text().substr(before);
     EXPECT_NE(std::string::npos, lines.find("SSL error ")) << lines;
     EXPECT_EQ(c.debug_library,

@@ -1,6 +1,7 @@
 #include "adaptation_umbo/transfer/NetworkAdapterUmbo.h"
 
 #include "adaptation_umbo/base/Settings.h"
+#include "adaptation_umbo/transfer/VerbatimPathReply.h"
 
 #include <keldra/LoggerUmbo.h>
 
@@ -401,7 +402,10 @@ orva::ErrorCode NetworkAdapterUmbo::startRequest(const QString& url, const QStri
 
   if (method == EGet) {
     mRequestBody.reset();
-    mReply = mNetworkAccessManager->get(request);
+    mReply = VerbatimPathReply::is_needed(qurl)
+                 ? new VerbatimPathReply(request, QNetworkAccessManager::GetOperation, QByteArray(),
+                                         mNetworkAccessManager)
+                 : mNetworkAccessManager->get(request);
   } else {
     const unsigned int length = mRequestBody->get_data_length();
     LoggerUmbo::logf(LoggerUmbo::MSG_TRACE, "NetworkAdapterUmbo::EPost: mBody data length %d ",
@@ -410,7 +414,10 @@ orva::ErrorCode NetworkAdapterUmbo::startRequest(const QString& url, const QStri
                                         static_cast<int>(length));
     request.setHeader(QNetworkRequest::ContentLengthHeader, length);
     if (!accept.isEmpty()) request.setRawHeader("Accept", "application/zip");
-    mReply = mNetworkAccessManager->post(request, mPostData);
+    mReply = VerbatimPathReply::is_needed(qurl)
+                 ? new VerbatimPathReply(request, QNetworkAccessManager::PostOperation, mPostData,
+                                         mNetworkAccessManager)
+                 : mNetworkAccessManager->post(request, mPostData);
     new RequestBodyKeeper(mRequestBody, mReply);
     mRequestBody.reset();
   }

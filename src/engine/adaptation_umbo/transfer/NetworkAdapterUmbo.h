@@ -9,7 +9,9 @@
 //   get               GET, Content-Type "application/zip", Authorization
 //   post_zip_request  as post, plus Accept "application/zip"
 // Authorization is "Basic " + digest, left out for an empty digest. Every request loads
-// from the network, never from a cache; redirections are not followed.
+// from the network, never from a cache; redirections are not followed. The path goes on
+// the wire as given: where Qt's HTTP client would rewrite it (a segment such as ".s"),
+// the request runs through a VerbatimPathReply of its own instead.
 //
 // Outcomes: a reply's head (status mapped by http_status_to_error_code, Content-Type)
 // goes to the listener once, at the first readable data of a reply with a Content-Type;

@@ -1,0 +1,94 @@
+// One HTTP/1.1 request over its own socket that puts the URL's path on the wire exactly
+// as given, for the URLs whose path Qt's HTTP client would rewrite.
+//
+// Qt 5.15 sends the request path through its dot-segment removal, which drops every
+// two-character segment that starts with "." ("/a/b/.s/w.jpg" goes out as "/a/b//w.jpg")
+// and cannot be avoided by percent-encoding (the dot and letter are unreserved and get
+// decoded first). Resized media downloads always carry such a ".s" segment.
+//
+// The reply behaves as the access manager's own replies do towards the network adapter:
+// the same signals in the same order (readyRead with body bytes after the head,
+// downloadProgress, uploadProgress for a POST body, sslErrors during the handshake,
+// errorOccurred then finished on failure, finished alone on success), the HTTP status
+// attribute, the reply's raw headers, and the same error codes for HTTP statuses of 400
+// and above, TLS handshake failures, socket errors and abort(). Certificate errors are
+// ignored only when a receiver of sslErrors calls ignoreSslErrors() inside the signal.
+//
+// What it sends: the method, the path with its query, the request's raw headers, Host,
+// User-Agent "Mozilla/5.0" and "Connection: close"; a POST body follows as given. It
+// reads a status line and headers (1xx heads are skipped) and a body delimited by
+// Content-Length, chunked transfer coding or the end of the connection. Redirections
+// are not followed. No compression is asked for, so bodies come as sent.
+//
+// Ownership: a QObject child of whoever is given as parent (the adapter's access
+// manager); it owns its socket. The POST body is read in place: the caller keeps its
+// bytes alive and unchanged for the reply's life. Single-threaded: signals come from the
+// event loop of the thread that made it, never from inside the constructor.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QSslError>
+#include <QUrl>
+
+class QSslSocket;
+
+namespace orva {
+namespace keldra {
+namespace internal {
+
+class VerbatimPathReply : public QNetworkReply {
+  Q_OBJECT
+
+ public:
+  // True when Qt's own HTTP client would send another request path than |url|'s.
+  static bool is_needed(const QUrl& url);
+
+  // Starts |operation| (GET or POST) of |request| at once; |body| is the POST body.
+  VerbatimPathReply(const QNetworkRequest& request, QNetworkAccessManager::Operation operation,
+                    const QByteArray& body, QObject* parent);
+  ~VerbatimPathReply() override;
+
+  void abort() override;
+  void ignoreSslErrors() override;
+  qint64 bytesAvailable() const override;
+  bool isSequential() const override { return true; }
+
+ protected:
+  qint64 readData(char* data, qint64 maxSize) override;
+  void ignoreSslErrorsImplementation(const QList<QSslError>& errors) override;
+
+ private:
+  enum Phase { kHead, kBody, kChunkSize, kChunkData, kChunkEnd, kTrailer, kUntilClose, kDone };
+
+  void connected();
+  void socketReadyRead();
+  void bytesWritten(qint64 bytes);
+  void socketError();
+  // Parses what has arrived; false once the reply has finished (or was aborted).
+  bool consume();
+  bool parseHead(const QByteArray& head);
+  void deliver(const char* data, int length);
+  void succeed();
+  void fail(QNetworkReply::NetworkError code, const QString& text);
+  void endSocket();
+
+  QSslSocket* mSocket;
+  QByteArray mRequestHead;
+  QByteArray mRequestBody;  // view onto the caller's bytes
+  qint64 mWritten = 0;
+  QByteArray mIn;     // bytes received and not parsed yet
+  QByteArray mReady;  // body bytes not read by the receiver yet
+  Phase mPhase = kHead;
+  int mStatus = 0;
+  qint64 mTotal = -1;     // Content-Length; -1 unknown
+  qint64 mRemaining = 0;  // of the body or of the current chunk
+  qint64 mReceived = 0;   // body bytes so far
+};
+
+}  // namespace internal
+}  // namespace keldra
+}  // namespace orva
