@@ -1,6 +1,8 @@
 #include "adaptation_umbo/transfer/VerbatimPathReply.h"
 
 #include <QHostAddress>
+#include <QMetaObject>
+#include <QPointer>
 #include <QSslConfiguration>
 #include <QSslSocket>
 
@@ -14,6 +16,9 @@ namespace {
 
 // A head larger than this is not HTTP we can take.
 const int kMaxHead = 64 * 1024;
+// The request body goes into the socket this much at a time, so that the socket never
+// holds a copy of a large body.
+const int kWriteSlice = 64 * 1024;
 
 // The error code Qt's HTTP client gives an HTTP status of 400 and above.
 QNetworkReply::NetworkError error_of_status(int status) {
@@ -150,29 +155,63 @@ VerbatimPathReply::~VerbatimPathReply() = default;
 void VerbatimPathReply::connected() {
   if (isFinished()) return;
   mSocket->write(mRequestHead);
-  if (!mRequestBody.isEmpty()) mSocket->write(mRequestBody);
+  writeBody();
+}
+
+void VerbatimPathReply::writeBody() {
+  while (mBodyQueued < mRequestBody.size() && mSocket->bytesToWrite() < kWriteSlice) {
+    const int n = std::min(kWriteSlice, mRequestBody.size() - mBodyQueued);
+    const qint64 written = mSocket->write(mRequestBody.constData() + mBodyQueued, n);
+    if (written <= 0) return;
+    mBodyQueued += static_cast<int>(written);
+  }
 }
 
 void VerbatimPathReply::bytesWritten(qint64 bytes) {
   if (isFinished()) return;
   mWritten += bytes;
-  if (mRequestBody.isEmpty()) return;
-  const qint64 sent =
-      std::min<qint64>(std::max<qint64>(mWritten - mRequestHead.size(), 0), mRequestBody.size());
-  if (sent > 0) emit uploadProgress(sent, mRequestBody.size());
+  writeBody();
+  schedule();
 }
 
 void VerbatimPathReply::socketReadyRead() {
   if (isFinished()) return;
   mIn += mSocket->readAll();
-  consume();
+  schedule();
 }
 
 void VerbatimPathReply::socketError() {
   if (isFinished()) return;
   // What came before the error is still to be taken.
   mIn += mSocket->readAll();
-  if (!consume()) return;
+  mSocketFailed = true;
+  schedule();
+}
+
+// The receivers of this reply's signals may delete it (the adapter's listener may drop
+// the adapter, and with it the access manager that is the parent). So nothing is emitted
+// from inside the socket's own signals, and nothing here is touched after an emit
+// without checking that the reply is still there.
+void VerbatimPathReply::schedule() {
+  if (mScheduled) return;
+  mScheduled = true;
+  QMetaObject::invokeMethod(this, &VerbatimPathReply::process, Qt::QueuedConnection);
+}
+
+void VerbatimPathReply::process() {
+  mScheduled = false;
+  if (isFinished()) return;
+  QPointer<VerbatimPathReply> self(this);
+  if (!mRequestBody.isEmpty()) {
+    const qint64 sent =
+        std::min<qint64>(std::max<qint64>(mWritten - mRequestHead.size(), 0), mRequestBody.size());
+    if (sent > mSentReported) {
+      mSentReported = sent;
+      emit uploadProgress(sent, mRequestBody.size());
+      if (!self || isFinished()) return;
+    }
+  }
+  if (!consume() || !mSocketFailed) return;
   const QAbstractSocket::SocketError error = mSocket->error();
   if (error == QAbstractSocket::RemoteHostClosedError && mPhase == kUntilClose) {
     succeed();
@@ -208,15 +247,18 @@ bool VerbatimPathReply::consume() {
         mRemaining -= n;
         const bool body_done = mPhase == kBody && mRemaining == 0;
         if (mRemaining == 0 && mPhase == kChunkData) mPhase = kChunkEnd;
-        deliver(part.constData(), part.size());
-        if (body_done && !isFinished()) succeed();
+        if (!deliver(part.constData(), part.size())) return false;
+        if (body_done) {
+          succeed();
+          return false;
+        }
         break;
       }
       case kUntilClose: {
         if (mIn.isEmpty()) return true;
         const QByteArray part = mIn;
         mIn.clear();
-        deliver(part.constData(), part.size());
+        if (!deliver(part.constData(), part.size())) return false;
         break;
       }
       case kChunkSize: {
@@ -243,7 +285,10 @@ bool VerbatimPathReply::consume() {
       case kTrailer: {
         QByteArray line;
         if (!take_line(mIn, line)) return true;
-        if (line.isEmpty()) succeed();
+        if (line.isEmpty()) {
+          succeed();
+          return false;
+        }
         break;
       }
       case kDone:
@@ -303,8 +348,9 @@ bool VerbatimPathReply::parseHead(const QByteArray& head) {
       if (length_ok && length >= 0) mTotal = length;
     }
   }
+  QPointer<VerbatimPathReply> self(this);
   emit metaDataChanged();
-  if (isFinished()) return false;
+  if (!self || isFinished()) return false;
 
   if (status == 204 || status == 304) {
     mTotal = 0;
@@ -327,37 +373,47 @@ bool VerbatimPathReply::parseHead(const QByteArray& head) {
   return true;
 }
 
-void VerbatimPathReply::deliver(const char* data, int length) {
-  if (length <= 0) return;
+bool VerbatimPathReply::deliver(const char* data, int length) {
+  if (length <= 0) return true;
+  QPointer<VerbatimPathReply> self(this);
   mReady.append(data, length);
   mReceived += length;
   emit readyRead();
-  if (isFinished()) return;
+  if (!self || isFinished()) return false;
   emit downloadProgress(mReceived, mTotal);
+  return self && !isFinished();
 }
 
 void VerbatimPathReply::succeed() {
+  QPointer<VerbatimPathReply> self(this);
   mPhase = kDone;
   endSocket();
+  const qint64 received = mReceived;
+  const qint64 total = mTotal < 0 ? mReceived : mTotal;
   if (mStatus >= 400) {
     const NetworkError code = error_of_status(mStatus);
     setError(code, QStringLiteral("Server replied: %1").arg(mStatus));
     setFinished(true);
     emit errorOccurred(code);
+    if (!self) return;
   } else {
     setFinished(true);
   }
-  emit downloadProgress(mReceived, mTotal < 0 ? mReceived : mTotal);
+  emit downloadProgress(received, total);
+  if (!self) return;
   emit readChannelFinished();
+  if (!self) return;
   emit finished();
 }
 
 void VerbatimPathReply::fail(QNetworkReply::NetworkError code, const QString& text) {
+  QPointer<VerbatimPathReply> self(this);
   mPhase = kDone;
   endSocket();
   setError(code, text);
   setFinished(true);
   emit errorOccurred(code);
+  if (!self) return;
   emit finished();
 }
 

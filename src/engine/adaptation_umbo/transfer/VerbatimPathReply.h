@@ -67,19 +67,28 @@ class VerbatimPathReply : public QNetworkReply {
   void connected();
   void socketReadyRead();
   void bytesWritten(qint64 bytes);
+  void writeBody();
   void socketError();
-  // Parses what has arrived; false once the reply has finished (or was aborted).
+  void schedule();
+  void process();
+  // Parses what has arrived; false once the reply has finished, was aborted or deleted
+  // (then nothing of it may be touched).
   bool consume();
   bool parseHead(const QByteArray& head);
-  void deliver(const char* data, int length);
+  // Hands body bytes to the receivers; false as consume().
+  bool deliver(const char* data, int length);
   void succeed();
   void fail(QNetworkReply::NetworkError code, const QString& text);
   void endSocket();
 
   QSslSocket* mSocket;
   QByteArray mRequestHead;
-  QByteArray mRequestBody;  // view onto the caller's bytes
-  qint64 mWritten = 0;
+  QByteArray mRequestBody;   // view onto the caller's bytes
+  qint64 mWritten = 0;       // head and body bytes the socket has sent
+  int mBodyQueued = 0;       // body bytes handed to the socket
+  qint64 mSentReported = 0;  // body bytes last given in uploadProgress
+  bool mScheduled = false;
+  bool mSocketFailed = false;
   QByteArray mIn;     // bytes received and not parsed yet
   QByteArray mReady;  // body bytes not read by the receiver yet
   Phase mPhase = kHead;
