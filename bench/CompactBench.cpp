@@ -4,6 +4,10 @@
 // contiguously, and a bare scan for the line ends. Repetitions run interleaved; the
 // table at the end gives the medians per object, as ratios to the reference, and the
 // heap allocations per object, counted in one pass outside the timing.
+//
+// Besides the rich places alone, a mix like a stored favourites list: 8 places of 10,
+// one route of 50 waypoints (a position and a link to a place each), one collection of
+// 30 links, decoded beside RapidJSON decoding the same objects.
 #include <keldra/Attribute.h>
 #include <keldra/DynamicBuffer.h>
 #include <keldra/Object.h>
@@ -143,16 +147,59 @@ ObjectPtr make_place(int i, const char* owner = "maija.virtanen") {
   return place;
 }
 
+// A route of 50 waypoints: a "points" list of "way_point" attributes, each with a
+// "position" (latitude, longitude) and a link to a place.
+ObjectPtr make_route(int i) {
+  ObjectPtr route(new Object("route"));
+  route->set_name("Route " + std::to_string(i));
+  route->set_local_id(1000 + i);
+  route->set_global_id(880000000000ull + i);
+  route->set_version(2);
+  route->set_owner(std::string("maija.virtanen"));
+  Attribute& points = add(route->get_attributes(), "list", "points");
+  for (int w = 0; w < 50; ++w) {
+    Attribute& point = add(points.get_attributes(), "way_point", "");
+    Attribute& position = add(point.get_attributes(), "position", "position");
+    position.add_field("latitude")->set_value(60.1674 + w * 1e-3);
+    position.add_field("longitude")->set_value(24.9525 - w * 1e-3);
+    Link link(static_cast<unsigned int>(1 + (i * 50 + w) % 5000));
+    link.set_name(std::string("location"));
+    point.get_links().push_back(link);
+  }
+  return route;
+}
+
+// A collection of 30 places: the links of its "items" list.
+ObjectPtr make_collection(int i) {
+  ObjectPtr collection(new Object("collection"));
+  collection->set_name("Collection " + std::to_string(i));
+  collection->set_local_id(1000 + i);
+  collection->set_global_id(880000000000ull + i);
+  collection->set_version(1);
+  collection->set_owner(std::string("maija.virtanen"));
+  Attribute& items = add(collection->get_attributes(), "list", "items");
+  for (int k = 0; k < 30; ++k) {
+    items.get_links().push_back(Link(static_cast<unsigned int>(1 + (i * 30 + k) % 5000)));
+  }
+  return collection;
+}
+
+// The mix: 8 places of 10, then a route, then a collection.
+ObjectPtr make_mixed(int i) {
+  switch (i % 10) {
+    case 8:
+      return make_route(i);
+    case 9:
+      return make_collection(i);
+    default:
+      return make_place(i);
+  }
+}
+
 // The object as a JSON document of the same content: header members, then
 // "attributes" with their "fields" (name, wire type, value), "links" and children.
-void json_field(rapidjson::Writer<rapidjson::StringBuffer>& w, const Field& f) {
-  w.StartObject();
-  w.Key("name");
-  std::string name = f.get_name();
-  w.String(name.c_str(), static_cast<rapidjson::SizeType>(name.size()));
-  w.Key("type");
-  w.Int(f.get_type());
-  w.Key("value");
+// A field's value as the JSON value of its type.
+void json_value(rapidjson::Writer<rapidjson::StringBuffer>& w, const Field& f) {
   switch (f.get_type()) {
     case Field::TYPE_INT32: {
       int v = 0;
@@ -202,7 +249,34 @@ void json_field(rapidjson::Writer<rapidjson::StringBuffer>& w, const Field& f) {
       w.String(v.c_str(), static_cast<rapidjson::SizeType>(v.size()));
     }
   }
+}
+
+void json_field(rapidjson::Writer<rapidjson::StringBuffer>& w, const Field& f) {
+  w.StartObject();
+  w.Key("name");
+  std::string name = f.get_name();
+  w.String(name.c_str(), static_cast<rapidjson::SizeType>(name.size()));
+  w.Key("type");
+  w.Int(f.get_type());
+  w.Key("value");
+  json_value(w, f);
   w.EndObject();
+}
+
+void json_links(rapidjson::Writer<rapidjson::StringBuffer>& w, const orva::keldra::LinkList& links) {
+  w.Key("links");
+  w.StartArray();
+  for (size_t i = 0; i < links.size(); ++i) {
+    w.StartObject();
+    w.Key("name");
+    w.String(links[i].get_name().c_str());
+    w.Key("local_id");
+    w.Uint(links[i].get_local_link());
+    w.Key("global_id");
+    w.Uint64(links[i].get_global_link());
+    w.EndObject();
+  }
+  w.EndArray();
 }
 
 void json_attribute(rapidjson::Writer<rapidjson::StringBuffer>& w, const Attribute& a) {
@@ -219,6 +293,7 @@ void json_attribute(rapidjson::Writer<rapidjson::StringBuffer>& w, const Attribu
   w.StartArray();
   for (size_t i = 0; i < a.get_attributes().size(); ++i) json_attribute(w, *a.get_attributes()[i]);
   w.EndArray();
+  json_links(w, a.get_links());
   w.EndObject();
 }
 
@@ -238,18 +313,77 @@ std::string to_json(const Object& o) {
   w.String(o.get_owner().c_str());
   w.Key("version");
   w.Uint(o.get_version());
-  w.Key("links");
-  w.StartArray();
-  for (size_t i = 0; i < o.get_links().size(); ++i) {
-    w.StartObject();
-    w.Key("local_id");
-    w.Uint(o.get_links()[i].get_local_link());
-    w.EndObject();
-  }
-  w.EndArray();
+  json_links(w, o.get_links());
   w.Key("attributes");
   w.StartArray();
   for (size_t i = 0; i < o.get_attributes().size(); ++i) json_attribute(w, *o.get_attributes()[i]);
+  w.EndArray();
+  w.EndObject();
+  return std::string(out.GetString(), out.GetSize());
+}
+
+// The same content as a JSON document a program would more likely use: the fields of an
+// attribute as members named by the field, links as arrays.
+void natural_links(rapidjson::Writer<rapidjson::StringBuffer>& w,
+                   const orva::keldra::LinkList& links) {
+  if (links.size() == 0) return;
+  w.Key("links");
+  w.StartArray();
+  for (size_t i = 0; i < links.size(); ++i) {
+    w.StartArray();
+    w.Uint(links[i].get_local_link());
+    w.Uint64(links[i].get_global_link());
+    if (!links[i].get_name().empty()) w.String(links[i].get_name().c_str());
+    w.EndArray();
+  }
+  w.EndArray();
+}
+
+void natural_attribute(rapidjson::Writer<rapidjson::StringBuffer>& w, const Attribute& a) {
+  w.StartObject();
+  w.Key("class");
+  w.String(a.get_class_name().c_str());
+  if (!a.get_name().empty()) {
+    w.Key("name");
+    w.String(a.get_name().c_str());
+  }
+  for (size_t i = 0; i < a.get_fields().size(); ++i) {
+    const std::string name = a.get_fields()[i].get_name();
+    w.Key(name.c_str(), static_cast<rapidjson::SizeType>(name.size()));
+    json_value(w, a.get_fields()[i]);
+  }
+  if (a.get_attributes().size() > 0) {
+    w.Key("attributes");
+    w.StartArray();
+    for (size_t i = 0; i < a.get_attributes().size(); ++i) {
+      natural_attribute(w, *a.get_attributes()[i]);
+    }
+    w.EndArray();
+  }
+  natural_links(w, a.get_links());
+  w.EndObject();
+}
+
+std::string to_natural_json(const Object& o) {
+  rapidjson::StringBuffer out;
+  rapidjson::Writer<rapidjson::StringBuffer> w(out);
+  w.StartObject();
+  w.Key("class");
+  w.String(o.get_class_name().c_str());
+  w.Key("name");
+  w.String(o.get_name().c_str());
+  w.Key("gid");
+  w.Uint64(o.get_global_id());
+  w.Key("lid");
+  w.Uint(o.get_local_id());
+  w.Key("owner");
+  w.String(o.get_owner().c_str());
+  w.Key("version");
+  w.Uint(o.get_version());
+  natural_links(w, o.get_links());
+  w.Key("attributes");
+  w.StartArray();
+  for (size_t i = 0; i < o.get_attributes().size(); ++i) natural_attribute(w, *o.get_attributes()[i]);
   w.EndArray();
   w.EndObject();
   return std::string(out.GetString(), out.GetSize());
@@ -261,14 +395,15 @@ struct Places {
   std::vector<std::string> items;    // each object encoded on its own
   std::vector<std::string> records;  // each object's binary record
   std::vector<std::string> json;     // each object as a JSON document
+  std::vector<std::string> natural;  // each object as a terser JSON document
   std::vector<rapidjson::Document> documents;
   std::string contiguous;  // the compact items one after the other
   size_t bytes = 0;
 
-  Places() {
+  explicit Places(ObjectPtr (*make)(int)) {
     SyncSerializer serializer;
     for (int i = 0; i < kObjects; ++i) {
-      objects.push_back(make_place(i));
+      objects.push_back(make(i));
       SharedPointer<DynamicBuffer> buffer(new DynamicBuffer());
       serializer.encode(*objects.back(), buffer, false);
       items.emplace_back(reinterpret_cast<const char*>(buffer->get_data()),
@@ -283,6 +418,7 @@ struct Places {
                            record->get_data_length());
 
       json.push_back(to_json(*objects.back()));
+      natural.push_back(to_natural_json(*objects.back()));
       documents.emplace_back();
       documents.back().Parse(json.back().c_str(), json.back().size());
     }
@@ -290,7 +426,12 @@ struct Places {
 };
 
 Places& places() {
-  static Places* data = new Places();
+  static Places* data = new Places([](int i) { return make_place(i); });
+  return *data;
+}
+
+Places& mix() {
+  static Places* data = new Places(&make_mixed);
   return *data;
 }
 
@@ -368,6 +509,14 @@ void json_decode_all(const Places& data) {
   }
 }
 
+void natural_decode_all(const Places& data) {
+  for (const std::string& text : data.natural) {
+    rapidjson::Document document;
+    document.Parse(text.c_str(), text.size());
+    benchmark::DoNotOptimize(document.IsObject());
+  }
+}
+
 void json_encode_all(const Places& data) {
   rapidjson::StringBuffer& out = json_output();
   for (const rapidjson::Document& document : data.documents) {
@@ -392,6 +541,35 @@ void BM_DecodePlaces(benchmark::State& state) {
   report(state, data);
 }
 BENCHMARK(BM_DecodePlaces);
+
+void BM_DecodeMix(benchmark::State& state) {
+  Places& data = mix();
+  SyncParser parser;
+  for (auto _ : state) decode_all(data, parser);
+  report(state, data);
+}
+BENCHMARK(BM_DecodeMix);
+
+void BM_RapidJsonDecodeMix(benchmark::State& state) {
+  Places& data = mix();
+  for (auto _ : state) json_decode_all(data);
+  report(state, data);
+}
+BENCHMARK(BM_RapidJsonDecodeMix);
+
+void BM_RapidJsonDecodeMixTerse(benchmark::State& state) {
+  Places& data = mix();
+  for (auto _ : state) natural_decode_all(data);
+  report(state, data);
+}
+BENCHMARK(BM_RapidJsonDecodeMixTerse);
+
+void BM_RapidJsonDecodeTerse(benchmark::State& state) {
+  Places& data = places();
+  for (auto _ : state) natural_decode_all(data);
+  report(state, data);
+}
+BENCHMARK(BM_RapidJsonDecodeTerse);
 
 void BM_WriteRecords(benchmark::State& state) {
   Places& data = places();
@@ -479,6 +657,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
     const double json_encode = per_object("BM_RapidJsonEncode");
     const double compact_decode = per_object("BM_DecodePlaces");
     const double compact_encode = per_object("BM_EncodePlaces");
+    const double json_decode_mix = per_object("BM_RapidJsonDecodeMix");
+    const double terse_decode_mix = per_object("BM_RapidJsonDecodeMixTerse");
+    const double terse_decode = per_object("BM_RapidJsonDecodeTerse");
     struct Row {
       const char* name;
       const char* label;
@@ -486,6 +667,12 @@ class RatioReporter : public benchmark::ConsoleReporter {
       const char* reference_label;
     } rows[] = {
         {"BM_DecodePlaces", "compact decode", json_decode, "RapidJSON decode"},
+        {"BM_DecodeMix", "mix: compact dec.", json_decode_mix, "mix: RapidJSON dec."},
+        {"BM_RapidJsonDecodeMix", "mix: RapidJSON dec.", json_decode_mix, "mix: RapidJSON dec."},
+        {"BM_DecodeMix", "mix: compact dec.", terse_decode_mix, "mix: terse JSON"},
+        {"BM_RapidJsonDecodeMixTerse", "mix: terse JSON", json_decode_mix, "mix: RapidJSON dec."},
+        {"BM_DecodePlaces", "compact decode", terse_decode, "terse JSON"},
+        {"BM_RapidJsonDecodeTerse", "terse JSON", json_decode, "RapidJSON decode"},
         {"BM_EncodePlaces", "compact encode", json_encode, "RapidJSON encode"},
         {"BM_ReadRecords", "record read", compact_decode, "compact decode"},
         {"BM_WriteRecords", "record write", compact_encode, "compact encode"},
@@ -494,13 +681,13 @@ class RatioReporter : public benchmark::ConsoleReporter {
         {"BM_CopyBytes", "copy of the bytes", json_decode, "RapidJSON decode"},
         {"BM_ScanLineEnds", "scan for ';'", json_decode, "RapidJSON decode"},
     };
-    printf("\n%-18s %10s %8s  %-18s %12s\n", "work", "us/object", "ratio", "to", "allocs/object");
+    printf("\n%-20s %10s %8s  %-20s %12s\n", "work", "us/object", "ratio", "to", "allocs/object");
     for (const Row& row : rows) {
       const double t = per_object(row.name);
       auto a = allocations.find(row.name);
       char allocs[32] = "-";
       if (a != allocations.end()) snprintf(allocs, sizeof allocs, "%.1f", a->second);
-      printf("%-18s %10.3f %8.2f  %-18s %12s\n", row.label, t,
+      printf("%-20s %10.3f %8.2f  %-20s %12s\n", row.label, t,
              row.reference > 0 ? t / row.reference : 0.0, row.reference_label, allocs);
     }
     printf(
@@ -528,6 +715,8 @@ std::map<std::string, double> count_allocations() {
   std::map<std::string, double> counts;
   counts["BM_EncodePlaces"] = allocations_per_object([&] { encode_all(data, serializer); });
   counts["BM_DecodePlaces"] = allocations_per_object([&] { decode_all(data, parser); });
+  counts["BM_DecodeMix"] = allocations_per_object([&] { decode_all(mix(), parser); });
+  counts["BM_RapidJsonDecodeMix"] = allocations_per_object([&] { json_decode_all(mix()); });
   counts["BM_WriteRecords"] = allocations_per_object([&] { write_records(data); });
   counts["BM_ReadRecords"] = allocations_per_object([&] { read_records(data); });
   counts["BM_RapidJsonDecode"] = allocations_per_object([&] { json_decode_all(data); });

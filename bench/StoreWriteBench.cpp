@@ -4,6 +4,13 @@
 // with prepared statements in one transaction. Printed at the end: the cost per insert
 // at each size relative to 1k (growth), and relative to the plain program.
 //
+// Linked writes on a store of 10k places: a route of 50 waypoints (a "points" list of
+// "way_point" attributes, each with a position and a link to a place), 20 routes per
+// transaction, and a collection of 1,000 links (the links of its "items" list), 10 per
+// transaction; beside a plain program with a minimal schema of its own (one row per
+// object, its name, one row per waypoint or item with its target, the target checked to
+// exist by one keyed read), WAL and synchronous=FULL like the store.
+//
 // The public store on a store of 10k places: Store::insert_object autocommitted (one
 // transaction each) and in batches of 1,000, and Store::get_object, each beside the
 // plain program doing the same rows (one insert per transaction, the batch above, and
@@ -32,6 +39,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <random>
+#include <stdexcept>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -190,29 +199,37 @@ sqlite3* open_plain_copy(long long n) {
   return raw_open(path);
 }
 
-void BM_InsertPlace_Store(benchmark::State& state) {
-  const long long size = state.range(0);
+// Inserts, per iteration, |per_transaction| objects made by |make| (from index |next|
+// on, made outside the timing) in one caller transaction, on a copy of the store of
+// |size| places.
+template <class Make>
+void insert_batches(benchmark::State& state, long long size, int per_transaction, long long next,
+                    Make make) {
   SharedPointer<orva::keldra::StringPool> pool = orva::keldra::StringPool::create();
   const std::string path = g_home + "/.cities/OstraMaps.db";
   remove_db(path);
   copy_file(template_file(size), path);
   Database db;
   db.init(nullptr);
-  long long next = size + 1;
   std::vector<Object> batch;
   for (auto _ : state) {
     state.PauseTiming();
     batch.clear();  // the previous batch goes outside the timed part
-    for (int k = 0; k < kBatch; ++k) batch.push_back(make_place(next + k));
+    for (int k = 0; k < per_transaction; ++k) batch.push_back(make(next + k));
     state.ResumeTiming();
     db.begin_transaction(true);
     for (Object& o : batch) {
       if (db.insert_object(o, false) != 0) state.SkipWithError("insert failed");
     }
     db.commit_transaction();
-    next += kBatch;
+    next += per_transaction;
   }
-  state.SetItemsProcessed(state.iterations() * kBatch);
+  state.SetItemsProcessed(state.iterations() * per_transaction);
+}
+
+void BM_InsertPlace_Store(benchmark::State& state) {
+  const long long size = state.range(0);
+  insert_batches(state, size, kBatch, size + 1, make_place);
 }
 
 void BM_InsertPlace_Plain(benchmark::State& state) {
@@ -247,15 +264,176 @@ BENCHMARK(BM_InsertPlace_Plain)
     ->Repetitions(3)
     ->Unit(benchmark::kMillisecond);
 
+// ---- linked writes ----
+
+const long long kLinkedSize = 10000;
+const int kWaypoints = 50;
+const int kRoutesPerTransaction = 20;
+const int kItems = 1000;
+const int kCollectionsPerTransaction = 10;
+
+Object make_route(long long i) {
+  Object o("route");
+  o.set_name("Route " + std::to_string(i));
+  o.set_service(std::string("personal"));
+  SharedPointer<Attribute> points(new Attribute("points", "list"));
+  for (int w = 0; w < kWaypoints; ++w) {
+    SharedPointer<Attribute> point(new Attribute("", "way_point"));
+    SharedPointer<Attribute> position(new Attribute("position", "position"));
+    position->add_field("latitude")->set_value(60.0 + w / 1000.0);
+    position->add_field("longitude")->set_value(24.0 + (i % 997) / 1000.0);
+    point->get_attributes().push_back(position);
+    Link link;
+    link.set_name(std::string("location"));
+    link.set_local_link(target(i * kWaypoints + w + kLinkedSize, 0) % kLinkedSize + 1);
+    point->get_links().push_back(link);
+    points->get_attributes().push_back(point);
+  }
+  o.get_attributes().push_back(points);
+  return o;
+}
+
+Object make_collection(long long i) {
+  Object o("collection");
+  o.set_name("Collection " + std::to_string(i));
+  o.set_service(std::string("personal"));
+  SharedPointer<Attribute> items(new Attribute("items", "list"));
+  for (int k = 0; k < kItems; ++k) {
+    Link link;
+    link.set_local_link(static_cast<unsigned int>((i * 7919 + k) % kLinkedSize + 1));
+    items->get_links().push_back(link);
+  }
+  o.get_attributes().push_back(items);
+  return o;
+}
+
+// The plain program's own file: places, their names, and the links of routes and
+// collections, with the indexes a program needs to list an object's links and to find
+// the objects that link to a place.
+class PlainLinked {
+ public:
+  PlainLinked() {
+    const std::string path = g_home + "/plain_linked.db";
+    remove_db(path);
+    m_db = raw_open(path);
+    sqlite3_exec(m_db,
+                 "PRAGMA journal_mode=WAL;"
+                 "CREATE TABLE object (id INTEGER PRIMARY KEY, class TEXT, name TEXT);"
+                 "CREATE TABLE link (id INTEGER PRIMARY KEY, parent INTEGER, seq INTEGER, "
+                 "latitude REAL, longitude REAL, target INTEGER);"
+                 "CREATE INDEX link_parent ON link(parent);"
+                 "CREATE INDEX link_target ON link(target);",
+                 nullptr, nullptr, nullptr);
+    sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr);
+    prepare("INSERT INTO object (class, name) VALUES (?, ?)", &m_object);
+    prepare("INSERT INTO link (parent, seq, latitude, longitude, target) VALUES (?, ?, ?, ?, ?)",
+            &m_link);
+    prepare("SELECT 1 FROM object WHERE id=?", &m_exists);
+    for (long long i = 1; i <= kLinkedSize; ++i) object("location", place_name(i));
+    sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+  }
+  ~PlainLinked() {
+    for (sqlite3_stmt* s : {m_object, m_link, m_exists}) sqlite3_finalize(s);
+    sqlite3_close(m_db);
+  }
+  sqlite3* db() { return m_db; }
+
+  sqlite3_int64 object(const char* class_name, const std::string& name) {
+    sqlite3_bind_text(m_object, 1, class_name, -1, SQLITE_STATIC);
+    sqlite3_bind_text(m_object, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+    step(m_object);
+    return sqlite3_last_insert_rowid(m_db);
+  }
+  void link(sqlite3_int64 parent, int seq, double latitude, double longitude,
+            unsigned int target) {
+    sqlite3_bind_int64(m_exists, 1, target);
+    if (sqlite3_step(m_exists) != SQLITE_ROW) throw std::runtime_error("no target");
+    sqlite3_reset(m_exists);
+    sqlite3_bind_int64(m_link, 1, parent);
+    sqlite3_bind_int(m_link, 2, seq);
+    sqlite3_bind_double(m_link, 3, latitude);
+    sqlite3_bind_double(m_link, 4, longitude);
+    sqlite3_bind_int64(m_link, 5, target);
+    step(m_link);
+  }
+
+ private:
+  void prepare(const char* sql, sqlite3_stmt** out) {
+    if (sqlite3_prepare_v2(m_db, sql, -1, out, nullptr) != SQLITE_OK) {
+      throw std::runtime_error(sqlite3_errmsg(m_db));
+    }
+  }
+  static void step(sqlite3_stmt* s) {
+    sqlite3_step(s);
+    sqlite3_reset(s);
+  }
+  sqlite3* m_db;
+  sqlite3_stmt* m_object = nullptr;
+  sqlite3_stmt* m_link = nullptr;
+  sqlite3_stmt* m_exists = nullptr;
+};
+
+// range(0): 0 routes, 1 collections.
+void BM_Linked_Store(benchmark::State& state) {
+  if (state.range(0) == 0) {
+    insert_batches(state, kLinkedSize, kRoutesPerTransaction, 1, make_route);
+  } else {
+    insert_batches(state, kLinkedSize, kCollectionsPerTransaction, 1, make_collection);
+  }
+}
+
+void BM_Linked_Plain(benchmark::State& state) {
+  const bool routes = state.range(0) == 0;
+  const int per_transaction = routes ? kRoutesPerTransaction : kCollectionsPerTransaction;
+  SharedPointer<orva::keldra::StringPool> pool = orva::keldra::StringPool::create();
+  PlainLinked plain;
+  long long next = 1;
+  std::vector<Object> batch;
+  for (auto _ : state) {
+    state.PauseTiming();
+    batch.clear();
+    for (int k = 0; k < per_transaction; ++k) {
+      batch.push_back(routes ? make_route(next + k) : make_collection(next + k));
+    }
+    state.ResumeTiming();
+    sqlite3_exec(plain.db(), "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+    for (const Object& o : batch) {
+      const sqlite3_int64 id = plain.object(routes ? "route" : "collection", o.get_name());
+      const Attribute& list = *o.get_attributes().at(0);
+      if (routes) {
+        const orva::keldra::AttributeList& points = list.get_attributes();
+        for (unsigned int w = 0; w < points.size(); ++w) {
+          const Attribute& point = *points.at(w);
+          const Attribute& position = *point.get_attributes().at(0);
+          double latitude = 0, longitude = 0;
+          position.get_fields().at(0).get_value(latitude);
+          position.get_fields().at(1).get_value(longitude);
+          plain.link(id, static_cast<int>(w), latitude, longitude,
+                     point.get_links().begin()->get_local_link());
+        }
+      } else {
+        int seq = 0;
+        for (const Link& link : list.get_links()) plain.link(id, seq++, 0, 0, link.get_local_link());
+      }
+    }
+    sqlite3_exec(plain.db(), "COMMIT", nullptr, nullptr, nullptr);
+    next += per_transaction;
+  }
+  state.SetItemsProcessed(state.iterations() * per_transaction);
+}
+
+BENCHMARK(BM_Linked_Store)->Arg(0)->Arg(1)->Iterations(20)->Repetitions(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Linked_Plain)->Arg(0)->Arg(1)->Iterations(20)->Repetitions(3)->Unit(benchmark::kMillisecond);
+
 const long long kFacadeSize = 10000;
 
 // The public store, opened and initialised on a copy of the 10k file.
 class OpenStore {
  public:
-  OpenStore() {
+  explicit OpenStore(long long size = kFacadeSize) {
     const std::string path = g_home + "/.cities/OstraMaps.db";
     remove_db(path);
-    copy_file(template_file(kFacadeSize), path);
+    copy_file(template_file(size), path);
     orva::keldra::Store::open(m_store);
     Progress init;
     m_store->init(init);
@@ -411,6 +589,108 @@ void BM_Facade_CacheLoad_Store(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kLoaded);
 }
 
+// get_object of random ids over 10k and 100k places, beside a plain program reading the
+// object's row and its text rows from its own copy of the same file.
+std::vector<unsigned int> random_ids(long long size) {
+  std::mt19937 random(42);
+  std::vector<unsigned int> ids(4096);
+  for (unsigned int& id : ids) id = static_cast<unsigned int>(1 + random() % size);
+  return ids;
+}
+
+void BM_GetObject_Store(benchmark::State& state) {
+  OpenStore store(state.range(0));
+  if (!store.ok) return state.SkipWithError("init failed");
+  const std::vector<unsigned int> ids = random_ids(state.range(0));
+  size_t turn = 0;
+  for (auto _ : state) {
+    Object read;
+    if ((*store).get_object(ids[turn++ % ids.size()], read) != 0) {
+      state.SkipWithError("read failed");
+    }
+    benchmark::DoNotOptimize(read);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+void BM_GetObject_RowAndTexts(benchmark::State& state) {
+  sqlite3* db = open_plain_copy(state.range(0));
+  const char* sql[] = {
+      "SELECT local_id, global_id, class_name, name, version, timestamp, service, owner, "
+      "sharing, modified, linkmods, updeps, downdeps, no_sync FROM object WHERE local_id = ?",
+      "SELECT id, name, type, value_text, parent_attribute FROM text WHERE parent_object = ?",
+  };
+  sqlite3_stmt* stmt[2];
+  for (int i = 0; i < 2; ++i) sqlite3_prepare_v2(db, sql[i], -1, &stmt[i], nullptr);
+  const std::vector<unsigned int> ids = random_ids(state.range(0));
+  size_t turn = 0;
+  for (auto _ : state) {
+    const unsigned int id = ids[turn++ % ids.size()];
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    std::vector<std::string> texts;
+    for (sqlite3_stmt* s : stmt) {
+      sqlite3_bind_int64(s, 1, id);
+      while (sqlite3_step(s) == SQLITE_ROW) {
+        for (int c = 0; c < sqlite3_column_count(s); ++c) {
+          if (sqlite3_column_type(s, c) == SQLITE_TEXT) {
+            texts.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, c)));
+          } else {
+            benchmark::DoNotOptimize(sqlite3_column_int64(s, c));
+          }
+        }
+      }
+      sqlite3_reset(s);
+    }
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    benchmark::DoNotOptimize(texts);
+  }
+  for (sqlite3_stmt* s : stmt) sqlite3_finalize(s);
+  sqlite3_close(db);
+  state.SetItemsProcessed(state.iterations());
+}
+
+BENCHMARK(BM_GetObject_Store)->Arg(10000)->Arg(100000)->Iterations(20000)->Repetitions(3);
+BENCHMARK(BM_GetObject_RowAndTexts)->Arg(10000)->Arg(100000)->Iterations(20000)->Repetitions(3);
+
+long resident_kib() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.compare(0, 6, "VmRSS:") == 0) return std::atol(line.c_str() + 6);
+  }
+  return 0;
+}
+
+// Resident memory of 100k places loaded through an object cache: the growth of the
+// process from before the cache was made to after its load, per place, beside the
+// file's size per place.
+void BM_CacheMemory(benchmark::State& state) {
+  const long long size = state.range(0);
+  OpenStore store(size);
+  if (!store.ok) return state.SkipWithError("init failed");
+  std::vector<unsigned int> ids;
+  for (long long n = 1; n <= size; ++n) ids.push_back(static_cast<unsigned int>(n));
+  double per_place = 0;
+  for (auto _ : state) {
+    malloc_trim(0);
+    const long before = resident_kib();
+    SharedPointer<orva::keldra::ObjectCache> cache = (*store).get_object_cache();
+    OpenStore::Progress progress;
+    cache->set_progress_listener(progress);
+    cache->set_object_ids(ids);
+    cache->load();
+    while (!progress.done) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    if (progress.status != 0) state.SkipWithError("load failed");
+    malloc_trim(0);
+    per_place = 1024.0 * static_cast<double>(resident_kib() - before) / static_cast<double>(size);
+  }
+  std::ifstream file(g_home + "/.cities/OstraMaps.db", std::ios::binary | std::ios::ate);
+  state.counters["bytes_per_place"] = per_place;
+  state.counters["file_bytes_per_place"] =
+      static_cast<double>(file.tellg()) / static_cast<double>(size);
+}
+BENCHMARK(BM_CacheMemory)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
 BENCHMARK(BM_Facade_InsertAutocommit_Store)->Iterations(300)->Repetitions(3);
 BENCHMARK(BM_Facade_InsertAutocommit_Plain)->Iterations(300)->Repetitions(3);
 BENCHMARK(BM_Facade_InsertBatch_Store)
@@ -454,6 +734,26 @@ class RatioReporter : public benchmark::ConsoleReporter {
         std::printf("%s (10k places): %.3f x plain SQLite (CPU time: %.3f x)\n", f.what,
                     store / plain,
                     (cpu_times[f.store] / f.store_items) / (cpu_times[f.plain] / f.plain_items));
+      }
+    }
+    for (const char* size : {"10000", "100000"}) {
+      const std::string st = std::string("BM_GetObject_Store/") + size;
+      const std::string pl = std::string("BM_GetObject_RowAndTexts/") + size;
+      if (times.count(st) && times.count(pl)) {
+        std::printf("get_object, random ids over %s places: %.1f us, %.3f x the row and its "
+                    "text rows (CPU time: %.3f x)\n",
+                    size, times[st] / 1000.0, times[st] / times[pl], cpu_times[st] / cpu_times[pl]);
+      }
+    }
+    for (const char* kind : {"0", "1"}) {
+      const std::string st = std::string("BM_Linked_Store/") + kind;
+      const std::string pl = std::string("BM_Linked_Plain/") + kind;
+      if (times.count(st) && times.count(pl)) {
+        const int per = kind[0] == '0' ? kRoutesPerTransaction : kCollectionsPerTransaction;
+        std::printf("%s: %.3f ms each, %.3f x plain SQLite (CPU time: %.3f x)\n",
+                    kind[0] == '0' ? "route of 50 waypoints, 20 per transaction"
+                                   : "collection of 1,000 links, 10 per transaction",
+                    times[st] / per, times[st] / times[pl], cpu_times[st] / cpu_times[pl]);
       }
     }
     for (const char* size : {"1000", "10000", "100000"}) {

@@ -4,6 +4,7 @@
 #include "BoundingBoxImpl.h"
 #include "CollectionObjectImpl.h"
 #include "ContactImpl.h"
+#include "FileSyncOptionsImpl.h"
 #include "GenericObjectImpl.h"
 #include "GeoCoordinatesImpl.h"
 #include "GeoRectImpl.h"
@@ -18,6 +19,8 @@
 #include "RoutePropertiesImpl.h"
 #include "SearchCriteriaImpl.h"
 #include "SearchSortingImpl.h"
+#include "StoreImpl.h"
+#include "SyncServiceImpl.h"
 #include "WaypointImpl.h"
 
 #include <QtQml>
@@ -32,6 +35,7 @@ void KeldraPlugin::registerTypes(const char* uri) {
   qmlRegisterType<BoundingBoxImpl>(uri, 1, 0, "BoundingBox");
   qmlRegisterType<CollectionObjectImpl>(uri, 1, 0, "CollectionObject");
   qmlRegisterType<ContactImpl>(uri, 1, 0, "Contact");
+  qmlRegisterType<FileSyncOptionsImpl>(uri, 1, 0, "FileSyncOptions");
   qmlRegisterType<GenericObjectImpl>(uri, 1, 0, "GenericObject");
   qmlRegisterType<GeoCoordinatesImpl>(uri, 1, 0, "GeoCoordinates");
   qmlRegisterType<GeoRectImpl>(uri, 1, 0, "GeoRect");
@@ -45,6 +49,8 @@ void KeldraPlugin::registerTypes(const char* uri) {
   qmlRegisterType<RoutePropertiesImpl>(uri, 1, 0, "RouteProperties");
   qmlRegisterType<SearchCriteriaImpl>(uri, 1, 0, "SearchCriteria");
   qmlRegisterType<SearchSortingImpl>(uri, 1, 0, "SearchSorting");
+  qmlRegisterType<StoreImpl>(uri, 1, 0, "Store");
+  qmlRegisterType<SyncServiceImpl>(uri, 1, 0, "SyncService");
   qmlRegisterType<KeldraImpl>(uri, 1, 0, "Keldra");
   qmlRegisterType<WaypointImpl>(uri, 1, 0, "Waypoint");
 }

@@ -136,6 +136,9 @@ class Store : public orva::internal::RefCountable {
   void set_event_listener(RepositoryObserver& observer);
   // Removes the observer of the thread and service, whichever store registered it.
   void unset_event_listener();
+  // Removes |observer| only while it is the registered one, so that an observer about
+  // to be destroyed never takes away one registered after it.
+  void unset_event_listener(RepositoryObserver& observer);
 
  private:
   Store(const orva::SharedPointer<DataAdapter>& adapter,

@@ -58,6 +58,9 @@ class SyncService : public orva::internal::RefCountable {
   // A non-null listener replaces the current one; null is ignored. Not owned; it must
   // outlive the service (its destruction reports a cancelled sync).
   virtual void set_listener(ProgressHandler* listener) = 0;
+  // Forgets |listener| when it is the current one (a listener about to be destroyed
+  // while the service lives on); any other listener stays.
+  virtual void unset_listener(ProgressHandler* listener) = 0;
 
   // Start a sync. 0 once started: the first report (ORVA_ERROR_KELDRA_IN_PROGRESS, 0.0)
   // has then reached the listener, the later ones come from the event loop. A refusal

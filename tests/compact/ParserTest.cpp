@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -129,6 +132,54 @@ TEST_F(ParserTest, RoundTripWithADecimalComma) {
   EXPECT_EQ(0, decoded->get_attributes()[0]->get_fields()[1].get_value(accuracy));
   EXPECT_EQ(60.5, latitude);
   EXPECT_EQ(2.25f, accuracy);
+}
+
+// Numbers are read as the C library reads them, whether they take the short way (plain
+// digits, plain decimals) or not (signs, blanks, hexadecimal, trailing bytes, ranges).
+TEST_F(ParserTest, NumbersReadAsTheCLibraryReadsThem) {
+  ScopedLocale c_locale("C");
+  ASSERT_TRUE(c_locale.ok());
+  const char* const reals[] = {"60.5",   "-0.25", "+1.5",      " 2.5",     "0x1p3", "1e400",
+                               "1e-400", "4.9e-324", "inf",    "-Infinity", "nan",  "1.5abc",
+                               "",       "0.1",   "60.1674123456789", "1e+20", ".5", "5.",
+                               "-",      "abc",   "0.333333333333333314829616256247", "1E5"};
+  for (const char* real : reals) {
+    SCOPED_TRACE(std::string("real '") + real + "'");
+    ObjectPtr decoded;
+    ASSERT_EQ(0, decode(std::string("O:32;A0:4:4;F:6:36:") + real + ";F:5:38:" + real + ";",
+                        decoded));
+    double d = 0;
+    float f = 0;
+    decoded->get_attributes()[0]->get_fields()[0].get_value(d);
+    decoded->get_attributes()[0]->get_fields()[1].get_value(f);
+    const double want = strtod(real, nullptr);
+    if (std::isnan(want)) {
+      EXPECT_TRUE(std::isnan(d));
+      EXPECT_TRUE(std::isnan(f));
+    } else {
+      EXPECT_EQ(0, memcmp(&want, &d, sizeof d)) << d;
+      EXPECT_EQ(orva::keldra::internal::narrow_to_float(want), f);
+    }
+  }
+
+  const char* const ids[] = {"880000000002", "007", "18446744073709551615",
+                             "18446744073709551616", "99999999999999999999", "+5", " 5",
+                             "5x", "-1", "4294967295", "4294967296", "123456789", "1234567890"};
+  for (const char* id : ids) {
+    SCOPED_TRACE(std::string("id '") + id + "'");
+    ObjectPtr decoded;
+    ASSERT_EQ(0, decode(std::string("O:32:n:") + id + ":" + id + ";", decoded));
+    EXPECT_EQ(strtoull(id, nullptr, 10), decoded->get_global_id());
+    EXPECT_EQ(orva::keldra::internal::string_to_uint32(id), decoded->get_local_id());
+  }
+
+  // A name code in any form strtol reads whole names the same attribute.
+  for (const char* code : {"36", "036", "+36", " 36", "0000000000000000036"}) {
+    SCOPED_TRACE(std::string("code '") + code + "'");
+    ObjectPtr decoded;
+    ASSERT_EQ(0, decode(std::string("O:32;A0:4:4;F:6:") + code + ":1.5;", decoded));
+    EXPECT_EQ("latitude", decoded->get_attributes()[0]->get_fields()[0].get_name());
+  }
 }
 
 TEST_F(ParserTest, PlaceNamedWithSeparatorsKeepsItsLines) {

@@ -262,5 +262,27 @@ TEST_F(StoreTest, AStoreRemovesOnlyTheObserverItRegistered) {
   EXPECT_EQ(&y, listener());
 }
 
+// Unsetting a given observer removes it only while it is the registered one, whichever
+// store registered it; an observer registered later stays.
+TEST_F(StoreTest, UnsettingAGivenObserverLeavesALaterOne) {
+  NullObserver x, y;
+  SharedPointer<Store> first, second;
+  ASSERT_EQ(0, Store::open(first));
+  ASSERT_EQ(0, Store::open(second));
+  auto listener = [] { return adapter_behind()->get_event_listener(); };
+
+  first->set_event_listener(x);
+  second->set_event_listener(y);
+  first->unset_event_listener(x);
+  EXPECT_EQ(&y, listener());
+  second->unset_event_listener(x);
+  EXPECT_EQ(&y, listener());
+  first->unset_event_listener(y);
+  EXPECT_EQ(nullptr, listener());
+  // Nothing registered: nothing to do.
+  second->unset_event_listener(y);
+  EXPECT_EQ(nullptr, listener());
+}
+
 }  // namespace
 }  // namespace keldra_test

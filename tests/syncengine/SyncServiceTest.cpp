@@ -326,6 +326,20 @@ TEST(SyncService, NullListenerKeepsTheEarlierOneAndNoListenerDropsReports) {
   EXPECT_FALSE(quiet->sync_ongoing());
 }
 
+// A listener that goes away unsets itself; unsetting another one changes nothing.
+TEST(SyncService, UnsetListenerForgetsOnlyTheCurrentListener) {
+  Fixture f;
+  Recorder other;
+  f.service->unset_listener(&other);
+  f.service->unset_listener(nullptr);
+  EXPECT_EQ(0, f.service->synchronize(valid_params(), 4));
+  f.service->unset_listener(&f.listener);
+  f.runner->finish(0, 1.0f);
+  EXPECT_EQ((Reports{{IN_PROGRESS, 0.0f}}), f.listener.reports);
+  EXPECT_TRUE(other.reports.empty());
+  EXPECT_FALSE(f.service->sync_ongoing());
+}
+
 TEST(SyncService, CancelAndDestructionReportTheCancellation) {
   {
     Fixture f;

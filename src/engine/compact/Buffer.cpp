@@ -71,6 +71,12 @@ Token Buffer::next_token() {
         stop = p;
         if (p >= end) return Token();
       }
+      // The usual end of a token: an unescaped ':' or ';'.
+      if (*p == ':' || *p == ';') {
+        m_char = static_cast<unsigned char>(*p);
+        m_position = p + 1;
+        return Token(start, stop);
+      }
     }
     char32_t c = next_char();
     if (c == 0) break;

@@ -16,10 +16,14 @@ const std::string& Section::string() const {
 }
 
 unsigned int Section::uint32() const {
+  unsigned long long value = 0;
+  if (token().digits(9, value)) return static_cast<unsigned int>(value);
   return with_c_string([](const char* text) { return internal::string_to_uint32(text); });
 }
 
 unsigned long long Section::uint64() const {
+  unsigned long long value = 0;
+  if (token().digits(19, value)) return value;
   return with_c_string([](const char* text) { return std::strtoull(text, nullptr, 10); });
 }
 

@@ -9,6 +9,7 @@
 #include "compact/NameCodes.h"
 
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <clocale>
 #include <cstdlib>
@@ -64,6 +65,14 @@ SharingModel sharing_from_section(const Section& section) {
     return SHARING_PRIVATE_PERMANENT;
   if (section.equals(compact::name_of_code(compact::CODE_RESTRICTED))) return SHARING_RESTRICTED;
   return SHARING_PRIVATE;
+}
+
+void set_real(Field& field, Field::DataType type, double number) {
+  if (type == Field::TYPE_FLOAT) {
+    field.set_value(orva::keldra::internal::narrow_to_float(number));
+  } else {
+    field.set_value(number);
+  }
 }
 
 ErrorCode malformed_text() {
@@ -133,6 +142,11 @@ Field::DataType SyncParser::get_data_type(int wire) {
 
 bool SyncParser::code_of(const char* text, size_t length, long& code) {
   if (length == 0 || !may_be_number(text[0])) return false;
+  unsigned long long digits = 0;
+  if (compact::Token(text, text + length).digits(18, digits)) {
+    code = static_cast<long>(digits);
+    return code != 0;
+  }
   char copy[32];
   if (length >= sizeof copy) {
     // Longer than any number strtol could read whole without overflowing: only
@@ -371,6 +385,19 @@ ErrorCode SyncParser::parse_field_line(Buffer& buffer, Field& field) {
     case Field::TYPE_FLOAT:
     case Field::TYPE_DOUBLE: {
       const compact::Token value = section.token();
+      // The wire writes '.' whatever the locale. from_chars reads the usual forms to the
+      // same correctly rounded value as strtod, and needs no locale; anything else (a sign
+      // '+', blanks, hexadecimal, trailing bytes, a value out of range) goes to strtod in
+      // the locale, as it always did.
+      double number = 0;
+      if (!value.empty()) {
+        const std::from_chars_result read =
+            std::from_chars(value.start(), value.end(), number, std::chars_format::general);
+        if (read.ec == std::errc() && read.ptr == value.end()) {
+          set_real(field, type, number);
+          return ORVA_ERROR_NONE;
+        }
+      }
       const char* point = localeconv()->decimal_point;
       char text[64];
       if (value.length() >= sizeof text || !point || strcmp(point, ".") != 0) {
@@ -381,12 +408,7 @@ ErrorCode SyncParser::parse_field_line(Buffer& buffer, Field& field) {
       // The locale reads '.' itself: convert the bytes as they are.
       if (value.length()) memcpy(text, value.start(), value.length());
       text[value.length()] = '\0';
-      const double number = strtod(text, nullptr);
-      if (type == Field::TYPE_FLOAT) {
-        field.set_value(narrow_to_float(number));
-      } else {
-        field.set_value(number);
-      }
+      set_real(field, type, strtod(text, nullptr));
       return ORVA_ERROR_NONE;
     }
     case Field::TYPE_KEYWORD: {

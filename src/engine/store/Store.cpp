@@ -278,5 +278,10 @@ void Store::unset_event_listener() {
   m_observer = nullptr;
 }
 
+void Store::unset_event_listener(RepositoryObserver& observer) {
+  if (!m_adapter.is_valid() || m_adapter->get_event_listener() != &observer) return;
+  unset_event_listener();
+}
+
 }  // namespace keldra
 }  // namespace orva

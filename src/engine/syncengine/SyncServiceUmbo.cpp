@@ -144,6 +144,11 @@ void SyncServiceUmbo::set_listener(ProgressHandler* listener) {
   if (listener) mListener = listener;
 }
 
+void SyncServiceUmbo::unset_listener(ProgressHandler* listener) {
+  LogTrace t("SyncServiceUmbo::unset_listener");
+  if (listener && mListener == listener) mListener = nullptr;
+}
+
 orva::ErrorCode SyncServiceUmbo::cancel() {
   LogTrace t("SyncServiceUmbo::cancel");
   if (m_runner) m_runner->cancel();

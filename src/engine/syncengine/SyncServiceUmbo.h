@@ -39,6 +39,7 @@ class SyncServiceUmbo : public QObject, public SyncService {
                               const std::vector<unsigned long long>& global_ids,
                               bool cascade) override;
   void set_listener(ProgressHandler* listener) override;
+  void unset_listener(ProgressHandler* listener) override;
   orva::ErrorCode cancel() override;
   bool sync_ongoing() const override;
   uint64_t get_sync_data_transferred() const override;

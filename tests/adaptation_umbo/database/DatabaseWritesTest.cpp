@@ -570,6 +570,35 @@ TEST_F(Writes, DiamondAndCycleCounters) {
       raw->value("SELECT count(*) FROM object WHERE updeps < 0 OR downdeps < 0 OR linkmods < 0"));
 }
 
+// Links anywhere in the tree count their targets once, whatever the target's state;
+// a link to the written object itself counts the object as rewritten.
+TEST_F(Writes, CountersFromLinksInAttributesAndToItself) {
+  const unsigned int file = insert(media(true, false), true);
+  Object changed_place = place("Changed");
+  const unsigned int changed = insert(changed_place, false);  // new: not in sync
+  const unsigned int synced = insert(place("Synced"), true);
+
+  Object route("route");
+  route.set_name(std::string("Route"));
+  SharedPointer<Attribute> points = attribute(route, "points", "list");
+  for (unsigned int target : {file, changed, synced, file}) {
+    SharedPointer<Attribute> point(new Attribute("", "way_point"));
+    point->get_links().push_back(link_to(target, 0, "location"));
+    points->get_attributes().push_back(point);
+  }
+  const unsigned int r = insert(route, true);
+  EXPECT_EQ("1|0|1", counters(r));
+
+  // In sync as stored; rewritten by the application with a link to itself, it is
+  // changed, and so is what it adds to itself.
+  const unsigned int self = insert(collection({synced}), true);
+  EXPECT_EQ("0|0|0", counters(self));
+  Object again = collection({synced, self});
+  again.set_local_id(self);
+  ASSERT_EQ(0, db->update_object(again, false));
+  EXPECT_EQ("0|0|1", counters(self));
+}
+
 // Attribute rows whose parent_attribute leads round in a loop (a damaged file) can
 // never reach the object: the load keeps everything else, leaves the looped rows and
 // what hangs below them out, says so in the log, and keeps no attribute alive (the

@@ -428,6 +428,64 @@ TEST_F(SearchTest, DatabaseFailureDuringTheRunEndsTheSearch) {
   EXPECT_EQ(Report(1.0f, 0), next.last());
 }
 
+// The next start comes after the worker ended but before the event loop ran: the
+// earlier search's end still reaches its own handler, first, with its own ids.
+TEST_F(SearchTest, EndedSearchReportsToItsOwnHandlerWhenTheNextStartsBeforeThePoll) {
+  const unsigned b = add("b");
+  const unsigned a = add("a");
+  const unsigned c = add("c");
+  const unsigned other = add("x", {}, "route");
+  const Criterion locations = personal(Criterion(), "location");
+  const struct {
+    const char* name;
+    Search::SortPref order;
+    bool cancel;
+    std::vector<Ids> accepted;  // the earlier search's possible final ids
+  } cases[] = {
+      {"in row order", kNoSort, false, {Ids{b, a, c}}},
+      {"sorted by name", sort(1, 1), false, {Ids{a, b, c}}},
+      // Cancelled at some row: the ids found so far, still sorted.
+      {"cancelled while sorting by name",
+       sort(2, 1),
+       true,
+       {Ids{}, Ids{b}, Ids{b, a}, Ids{c, b, a}}},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    SearchUmbo s;
+    std::vector<std::string> order;
+    Reports first, second;
+    Ids seen_by_first;
+    first.during = [&](float, orva::ErrorCode status) {
+      order.push_back("first");
+      if (status != ORVA_ERROR_KELDRA_IN_PROGRESS) seen_by_first = s.get_results();
+    };
+    second.during = [&](float, orva::ErrorCode) { order.push_back("second"); };
+    s.start(locations, k.order, first);
+    if (k.cancel) s.cancel();
+    // The worker ends; no event loop runs meanwhile.
+    QElapsedTimer timer;
+    timer.start();
+    while (s.is_active() && timer.elapsed() < 60000) std::this_thread::yield();
+    ASSERT_FALSE(s.is_active());
+    s.start(personal(Criterion(), "route"), kNoSort, second);
+    ASSERT_TRUE(pump_until([&] { return first.ended() && second.ended(); }));
+    pump_a_while();
+
+    ASSERT_EQ(1u, first.reports.size());
+    if (k.cancel) {
+      EXPECT_EQ(1.0f, first.last().first);
+    } else {
+      EXPECT_EQ(Report(1.0f, 0), first.last());
+    }
+    EXPECT_NE(k.accepted.end(),
+              std::find(k.accepted.begin(), k.accepted.end(), seen_by_first));
+    EXPECT_EQ("first", order.front());
+    EXPECT_EQ(Report(1.0f, 0), second.last());
+    EXPECT_EQ(Ids{other}, s.get_results());
+  }
+}
+
 TEST_F(SearchTest, HandlerMayStartAgainOrDestroyTheSearch) {
   const unsigned a = add("a");
   SearchUmbo* s = new SearchUmbo;

@@ -1,11 +1,17 @@
 import QtQuick 2.0
 import QtTest 1.2
 import Keldra 1.0
+import KeldraTest 1.0
 
 // The module's element types are creatable from QML, and every enum constant reads as a
 // property of an element instance and refuses writes.
 TestCase {
     name: "Registration"
+
+    // Store and SyncService elements reach the session bus: the private one.
+    function initTestCase() {
+        verify(TestControl.startBus(), TestControl.error())
+    }
 
     function make(type) {
         return createTemporaryQmlObject("import Keldra 1.0; " + type + " {}", this, type)
@@ -17,6 +23,7 @@ TestCase {
             { tag: "BoundingBox", type: "BoundingBox" },
             { tag: "CollectionObject", type: "CollectionObject" },
             { tag: "Contact", type: "Contact" },
+            { tag: "FileSyncOptions", type: "FileSyncOptions" },
             { tag: "GenericObject", type: "GenericObject" },
             { tag: "GeoCoordinates", type: "GeoCoordinates" },
             { tag: "GeoRect", type: "GeoRect" },
@@ -30,6 +37,8 @@ TestCase {
             { tag: "RouteProperties", type: "RouteProperties" },
             { tag: "SearchCriteria", type: "SearchCriteria" },
             { tag: "SearchSorting", type: "SearchSorting" },
+            { tag: "Store", type: "Store" },
+            { tag: "SyncService", type: "SyncService" },
             { tag: "Keldra", type: "Keldra" },
             { tag: "Waypoint", type: "Waypoint" },
         ]

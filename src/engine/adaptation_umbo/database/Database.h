@@ -32,6 +32,7 @@
 
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace orva {
@@ -192,7 +193,7 @@ class Database : public Notifiable {
   void resolve_object_links(Object& object);
   void resolve_attribute_links(Attribute& attribute);
   bool run_link_query(DbLink& row, QueryName name);
-  bool read_global_id(unsigned int local_id, unsigned long long& global_id);
+  bool read_link_target(unsigned int local_id, unsigned long long& global_id);
   bool read_dependency_columns(DbObject& row);
   void set_timestamp(DbObject& row);
   void update_object_header(DbObject& row);
@@ -233,6 +234,14 @@ class Database : public Notifiable {
   QueryManager* m_query_manager;
   // Ad-hoc slot of the statement reading a child's counters (-1 until made).
   QueryIndex m_dependency_query;
+  // The link targets read while resolving the links of the object being written: their
+  // global id and what they add to its counters (bits 1 upload, 2 download, 4 update),
+  // so that a write reads each target once. Emptied when the write has counted them.
+  struct LinkTarget {
+    unsigned long long global_id;
+    unsigned int contribution;
+  };
+  std::unordered_map<unsigned int, LinkTarget> m_link_targets;
   // Ad-hoc slot of the statement telling whether an object lies on a cycle of links.
   QueryIndex m_cycle_query;
   // UTF-8 paths deleted when the outermost transaction commits.

@@ -46,6 +46,15 @@ struct Contribution {
   int update;
 };
 
+unsigned int pack(const Contribution& c) {
+  return (c.upload ? 1u : 0u) | (c.download ? 2u : 0u) | (c.update ? 4u : 0u);
+}
+
+Contribution unpack(unsigned int bits) {
+  Contribution c = {(bits & 1u) ? 1 : 0, (bits & 2u) ? 1 : 0, (bits & 4u) ? 1 : 0};
+  return c;
+}
+
 Contribution contribution_of(const DbObject& row) {
   Contribution c = {0, 0, 0};
   if (!row.object()) return c;
@@ -176,28 +185,40 @@ void Database::check_written_child_links(DbObject& row) {
   collect_targets(object.get_links(), targets);
   const AttributeList& attributes = object.get_attributes();
   for (unsigned int i = 0; i < attributes.size(); ++i) collect_targets(*attributes.at(i), targets);
+  // Targets read while resolving the links are not read again; the object's own row
+  // (a link to itself) was rewritten since, so it is.
+  const unsigned int own = object.get_local_id();
   for (unsigned int target : targets) {
-    Object child_object;
-    child_object.set_local_id(target);
-    DbObject child(&child_object);
-    if (!read_dependency_columns(child)) continue;
-    const Contribution c = contribution_of(child);
+    Contribution c;
+    const auto known = m_link_targets.find(target);
+    if (known != m_link_targets.end() && target != own) {
+      c = unpack(known->second.contribution);
+    } else {
+      Object child_object;
+      child_object.set_local_id(target);
+      DbObject child(&child_object);
+      if (!read_dependency_columns(child)) continue;
+      c = contribution_of(child);
+    }
     row.set_updeps(row.get_updeps() + c.upload);
     row.set_downdeps(row.get_downdeps() + c.download);
     row.set_linkmods(row.get_linkmods() + c.update);
   }
+  m_link_targets.clear();
 }
 
 bool Database::read_dependency_columns(DbObject& row) {
   // Only what a child's contribution needs, so no names pass through the string pool.
   static const QueryParameter kParams[] = {LOCAL_ID};
-  static const QueryParameter kResults[] = {UPDEPS, DOWNDEPS, LINKMODS, MODIFIED, NO_SYNC};
+  static const QueryParameter kResults[] = {UPDEPS, DOWNDEPS, LINKMODS, MODIFIED, NO_SYNC,
+                                            GLOBAL_ID};
   static const char kSql[] =
-      "SELECT updeps, downdeps, linkmods, modified, no_sync FROM object WHERE local_id=?";
+      "SELECT updeps, downdeps, linkmods, modified, no_sync, global_id FROM object "
+      "WHERE local_id=?";
   Query* query = m_dependency_query >= 0 ? m_query_manager->get_query(m_dependency_query) : nullptr;
   if (!query || query->get_query_string() != kSql) {
     // First use, or the manager dropped its statements after a rollback.
-    m_dependency_query = m_query_manager->new_query(1, kParams, 5, kResults, kSql);
+    m_dependency_query = m_query_manager->new_query(1, kParams, 6, kResults, kSql);
     query = m_query_manager->get_query(m_dependency_query);
   }
   BindableAndGettableQuery* select = static_cast<BindableAndGettableQuery*>(query);
@@ -451,6 +472,7 @@ void Database::update_parent_links(std::vector<DbObject>& parents,
 }
 
 void Database::resolve_object_links(Object& object) {
+  m_link_targets.clear();
   // Read through the const side first: the modifiable accessors create empty lists.
   if (!static_cast<const Object&>(object).get_links().empty()) {
     for (Link& link : object.get_links()) resolve_link(link);
@@ -483,9 +505,10 @@ void Database::resolve_link(Link& link) {
                      static_cast<unsigned long>(local), global);
     return;
   }
-  // One keyed read tells both whether the target exists and its global id.
+  // One keyed read tells whether the target exists, its global id and, for the count
+  // after the write, its counters.
   unsigned long long stored = 0;
-  if (!read_global_id(local, stored)) {
+  if (!read_link_target(local, stored)) {
     LoggerUmbo::logf(kTrace, "ERROR: Link points to non-existing object lid %lu",
                      static_cast<unsigned long>(local));
     throw UmboException(ORVA_ERROR_INVALID_PARAMETERS, "Link cannot be resolved by its target LID");
@@ -502,18 +525,19 @@ void Database::resolve_link(Link& link) {
   }
 }
 
-bool Database::read_global_id(unsigned int local_id, unsigned long long& global_id) {
-  BindableAndGettableQuery* query =
-      static_cast<BindableAndGettableQuery*>(m_query_manager->get_known_query(SELECT_GLOBAL_ID));
-  query->bind(LOCAL_ID, static_cast<int>(local_id));
-  bool found = false;
-  while (query->execute(0) == Query::ROW) {
-    long long value = 0;
-    query->get_result(GLOBAL_ID, value);  // NULL: no global id yet
-    global_id = static_cast<unsigned long long>(value);
-    found = true;
+bool Database::read_link_target(unsigned int local_id, unsigned long long& global_id) {
+  const auto known = m_link_targets.find(local_id);
+  if (known != m_link_targets.end()) {
+    global_id = known->second.global_id;
+    return true;
   }
-  return found;
+  Object target;
+  target.set_local_id(local_id);
+  DbObject row(&target);
+  if (!read_dependency_columns(row)) return false;
+  global_id = target.get_global_id();  // 0: no global id yet
+  m_link_targets[local_id] = LinkTarget{global_id, pack(contribution_of(row))};
+  return true;
 }
 
 bool Database::run_link_query(DbLink& row, QueryName name) {

@@ -2,6 +2,7 @@
 
 #include "adaptation_umbo/base/UmboException.h"
 #include "adaptation_umbo/base/Utils.h"
+#include "adaptation_umbo/base/WakeNotifier.h"
 #include "adaptation_umbo/database/DatabaseConnection.h"
 #include "adaptation_umbo/database/Bindable.h"
 #include "adaptation_umbo/database/Gettable.h"
@@ -45,6 +46,8 @@ SearchThread::SearchThread()
       m_status{STOPPED, 0.0f, ORVA_ERROR_NONE},
       m_run_requested(false),
       m_stop(false),
+      m_waker(nullptr),
+      m_woken(false),
       m_cancel(false),
       m_work_thread(new Thread),
       m_state_machine(new Event),
@@ -147,10 +150,23 @@ void SearchThread::wait_for_stop() {
   m_state_machine->wait_for_state(STOPPED);
 }
 
+void SearchThread::set_waker(WakeNotifier* waker) {
+  MutexLocker lock(*m_data_mutex);
+  m_waker = waker;
+  m_woken = false;
+}
+
+void SearchThread::news() {
+  if (!m_waker || m_woken) return;
+  m_woken = true;
+  m_waker->wake();
+}
+
 void SearchThread::get_status(Status& status, std::vector<unsigned int>& ids) {
   LoggerUmbo::log("SearchThread::get_status++", LoggerUmbo::MSG_TRACE);
   {
     MutexLocker lock(*m_data_mutex);
+    m_woken = false;
     status = m_status;
     if (m_results.finished() && m_results.sorts_by_name()) {
       m_results.get_results(ids);
@@ -327,6 +343,7 @@ void SearchThread::state_running(Job& job) {
         m_status.state = RUNNING;
         m_status.progress = 0.5f;
         m_status.error = ORVA_ERROR_KELDRA_IN_PROGRESS;
+        news();
       }
     }
     sqlite3_progress_handler(db, 0, nullptr, nullptr);
@@ -354,9 +371,15 @@ void SearchThread::state_running(Job& job) {
     if (began) m_connection->rollback_transaction();
   }
   std::vector<unsigned int> ordered;
-  if (sort_by_name) ordered = ResultSet::sorted_ids(keyed, job.sort.order);
+  // A cancel waits for this run to end: the sort of a cancelled run, or one that a
+  // cancel overtakes, is left to the caller's next poll.
+  bool sort_later = sort_by_name && code == ORVA_ERROR_KELDRA_CANCELLED;
+  if (sort_by_name && !sort_later) {
+    sort_later = !ResultSet::sort_ids(keyed, job.sort.order, &m_cancel, ordered);
+  }
   MutexLocker lock(*m_data_mutex);
   m_results.insert(pending);
+  if (sort_later) m_results.finish_unsorted(keyed);
   end_run(code, progress, ordered);
 }
 
@@ -367,6 +390,7 @@ void SearchThread::end_run(orva::ErrorCode code, float progress,
   m_results.finish(ordered);
   if (!m_run_requested && !m_stop) m_state_machine->signal_state_change(WAITING);
   progress_event(code, progress, false);
+  news();
 }
 
 void SearchThread::state_stopping() {

@@ -17,7 +17,12 @@
 //
 // Cancel: the flag is read between rows and, while SQLite computes a row, by a
 // progress handler on the worker's connection, which interrupts the statement; so
-// cancel() returns within milliseconds even inside a full scan.
+// cancel() returns within milliseconds even inside a full scan. A cancelled run that
+// sorts by name leaves the sort to the first get_status after it.
+//
+// News: when the worker records a new status or new ids, it wakes the caller's waker
+// (set_waker) once; the next get_status re-arms that, so the caller is woken once per
+// poll at most and never while nothing changed.
 #pragma once
 
 #include "adaptation_umbo/search/ResultSet.h"
@@ -43,6 +48,7 @@ class Event;
 class Mutex;
 class QueryManager;
 class Thread;
+class WakeNotifier;
 
 class SearchThread {
  public:
@@ -75,6 +81,10 @@ class SearchThread {
   void wait_for_finish();
   void wait_for_stop();
 
+  // The notifier to wake when the worker has news (not owned; null for none). After
+  // set_waker(nullptr) returns the worker no longer touches the old one.
+  void set_waker(WakeNotifier* waker);
+
   // |status| := the recorded status. |ids| must hold what earlier calls gave since the
   // run began (empty at first): the ids that arrived since are appended, and once the
   // run has ended the list becomes the final result order.
@@ -97,6 +107,8 @@ class SearchThread {
   void state_running(Job& job);
   void end_run(orva::ErrorCode code, float progress, std::vector<unsigned int>& ordered);
   void state_stopping();
+  // Under the data mutex: wakes the caller unless it was woken since its last poll.
+  void news();
   // Records the status; takes the data mutex when |lock|.
   void progress_event(orva::ErrorCode error, float progress, bool lock);
 
@@ -110,6 +122,8 @@ class SearchThread {
   Status m_status;
   bool m_run_requested;
   bool m_stop;
+  WakeNotifier* m_waker;
+  bool m_woken;  // the waker was woken and no poll has come since
   // Written under m_data_mutex; also read by the worker's progress handler.
   std::atomic<bool> m_cancel;
 
