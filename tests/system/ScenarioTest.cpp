@@ -35,6 +35,7 @@
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QThread>
 #include <QVariantMap>
 
 #include <algorithm>
@@ -622,6 +623,13 @@ TEST_F(SystemScenario, AllDeliverablesTogether) {
     EXPECT_TRUE(answer.startsWith("stored ")) << answer.toStdString();
     photo = answer.mid(7).toUInt();
     expected_events << QString("1:%1").arg(photo);
+    // Two processes now write: the QML client's next sync may start only once it has heard
+    // this change, or the relay may pass the two on in either order.
+    const QString heard = "ok " + expected_events.join(' ');
+    QElapsedTimer waited;
+    waited.start();
+    while (client_.call("events") != heard && waited.elapsed() < 20000) QThread::msleep(20);
+    EXPECT_EQ(heard, client_.call("events"));
     return "local id " + std::to_string(photo);
   });
   step("direct transfer from QML: the photo's file goes up", [&] {

@@ -1,4 +1,5 @@
 #include "transfer/DirectTransferHandlerImpl.h"
+#include "transfer/DirectTransferLog.h"
 
 #include <keldra/Link.h>
 #include <keldra/LoggerUmbo.h>
@@ -17,13 +18,7 @@ namespace internal {
 
 namespace {
 
-const LoggerUmbo::MsgType kTrace = LoggerUmbo::MSG_TRACE;
-const LoggerUmbo::MsgType kPerf = LoggerUmbo::MSG_PERF;
-void trace(const char* text) { LoggerUmbo::log(text, kTrace); }
-void perf(const char* text) { LoggerUmbo::log(text, kPerf); }
-
-const char kPersonal[] = "personal";
-const char kMultimedia[] = "multimedia";
+using namespace transfer_log;
 
 DirectTransferHandlerImpl::NetworkAdapterFactory& adapter_factory() {
   static DirectTransferHandlerImpl::NetworkAdapterFactory factory;

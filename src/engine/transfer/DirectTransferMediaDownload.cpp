@@ -1,6 +1,7 @@
 // The media download of a direct-transfer run: one GET per file whose content is only
 // on the server, resized addresses for images, and the saving of each reply body.
 #include "transfer/DirectTransferHandlerImpl.h"
+#include "transfer/DirectTransferLog.h"
 
 #include <keldra/LoggerUmbo.h>
 #include <keldra/MultimediaObject.h>
@@ -11,12 +12,7 @@ namespace orva {
 namespace keldra {
 namespace internal {
 
-namespace {
-
-const LoggerUmbo::MsgType kTrace = LoggerUmbo::MSG_TRACE;
-const char kMultimedia[] = "multimedia";
-
-}  // namespace
+using namespace transfer_log;
 
 orva::ErrorCode DirectTransferHandlerImpl::receive_next_mmfile() {
   while (!m_mmfiles_downlist.empty()) {

@@ -2,6 +2,7 @@
 // search, BATCH FORWARD, FORWARD with its sub-phases (one-file packages, images posted
 // bare, the scaling path) and the "F" reply lines.
 #include "transfer/DirectTransferHandlerImpl.h"
+#include "transfer/DirectTransferLog.h"
 #include "transfer/RequestPackage.h"
 
 #include <keldra/LoggerUmbo.h>
@@ -22,13 +23,7 @@ namespace internal {
 
 namespace {
 
-const LoggerUmbo::MsgType kTrace = LoggerUmbo::MSG_TRACE;
-const LoggerUmbo::MsgType kPerf = LoggerUmbo::MSG_PERF;
-void trace(const char* text) { LoggerUmbo::log(text, kTrace); }
-void perf(const char* text) { LoggerUmbo::log(text, kPerf); }
-
-const char kPersonal[] = "personal";
-const char kMultimedia[] = "multimedia";
+using namespace transfer_log;
 
 ObjectPtr new_object() { return ObjectPtr(new (std::nothrow) Object()); }
 

@@ -1,7 +1,12 @@
 // The request side of the object exchange: the OBJECTS and SUBSCRIBE packages, the
 // system objects and credentials every package carries, and the posting.
 #include "transfer/DirectTransferHandlerImpl.h"
+#include "transfer/DirectTransferLog.h"
 #include "transfer/RequestPackage.h"
+#include "objects/MappingObject.h"
+#include "sysobjects/ConfigObject.h"
+#include "sysobjects/SoftDeletionObject.h"
+#include "sysobjects/SubscriptionObject.h"
 
 #include <keldra/DynamicBuffer.h>
 #include <keldra/LoggerUmbo.h>
@@ -17,14 +22,8 @@ namespace internal {
 
 namespace {
 
-const LoggerUmbo::MsgType kTrace = LoggerUmbo::MSG_TRACE;
-const LoggerUmbo::MsgType kPerf = LoggerUmbo::MSG_PERF;
-void trace(const char* text) { LoggerUmbo::log(text, kTrace); }
+using namespace transfer_log;
 
-const unsigned int kSoftDeletionLid = 0x7FFFFFFB;
-const unsigned int kMappingLid = 0x7FFFFFFD;
-const unsigned int kSubscriptionLid = 0x7FFFFFFE;
-const unsigned int kConfigLid = 0x7FFFFFFF;
 const unsigned long long kUsersGid = 996;
 
 // A new empty object, or an empty pointer when memory runs out.
@@ -63,18 +62,18 @@ orva::ErrorCode DirectTransferHandlerImpl::create_upload_package(RequestPackageP
           ? package->start_request(m_device_id, m_sync_params.user, m_sync_params.password)
           : package->start_request(m_device_id, m_sync_params.token);
   if (code != ORVA_ERROR_NONE) return code;
-  code = add_extension_object_submit(package, kConfigLid, false);
+  code = add_extension_object_submit(package, ConfigObject::LOCAL_ID, false);
   if (code != ORVA_ERROR_NONE) return code;
   if (!m_extension_objects_sent) {
     // The run's first package: what earlier runs left behind is no longer answered.
     m_sent_states.clear();
     m_pending_mappings.clear();
-    code = add_extension_object_submit(package, kSubscriptionLid, true);
+    code = add_extension_object_submit(package, SubscriptionObject::LOCAL_ID, true);
     if (code == ORVA_ERROR_NONE && with_mapping) {
-      code = add_extension_object_submit(package, kMappingLid, true);
+      code = add_extension_object_submit(package, MappingObject::LOCAL_ID, true);
     }
     if (code == ORVA_ERROR_NONE)
-      code = add_extension_object_submit(package, kSoftDeletionLid, true);
+      code = add_extension_object_submit(package, SoftDeletionObject::LOCAL_ID, true);
     if (code != ORVA_ERROR_NONE) return code;
     m_extension_objects_sent = true;
   }
@@ -232,7 +231,7 @@ orva::ErrorCode DirectTransferHandlerImpl::add_subscribe_objects_to_request_pack
   code = create_mapping_object(mapping);
   if (code != ORVA_ERROR_NONE) return code;
   if (subscription->has_value()) {
-    subscription->set_local_id(kSubscriptionLid);
+    subscription->set_local_id(SubscriptionObject::LOCAL_ID);
     code = ext->cache_object(subscription);
     if (code == ORVA_ERROR_NONE)
       code = add_object_submit(package, REQUEST_OBJECT_ADD, subscription);
@@ -244,7 +243,7 @@ orva::ErrorCode DirectTransferHandlerImpl::add_subscribe_objects_to_request_pack
     if (code != ORVA_ERROR_NONE) return code;
   }
   if (mapping->has_value()) {
-    mapping->set_local_id(kMappingLid);
+    mapping->set_local_id(MappingObject::LOCAL_ID);
     code = ext->cache_object(mapping);
     if (code == ORVA_ERROR_NONE) code = add_object_submit(package, REQUEST_OBJECT_ADD, mapping);
     if (code != ORVA_ERROR_NONE) return code;
@@ -256,7 +255,7 @@ orva::ErrorCode DirectTransferHandlerImpl::add_subscribe_objects_to_request_pack
 orva::ErrorCode DirectTransferHandlerImpl::create_mapping_object(const ObjectPtr& object) {
   TransferExtension* ext = extension();
   if (ext == nullptr) return ORVA_ERROR_OUT_OF_MEMORY;
-  orva::ErrorCode code = ext->get_extension_object(kMappingLid, *object);
+  orva::ErrorCode code = ext->get_extension_object(MappingObject::LOCAL_ID, *object);
   if (code != ORVA_ERROR_NONE) return code;
   std::vector<ObjectBase> list;
   collect_mappings(list);

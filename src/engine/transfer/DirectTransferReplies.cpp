@@ -11,6 +11,7 @@
 // received object never brings a local file: its "local_uri" is dropped, and a replaced
 // object keeps the one it had.
 #include "transfer/DirectTransferHandlerImpl.h"
+#include "transfer/DirectTransferLog.h"
 
 #include <keldra/LoggerUmbo.h>
 
@@ -23,7 +24,7 @@ namespace internal {
 
 namespace {
 
-const LoggerUmbo::MsgType kTrace = LoggerUmbo::MSG_TRACE;
+using namespace transfer_log;
 
 const unsigned int kFirstSystemLid = 0x7FFFFFFB;
 const unsigned int kLastSystemLid = 0x7FFFFFFF;

@@ -12,6 +12,9 @@
 #include "support/DbusTestBus.h"
 #include "support/LogCapture.h"
 
+#include <QDBusContext>
+#include <QDBusError>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -189,6 +192,71 @@ TEST_F(RelayClientTest, EventsSentWhileTheRelayIsAwayReachTheObserversWhenItIsBa
   ASSERT_TRUE(settle(*peer_));
   EXPECT_EQ(expected, flat(observer_.batches));
   EXPECT_EQ(0u, hub_->kept_relay_events());
+}
+
+// Stands in for the relay on the bus and refuses its first |refusals| calls, as a relay
+// that is present but failed a call (a timeout, say) would.
+class RefusingRelay : public QObject, protected QDBusContext {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "com.ostra.maps.keldservice")
+
+ public:
+  void refuse_next(int calls) { refusals_ = calls; }
+
+ public Q_SLOTS:
+  void SendMessage(int type, int id) {
+    if (refuse()) return;
+    emit DbChanged(type, id);
+  }
+  void SendMessages(const QByteArray& messages) {
+    if (refuse()) return;
+    emit DbChanges(messages);
+  }
+
+ Q_SIGNALS:
+  void DbChanged(int type, int id);
+  void DbChanges(const QByteArray& messages);
+
+ private:
+  bool refuse() {
+    if (refusals_ == 0) return false;
+    --refusals_;
+    sendErrorReply(QDBusError::Failed, QStringLiteral("busy"));
+    return true;
+  }
+  int refusals_ = 0;
+};
+
+// A call the relay fails while it stays on the bus keeps its events, and they go again
+// to the same relay, before anything sent after them.
+TEST_F(RelayClientTest, EventsOfACallFailedByAPresentRelayGoAgain) {
+  DbusTestBus& bus = DbusTestBus::shared();
+  observe();
+  ASSERT_TRUE(bus.stop_relay(bus.relay_pid()));
+  QDBusConnection relay_connection =
+      QDBusConnection::connectToBus(QString::fromStdString(bus.address()), "refusing_relay");
+  RefusingRelay relay;
+  ASSERT_TRUE(relay_connection.registerObject(DbusTestBus::kRelayPath, &relay,
+                                              QDBusConnection::ExportAllSlots |
+                                                  QDBusConnection::ExportAllSignals));
+  ASSERT_TRUE(relay_connection.registerService(DbusTestBus::kRelayService));
+  // Once this arrives, the hub knows the relay is there.
+  EXPECT_EQ(0, hub_->send_repository_event(RepositoryEvent(1, 4)));
+  ASSERT_TRUE(wait_until([&] { return flat(observer_.batches).size() == 1; }));
+
+  relay.refuse_next(2);
+  EXPECT_EQ(0, hub_->send_repository_event(RepositoryEvent(1, 5)));
+  EXPECT_EQ(0, hub_->send_repository_events(events_of({{2, 5}, {3, 6}})));
+  ASSERT_TRUE(wait_until([&] { return hub_->kept_relay_events() > 0; }));
+  EXPECT_EQ(0, hub_->send_repository_event(RepositoryEvent(1, 7)));
+  const Events expected = events_of({{1, 4}, {1, 5}, {2, 5}, {3, 6}, {1, 7}});
+  ASSERT_TRUE(wait_until([&] { return flat(observer_.batches).size() >= expected.size(); }));
+  EXPECT_EQ(expected, flat(observer_.batches));
+  EXPECT_EQ(0u, hub_->kept_relay_events());
+
+  relay_connection.unregisterService(DbusTestBus::kRelayService);
+  QDBusConnection::disconnectFromBus("refusing_relay");
+  ASSERT_GT(bus.start_relay(), 0) << bus.error();
 }
 
 // While the relay stays away, only the newest events are kept, so that a process that
@@ -491,3 +559,5 @@ TEST(RelayClientWithoutBus, SaysInOneLineThatKeldserviceCannotBeReached) {
 }
 
 }  // namespace
+
+#include "RelayClientTest.moc"

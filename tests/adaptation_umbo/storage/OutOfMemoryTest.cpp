@@ -15,6 +15,7 @@
 
 #include "adaptation_umbo/database/Database.h"
 #include "adaptation_umbo/storage/DataAdapterUmbo.h"
+#include "adaptation_umbo/syncml/SyncAdapterUmbo.h"
 
 #include <functional>
 #include <string>
@@ -222,6 +223,46 @@ TEST_F(OutOfMemoryTest, NeverFailsACommittedWriteNorLetsAnExceptionOut) {
     }
     EXPECT_TRUE(finished);
   }
+}
+
+// The storage plug-in forgets the removals a finished sync sent: out of memory there
+// gives a code, never an exception (it would end the sync daemon), and a purge that
+// failed leaves the record as it was.
+TEST_F(OutOfMemoryTest, PurgeOfListedRemovalsLetsNoExceptionOut) {
+  db_test::RawDb file(keldra_test::home_dir() + "/.cities/OstraMaps.db");
+  bool finished = false;
+  for (long n = 0; n < 100000 && !finished; ++n) {
+    Writers writers;
+    auto* sync = static_cast<orva::keldra::internal::SyncAdapterUmbo*>(writers.sync.get());
+    const std::vector<unsigned int> listed = {added(*sync, "sent one", 3000000 + 2 * n),
+                                              added(*sync, "sent two", 3000001 + 2 * n)};
+    ASSERT_NE(0u, listed[0]);
+    ASSERT_NE(0u, listed[1]);
+    for (unsigned int id : listed) ASSERT_EQ(0, writers.repo->remove_object(id));
+    const std::string in_record = "SELECT count(*) FROM removed WHERE local_id IN (" +
+                                  std::to_string(listed[0]) + ", " + std::to_string(listed[1]) +
+                                  ")";
+    ASSERT_EQ("2", file.value(in_record));
+
+    orva::ErrorCode result = 1;
+    bool escaped = false;
+    keldra_test::fail_allocation(n);
+    try {
+      result = sync->purge_removed_ids(listed);
+    } catch (...) {
+      escaped = true;
+    }
+    const bool reached = keldra_test::stop_failing_allocations();
+
+    SCOPED_TRACE("failing allocation " + std::to_string(n));
+    ASSERT_FALSE(escaped) << "an exception left the purge";
+    EXPECT_EQ(result == 0 ? "0" : "2", file.value(in_record)) << "result " << result;
+    finished = !reached;
+    if (finished) {
+      EXPECT_EQ(0, result);
+    }
+  }
+  EXPECT_TRUE(finished);
 }
 
 }  // namespace

@@ -78,9 +78,11 @@ struct Outcome {
 };
 
 // Opens a store on the calling thread, starts init, only then makes the thread's event
-// loop (|make_loop|), runs init and a search through it and records where the reports
-// came.
-void use_store(const std::function<Pass()>& make_loop, bool observe, Outcome& out) {
+// loop (|make_loop|), runs init and a search for a place named |name| through it and
+// records where the reports came. The place goes again at the end, so that the cases
+// (and repeats) of one process do not find each other's.
+void use_store(const std::function<Pass()>& make_loop, bool observe, const char* name,
+               Outcome& out) {
   const std::thread::id me = std::this_thread::get_id();
   SharedPointer<Store> store;
   if (Store::open(store) != 0) {
@@ -106,7 +108,7 @@ void use_store(const std::function<Pass()>& make_loop, bool observe, Outcome& ou
   ThreadEvents events;
   if (observe) store->set_event_listener(events);
   orva::keldra::StorableLocation place;
-  place.metadata().set_name(orva::ustring("Worker cabin"), orva::ustring());
+  place.metadata().set_name(orva::ustring(name), orva::ustring());
   if (place.store(*store) != 0) {
     out.failure = "store";
     return;
@@ -122,7 +124,7 @@ void use_store(const std::function<Pass()>& make_loop, bool observe, Outcome& ou
     for (std::thread::id id : events.threads) out.all_on_worker = out.all_on_worker && id == me;
   }
   SharedPointer<orva::keldra::Search> search = store->get_searcher();
-  orva::keldra::TextCriterion criterion(orva::ustring("Worker cabin"));
+  orva::keldra::TextCriterion criterion{orva::ustring(name)};
   criterion.set_service_id(KELD_SERVICE_PERSONAL);
   ThreadReports searched;
   search->start(criterion, orva::keldra::Search::SortPref{0, 0}, searched);
@@ -133,11 +135,13 @@ void use_store(const std::function<Pass()>& make_loop, bool observe, Outcome& ou
   out.searched = searched.last_progress == 1.0f && searched.last_status == 0;
   for (std::thread::id id : searched.threads) out.all_on_worker = out.all_on_worker && id == me;
   out.found = search->get_results();
+  if (store->remove_object(out.stored) != 0) out.failure = "remove";
 }
 
 struct ThreadCase {
   const char* name;
   bool own_glib_context;  // else a Qt event loop
+  const char* place;      // the name of the place the case stores and searches
 };
 
 void PrintTo(const ThreadCase& c, std::ostream* os) { *os << c.name; }
@@ -145,8 +149,8 @@ void PrintTo(const ThreadCase& c, std::ostream* os) { *os << c.name; }
 class ReportThread : public ::testing::TestWithParam<ThreadCase> {};
 
 INSTANTIATE_TEST_SUITE_P(Loop, ReportThread,
-                         ::testing::Values(ThreadCase{"QtLoopMadeAfterInit", false},
-                                           ThreadCase{"OwnGLibContext", true}),
+                         ::testing::Values(ThreadCase{"QtLoopMadeAfterInit", false, "Qt cabin"},
+                                           ThreadCase{"OwnGLibContext", true, "GLib cabin"}),
                          [](const ::testing::TestParamInfo<ThreadCase>& info) {
                            return std::string(info.param.name);
                          });
@@ -171,7 +175,7 @@ TEST_P(ReportThread, ReportsComeOnTheStdThreadThatStartedThem) {
           QEventLoop* l = loop.get();
           return [l] { l->processEvents(QEventLoop::AllEvents, 10); };
         },
-        !glib, out);
+        !glib, GetParam().place, out);
     loop.reset();
     if (glib) {
       g_main_context_pop_thread_default(context);

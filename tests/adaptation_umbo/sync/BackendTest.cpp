@@ -310,6 +310,14 @@ TEST_F(BackendTest, NewerSchemaRefusesEveryItemCall) {
   for (const auto& step : steps) EXPECT_EQ(step.answer, call(step.call)) << step.call.toStdString();
   EXPECT_EQ(1, object_count());
   EXPECT_EQ(0, file_value("SELECT count(*) FROM object WHERE global_id = 9301"));
+  // The store's report and each refusal say why in the log.
+  const std::string log = plugin_log();
+  for (const char* line :
+       {"KeldraBackend::handle_progress()", "KeldraBackend::init() --, failure: mStatus is 1",
+        "KeldraBackend::checkEnv: ERR: something's wrong, status 1",
+        "KeldraBackend::checkEnv: ERR: data 0x00000000, repo 0x00000000, store 0x"}) {
+    EXPECT_NE(std::string::npos, log.find(line)) << line;
+  }
 }
 
 // A whole session: the daemon's statuses, the items sent and received, the store's

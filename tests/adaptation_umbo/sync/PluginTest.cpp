@@ -65,8 +65,8 @@ TEST_F(PluginTest, InitAddsTheCtCapsProperties) {
   }
 }
 
-// The item of newitem: writes cut what lies behind them, reads stop at the end, and
-// bytes added past the end are zero.
+// The item of newitem: writes cut what lies behind them, reads stop at the end, bytes
+// added past the end are zero, and a size beyond any byte array changes nothing.
 TEST_F(PluginTest, SimpleItemWriteReadResize) {
   start_driver();
   init_session();
@@ -90,6 +90,11 @@ TEST_F(PluginTest, SimpleItemWriteReadResize) {
       {"read 0 100", "true " + b64("01")},
       {"write 0 -", "true"},
       {"size", "0"},
+      // Sizes the daemon passes on that no byte array can hold are refused, not thrown.
+      {"write 0 " + b64("kept"), "true"},
+      {"resize 2147483647", "false"},
+      {"write 2147483640 " + b64("abc"), "false"},
+      {"read 0 100", "true " + b64("kept")},
   };
   for (const auto& step : steps) EXPECT_EQ(step.answer, call(step.call)) << step.call.toStdString();
   EXPECT_EQ("true", call("uninit"));

@@ -5,11 +5,14 @@
 #include "adaptation_umbo/base/UmboException.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusError>
+#include <QDBusPendingReply>
 #include <QDBusPendingCall>
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
 #include <QDataStream>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdint>
@@ -32,6 +35,8 @@ const char* const kDaemonPath = "/synchronizer";
 const char* const kProfileName = "maps-keldra";
 
 const char* const kNoRelay = "Keldservice interface is not available";
+// Wait before calling again a relay that is on the bus but failed a call.
+const int kRelayRetryMs = 500;
 const char* const kNoDaemon = "Msyncd interface is not available";
 const char* const kNoDaemonForListener = "Msyncd interface is not available!";
 
@@ -172,8 +177,8 @@ void DbusEventHandler::init() {
     connect(m_relay_watcher, &QDBusServiceWatcher::serviceUnregistered, this,
             [this](const QString&) { relay_unregistered(); });
   } catch (const std::bad_alloc&) {
-    // Without the watcher, failed calls still keep their events, and the first call
-    // answered again brings them back.
+    // Without the watcher, failed calls still keep their events; they go again while the
+    // relay's name has an owner, but a relay that left is not noticed coming back.
     trace("DbusEventHandler::init(): the relay's name is not watched");
   }
 }
@@ -322,12 +327,41 @@ void DbusEventHandler::relay_call_failed(const NumberedEvents& events, uint64_t 
                    error.toUtf8().constData(), static_cast<int>(events.size()));
   keep_for_relay(events);
   if (presence == m_relay_presence) {
-    // The relay the call went to is gone, or there never was one: wait for its name.
+    // The relay the call went to is gone, there never was one, or it failed this call
+    // (a timeout, say) while still on the bus. Hold what comes meanwhile and ask the bus
+    // whether its name has an owner: if it has, send again; if not, wait for its name.
     m_relay_away = true;
+    ask_whether_relay_present(presence);
   } else {
     // Its name changed hands since the call was made: send to the new owner.
     resend_kept();
   }
+}
+
+void DbusEventHandler::ask_whether_relay_present(uint64_t presence) {
+  QDBusConnectionInterface* bus = m_relay->connection().interface();
+  if (!bus) return;
+  QDBusPendingCall call = bus->asyncCall(QStringLiteral("NameHasOwner"),
+                                         QString::fromLatin1(kRelayService));
+  QDBusPendingCallWatcher* watcher = new QDBusPendingCallWatcher(call, this);
+  connect(watcher, &QDBusPendingCallWatcher::finished, this,
+          [this, presence](QDBusPendingCallWatcher* finished) {
+            finished->deleteLater();
+            QDBusPendingReply<bool> owned = *finished;
+            // A change of hands meanwhile is handled by the name watcher.
+            if (owned.isError() || !owned.value() || presence != m_relay_presence) return;
+            // Present but failing: try again a little later, so that a relay that
+            // refuses every call is not called in a tight loop.
+            QTimer::singleShot(kRelayRetryMs, this, [this, presence] {
+              if (presence != m_relay_presence) return;
+              m_relay_away = false;
+              try {
+                resend_kept();
+              } catch (...) {
+                trace("DbusEventHandler: kept events not sent yet (no memory)");
+              }
+            });
+          });
 }
 
 void DbusEventHandler::relay_registered() {

@@ -161,6 +161,9 @@ class DbusEventHandler : public QObject, public orva::internal::RefCountable {
   // Keeps events for the relay's return, ordered by their sending numbers.
   void keep_for_relay(const NumberedEvents& events);
   void relay_call_failed(const NumberedEvents& events, uint64_t presence, const QString& error);
+  // After a failed call: sends the kept events again when the relay's name still has an
+  // owner and has not changed hands since |presence| (asks the bus without waiting).
+  void ask_whether_relay_present(uint64_t presence);
   // The relay's name was taken or given up.
   void relay_registered();
   void relay_unregistered();

@@ -163,10 +163,7 @@ ErrorCode RepositoryUmbo::commit_transaction() {
 }
 
 void RepositoryUmbo::rollback_transaction() {
-  guarded([&] {
-    trace("RepositoryUmbo::rollback_transaction");
-    return ORVA_ERROR_NONE;
-  });
+  trace("RepositoryUmbo::rollback_transaction");
   m_database->rollback_transaction();
   // Only the writes of the caller's transaction are undone; events held earlier for the
   // sync mark belong to committed writes and stay.

@@ -8,6 +8,7 @@
 #include "adaptation_umbo/sync/SimpleItem.h"
 #include "transfer/FileManager.h"
 
+#include <cstdint>
 #include <string>
 
 #include <QDir>
@@ -41,6 +42,11 @@ orva::SharedPointer<LoggerUmbo> processLogger() {
 }
 
 void trace(const char* text) { LoggerUmbo::log(text, kTrace); }
+
+// References are logged as 32-bit values, as on the handset.
+unsigned int address_word(const void* p) {
+  return static_cast<unsigned int>(reinterpret_cast<uintptr_t>(p));
+}
 
 const char* statusName(int status) {
   static const char* const kNames[] = {"QUEUED", "STARTED", "PROGRESS", "ERROR", "DONE", "ABORTED"};
@@ -83,12 +89,23 @@ KeldraBackend::~KeldraBackend() {
   mLogger = nullptr;
 }
 
-void KeldraBackend::handle_progress(float, ErrorCode status) { mStatus = status; }
+void KeldraBackend::handle_progress(float, ErrorCode status) {
+  trace("KeldraBackend::handle_progress()");
+  mStatus = status;
+}
 
 bool KeldraBackend::checkEnv() const {
-  return mStatus == ORVA_ERROR_NONE && mStore.is_valid() && mDataAdapter.is_valid() &&
-         mSyncAdapter.is_valid() && mRepository.is_valid() && mSyncExtension.is_valid() &&
-         mConverter.is_valid();
+  if (mStatus == ORVA_ERROR_NONE && mStore.is_valid() && mDataAdapter.is_valid() &&
+      mSyncAdapter.is_valid() && mRepository.is_valid() && mSyncExtension.is_valid() &&
+      mConverter.is_valid()) {
+    return true;
+  }
+  LoggerUmbo::logf(kTrace, "KeldraBackend::checkEnv: ERR: something's wrong, status %d", mStatus);
+  LoggerUmbo::logf(
+      kTrace, "KeldraBackend::checkEnv: ERR: data 0x%08X, repo 0x%08X, store 0x%08X, sync 0x%08X",
+      address_word(mDataAdapter.get()), address_word(mRepository.get()), address_word(mStore.get()),
+      address_word(mSyncAdapter.get()));
+  return false;
 }
 
 bool KeldraBackend::init() {

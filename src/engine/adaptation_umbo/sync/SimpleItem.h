@@ -16,11 +16,13 @@ class SimpleItem : public Buteo::StorageItem {
   ~SimpleItem() override;
 
   // The content becomes offset + data's length long: the old bytes before offset, then
-  // the data. True, unless the end would lie past 2^31 - 1 (nothing changed then).
+  // the data. True, unless that length cannot be held (past what a byte array takes,
+  // just under 2^31, or no memory): false then, nothing changed.
   bool write(qint64 offset, const QByteArray& data) override;
   // |data| gets at most |length| bytes from |offset| on (none past the end). Always true.
   bool read(qint64 offset, qint64 length, QByteArray& data) const override;
-  // Cuts or extends the content. Always true.
+  // Cuts or extends the content. True, unless that length cannot be held (as for write):
+  // false then, nothing changed.
   bool resize(qint64 size) override;
   qint64 getSize() const override;
 

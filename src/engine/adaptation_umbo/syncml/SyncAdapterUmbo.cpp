@@ -118,9 +118,11 @@ ErrorCode SyncAdapterUmbo::purge_removed_ids() {
 }
 
 ErrorCode SyncAdapterUmbo::purge_removed_ids(const std::vector<unsigned int>& local_ids) {
-  LoggerUmbo::logf(kTrace, "SyncAdapterUmbo::purge_removed_ids: %u listed",
-                   static_cast<unsigned int>(local_ids.size()));
-  return m_database->purge_removed_ids(local_ids);
+  return guarded([&] {
+    LoggerUmbo::logf(kTrace, "SyncAdapterUmbo::purge_removed_ids: %u listed",
+                     static_cast<unsigned int>(local_ids.size()));
+    return m_database->purge_removed_ids(local_ids);
+  });
 }
 
 void SyncAdapterUmbo::dispatch(int32_t type, unsigned int local_id) {
