@@ -278,19 +278,27 @@ orva::ErrorCode NetworkAdapterUmbo::get(const std::string& url, const std::strin
   return request("get", url, digest, std::string(), "application/zip", EGet, "");
 }
 
-orva::ErrorCode NetworkAdapterUmbo::post(const std::string& url, const std::string& digest,
-                                         const orva::SharedPointer<DynamicBuffer>& body) {
-  LogTrace trace("NetworkAdapterUmbo::post");
-  trace_request("post", url, digest);
+// The POST forms' common start: an empty body is refused with 3 (logged under |name|),
+// a request under way with 7; otherwise the body is held for the request.
+orva::ErrorCode NetworkAdapterUmbo::take_request_body(
+    const char* name, const orva::SharedPointer<DynamicBuffer>& body) {
   if (!body.is_valid() || body->get_data_length() == 0) {
-    LoggerUmbo::log(
-        "NetworkAdapterUmbo::post Error SharedBufferPtr is empty, return "
-        "ORVA_ERROR_INVALID_PARAMETERS; ",
-        LoggerUmbo::MSG_TRACE);
+    LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
+                     "%s Error SharedBufferPtr is empty, return ORVA_ERROR_INVALID_PARAMETERS; ",
+                     name);
     return ORVA_ERROR_INVALID_PARAMETERS;
   }
   if (is_active()) return ORVA_ERROR_NOT_READY;
   mRequestBody = body;
+  return ORVA_ERROR_NONE;
+}
+
+orva::ErrorCode NetworkAdapterUmbo::post(const std::string& url, const std::string& digest,
+                                         const orva::SharedPointer<DynamicBuffer>& body) {
+  LogTrace trace("NetworkAdapterUmbo::post");
+  trace_request("post", url, digest);
+  const orva::ErrorCode taken = take_request_body("NetworkAdapterUmbo::post", body);
+  if (taken != ORVA_ERROR_NONE) return taken;
   return request("post", url, digest, std::string(), "application/zip", EPost, "");
 }
 
@@ -304,15 +312,8 @@ orva::ErrorCode NetworkAdapterUmbo::post_mmf(const std::string& url, const std::
                    request_id.c_str());
   LoggerUmbo::logf(LoggerUmbo::MSG_TRACE, "NetworkAdapterUmbo::post_mmf: content_type %s",
                    content_type.c_str());
-  if (!body.is_valid() || body->get_data_length() == 0) {
-    LoggerUmbo::log(
-        "NetworkAdapterUmbo::post Error SharedBufferPtr is empty, return "
-        "ORVA_ERROR_INVALID_PARAMETERS; ",
-        LoggerUmbo::MSG_TRACE);
-    return ORVA_ERROR_INVALID_PARAMETERS;
-  }
-  if (is_active()) return ORVA_ERROR_NOT_READY;
-  mRequestBody = body;
+  const orva::ErrorCode taken = take_request_body("NetworkAdapterUmbo::post", body);
+  if (taken != ORVA_ERROR_NONE) return taken;
   return request("post_mmf", url, digest, request_id, content_type, EPost, "");
 }
 
@@ -321,15 +322,8 @@ orva::ErrorCode NetworkAdapterUmbo::post_zip_request(
     const orva::SharedPointer<DynamicBuffer>& body) {
   LogTrace trace("NetworkAdapterUmbo::post_zip_request");
   trace_request("post_zip_request", url, digest);
-  if (!body.is_valid() || body->get_data_length() == 0) {
-    LoggerUmbo::log(
-        "NetworkAdapterUmbo::post_zip_request Error SharedBufferPtr is empty, return "
-        "ORVA_ERROR_INVALID_PARAMETERS; ",
-        LoggerUmbo::MSG_TRACE);
-    return ORVA_ERROR_INVALID_PARAMETERS;
-  }
-  if (is_active()) return ORVA_ERROR_NOT_READY;
-  mRequestBody = body;
+  const orva::ErrorCode taken = take_request_body("NetworkAdapterUmbo::post_zip_request", body);
+  if (taken != ORVA_ERROR_NONE) return taken;
   return request("post_zip_request", url, digest, std::string(), "application/zip", EPost,
                  "application/zip");
 }

@@ -117,6 +117,9 @@ class NetworkAdapterUmbo : public QObject, public NetworkAdapter {
 
  private:
   orva::ErrorCode doOpen(unsigned int access_point_id);
+  // The POST forms' check of their body (3 empty, 7 busy); holds it on 0.
+  orva::ErrorCode take_request_body(const char* name,
+                                    const orva::SharedPointer<DynamicBuffer>& body);
   // The request operations' common part after their own checks.
   orva::ErrorCode request(const char* name, const std::string& url, const std::string& digest,
                           const std::string& request_id, const std::string& content_type,
