@@ -15,6 +15,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchSupport.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -117,17 +119,8 @@ BENCHMARK(BM_UpdatePlace_Plain)->Iterations(5000)->Repetitions(5);
 BENCHMARK(BM_UpdatePlace_Counted)->Iterations(5000)->Repetitions(5);
 BENCHMARK(BM_UpdatePlace_InCycle)->Iterations(5000)->Repetitions(5);
 
-class RatioReporter : public benchmark::ConsoleReporter {
+class RatioReporter : public keldra_bench::MedianReporter {
  public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-        times[run.run_name.function_name] = run.GetAdjustedRealTime();
-        cpu_times[run.run_name.function_name] = run.GetAdjustedCPUTime();
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
   void Finalize() override {
     ConsoleReporter::Finalize();
     ratio("update, counters above 0 / counters 0 (median time)", "BM_UpdatePlace_Counted",
@@ -135,32 +128,18 @@ class RatioReporter : public benchmark::ConsoleReporter {
     ratio("update, under a cycle / counters 0 (median time)", "BM_UpdatePlace_InCycle",
           "BM_UpdatePlace_Plain");
   }
-
- private:
-  void ratio(const char* label, const std::string& a, const std::string& b) {
-    if (times.count(a) && times.count(b) && times[b] > 0 && cpu_times[b] > 0) {
-      std::printf("%s: %.3f (CPU time: %.3f)\n", label, times[a] / times[b],
-                  cpu_times[a] / cpu_times[b]);
-    }
-  }
-  std::map<std::string, double> times;
-  std::map<std::string, double> cpu_times;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  char pattern[] = "/tmp/keldra-bench-XXXXXX";
-  if (!mkdtemp(pattern)) return 1;
-  g_home = pattern;
+  g_home = keldra_bench::make_bench_folder();
+  if (g_home.empty()) return 1;
   setenv("HOME", g_home.c_str(), 1);
   ::mkdir((g_home + "/.cities").c_str(), 0700);
-  // Logging off whatever the machine's level file says.
-  LoggerUmbo::set_level_file_path(g_home + "/no_log_level");
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  std::string rm = "rm -rf '" + g_home + "'";
-  return std::system(rm.c_str()) == 0 ? 0 : 1;
+  return keldra_bench::remove_bench_folder(g_home);
 }

@@ -10,6 +10,8 @@
 #include <keldra/LoggerUmbo.h>
 
 #include <benchmark/benchmark.h>
+
+#include "BenchSupport.h"
 #include <sqlite3.h>
 
 #include <cstdio>
@@ -195,17 +197,8 @@ BENCHMARK(BM_LikeAllWords_Store)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(BM_Like_Sqlite)->Unit(benchmark::kMillisecond)->Repetitions(5);
 
 // Console output plus the ratios of each store benchmark to its baseline.
-class RatioReporter : public benchmark::ConsoleReporter {
+class RatioReporter : public keldra_bench::MedianReporter {
  public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-        times[run.run_name.function_name] = run.GetAdjustedRealTime();
-        cpu_times[run.run_name.function_name] = run.GetAdjustedCPUTime();
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
   void Finalize() override {
     ConsoleReporter::Finalize();
     ratio("INSERT_OBJECT bind+step+reset / bare sqlite3 loop (median time)",
@@ -213,30 +206,16 @@ class RatioReporter : public benchmark::ConsoleReporter {
     ratio("like_all_words / SQLite LIKE (median time per row)", "BM_LikeAllWords_Store",
           "BM_Like_Sqlite");
   }
-
- private:
-  void ratio(const char* label, const std::string& a, const std::string& b) {
-    if (times.count(a) && times.count(b) && times[b] > 0 && cpu_times[b] > 0) {
-      std::printf("%s: %.3f (CPU time: %.3f)\n", label, times[a] / times[b],
-                  cpu_times[a] / cpu_times[b]);
-    }
-  }
-  std::map<std::string, double> times;
-  std::map<std::string, double> cpu_times;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  char pattern[] = "/tmp/keldra-bench-XXXXXX";
-  if (!mkdtemp(pattern)) return 1;
-  g_dir = pattern;
-  // Logging off whatever the machine's level file says.
-  LoggerUmbo::set_level_file_path(g_dir + "/no_log_level");
+  g_dir = keldra_bench::make_bench_folder();
+  if (g_dir.empty()) return 1;
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  std::string rm = "rm -rf '" + g_dir + "'";
-  return std::system(rm.c_str()) == 0 ? 0 : 1;
+  return keldra_bench::remove_bench_folder(g_dir);
 }

@@ -26,6 +26,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchSupport.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -209,17 +211,8 @@ BENCHMARK(BM_GetAllItems_Plugin)->Iterations(5)->Repetitions(3)->Unit(benchmark:
 BENCHMARK(BM_AddItems_Baseline)->Iterations(3)->Repetitions(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AddItems_Plugin)->Iterations(3)->Repetitions(3)->Unit(benchmark::kMillisecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
+class RatioReporter : public keldra_bench::MedianReporter {
  public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-        times[run.run_name.function_name] = run.GetAdjustedRealTime();
-        cpu_times[run.run_name.function_name] = run.GetAdjustedCPUTime();
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
   void Finalize() override {
     ConsoleReporter::Finalize();
     const struct {
@@ -239,24 +232,18 @@ class RatioReporter : public benchmark::ConsoleReporter {
                   cpu_times[p.plugin] / cpu_times[p.baseline]);
     }
   }
-
- private:
-  std::map<std::string, double> times;
-  std::map<std::string, double> cpu_times;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  char pattern[] = "/tmp/keldra-bench-XXXXXX";
-  if (!mkdtemp(pattern)) return 1;
-  g_home = pattern;
+  g_home = keldra_bench::make_bench_folder();
+  if (g_home.empty()) return 1;
   setenv("HOME", g_home.c_str(), 1);
   setenv("TMPDIR", g_home.c_str(), 1);
   // No daemon here: the plug-in's client of it finds no bus at once.
   setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + g_home + "/no-bus").c_str(), 1);
   orva::keldra::internal::mkdir(g_home + "/.cities");
-  orva::keldra::internal::LoggerUmbo::set_level_file_path(g_home + "/no_log_level");
   QCoreApplication app(argc, argv);
 
   void* library = dlopen(STORAGE_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
@@ -279,6 +266,5 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
   g_store = nullptr;
   store = StoreSetup();
-  std::string rm_all = "rm -rf '" + g_home + "'";
-  return std::system(rm_all.c_str()) == 0 ? 0 : 1;
+  return keldra_bench::remove_bench_folder(g_home);
 }

@@ -33,6 +33,8 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
+#include "BenchSupport.h"
+
 #include <malloc.h>
 
 #include <cstdio>
@@ -701,17 +703,8 @@ BENCHMARK(BM_Facade_GetObject_Store)->Iterations(20000)->Repetitions(3);
 BENCHMARK(BM_Facade_GetObject_Plain)->Iterations(20000)->Repetitions(3);
 BENCHMARK(BM_Facade_CacheLoad_Store)->Iterations(3)->Repetitions(3)->Unit(benchmark::kMillisecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
+class RatioReporter : public keldra_bench::MedianReporter {
  public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-        times[run.run_name.function_name + "/" + run.run_name.args] = run.GetAdjustedRealTime();
-        cpu_times[run.run_name.function_name + "/" + run.run_name.args] = run.GetAdjustedCPUTime();
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
   void Finalize() override {
     ConsoleReporter::Finalize();
     const struct {
@@ -769,21 +762,15 @@ class RatioReporter : public benchmark::ConsoleReporter {
       }
     }
   }
-
- private:
-  std::map<std::string, double> times;
-  std::map<std::string, double> cpu_times;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  char pattern[] = "/tmp/keldra-bench-XXXXXX";
-  if (!mkdtemp(pattern)) return 1;
-  g_home = pattern;
+  g_home = keldra_bench::make_bench_folder();
+  if (g_home.empty()) return 1;
   setenv("HOME", g_home.c_str(), 1);
   orva::keldra::internal::mkdir(g_home + "/.cities");
-  LoggerUmbo::set_level_file_path(g_home + "/no_log_level");
   // glibc adapts its trim threshold only after the first large free; until then the
   // first runs pay for giving memory back to the system after every statement. Fixed
   // thresholds give every size and both writers the same allocator.
@@ -796,6 +783,5 @@ int main(int argc, char** argv) {
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  std::string rm_all = "rm -rf '" + g_home + "'";
-  return std::system(rm_all.c_str()) == 0 ? 0 : 1;
+  return keldra_bench::remove_bench_folder(g_home);
 }
