@@ -29,5 +29,8 @@ if [ "$(id -u)" -ne 0 ]; then
         exit 1
     fi
 fi
-$SUDO apt-get update -q
-$SUDO apt-get install -y -q --no-install-recommends "${PACKAGES[@]}"
+# Another package manager may hold dpkg's lock (an unattended upgrade, a second
+# terminal): wait for it up to five minutes instead of failing at once.
+APT=(apt-get -o DPkg::Lock::Timeout=300)
+$SUDO "${APT[@]}" update -q
+$SUDO "${APT[@]}" install -y -q --no-install-recommends "${PACKAGES[@]}"

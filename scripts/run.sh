@@ -10,8 +10,19 @@ cd "$(dirname "$0")/.."
 PREFIX=${PREFIX:-/usr/local}
 JOBS=${JOBS:-$(nproc)}
 bash scripts/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX="$PREFIX"
-cmake --build build -j"$JOBS"
+# One build: the deliverables and, for the scenario, its test programs beside them, so
+# the library is compiled once.
+if [ "${SCENARIO:-1}" != 0 ]; then
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX="$PREFIX" \
+        -DKELDRA_BUILD_TESTS=ON
+    # The installed targets and the scenario (tests/system), not the whole test suite.
+    cmake --build build -j"$JOBS" --target keldra tervo sysinfo syncfw qtkeldraplugin \
+        hkeldra-storage keldservice syncfw-driver test_system
+else
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX="$PREFIX" \
+        -DKELDRA_BUILD_TESTS=OFF
+    cmake --build build -j"$JOBS"
+fi
 SUDO=""
 if [ "$(id -u)" -ne 0 ] && ! { mkdir -p "$PREFIX" 2>/dev/null && [ -w "$PREFIX" ]; }; then
     SUDO="sudo"
@@ -22,13 +33,10 @@ if [ "$(id -u)" -eq 0 ] || [ -n "$SUDO" ]; then
 fi
 echo "Installed under $PREFIX"
 if [ "${SCENARIO:-1}" != 0 ]; then
-    # The scenario's programs and stand-ins are test code: built apart from the
-    # deliverables, they run the installed ones.
-    cmake -S . -B build-scenario -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELDRA_BUILD_TESTS=ON \
-        -DCMAKE_INSTALL_PREFIX="$PREFIX"
-    cmake --build build-scenario -j"$JOBS" --target test_system
+    # The scenario's programs and stand-ins are test code; they run the installed
+    # deliverables, not those of the build tree.
     echo "The whole system at work, on the install under $PREFIX:"
-    KELDRA_SCENARIO_PREFIX="$PREFIX" build-scenario/tests/system/test_system --gtest_brief=1
+    KELDRA_SCENARIO_PREFIX="$PREFIX" build/tests/system/test_system --gtest_brief=1
 fi
 if [ -x "$PREFIX/bin/keldservice" ]; then
     exec bash scripts/run-service.sh "$PREFIX/bin/keldservice"
