@@ -2,8 +2,12 @@
 # plug-in registers.
 #  1. qmldir names it (typeinfo), and it exports every element that registerTypes
 #     registers (KeldraPlugin.cpp), each as "<Element> 1.0", and no other.
-#  2. qmlplugindump on the built plug-in gives the same file (comments aside).
-# Inputs: SOURCE_DIR (qtplugin/), QML_DIR (the build tree's QML import directory),
+#  2. The reference doc/qml.md names every property, method and signal of each element
+#     in the element's section ("## <Element>"; a typed object's section together with
+#     its base's).
+#  3. qmlplugindump on the built plug-in gives the same file (comments aside).
+# Inputs: SOURCE_DIR (qtplugin/), DOC (doc/qml.md), QML_DIR (the build tree's QML
+# import directory),
 # WORK_DIR, DUMP (qmlplugindump), PRELOAD (a sanitizer runtime the dumping process must
 # load first; empty when the build has none).
 cmake_minimum_required(VERSION 3.18)
@@ -47,6 +51,79 @@ exported_names("${kept}" kept_names)
 if(NOT kept_names STREQUAL registered_names)
   message(FATAL_ERROR "plugins.qmltypes exports\n  ${kept_names}\nbut the plug-in registers\n"
                       "  ${registered_names}")
+endif()
+
+# The Component blocks of the kept file, in order, as a list of indexes; block_<i> holds
+# the text of block i.
+set(rest "${kept}")
+set(blocks "")
+set(i 0)
+while(TRUE)
+  string(FIND "${rest}" "\n    Component {" at)
+  if(at LESS 0)
+    break()
+  endif()
+  math(EXPR at "${at} + 16")
+  string(SUBSTRING "${rest}" ${at} -1 rest)
+  string(FIND "${rest}" "\n    Component {" next)
+  if(next LESS 0)
+    set(block_${i} "${rest}")
+  else()
+    string(SUBSTRING "${rest}" 0 ${next} block_${i})
+  endif()
+  list(APPEND blocks ${i})
+  math(EXPR i "${i} + 1")
+endwhile()
+
+# The section of |element| in the reference ("" when it has none).
+file(READ ${DOC} doc)
+function(doc_section element out_var)
+  string(FIND "${doc}" "\n## ${element}\n" at)
+  if(at LESS 0)
+    set(${out_var} "" PARENT_SCOPE)
+    return()
+  endif()
+  string(SUBSTRING "${doc}" ${at} -1 text)
+  string(SUBSTRING "${text}" 4 -1 text)
+  string(FIND "${text}" "\n## " end)
+  if(end GREATER 0)
+    string(SUBSTRING "${text}" 0 ${end} text)
+  endif()
+  set(${out_var} "${text}" PARENT_SCOPE)
+endfunction()
+
+foreach(i ${blocks})
+  string(REGEX MATCH "name: \"([^\"]+)\"" _ "${block_${i}}")
+  string(MAKE_C_IDENTIFIER "${CMAKE_MATCH_1}" id)
+  string(REGEX MATCH "exports: \\[\"([A-Za-z]+) 1\\.0\"\\]" _ "${block_${i}}")
+  set(element_of_${id} ${CMAKE_MATCH_1})
+endforeach()
+set(undocumented "")
+foreach(i ${blocks})
+  string(REGEX MATCH "exports: \\[\"([A-Za-z]+) 1\\.0\"\\]" _ "${block_${i}}")
+  set(element ${CMAKE_MATCH_1})
+  doc_section(${element} section)
+  if(section STREQUAL "")
+    list(APPEND undocumented "${element} (no section)")
+  endif()
+  string(REGEX MATCH "prototype: \"([^\"]+)\"" _ "${block_${i}}")
+  string(MAKE_C_IDENTIFIER "${CMAKE_MATCH_1}" base)
+  if(DEFINED element_of_${base})
+    doc_section(${element_of_${base}} base_section)
+    string(APPEND section "${base_section}")
+  endif()
+  string(REGEX MATCHALL "(Property|Method|Signal) {[ \n]*name: \"[A-Za-z0-9_]+\"" members
+         "${block_${i}}")
+  foreach(m ${members})
+    string(REGEX REPLACE ".*\"([A-Za-z0-9_]+)\"$" "\\1" name "${m}")
+    if(NOT section MATCHES "[^A-Za-z0-9_]${name}[^A-Za-z0-9_]")
+      list(APPEND undocumented "${element}.${name}")
+    endif()
+  endforeach()
+endforeach()
+list(REMOVE_DUPLICATES undocumented)
+if(undocumented)
+  message(FATAL_ERROR "doc/qml.md does not describe: ${undocumented}")
 endif()
 
 # The text without its comment lines (the header names the command and the build
