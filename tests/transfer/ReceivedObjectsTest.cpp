@@ -79,11 +79,7 @@ class ReceivedObjectsTest : public MediaTest {
     return out;
   }
   static long long shared_global_ids() {
-    const std::string value =
-        db_test::RawDb(home_dir() + "/.cities/OstraMaps.db")
-            .value("SELECT count(*) FROM (SELECT global_id FROM object WHERE global_id != 0 "
-                   "GROUP BY global_id HAVING count(*) > 1)");
-    return value.empty() ? -1 : std::stoll(value);
+    return db_test::shared_global_ids(keldra_test::home_dir() + "/.cities/OstraMaps.db");
   }
   static std::string with_ids(std::string text, const std::vector<unsigned int>& ids) {
     for (size_t i = 0; i < ids.size(); ++i) {

@@ -12,6 +12,7 @@
 #include "adaptation_umbo/base/Settings.h"
 #include "adaptation_umbo/syncml/SyncAdapterUmbo.h"
 #include "adaptation_umbo/database/Database.h"
+#include "support/DbTestUtil.h"
 #include "support/TestEnv.h"
 
 #include <sqlite3.h>
@@ -161,11 +162,8 @@ class SyncAdapterTest : public AdapterTest {
     EXPECT_EQ(path.empty() ? "-" : path, stored_file(o.get_local_id()));
     return o.get_local_id();
   }
-  // How many global ids more than one object holds.
   static long long shared_global_ids() {
-    return file_value(
-        "SELECT count(*) FROM (SELECT global_id FROM object WHERE global_id != 0 "
-        "GROUP BY global_id HAVING count(*) > 1)");
+    return db_test::shared_global_ids(keldra_test::home_dir() + "/.cities/OstraMaps.db");
   }
 
   SharedPointer<SyncAdapter> sync_;

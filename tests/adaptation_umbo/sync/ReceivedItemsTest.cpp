@@ -5,6 +5,7 @@
 #include "StorageFixture.h"
 
 #include "support/HttpsTestServer.h"
+#include "support/DbTestUtil.h"
 #include "support/TestEnv.h"
 #include "transfer/DirectTransferHandlerImpl.h"
 
@@ -104,9 +105,7 @@ class ReceivedItemsTest : public StorageTest {
     return report.finals.empty() ? -1 : report.finals.back();
   }
   static long long shared_global_ids() {
-    return file_value(
-        "SELECT count(*) FROM (SELECT global_id FROM object WHERE global_id != 0 "
-        "GROUP BY global_id HAVING count(*) > 1)");
+    return db_test::shared_global_ids(keldra_test::home_dir() + "/.cities/OstraMaps.db");
   }
 
   static HttpsTestServer* s_server;
