@@ -59,15 +59,15 @@ class ReceivedObjectsTest : public MediaTest {
   }
 
   // A place linking |targets|, stored as new (local) or as the server's with |global_id|.
-  unsigned int store(const char* class_name, const std::string& name,
-                     unsigned long long global_id, const std::vector<unsigned int>& targets) {
+  unsigned int store(const char* class_name, const std::string& name, unsigned long long global_id,
+                     const std::vector<unsigned int>& targets) {
     Object o(class_name);
     o.set_name(name);
     o.set_service(std::string("personal"));
     for (unsigned int target : targets) o.get_links().push_back(Link(target));
     o.set_global_id(global_id);
-    const orva::ErrorCode r = global_id != 0 ? adapter_->sync_adapter()->add_object(o)
-                                             : repo_->insert_object(o);
+    const orva::ErrorCode r =
+        global_id != 0 ? adapter_->sync_adapter()->add_object(o) : repo_->insert_object(o);
     EXPECT_EQ(0, r) << name;
     return o.get_local_id();
   }
@@ -107,8 +107,8 @@ TEST_F(ReceivedObjectsTest, GlobalIdHeldByAnotherObjectIsRefusedAndBookedAsFaile
   const Case cases[] = {
       {"the global id of a stored object",
        "S:oa{0}:0;O:32:home:9002:1:::::193;A0:6:6;F:8:3:home street 1;R:OK;", 0, 0},
-      {"one global id for two uploads", "S:oa{0}:0;O:32:hme:100002;S:oa{1}:0;O:95:trip:100002;R:OK;",
-       1, 100002},
+      {"one global id for two uploads",
+       "S:oa{0}:0;O:32:hme:100002;S:oa{1}:0;O:95:trip:100002;R:OK;", 1, 100002},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -156,7 +156,8 @@ TEST_F(ReceivedObjectsTest, FileNamedByAReceivedObjectIsNeverPosted) {
       add_file_object(mine, "image/jpeg", 20, "files.example/own", "image/jpeg", 777002);
   ASSERT_EQ(mine, local_url(read_media(own)));
   // New here, its file only on the server: the server's copy must not give it one.
-  const unsigned int fresh = add_file_object("", "", 0, "https://files.example/fresh", "text/plain");
+  const unsigned int fresh =
+      add_file_object("", "", 0, "https://files.example/fresh", "text/plain");
 
   const std::string body = "S:oa" + std::to_string(fresh) + ":0;O:multimedia:media:9998;" + named +
                            "S:od9999:0;O:multimedia:photo:9999;" + named +

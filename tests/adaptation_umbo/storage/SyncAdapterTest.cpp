@@ -648,8 +648,8 @@ TEST_F(SyncAdapterTest, ServerObjectsNeverSetChangeOrClearALocalFile) {
     std::string text;  // the object written
     std::string file_after;
   } cases[] = {
-      {"add of a new object naming a file", "", false, ADD,
-       "O:multimedia:photo:9999;" + named, "-"},
+      {"add of a new object naming a file", "", false, ADD, "O:multimedia:photo:9999;" + named,
+       "-"},
       {"add of a stored global id naming another file", mine, true, ADD,
        "O:multimedia:photo:9999;" + named, mine},
       {"replace naming another file", mine, true, REPLACE, "O:multimedia:photo:9999;" + named,

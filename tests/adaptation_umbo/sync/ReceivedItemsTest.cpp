@@ -138,15 +138,16 @@ TEST_F(ReceivedItemsTest, ItemsNeverBringALocalFileAndTheFileIsNeverPosted) {
     std::string file_after;
   };
   const Case cases[] = {
-      {"add of a new object naming a file",
-       "add " + raw("O:multimedia:photo:9999;" + named), 0, "-"},
+      {"add of a new object naming a file", "add " + raw("O:multimedia:photo:9999;" + named), 0,
+       "-"},
       {"add over a stored global id naming a file",
        "add " + raw("O:multimedia:photo:777004;" + remote + named), known, mine},
-      {"rename by the server", "modify " + QString::number(renamed) + " " +
-                                   raw("O:multimedia:renamed:777002;" + remote),
+      {"rename by the server",
+       "modify " + QString::number(renamed) + " " + raw("O:multimedia:renamed:777002;" + remote),
        renamed, mine},
-      {"modify naming another file", "modify " + QString::number(repointed) + " " +
-                                         raw("O:multimedia:photo:777003;" + named + remote),
+      {"modify naming another file",
+       "modify " + QString::number(repointed) + " " +
+           raw("O:multimedia:photo:777003;" + named + remote),
        repointed, mine},
   };
   for (const Case& c : cases) {

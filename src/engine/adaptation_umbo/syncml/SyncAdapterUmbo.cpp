@@ -199,8 +199,7 @@ ErrorCode SyncAdapterUmbo::replace_object_with_local_file(unsigned int local_id,
   });
 }
 
-ErrorCode SyncAdapterUmbo::write_replacement(unsigned int local_id, Object& object,
-                                             bool own_file) {
+ErrorCode SyncAdapterUmbo::write_replacement(unsigned int local_id, Object& object, bool own_file) {
   m_adapter->reserve_event();
   object.set_local_id(local_id);
   // The stored local file is read and written back in one transaction level, so that a

@@ -7,17 +7,17 @@
 // local id} to the data adapter, which sends or holds it (transactions, sync mark); a
 // failed write dispatches nothing. add_object with a global id already stored replaces
 // that object (event 2); an object that brings a global id another object holds is
-// refused with 3, nothing written.
-//
-// No server or daemon data sets, changes or clears a file of this device: add_object
-// drops the "local_uri" attributes of the object it is given, and replace_object puts
-// the stored object's in their place. Only replace_object_with_local_file, for a file
-// the device itself wrote (a media download), stores the local file given. Removing by a global id that no object has succeeds and
-// dispatches nothing; a lookup of the global id that fails (a failed transaction, a
+// refused with 3, nothing written. Removing by a global id that no object has succeeds
+// and dispatches nothing; a lookup of the global id that fails (a failed transaction, a
 // busy or unreadable file) is returned as it is, by add_object too, which then writes
 // nothing. Database codes are returned unchanged; the operations the store does not
 // support return 1. No exception leaves the adapter: out of memory before a write is 2
 // with nothing written, and a write once committed keeps its 0.
+//
+// No server or daemon data sets, changes or clears a file of this device: add_object
+// drops the "local_uri" attributes of the object it is given, and replace_object puts
+// the stored object's in their place. Only replace_object_with_local_file, for a file
+// the device itself wrote (a media download), stores the local file given.
 //
 // Made only by DataAdapterUmbo::sync_adapter(), a new one per call; holds its adapter,
 // and so the database, alive. Thread: the adapter's thread only; no locks.
