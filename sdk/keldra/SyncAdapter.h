@@ -46,7 +46,9 @@ class SyncAdapter : public orva::internal::RefCountable {
   virtual ErrorCode removed_objects(std::vector<Object>& out) const = 0;
 
   // Writes of the server's objects. add_object replaces the object that already has the
-  // global id, else inserts it with a new local id (set on |object|).
+  // global id, else inserts it with a new local id (set on |object|). Neither takes a
+  // local file ("local_uri") from the object: a replaced object keeps the one stored. An
+  // object whose global id another object holds is refused with 3, nothing written.
   virtual ErrorCode add_object(Object& object) = 0;
   virtual ErrorCode replace_object(unsigned int local_id, Object& object) = 0;
   // Removing an object that does not exist succeeds; by a global id that no object has,

@@ -102,6 +102,13 @@ std::string fresh_db_path(const std::string& name) {
   return path;
 }
 
+long long shared_global_ids(const std::string& path) {
+  const std::string value = RawDb(path).value(
+      "SELECT count(*) FROM (SELECT global_id FROM object WHERE global_id != 0 "
+      "GROUP BY global_id HAVING count(*) > 1)");
+  return value.empty() ? -1 : std::stoll(value);
+}
+
 std::string file_bytes(const std::string& path) { return keldra_test::read_file(path); }
 
 bool file_exists(const std::string& path) {

@@ -46,6 +46,10 @@ sqlite3* handle_of(orva::keldra::internal::DatabaseConnection& connection);
 // A fresh path under the test's home, with no file at it.
 std::string fresh_db_path(const std::string& name);
 
+// How many global ids more than one object of the store file at |path| holds (none may:
+// links follow global ids); -1 when it cannot be read.
+long long shared_global_ids(const std::string& path);
+
 std::string file_bytes(const std::string& path);
 bool file_exists(const std::string& path);
 

@@ -59,12 +59,12 @@ unsigned int MediaTest::add_file_object(const std::string& local_path,
   orva::keldra::Object& o = *m.object();
   o.set_name(std::string("media"));
   o.set_service(std::string("personal"));
-  orva::ErrorCode r;
-  if (global_id != 0) {
+  // Made here; with a global id, then confirmed by the server (whose writes keep the
+  // stored local file).
+  orva::ErrorCode r = repo_->insert_object(o);
+  if (r == 0 && global_id != 0) {
     o.set_global_id(global_id);
-    r = adapter_->sync_adapter()->add_object(o);
-  } else {
-    r = repo_->insert_object(o);
+    r = adapter_->sync_adapter()->replace_object(o.get_local_id(), o);
   }
   EXPECT_EQ(0, r) << local_path << remote_url;
   return r == 0 ? o.get_local_id() : 0;

@@ -22,7 +22,8 @@ class MediaTest : public TransferTest {
 
   // A file of |size| bytes (a repeating pattern) under the home's "media" folder.
   static std::string make_file(const std::string& name, uint64_t size);
-  // Stores a multimedia object; |synced| writes it as the server's (global id given).
+  // Stores a multimedia object; with |global_id| it is synchronised: made here, then
+  // confirmed by the server with that global id.
   // Empty texts leave the part out. Its local id.
   unsigned int add_file_object(const std::string& local_path, const std::string& local_mime,
                                uint64_t recorded_size, const std::string& remote_url = "",

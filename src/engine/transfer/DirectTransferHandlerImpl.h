@@ -258,6 +258,10 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
                                   const std::string& request_id, const std::string& content_type);
   orva::ErrorCode process_file_upload_result(unsigned int local_id,
                                              const SyncParser::ForwardStatus& status);
+  // The "F" line of a queued item ("qf"): 2, since the store keeps no upload queue;
+  // nothing changes, and the result stops the parse and the run.
+  orva::ErrorCode process_queue_upload_result(unsigned int local_id,
+                                              const SyncParser::ForwardStatus& status);
   // The scaling path of FORWARD.
   orva::ErrorCode start_scaling_next_mmo();
   orva::ErrorCode start_scaling_mmo(unsigned int& local_id);

@@ -119,10 +119,15 @@ orva::ErrorCode DirectTransferHandlerImpl::process_file_download_result(
           result = set_mmo_local_file(object, path);
         }
         if (result == ORVA_ERROR_NONE) {
-          // Without local changes the object stays synchronised; with them they stay
-          // pending.
-          result = local_changes ? m_repository->update_object(*object)
-                                 : m_sync_adapter->replace_object(local_id, *object);
+          // Without local changes the object stays synchronised (the one sync write that
+          // stores a local file); with them they stay pending.
+          if (local_changes) {
+            result = m_repository->update_object(*object);
+          } else {
+            TransferExtension* ext = extension();
+            result = ext == nullptr ? ORVA_ERROR_OUT_OF_MEMORY
+                                    : ext->store_downloaded_file(local_id, *object);
+          }
         }
       }
       result = m_repository->end_transaction(result);

@@ -475,9 +475,26 @@ orva::ErrorCode DirectTransferHandlerImpl::handle_forward_status(
     LoggerUmbo::logf(kTrace, "DirectTransferHandler: mmfile upload result processed with %d", r);
     return r;
   }
+  if (request.type == REQUEST_QUEUE_FORWARD) {
+    const orva::ErrorCode r =
+        process_queue_upload_result(static_cast<unsigned int>(request.id), status);
+    LoggerUmbo::logf(kTrace, "DirectTransferHandler: q upload result processed with %d", r);
+    return r;
+  }
   LoggerUmbo::logf(kTrace, "DirectTransferHandler: rtype %d ignored",
                    static_cast<int>(request.type));
   return ORVA_ERROR_NONE;
+}
+
+orva::ErrorCode DirectTransferHandlerImpl::process_queue_upload_result(
+    unsigned int local_id, const SyncParser::ForwardStatus& status) {
+  LoggerUmbo::logf(kTrace, "DirectTransferHandler::process_queue_upload_result: item %u, code %u",
+                   local_id, static_cast<unsigned int>(status.code));
+  // The store keeps no upload queue, so no queued item can take the result: nothing
+  // changes, and the 2 stops the run as the queue task itself does.
+  if (!m_repository->get_upload_queue().is_valid()) return ORVA_ERROR_OUT_OF_MEMORY;
+  // A store with a queue would still give the handler no way to reach its items.
+  return ORVA_ERROR_NOT_SUPPORTED;
 }
 
 orva::ErrorCode DirectTransferHandlerImpl::process_file_upload_result(

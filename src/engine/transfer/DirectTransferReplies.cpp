@@ -8,8 +8,9 @@
 // A line is taken only for an item key of the package posted last. An uploaded object
 // that was edited while its package was on its way keeps the edit (it is not
 // overwritten and stays unsynchronised; a new object still learns its global id). A
-// received object never brings a local file: its "local_uri" is dropped, and a replaced
-// object keeps the one it had.
+// received object never brings a local file, and one whose global id another object
+// holds is refused (3): both are rules of the sync adapter's writes, which every
+// received object goes through.
 #include "transfer/DirectTransferHandlerImpl.h"
 #include "transfer/DirectTransferLog.h"
 
@@ -30,7 +31,6 @@ const unsigned int kFirstSystemLid = 0x7FFFFFFB;
 const unsigned int kLastSystemLid = 0x7FFFFFFF;
 const unsigned long long kFirstSystemGid = 995;
 const unsigned long long kLastSystemGid = 999;
-const char kLocalUri[] = "local_uri";
 const unsigned int kStatusStop = 10;
 
 bool is_system_lid(unsigned long long id) { return id >= kFirstSystemLid && id <= kLastSystemLid; }
@@ -38,17 +38,6 @@ bool is_system_gid(unsigned long long id) { return id >= kFirstSystemGid && id <
 bool is_upload(DirectTransferHandler::RequestType type) {
   return type == DirectTransferHandler::REQUEST_OBJECT_ADD ||
          type == DirectTransferHandler::REQUEST_OBJECT_REPLACE;
-}
-
-// |incoming| loses any local file it names and takes the ones of |stored| (may be null).
-void keep_local_files(Object& incoming, const Object* stored) {
-  incoming.get_attributes().remove(kLocalUri, std::string());
-  if (stored == nullptr) return;
-  const AttributeList& own = stored->get_attributes();
-  for (int i = own.find_attribute(kLocalUri, std::string()); i >= 0;
-       i = own.find_attribute(kLocalUri, std::string(), i + 1)) {
-    incoming.get_attributes().set_attribute(*own[static_cast<unsigned int>(i)]);
-  }
 }
 
 }  // namespace
@@ -242,19 +231,12 @@ orva::ErrorCode DirectTransferHandlerImpl::replace_uploaded(unsigned int local_i
     incoming.set_local_id(local_id);
     return code;
   }
-  keep_local_files(incoming, read == ORVA_ERROR_NONE ? &stored : nullptr);
   return m_sync_adapter->replace_object(local_id, incoming);
 }
 
 orva::ErrorCode DirectTransferHandlerImpl::store_downloaded(Object& incoming) {
   const unsigned int known = m_repository->get_object_local_id(incoming.get_global_id());
-  if (known != 0) {
-    Object stored;
-    const orva::ErrorCode read = m_repository->get_object(known, stored);
-    keep_local_files(incoming, read == ORVA_ERROR_NONE ? &stored : nullptr);
-    return m_sync_adapter->replace_object(known, incoming);
-  }
-  keep_local_files(incoming, nullptr);
+  if (known != 0) return m_sync_adapter->replace_object(known, incoming);
   const orva::ErrorCode code = m_sync_adapter->add_object(incoming);
   if (code == ORVA_ERROR_NONE) {
     m_pending_mappings.push_back(ObjectBase(incoming.get_local_id(), incoming.get_global_id()));

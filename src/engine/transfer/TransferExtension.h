@@ -1,7 +1,8 @@
 // The system objects as the direct transfer uses them: the sync extension's send cache
-// and received objects, and the subscription manager's subscription and mapping. The
-// platform's implementation (over SyncExtension and SubscriptionManager) defines
-// create() in adaptation_umbo/syncml/.
+// and received objects, and the subscription manager's subscription and mapping; and
+// the one sync write that stores a local file, for a media file the run downloaded. The
+// platform's implementation (over SyncExtension, SubscriptionManager and the sync
+// adapter) defines create() in adaptation_umbo/syncml/.
 //
 // Results: those of the sync extension and the subscription manager, unchanged.
 // One per transfer handler, made over its data adapter; reference counted; used on the
@@ -50,6 +51,10 @@ class TransferExtension : public orva::internal::RefCountable {
   // from the store; nothing stored.
   virtual orva::ErrorCode create_mapping_object(const std::vector<ObjectBase>& items,
                                                 Object& object) = 0;
+  // Writes |object| over |local_id| from sync (it stays synchronised) with the local
+  // file it names: only for a file this device downloaded. Every other sync write keeps
+  // the stored local file whatever the object says.
+  virtual orva::ErrorCode store_downloaded_file(unsigned int local_id, Object& object) = 0;
 
  protected:
   TransferExtension() {}

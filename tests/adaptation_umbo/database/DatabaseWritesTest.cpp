@@ -910,6 +910,8 @@ TEST_F(Writes, AttributeNamesComeBackCutExceptTheAnchor) {
     ASSERT_EQ(2u, loaded.get_attributes().size());
     EXPECT_EQ("222", loaded.get_attributes()[0]->get_name());
     EXPECT_EQ(c.loaded, loaded.get_attributes()[1]->get_name());
+    // One object at a time holds the global id.
+    ASSERT_EQ(0, db->remove_object(lid, true));
   }
 }
 

@@ -3,12 +3,16 @@
 // storage plug-in reads, and the server address by backend and debug redirect.
 #include "support/AdapterFixture.h"
 
+#include <keldra/Attribute.h>
+#include <keldra/Link.h>
+#include <keldra/ObjectConverter.h>
 #include <keldra/RepositoryEvent.h>
 #include <keldra/SyncAdapter.h>
 
 #include "adaptation_umbo/base/Settings.h"
 #include "adaptation_umbo/syncml/SyncAdapterUmbo.h"
 #include "adaptation_umbo/database/Database.h"
+#include "support/DbTestUtil.h"
 #include "support/TestEnv.h"
 
 #include <sqlite3.h>
@@ -26,7 +30,10 @@ using keldra_test::Batches;
 using keldra_test::Broadcast;
 using keldra_test::Events;
 using orva::SharedPointer;
+using orva::keldra::Attribute;
+using orva::keldra::Link;
 using orva::keldra::Object;
+using orva::keldra::ObjectPtr;
 using orva::keldra::RepositoryEvent;
 using orva::keldra::SyncAdapter;
 using orva::keldra::UploadQueueItem;
@@ -107,6 +114,56 @@ class SyncAdapterTest : public AdapterTest {
     Events out;
     for (const auto& p : pairs) out.push_back(RepositoryEvent(p.first, static_cast<int>(p.second)));
     return out;
+  }
+
+  // The object of a compact text as the server or the sync daemon sends it.
+  static Object decoded(const std::string& text) {
+    SharedPointer<orva::keldra::ObjectConverter> converter =
+        orva::keldra::ObjectConverter::create();
+    ObjectPtr object;
+    EXPECT_EQ(0, converter->decode(reinterpret_cast<const unsigned char*>(text.data()),
+                                   static_cast<unsigned int>(text.size()), object,
+                                   KELDRA_COMPACT_MIME_TYPE))
+        << text;
+    return object.is_valid() ? *object : Object();
+  }
+  // The url of the object's local file; "-" when it names none.
+  static std::string local_file(const Object& o) {
+    const int i = o.get_attributes().find_attribute("local_uri", std::string());
+    if (i < 0) return "-";
+    const Attribute& a = *o.get_attributes()[static_cast<unsigned int>(i)];
+    const int f = a.find_field("url");
+    if (f < 0) return "-";
+    std::string url;
+    a.get_fields()[static_cast<unsigned int>(f)].get_value(url);
+    return url;
+  }
+  std::string stored_file(unsigned int local_id) {
+    Object o;
+    EXPECT_EQ(0, repo_->get_object(local_id, o)) << local_id;
+    return local_file(o);
+  }
+  // A photo whose file is |path| on this device, synchronised with global id |gid|: made
+  // here, then confirmed by the server. Its local id.
+  unsigned int synced_photo(const std::string& path, unsigned long long gid) {
+    Object o("multimedia");
+    o.set_name(std::string("photo"));
+    o.set_service(std::string("personal"));
+    if (!path.empty()) {
+      SharedPointer<Attribute> uri(new Attribute("local_uri", "uri"));
+      uri->add_field("url")->set_value(path);
+      o.get_attributes().push_back(uri);
+    }
+    EXPECT_EQ(0, repo_->insert_object(o));
+    Object copy("multimedia");
+    copy.set_name(std::string("photo"));
+    copy.set_global_id(gid);
+    EXPECT_EQ(0, sync_->replace_object(o.get_local_id(), copy));
+    EXPECT_EQ(path.empty() ? "-" : path, stored_file(o.get_local_id()));
+    return o.get_local_id();
+  }
+  static long long shared_global_ids() {
+    return db_test::shared_global_ids(keldra_test::home_dir() + "/.cities/OstraMaps.db");
   }
 
   SharedPointer<SyncAdapter> sync_;
@@ -573,6 +630,122 @@ TEST_F(SyncAdapterTest, ServerAddressByBackendOrRedirect) {
   EXPECT_EQ(3, umbo_->select_backend(2));
   unsetenv(kUriVariable);
   EXPECT_EQ(china_uri, sync_->server_uri());
+}
+
+// No object from the server or the sync daemon sets, changes or clears a file of the
+// device: the stored file stays whatever the object names. Only the device's own
+// download stores the file it gives.
+TEST_F(SyncAdapterTest, ServerObjectsNeverSetChangeOrClearALocalFile) {
+  const std::string mine = keldra_test::home_dir() + "/Pictures/md777002";
+  const std::string secret = keldra_test::home_dir() + "/secret.txt";
+  const std::string named = "A0:uri:local_uri;F:8:url:" + secret + ";F:8:mime:text/plain;";
+  enum Write { ADD, REPLACE, REPLACE_WITH_OWN_FILE };
+  const struct {
+    const char* name;
+    std::string stored_file;  // the stored object's file; "" no stored object (or none)
+    bool stored;
+    Write write;
+    std::string text;  // the object written
+    std::string file_after;
+  } cases[] = {
+      {"add of a new object naming a file", "", false, ADD, "O:multimedia:photo:9999;" + named,
+       "-"},
+      {"add of a stored global id naming another file", mine, true, ADD,
+       "O:multimedia:photo:9999;" + named, mine},
+      {"replace naming another file", mine, true, REPLACE, "O:multimedia:photo:9999;" + named,
+       mine},
+      {"replace without a file (a rename)", mine, true, REPLACE, "O:multimedia:renamed:9999;",
+       mine},
+      {"replace naming a file over an object without one", "", true, REPLACE,
+       "O:multimedia:photo:9999;" + named, "-"},
+      {"a file named under another class", mine, true, REPLACE,
+       "O:multimedia:photo:9999;A0:text:local_uri;F:8:url:" + secret + ";", mine},
+      {"the device's own download", "", true, REPLACE_WITH_OWN_FILE,
+       "O:multimedia:photo:9999;" + named, secret},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const unsigned int id = c.stored ? synced_photo(c.stored_file, 9999) : 0;
+    Object o = decoded(c.text);
+    ASSERT_EQ(9999ull, o.get_global_id());
+    switch (c.write) {
+      case ADD:
+        ASSERT_EQ(0, sync_->add_object(o));
+        break;
+      case REPLACE:
+        ASSERT_EQ(0, sync_->replace_object(id, o));
+        break;
+      case REPLACE_WITH_OWN_FILE:
+        ASSERT_EQ(0, dynamic_cast<SyncAdapterUmbo&>(*sync_).replace_object_with_local_file(id, o));
+        break;
+    }
+    const unsigned int written = o.get_local_id();
+    if (c.stored) EXPECT_EQ(id, written);
+    EXPECT_EQ(c.file_after, stored_file(written));
+    EXPECT_EQ(0, state_of(written));
+    ASSERT_EQ(0, sync_->delete_object(written));
+  }
+}
+
+// An object that brings a global id another object holds is refused with 3: nothing of
+// it is written, no link moves to it and no event is told; no two objects ever share a
+// global id.
+TEST_F(SyncAdapterTest, GlobalIdHeldByAnotherObjectIsRefused) {
+  const unsigned int holder = add("the server's place", 9002);
+  ASSERT_NE(0u, holder);
+  // A third object linking the holder: its link must stay there.
+  Object linking = received("linking", 9003);
+  Link link(holder);
+  link.set_global_link(9002);
+  linking.get_links().push_back(link);
+  ASSERT_EQ(0, sync_->add_object(linking));
+  const unsigned int fresh = insert("home");
+  const unsigned int synced = add("synced", 9004);
+  heard();
+  const std::string home = "O:32:home:9002:1:::::193;A0:6:6;F:8:3:home street 1;";
+  const struct {
+    const char* name;
+    unsigned int target;
+    std::string text;
+    bool add;  // through the database's insert from sync
+  } cases[] = {
+      {"over a new local object", fresh, home, false},
+      {"over a synchronised object", synced, home, false},
+      {"header only", fresh, "O:32::9002;", false},
+      {"inserted from sync", 0, home, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Object o = decoded(c.text);
+    ASSERT_EQ(9002ull, o.get_global_id());
+    const long long objects = file_value("SELECT count(*) FROM object");
+    if (c.add) {
+      EXPECT_EQ(3, umbo_->database()->insert_object(o, true));
+    } else {
+      EXPECT_EQ(3, sync_->replace_object(c.target, o));
+    }
+    EXPECT_EQ(objects, file_value("SELECT count(*) FROM object"));
+    EXPECT_EQ(0, shared_global_ids());
+    EXPECT_EQ(holder, repo_->get_object_local_id(9002));
+    EXPECT_EQ(0ull, repo_->get_object_global_id(fresh));
+    EXPECT_EQ(9004ull, repo_->get_object_global_id(synced));
+    EXPECT_EQ(1, state_of(fresh));
+    Object read;
+    ASSERT_EQ(0, repo_->get_object(fresh, read));
+    EXPECT_EQ("home", read.get_name());
+    ASSERT_EQ(0, repo_->get_object(linking.get_local_id(), read));
+    ASSERT_EQ(1u, read.get_links().size());
+    EXPECT_EQ(holder, read.get_links()[0].get_local_link());
+    EXPECT_TRUE(umbo_->held_events().empty());
+    EXPECT_TRUE(heard().empty());
+  }
+  // The object's own global id, or one nobody holds, is written as before.
+  Object own = decoded("O:32:synced again:9004;");
+  EXPECT_EQ(0, sync_->replace_object(synced, own));
+  Object free_id = decoded("O:32:home:9010;A0:6:6;F:8:3:home street 1;");
+  EXPECT_EQ(0, sync_->replace_object(fresh, free_id));
+  EXPECT_EQ(9010ull, repo_->get_object_global_id(fresh));
+  EXPECT_EQ(0, shared_global_ids());
 }
 
 }  // namespace

@@ -464,8 +464,11 @@ TEST_F(ObjectExchangeTest, ObjectEditedWhileInFlightKeepsTheEdit) {
 TEST_F(ObjectExchangeTest, LocalFilesStayLocal) {
   Object mine = media("/home/user/MyDocs/pic.jpg", "");
   ASSERT_EQ(0, repo_->insert_object(mine));
-  Object known = media("/home/user/MyDocs/known.jpg", "https://download.example.com/k", 9400);
-  ASSERT_EQ(0, adapter_->sync_adapter()->add_object(known));
+  // Made here, then confirmed by the server.
+  Object known = media("/home/user/MyDocs/known.jpg", "https://download.example.com/k");
+  ASSERT_EQ(0, repo_->insert_object(known));
+  known.set_global_id(9400);
+  ASSERT_EQ(0, adapter_->sync_adapter()->replace_object(known.get_local_id(), known));
   const std::string reply =
       "S:oa" + std::to_string(mine.get_local_id()) + ":0;" +
       compact(media("", "https://download.example.com/p", 9401)) + "S:od9500:0;" +

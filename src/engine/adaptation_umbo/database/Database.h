@@ -92,10 +92,13 @@ class Database : public Notifiable {
   // target that contradicts the stored object's.
   // Stores a new object (state NEW, no global id; from a sync: SYNCED with its global
   // id); the object gets its new local id, timestamp and state flags.
+  // From a sync, a global id that another object holds is refused with 3: two objects
+  // with one global id would let the link triggers move links between them.
   orva::ErrorCode insert_object(Object& object, bool from_sync);
   // Replaces the stored object of the same local id (or, for local id 0, of the same
-  // global id): 8 when there is none, 3 for another class. A partial object rewrites
-  // only the header.
+  // global id): 8 when there is none, 3 for another class, and from a sync 3 as well
+  // when the object brings a global id that another object holds. A partial object
+  // rewrites only the header.
   orva::ErrorCode update_object(Object& object, bool from_sync);
   // Deletes the object and its content; an application removal is recorded for the
   // next sync. A missing object gives 0.
@@ -159,6 +162,8 @@ class Database : public Notifiable {
   void do_set_object_sharing(unsigned int local_id, SharingModel sharing, bool retain_state);
   void do_set_object_sharing_proxy(void* record);
   void validate(DbObject& row, bool from_sync, bool for_insert);
+  // Throws UmboException 3 when an object other than |local_id| holds |global_id| (not 0).
+  void check_global_id_free(unsigned long long global_id, unsigned int local_id);
   void merge_and_validate(DbObject& incoming, DbObject& stored, bool from_sync);
   void insert_db_object(DbObject& row);
   void insert_object_content(DbObject& row);

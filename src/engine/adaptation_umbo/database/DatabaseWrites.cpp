@@ -74,6 +74,7 @@ void Database::do_insert_object_proxy(void* record) {
 
 void Database::do_insert_object(DbObject& row, bool from_sync) {
   validate(row, from_sync, true);
+  if (from_sync) check_global_id_free(row.object()->get_global_id(), 0);
   row.set_state(from_sync ? DbObject::SYNCED : DbObject::NEW);
   resolve_object_links(*row.object());
   if (row.object()->get_class_name() == "multimedia") check_mmo_content_deps(row);
@@ -105,6 +106,17 @@ void Database::validate(DbObject& row, bool from_sync, bool for_insert) {
   if (for_insert) {
     object.set_local_id(0);
     if (!from_sync) object.set_global_id(0);
+  }
+}
+
+void Database::check_global_id_free(unsigned long long global_id, unsigned int local_id) {
+  if (global_id == 0) return;
+  unsigned int holder = 0;
+  do_get_object_local_id(global_id, holder);
+  if (holder != 0 && holder != local_id) {
+    LoggerUmbo::logf(kTrace, "Database: global id %llu is held by object %u, write refused",
+                     global_id, holder);
+    throw UmboException(ORVA_ERROR_INVALID_PARAMETERS, "Global id held by another object");
   }
 }
 
@@ -246,6 +258,9 @@ void Database::do_update_object(DbObject& row, bool from_sync) {
   stored_object.set_local_id(lid);
   DbObject stored(&stored_object);
   get_object_header(stored);
+  // The server's object names itself by its global id: one that another object holds
+  // is refused, whatever this object keeps.
+  if (from_sync) check_global_id_free(gid, lid);
   merge_and_validate(row, stored, from_sync);
 
   if (from_sync) {

@@ -5,6 +5,8 @@
 #include "adaptation_umbo/database/Database.h"
 #include "store/Guarded.h"
 
+#include <keldra/Attribute.h>
+#include <keldra/AttributeList.h>
 #include <keldra/Invariant.h>
 #include <keldra/LoggerUmbo.h>
 #include <keldra/RepositoryEvent.h>
@@ -25,6 +27,21 @@ unsigned long gid_word(unsigned long long global_id) {
 ErrorCode not_implemented(const char* text) {
   trace(text);
   return ORVA_ERROR_UNKNOWN;
+}
+
+// The attribute that names an object's file on this device.
+const char kLocalUri[] = "local_uri";
+
+// |incoming| loses every local file it names (of any class) and takes those of |stored|
+// (may be null).
+void keep_local_files(Object& incoming, const Object* stored) {
+  incoming.get_attributes().remove(kLocalUri, std::string());
+  if (stored == nullptr) return;
+  const AttributeList& own = stored->get_attributes();
+  for (int i = own.find_attribute(kLocalUri, std::string()); i >= 0;
+       i = own.find_attribute(kLocalUri, std::string(), i + 1)) {
+    incoming.get_attributes().set_attribute(*own[static_cast<unsigned int>(i)]);
+  }
 }
 }  // namespace
 
@@ -156,6 +173,7 @@ ErrorCode SyncAdapterUmbo::add_object(Object& object) {
     // Room for the event is taken before the write: once the write is committed,
     // announcing it cannot fail for want of memory.
     m_adapter->reserve_event();
+    keep_local_files(object, nullptr);
     object.set_local_id(0);
     const ErrorCode code = m_database->insert_object(object, true);
     if (code == ORVA_ERROR_NONE) {
@@ -169,15 +187,62 @@ ErrorCode SyncAdapterUmbo::add_object(Object& object) {
 ErrorCode SyncAdapterUmbo::replace_object(unsigned int local_id, Object& object) {
   return guarded([&] {
     LoggerUmbo::logf(kTrace, "SyncAdapterUmbo::replace_object(%d)", static_cast<int>(local_id));
-    m_adapter->reserve_event();
-    object.set_local_id(local_id);
-    const ErrorCode code = m_database->update_object(object, true);
-    if (code == ORVA_ERROR_NONE) {
-      object.set_modified(false);
-      dispatch(RepositoryEvent::OBJECT_UPDATED, local_id);
-    }
-    return code;
+    return write_replacement(local_id, object, false);
   });
+}
+
+ErrorCode SyncAdapterUmbo::replace_object_with_local_file(unsigned int local_id, Object& object) {
+  return guarded([&] {
+    LoggerUmbo::logf(kTrace, "SyncAdapterUmbo::replace_object_with_local_file(%d)",
+                     static_cast<int>(local_id));
+    return write_replacement(local_id, object, true);
+  });
+}
+
+ErrorCode SyncAdapterUmbo::write_replacement(unsigned int local_id, Object& object, bool own_file) {
+  m_adapter->reserve_event();
+  object.set_local_id(local_id);
+  // The stored local file is read and written back in one transaction level, so that a
+  // file the application sets meanwhile is not overwritten with the one read before.
+  ErrorCode code = m_database->begin_transaction(true);
+  if (code != ORVA_ERROR_NONE) return code;
+  try {
+    // A header-only object rewrites no content: the stored files stay as they are.
+    if (!own_file && !object.is_partial()) code = take_stored_local_files(local_id, object);
+    if (code == ORVA_ERROR_NONE) code = m_database->update_object(object, true);
+  } catch (...) {
+    m_database->rollback_transaction();
+    throw;
+  }
+  // A refusal (3, 8) wrote nothing and leaves the caller's transaction usable; any other
+  // failure has spoilt the level already.
+  if (code == ORVA_ERROR_NONE || code == ORVA_ERROR_INVALID_PARAMETERS ||
+      code == ORVA_ERROR_NOT_FOUND) {
+    const ErrorCode committed = m_database->commit_transaction();
+    if (code == ORVA_ERROR_NONE) code = committed;
+  } else {
+    m_database->rollback_transaction();
+  }
+  if (code == ORVA_ERROR_NONE) {
+    object.set_modified(false);
+    dispatch(RepositoryEvent::OBJECT_UPDATED, local_id);
+  }
+  return code;
+}
+
+ErrorCode SyncAdapterUmbo::take_stored_local_files(unsigned int local_id, Object& object) {
+  Object stored;
+  ErrorCode read = ORVA_ERROR_NOT_FOUND;
+  if (local_id != 0) {
+    read = m_database->get_object(local_id, stored);
+  } else if (object.get_global_id() != 0) {
+    read = m_database->get_global_object(object.get_global_id(), stored);
+  }
+  // Nothing stored: the write itself finds no object (8). Any other failed read says
+  // nothing about the stored file, which must not be lost: the write is not made.
+  if (read != ORVA_ERROR_NONE && read != ORVA_ERROR_NOT_FOUND) return read;
+  keep_local_files(object, read == ORVA_ERROR_NONE ? &stored : nullptr);
+  return ORVA_ERROR_NONE;
 }
 
 ErrorCode SyncAdapterUmbo::delete_object(unsigned int local_id) {

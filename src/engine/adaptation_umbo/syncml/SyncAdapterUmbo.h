@@ -6,12 +6,18 @@
 // clears the object's modified marks and dispatches {1 created, 2 updated, 3 removed;
 // local id} to the data adapter, which sends or holds it (transactions, sync mark); a
 // failed write dispatches nothing. add_object with a global id already stored replaces
-// that object (event 2). Removing by a global id that no object has succeeds and
-// dispatches nothing; a lookup of the global id that fails (a failed transaction, a
+// that object (event 2); an object that brings a global id another object holds is
+// refused with 3, nothing written. Removing by a global id that no object has succeeds
+// and dispatches nothing; a lookup of the global id that fails (a failed transaction, a
 // busy or unreadable file) is returned as it is, by add_object too, which then writes
 // nothing. Database codes are returned unchanged; the operations the store does not
 // support return 1. No exception leaves the adapter: out of memory before a write is 2
 // with nothing written, and a write once committed keeps its 0.
+//
+// No server or daemon data sets, changes or clears a file of this device: add_object
+// drops the "local_uri" attributes of the object it is given, and replace_object puts
+// the stored object's in their place. Only replace_object_with_local_file, for a file
+// the device itself wrote (a media download), stores the local file given.
 //
 // Made only by DataAdapterUmbo::sync_adapter(), a new one per call; holds its adapter,
 // and so the database, alive. Thread: the adapter's thread only; no locks.
@@ -58,6 +64,9 @@ class SyncAdapterUmbo : public SyncAdapter, public SyncMlHandler::SyncMlListener
 
   ErrorCode add_object(Object& object) override;
   ErrorCode replace_object(unsigned int local_id, Object& object) override;
+  // As replace_object, but the object's local file is stored as given: for a file this
+  // device downloaded, so that the object stays synchronised. Never for a received object.
+  ErrorCode replace_object_with_local_file(unsigned int local_id, Object& object);
   ErrorCode delete_object(unsigned int local_id) override;
   ErrorCode delete_object(unsigned long long global_id) override;
 
@@ -79,6 +88,10 @@ class SyncAdapterUmbo : public SyncAdapter, public SyncMlHandler::SyncMlListener
   SyncAdapterUmbo& operator=(const SyncAdapterUmbo&) = delete;
 
   std::string select_backend_impl() const;
+  // The replacement of both replace operations; |own_file| keeps the object's local file.
+  ErrorCode write_replacement(unsigned int local_id, Object& object, bool own_file);
+  // Puts the stored object's local files in place of |object|'s: 0, or a read's failure.
+  ErrorCode take_stored_local_files(unsigned int local_id, Object& object);
   void dispatch(int32_t type, unsigned int local_id);
 
   orva::SharedPointer<DataAdapterUmbo> m_adapter;

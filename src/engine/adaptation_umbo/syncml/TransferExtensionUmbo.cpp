@@ -1,8 +1,9 @@
 // The direct transfer's system objects over the sync extension and the subscription
-// manager of its data adapter.
+// manager of its data adapter, and its downloaded files over the adapter's sync adapter.
 #include "transfer/TransferExtension.h"
 
 #include "adaptation_umbo/syncml/SubscriptionManager.h"
+#include "adaptation_umbo/syncml/SyncAdapterUmbo.h"
 #include "adaptation_umbo/syncml/SyncExtension.h"
 
 #include <new>
@@ -16,7 +17,8 @@ namespace {
 class TransferExtensionUmbo final : public TransferExtension {
  public:
   explicit TransferExtensionUmbo(const orva::SharedPointer<DataAdapter>& adapter)
-      : m_extension(new SyncExtension(adapter)),
+      : m_adapter(adapter),
+        m_extension(new SyncExtension(adapter)),
         m_subscriptions(new SubscriptionManager(adapter)) {}
 
   orva::ErrorCode get_extension_object(uint32_t local_id, Object& object) override {
@@ -44,8 +46,17 @@ class TransferExtensionUmbo final : public TransferExtension {
                                         Object& object) override {
     return m_subscriptions->create_mapping_object(items, object);
   }
+  orva::ErrorCode store_downloaded_file(unsigned int local_id, Object& object) override {
+    if (!m_sync_adapter.is_valid()) m_sync_adapter = m_adapter->sync_adapter();
+    SyncAdapterUmbo* sync = dynamic_cast<SyncAdapterUmbo*>(m_sync_adapter.get());
+    if (sync == nullptr) return ORVA_ERROR_UNKNOWN;
+    return sync->replace_object_with_local_file(local_id, object);
+  }
 
  private:
+  orva::SharedPointer<DataAdapter> m_adapter;
+  // Made on first use.
+  orva::SharedPointer<SyncAdapter> m_sync_adapter;
   orva::SharedPointer<SyncExtension> m_extension;
   orva::SharedPointer<SubscriptionManager> m_subscriptions;
 };
