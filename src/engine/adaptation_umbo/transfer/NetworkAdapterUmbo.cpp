@@ -90,7 +90,10 @@ NetworkAdapterUmbo::NetworkAdapterUmbo(NetworkAdapter::Listener& listener)
       mNetworkAccessManager(new QNetworkAccessManager),
       mReply(nullptr),
       mHeadReported(false),
-      mOpenSerial(0) {
+      mOpenSerial(0),
+      mRequestSerial(0),
+      mSlotDepth(0),
+      mDropped(false) {
   LoggerUmbo::log("NetworkAdapterUmbo::NetworkAdapterUmbo ++, QT >= 4.7", LoggerUmbo::MSG_TRACE);
   // The session's error reaches us queued.
   qRegisterMetaType<QNetworkSession::SessionError>();
@@ -106,6 +109,26 @@ NetworkAdapterUmbo::~NetworkAdapterUmbo() {
   // Takes the replies still waiting for deletion, and the request bodies they keep.
   delete mNetworkAccessManager;
   LoggerUmbo::log("NetworkAdapterUmbo::~NetworkAdapterUmbo --", LoggerUmbo::MSG_TRACE);
+}
+
+void NetworkAdapterUmbo::release() {
+  if (mSlotDepth == 0) {
+    delete this;
+    return;
+  }
+  LoggerUmbo::log("NetworkAdapterUmbo::release: dropped inside its own slot, deleted later",
+                  LoggerUmbo::MSG_TRACE);
+  mDropped = true;
+  closeConnection();
+  deleteNetworkReply();
+  discardSession();
+  mBody.reset();
+  mRequestBody.reset();
+  deleteLater();
+}
+
+bool NetworkAdapterUmbo::still_running(quint64 serial) const {
+  return !mDropped && serial == mRequestSerial;
 }
 
 // ---- session ----
@@ -210,11 +233,13 @@ void NetworkAdapterUmbo::discardSession() {
 
 void NetworkAdapterUmbo::slotOpened() {
   LogTrace trace("NetworkAdapterUmbo::slotOpened");
+  SlotScope scope(*this);
   state_changed(READY, ORVA_ERROR_NONE);
 }
 
 void NetworkAdapterUmbo::slotNetworkSessionError(QNetworkSession::SessionError error) {
   LogTrace trace("NetworkAdapterUmbo::slotNetworkSessionError");
+  SlotScope scope(*this);
   LoggerUmbo::logf(LoggerUmbo::MSG_TRACE, "QNetworkSession::SessionError: %d ",
                    static_cast<int>(error));
   discardSession();
@@ -415,6 +440,7 @@ orva::ErrorCode NetworkAdapterUmbo::startRequest(const QString& url, const QStri
     new RequestBodyKeeper(mRequestBody, mReply);
     mRequestBody.reset();
   }
+  ++mRequestSerial;
 
   connect(mReply, &QIODevice::readyRead, this, &NetworkAdapterUmbo::slotReadyRead);
   connect(mReply, &QNetworkReply::finished, this, &NetworkAdapterUmbo::slotFinished);
@@ -440,6 +466,8 @@ bool NetworkAdapterUmbo::is_active() const {
 // ---- reply ----
 
 void NetworkAdapterUmbo::slotReadyRead() {
+  SlotScope scope(*this);
+  const quint64 serial = mRequestSerial;
   const int http_status =
       mReply ? mReply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : 0;
   if (!mReply) {
@@ -452,10 +480,10 @@ void NetworkAdapterUmbo::slotReadyRead() {
     response.content_type = mReply->rawHeader("Content-Type").toStdString();
     mHeadReported = true;
     listener().handle_network_response_head(response);
+    // The listener may have ended the request inside the head call, or dropped the
+    // adapter. (A session error meanwhile leaves the request running.)
+    if (!still_running(serial)) return;
   }
-  // The listener may have ended the request inside the head call. (A session error
-  // meanwhile leaves the request running.)
-  if (!mReply) return;
   if (http_status < 200 || http_status > 299 || mReply->bytesAvailable() <= 0) return;
   if (!mBody.is_valid()) mBody = orva::SharedPointer<DynamicBuffer>(new DynamicBuffer);
   if (!append_available(*mReply, *mBody)) {
@@ -467,19 +495,36 @@ void NetworkAdapterUmbo::slotReadyRead() {
 
 void NetworkAdapterUmbo::slotFinished() {
   LogTrace trace("NetworkAdapterUmbo::slotFinished");
+  SlotScope scope(*this);
+  const quint64 serial = mRequestSerial;
   mProgress.finish();
   report_progress();
+  if (!still_running(serial)) return;
   if (mReply) {
     LoggerUmbo::logf(LoggerUmbo::MSG_TRACE, "NetworkAdapterUmbo::slotFinished: error %d",
                      static_cast<int>(mReply->error()));
   }
   if (!mBody.is_valid()) {
-    LoggerUmbo::log("ERROR mBody is invalid, it must be valid at this point",
-                    LoggerUmbo::MSG_TRACE);
-    stop(ORVA_ERROR_UNKNOWN);
-    return;
+    // A download answered 2xx without body bytes has nothing to hand over: it ends
+    // without a body call, and the listener skips that file. Any other reply without
+    // collected bytes (a POST's, a 3xx) confirmed nothing.
+    const int http_status =
+        mReply ? mReply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : 0;
+    const bool empty_download = mReply &&
+                                mReply->operation() == QNetworkAccessManager::GetOperation &&
+                                http_status >= 200 && http_status <= 299;
+    if (!empty_download) {
+      LoggerUmbo::log("ERROR mBody is invalid, it must be valid at this point",
+                      LoggerUmbo::MSG_TRACE);
+      stop(ORVA_ERROR_UNKNOWN);
+      return;
+    }
+    LoggerUmbo::log("NetworkAdapterUmbo::slotFinished: empty download", LoggerUmbo::MSG_TRACE);
+  } else if (mBody->get_data_length() > 0) {
+    listener().handle_network_response_body(mBody);
+    // A body that cannot be saved ends the run inside this call.
+    if (!still_running(serial)) return;
   }
-  if (mBody->get_data_length() > 0) listener().handle_network_response_body(mBody);
   deleteNetworkReply();
   mHeadReported = false;
   state_changed(READY, ORVA_ERROR_NONE);
@@ -489,6 +534,7 @@ void NetworkAdapterUmbo::slotHttpReplyError(QNetworkReply::NetworkError code) {
   LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
                    "NetworkAdapterUmbo::slotHttpReplyError ++: NetworkError %d",
                    static_cast<int>(code));
+  SlotScope scope(*this);
   orva::ErrorCode status;
   switch (code) {
     case QNetworkReply::OperationCanceledError:
@@ -545,6 +591,7 @@ void NetworkAdapterUmbo::slotUploadProgress(qint64 bytesSent, qint64 bytesTotal)
   LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
                    "NetworkAdapterUmbo::slotUploadProgress: bytes sent %lld, total %lld",
                    static_cast<long long>(bytesSent), static_cast<long long>(bytesTotal));
+  SlotScope scope(*this);
   if (bytesTotal < 1) return;
   mProgress.set_stage_progress(static_cast<float>(bytesSent) / static_cast<float>(bytesTotal));
   report_progress();
@@ -554,6 +601,7 @@ void NetworkAdapterUmbo::slotDownloadProgress(qint64 bytesReceived, qint64 bytes
   LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
                    "NetworkAdapterUmbo::slotDownloadProgress: bytes received %lld, total %lld",
                    static_cast<long long>(bytesReceived), static_cast<long long>(bytesTotal));
+  SlotScope scope(*this);
   if (bytesTotal < 1) return;
   mProgress.set_stage_progress(static_cast<float>(bytesReceived) / static_cast<float>(bytesTotal));
   report_progress();
@@ -610,12 +658,18 @@ void NetworkAdapterUmbo::closeConnection() {
 void NetworkAdapterUmbo::deleteNetworkReply() {
   mPostData.clear();
   if (!mReply) return;
+  ++mRequestSerial;
   LoggerUmbo::log("NetworkAdapterUmbo::deleteNetwork reply!", LoggerUmbo::MSG_TRACE);
   // Disconnected first: nothing the reply emits while it ends comes back here.
   mReply->disconnect(this);
   // abort, not close: close would let an upload go on until the reply is deleted. A
-  // reply that failed already has nothing left to stop.
-  if (mReply->isRunning() && mReply->error() == QNetworkReply::NoError) mReply->abort();
+  // reply that failed already has nothing left to stop; one whose head told of an HTTP
+  // error fails by itself (Qt's HTTP thread has its error on the way), and aborting it
+  // too would set its error twice. Its deletion ends its connection.
+  const int http_status = mReply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+  if (mReply->isRunning() && mReply->error() == QNetworkReply::NoError && http_status < 400) {
+    mReply->abort();
+  }
   mReply->deleteLater();
   mReply = nullptr;
 }

@@ -17,8 +17,10 @@
 // goes to the listener once, at the first readable data of a reply with a Content-Type;
 // only 2xx bytes are collected, and the body goes to the listener when the reply ends
 // without error. A reply error ends the request with 0x6006 (cancelled), 0x6005 (TLS
-// handshake and other network errors), 8 (not found) or 0x6004 (authentication). A
-// reply that ends without error and without body bytes ends with 1. TLS certificate
+// handshake and other network errors), 8 (not found) or 0x6004 (authentication). A GET
+// answered 2xx without body bytes ends with 0 and no body call (the listener skips that
+// file); any other reply that ends without error and without body bytes ends with 1
+// (a POST's confirmed nothing; a 3xx is not followed). TLS certificate
 // errors are ignored only while the optional debug library is loaded
 // (Settings::is_library_loaded); otherwise they fail the request with 0x6005.
 //
@@ -90,6 +92,13 @@ class NetworkAdapterUmbo : public QObject, public NetworkAdapter {
   bool is_active() const override;
   void cancel() override;
 
+  // The last holder's drop. Outside the adapter's own slots it deletes the adapter at
+  // once. Inside one (a listener that drops its handler in a run's final report), the
+  // reply or session whose signal runs still needs its parent: everything stops there
+  // without any listener call, the slot returns without touching the listener again,
+  // and the adapter is deleted from the event loop.
+  void release() override;
+
   // Test seam: with true, the platform's default configuration counts as missing, as on
   // a machine without a bearer, so that access point 0 opens the emulated session.
   static void set_default_configuration_ignored(bool ignored);
@@ -116,6 +125,20 @@ class NetworkAdapterUmbo : public QObject, public NetworkAdapter {
   void slotUploadProgress(qint64 bytesSent, qint64 bytesTotal);
 
  private:
+  // Marks a slot as running for release(); every slot that may call the listener makes
+  // one on entry.
+  class SlotScope {
+   public:
+    explicit SlotScope(NetworkAdapterUmbo& adapter) : m_adapter(adapter) { ++adapter.mSlotDepth; }
+    ~SlotScope() { --m_adapter.mSlotDepth; }
+
+   private:
+    NetworkAdapterUmbo& m_adapter;
+  };
+  // After a listener call from a slot: false when the listener dropped the adapter or
+  // ended (or replaced) the request |serial| inside that call; the slot then returns.
+  bool still_running(quint64 serial) const;
+
   orva::ErrorCode doOpen(unsigned int access_point_id);
   // The POST forms' check of their body (3 empty, 7 busy); holds it on 0.
   orva::ErrorCode take_request_body(const char* name,
@@ -152,6 +175,11 @@ class NetworkAdapterUmbo : public QObject, public NetworkAdapter {
   // Counts session openings; an emulated opening that was cancelled or replaced
   // finds a newer count when its turn comes and does nothing.
   quint64 mOpenSerial;
+  // Counts requests: started, stopped or finished ones each take a new number.
+  quint64 mRequestSerial;
+  // Slots under way (see release()) and whether the last holder let go meanwhile.
+  int mSlotDepth;
+  bool mDropped;
 };
 
 }  // namespace internal
