@@ -4,6 +4,7 @@
 
 #include "support/TestEnv.h"
 
+#include "adaptation_umbo/transfer/NetworkAdapterUmbo.h"
 #include "transfer/FileManager.h"
 
 #include <gtest/gtest.h>
@@ -21,9 +22,20 @@ using orva::keldra::MultimediaObject;
 using orva::keldra::SyncService;
 using orva::keldra::internal::DirectTransferHandler;
 using orva::keldra::internal::FileManager;
+using orva::keldra::internal::NetworkAdapterUmbo;
 
 class MediaDownloadTest : public MediaTest {
  protected:
+  void TearDown() override {
+    NetworkAdapterUmbo::set_inactivity_timeout_ms(0);
+    MediaTest::TearDown();
+  }
+  // The files in the download folder of |mime| whose names begin with |prefix|.
+  static QStringList files_in(const std::string& mime, const std::string& prefix) {
+    return QDir(QString::fromStdString(folder_for(mime)))
+        .entryList({QString::fromStdString(prefix) + "*"}, QDir::Files | QDir::Hidden);
+  }
+
   static std::string folder_for(const std::string& mime) {
     std::string path;
     EXPECT_EQ(0, FileManager::open()->get_download_path(mime, path));
@@ -164,6 +176,26 @@ TEST_F(MediaDownloadTest, MissingFileEndsTheRun) {
   EXPECT_EQ(1u, s_server->request_count());
   EXPECT_EQ("", local_url(read_media(first)));
   EXPECT_EQ("", local_url(read_media(second)));
+}
+
+// A server that goes silent in the middle of a file ends the run with 0x6005 once nothing
+// has moved for the time limit (shortened here): one final report, nothing saved, the
+// object unchanged. Also from the own client (the resized address).
+TEST_F(MediaDownloadTest, ASilentServerEndsTheRunAndSavesNothing) {
+  NetworkAdapterUmbo::set_inactivity_timeout_ms(500);
+  HttpsTestServer::Reply stalled = reply(200, "0123456789", "image/jpeg");
+  stalled.hang_after_bytes = 4;
+  s_server->answer("GET", "/f/*", stalled);
+  for (int side : {0, 320}) {
+    SCOPED_TRACE(side);
+    s_server->clear_record();
+    const unsigned int id = add_remote(9501 + side, s_server->url("/f/a/b/photo.jpg"), "image/jpeg");
+    EXPECT_EQ(ORVA_ERROR_KELDRA_NETWORK_PROBLEM, run_download(side));
+    EXPECT_EQ(1u, s_server->request_count());
+    EXPECT_EQ("", local_url(read_media(id)));
+    EXPECT_TRUE(files_in("image/jpeg", "md" + std::to_string(9501 + side)).isEmpty());
+    repo_->remove_object(id);
+  }
 }
 
 // Objects with a local file already, or without a remote one, are passed over.

@@ -141,6 +141,7 @@ class NetworkAdapterUmboTest : public ::testing::Test {
   }
   void TearDown() override {
     NetworkAdapterUmbo::set_default_configuration_ignored(false);
+    NetworkAdapterUmbo::set_inactivity_timeout_ms(0);
     m_adapter.reset();
     settle(50);  // replies handed to the event loop for deletion go now
     m_log.reset();
@@ -465,6 +466,69 @@ TEST_F(NetworkAdapterUmboTest, TheListenerMayDropTheAdapterWhenARequestEnds) {
       EXPECT_EQ(c.last, m_listener.calls.back());
     }
   }
+}
+
+// A server that goes silent at any point ends the request with 0x6005 once nothing has
+// moved for the time limit (shortened here), on both paths: before TLS, with no answer,
+// with half a head, after the head or part of the body, and while it takes no upload.
+TEST_F(NetworkAdapterUmboTest, ASilentServerEndsTheRequestAfterTheTimeLimit) {
+  EXPECT_EQ(30000, NetworkAdapterUmbo::inactivity_timeout_ms());
+  const int limit = 500;
+  NetworkAdapterUmbo::set_inactivity_timeout_ms(limit);
+  // More than the loopback connection's buffers take in.
+  const SharedPointer<DynamicBuffer> upload = buffer_of(std::string(16 << 20, 'u'));
+  const struct {
+    const char* name;
+    std::function<void(HttpsTestServer::Reply&)> mode;
+    bool post;
+    bool stalled_handshake;
+  } cases[] = {
+      {"no answer", [](HttpsTestServer::Reply& r) { r.hang = true; }, false, false},
+      {"half a head",
+       [](HttpsTestServer::Reply& r) {
+         r.raw = "HTTP/1.1 200 OK\r\nContent-Type: text/pl";
+         r.hang = true;
+       },
+       false, false},
+      {"the head only", [](HttpsTestServer::Reply& r) { r.hang_after_bytes = 0; }, false, false},
+      {"a part of the body", [](HttpsTestServer::Reply& r) { r.hang_after_bytes = 3; }, false,
+       false},
+      {"an upload not taken",
+       [](HttpsTestServer::Reply& r) {
+         r.read_body = false;
+         r.hang = true;
+       },
+       true, false},
+      {"a TLS handshake never made", nullptr, false, true},
+  };
+  for (const char* path : {"/t", "/d/.s/t"}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + " " + path);
+      server().clear_answers();
+      server().set_handshake_stalled(c.stalled_handshake);
+      HttpsTestServer::Reply reply;
+      reply.body = "0123456789";
+      if (c.mode) c.mode(reply);
+      server().answer("", path, reply);
+      m_adapter.reset(new NetworkAdapterUmbo(m_listener));
+      open_ready();
+      QElapsedTimer timer;
+      timer.start();
+      ASSERT_EQ(0, c.post ? adapter().post(server().url(path), "", upload)
+                          : adapter().get(server().url(path), ""));
+      ASSERT_TRUE(wait_for_end()) << m_listener.joined();
+      EXPECT_GE(timer.elapsed(), limit - 50);
+      const std::string calls = m_listener.joined();
+      EXPECT_EQ(0u, calls.find("state(0,3) p(0.05)")) << calls;
+      EXPECT_EQ(calls.size() - 15, calls.rfind("state(0x6005,2)")) << calls;
+      EXPECT_EQ(std::string::npos, calls.find("body(")) << calls;
+      settle(50);
+      EXPECT_EQ(calls, m_listener.joined());
+    }
+  }
+  server().clear_answers();
+  NetworkAdapterUmbo::set_inactivity_timeout_ms(0);
+  EXPECT_EQ(30000, NetworkAdapterUmbo::inactivity_timeout_ms());
 }
 
 TEST_F(NetworkAdapterUmboTest, RefusalsCallNothing) {

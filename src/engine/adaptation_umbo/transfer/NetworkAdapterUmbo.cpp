@@ -23,6 +23,7 @@ namespace internal {
 namespace {
 
 bool s_default_configuration_ignored = false;
+int s_inactivity_timeout_ms = NetworkAdapterUmbo::kInactivityTimeoutMs;
 
 const QString kForwardRequestIdHeader = QStringLiteral("X-Forward-Request-Id");
 const QString kAuthorizationHeader = QStringLiteral("Authorization");
@@ -135,6 +136,12 @@ bool NetworkAdapterUmbo::still_running(quint64 serial) const {
 
 void NetworkAdapterUmbo::set_default_configuration_ignored(bool ignored) {
   s_default_configuration_ignored = ignored;
+}
+
+int NetworkAdapterUmbo::inactivity_timeout_ms() { return s_inactivity_timeout_ms; }
+
+void NetworkAdapterUmbo::set_inactivity_timeout_ms(int ms) {
+  s_inactivity_timeout_ms = ms > 0 ? ms : kInactivityTimeoutMs;
 }
 
 orva::ErrorCode NetworkAdapterUmbo::open(unsigned int access_point_id) {
@@ -401,6 +408,8 @@ orva::ErrorCode NetworkAdapterUmbo::startRequest(const QString& url, const QStri
   QNetworkRequest request;
   request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
   request.setUrl(qurl);
+  // A stalled connection ends the request; the own client keeps the same limit.
+  request.setTransferTimeout(s_inactivity_timeout_ms);
   request.setHeader(QNetworkRequest::ContentTypeHeader, content_type);
   if (!request_id.isEmpty()) {
     request.setRawHeader(kForwardRequestIdHeader.toLatin1(), request_id.toUtf8());
@@ -538,11 +547,15 @@ void NetworkAdapterUmbo::slotHttpReplyError(QNetworkReply::NetworkError code) {
   orva::ErrorCode status;
   switch (code) {
     case QNetworkReply::OperationCanceledError:
-      LoggerUmbo::log(
-          "NetworkAdapterUmbo::slotHttpReplyError "
-          "OperationCanceledError->ORVA_ERROR_KELDRA_CANCELLED",
-          LoggerUmbo::MSG_TRACE);
-      status = ORVA_ERROR_KELDRA_CANCELLED;
+    case QNetworkReply::TimeoutError:
+      // The adapter's own cancel disconnects a reply before aborting it: a cancellation
+      // that arrives here is the access manager's transfer timeout (the own client
+      // reports a timeout as such).
+      LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
+                       "NetworkAdapterUmbo::slotHttpReplyError: no data for %d ms, "
+                       "->ORVA_ERROR_KELDRA_NETWORK_PROBLEM",
+                       s_inactivity_timeout_ms);
+      status = ORVA_ERROR_KELDRA_NETWORK_PROBLEM;
       break;
     case QNetworkReply::SslHandshakeFailedError:
       LoggerUmbo::log(

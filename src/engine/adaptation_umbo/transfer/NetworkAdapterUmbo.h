@@ -13,6 +13,10 @@
 // the wire as given: where Qt's HTTP client would rewrite it (a segment such as ".s"),
 // the request runs through a VerbatimPathReply of its own instead.
 //
+// Time limit: a request that moves no byte for 30 s (inactivity_timeout_ms()) ends with
+// 0x6005; on the access manager's path through the request's transfer timeout, on the
+// own client through its own timer, which also covers the connection and TLS handshake.
+//
 // Outcomes: a reply's head (status mapped by http_status_to_error_code, Content-Type)
 // goes to the listener once, at the first readable data of a reply with a Content-Type;
 // only 2xx bytes are collected, and the body goes to the listener when the reply ends
@@ -102,6 +106,13 @@ class NetworkAdapterUmbo : public QObject, public NetworkAdapter {
   // Test seam: with true, the platform's default configuration counts as missing, as on
   // a machine without a bearer, so that access point 0 opens the emulated session.
   static void set_default_configuration_ignored(bool ignored);
+
+  // A request that moves no byte (connection, TLS handshake, request or reply) for this
+  // long ends with 0x6005.
+  static const int kInactivityTimeoutMs = 30000;
+  // The limit in force; test seam: |ms| replaces it, 0 restores kInactivityTimeoutMs.
+  static int inactivity_timeout_ms();
+  static void set_inactivity_timeout_ms(int ms);
 
   // Asks the configuration manager to rescan; the configurations are logged when done.
   void update_configurations();

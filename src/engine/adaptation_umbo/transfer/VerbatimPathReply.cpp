@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QSslConfiguration>
 #include <QSslSocket>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -132,6 +133,14 @@ VerbatimPathReply::VerbatimPathReply(const QNetworkRequest& request,
   }
   mRequestHead += "Host: " + host + "\r\nUser-Agent: Mozilla/5.0\r\nConnection: close\r\n\r\n";
 
+  const int timeout = request.transferTimeout();
+  if (timeout > 0) {
+    mIdleTimer = new QTimer(this);
+    mIdleTimer->setSingleShot(true);
+    mIdleTimer->setInterval(timeout);
+    connect(mIdleTimer, &QTimer::timeout, this, &VerbatimPathReply::timedOut);
+    mIdleTimer->start();
+  }
   connect(mSocket, &QSslSocket::readyRead, this, &VerbatimPathReply::socketReadyRead);
   connect(mSocket, &QSslSocket::bytesWritten, this, &VerbatimPathReply::bytesWritten);
   connect(mSocket, &QAbstractSocket::errorOccurred, this, &VerbatimPathReply::socketError);
@@ -169,6 +178,7 @@ void VerbatimPathReply::writeBody() {
 
 void VerbatimPathReply::bytesWritten(qint64 bytes) {
   if (isFinished()) return;
+  if (mIdleTimer) mIdleTimer->start();
   mWritten += bytes;
   writeBody();
   schedule();
@@ -176,6 +186,7 @@ void VerbatimPathReply::bytesWritten(qint64 bytes) {
 
 void VerbatimPathReply::socketReadyRead() {
   if (isFinished()) return;
+  if (mIdleTimer) mIdleTimer->start();
   mIn += mSocket->readAll();
   schedule();
 }
@@ -186,6 +197,12 @@ void VerbatimPathReply::socketError() {
   mIn += mSocket->readAll();
   mSocketFailed = true;
   schedule();
+}
+
+void VerbatimPathReply::timedOut() {
+  if (isFinished()) return;
+  fail(QNetworkReply::TimeoutError,
+       QStringLiteral("No data for %1 ms").arg(mIdleTimer ? mIdleTimer->interval() : 0));
 }
 
 // The receivers of this reply's signals may delete it (the adapter's listener may drop
@@ -418,6 +435,7 @@ void VerbatimPathReply::fail(QNetworkReply::NetworkError code, const QString& te
 }
 
 void VerbatimPathReply::endSocket() {
+  if (mIdleTimer) mIdleTimer->stop();
   mSocket->disconnect(this);
   mSocket->abort();
 }

@@ -20,6 +20,10 @@
 // Content-Length, chunked transfer coding or the end of the connection. Redirections
 // are not followed. No compression is asked for, so bodies come as sent.
 //
+// Time limit: the request's transferTimeout() (when above 0): a request that moves no
+// byte for that long (the connection and TLS handshake included) fails with
+// TimeoutError.
+//
 // Ownership: a QObject child of whoever is given as parent (the adapter's access
 // manager); it owns its socket. The POST body is read in place: the caller keeps its
 // bytes alive and unchanged for the reply's life. Single-threaded: signals come from the
@@ -35,6 +39,7 @@
 #include <QUrl>
 
 class QSslSocket;
+class QTimer;
 
 namespace orva {
 namespace keldra {
@@ -69,6 +74,7 @@ class VerbatimPathReply : public QNetworkReply {
   void bytesWritten(qint64 bytes);
   void writeBody();
   void socketError();
+  void timedOut();
   void schedule();
   void process();
   // Parses what has arrived; false once the reply has finished, was aborted or deleted
@@ -82,6 +88,7 @@ class VerbatimPathReply : public QNetworkReply {
   void endSocket();
 
   QSslSocket* mSocket;
+  QTimer* mIdleTimer = nullptr;  // restarted by every byte moved; null without a limit
   QByteArray mRequestHead;
   QByteArray mRequestBody;   // view onto the caller's bytes
   qint64 mWritten = 0;       // head and body bytes the socket has sent

@@ -1,12 +1,13 @@
-// A sync started again from inside the final report of a failed one, through the public
-// API alone: SyncService::synchronize with the library's direct transfer over the Qt
-// network adapter, against the loopback HTTPS server. The first run's handler and adapter
-// go while the adapter's reply signal that ended the run is still under way (ASan
-// catches a use after free here).
+// Syncs through the public API alone (SyncService::synchronize with the library's direct
+// transfer over the Qt network adapter) against a loopback HTTPS server that fails or
+// goes silent: a sync started again from inside the final report of a failed one (the
+// first run's handler and adapter go while the adapter's reply signal that ended the run
+// is still under way; ASan catches a use after free here), and a silent server.
 #include "SyncFixture.h"
 
 #include "support/HttpsTestServer.h"
 #include "support/TestEnv.h"
+#include "adaptation_umbo/transfer/NetworkAdapterUmbo.h"
 #include "transfer/DirectTransferHandlerImpl.h"
 
 #include <keldra/Attribute.h>
@@ -63,7 +64,7 @@ SyncService::SyncParams account() {
   return p;
 }
 
-class SyncRestartTest : public keldra_test::SyncFixture {
+class SyncNetworkFaultTest : public keldra_test::SyncFixture {
  protected:
   static void SetUpTestSuite() {
     s_server = new HttpsTestServer;
@@ -97,6 +98,7 @@ class SyncRestartTest : public keldra_test::SyncFixture {
     service_->set_listener(&listener_);
   }
   void TearDown() override {
+    orva::keldra::internal::NetworkAdapterUmbo::set_inactivity_timeout_ms(0);
     if (service_.is_valid()) service_->set_listener(nullptr);
     service_ = SharedPointer<SyncService>();
     repo_ = SharedPointer<orva::keldra::Repository>();
@@ -105,7 +107,7 @@ class SyncRestartTest : public keldra_test::SyncFixture {
     SyncFixture::TearDown();
   }
 
-  void add_place(const std::string& name) {
+  unsigned int add_place(const std::string& name) {
     orva::keldra::Object o("location");
     o.set_name(name);
     o.set_service(std::string("personal"));
@@ -113,7 +115,8 @@ class SyncRestartTest : public keldra_test::SyncFixture {
         new orva::keldra::Attribute("address", "address"));
     address->add_field("text")->set_value(name + " street 1");
     o.get_attributes().push_back(address);
-    ASSERT_EQ(0, repo_->insert_object(o));
+    EXPECT_EQ(0, repo_->insert_object(o));
+    return o.get_local_id();
   }
 
   static HttpsTestServer* s_server;
@@ -124,12 +127,12 @@ class SyncRestartTest : public keldra_test::SyncFixture {
   FinalListener listener_;
 };
 
-HttpsTestServer* SyncRestartTest::s_server = nullptr;
+HttpsTestServer* SyncNetworkFaultTest::s_server = nullptr;
 
 // As a QML onSyncDone that restarts the sync: the first run ends in the reply's head
 // (503 with a Content-Type) or in its error signal (without one), the second run starts
 // from inside that report and ends on its own.
-TEST_F(SyncRestartTest, SynchronizeAgainFromAFailedSyncsFinalReport) {
+TEST_F(SyncNetworkFaultTest, SynchronizeAgainFromAFailedSyncsFinalReport) {
   add_place("new place");
   const struct {
     const char* name;
@@ -162,6 +165,26 @@ TEST_F(SyncRestartTest, SynchronizeAgainFromAFailedSyncsFinalReport) {
               listener_.finals);
     EXPECT_EQ(2u, s_server->request_count());
   }
+}
+
+// A server that never answers ends the sync with 0x6005 after the time limit (shortened
+// here), with one final report and the object still waiting for its upload.
+TEST_F(SyncNetworkFaultTest, ASilentServerEndsTheSync) {
+  orva::keldra::internal::NetworkAdapterUmbo::set_inactivity_timeout_ms(500);
+  const unsigned int id = add_place("new place");
+  HttpsTestServer::Reply silent;
+  silent.hang = true;
+  s_server->answer("POST", "", silent);
+  listener_.finals.clear();
+  ASSERT_EQ(0, service_->synchronize(account(), kUpload));
+  ASSERT_TRUE(wait_until([&] { return !listener_.finals.empty(); }));
+  for (int i = 0; i < 20; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  EXPECT_EQ(std::vector<orva::ErrorCode>({ORVA_ERROR_KELDRA_NETWORK_PROBLEM}), listener_.finals);
+  EXPECT_EQ(1u, s_server->request_count());
+  orva::keldra::Object stored;
+  ASSERT_EQ(0, repo_->get_object(id, stored));
+  EXPECT_EQ(0u, stored.get_global_id());
+  EXPECT_TRUE(stored.has_local_changes());
 }
 
 }  // namespace
