@@ -531,6 +531,54 @@ TEST_F(NetworkAdapterUmboTest, ASilentServerEndsTheRequestAfterTheTimeLimit) {
   EXPECT_EQ(30000, NetworkAdapterUmbo::inactivity_timeout_ms());
 }
 
+// Framing that leaves the end of the body to guesswork fails the request with 0x6005 and
+// hands no body over: Content-Length values that differ, chunk data longer than its
+// size, and on the own client (paths Qt's client would rewrite) a folded header line,
+// which Qt's client reads as a continuation.
+TEST_F(NetworkAdapterUmboTest, FramingThatLeavesTheBodysEndToGuessworkFails) {
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n";
+  const std::string failed = "state(0,3) p(0.05) state(0x6005,2)";
+  const std::string whole = "state(0,3) p(0.05) head(0,text/plain) p(1) body(10) state(0,2)";
+  const struct {
+    const char* name;
+    std::string raw;
+    std::string qt_calls;
+    std::string own_calls;
+  } cases[] = {
+      {"two Content-Length values",
+       head + "Content-Length: 5\r\nContent-Length: 10\r\n\r\n0123456789", failed, failed},
+      {"two values in one Content-Length", head + "Content-Length: 10, 5\r\n\r\n0123456789",
+       failed, failed},
+      {"the same Content-Length twice",
+       head + "Content-Length: 10\r\nContent-Length: 10\r\n\r\n0123456789", whole, whole},
+      {"a folded header line", head + "X-A: a\r\n Content-Length: 3\r\n\r\n0123456789", whole,
+       failed},
+      {"chunk data past its size",
+       head + "Transfer-Encoding: chunked\r\n\r\n5\r\n0123456789\r\n0\r\n\r\n",
+       "state(0,3) p(0.05) head(0,text/plain) state(0x6005,2)",
+       "state(0,3) p(0.05) head(0,text/plain) state(0x6005,2)"},
+  };
+  for (const char* path : {"/f", "/d/.s/f"}) {
+    const bool own = std::string(path) != "/f";
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + " " + path);
+      server().clear_answers();
+      HttpsTestServer::Reply reply;
+      reply.raw = c.raw;
+      server().answer("", path, reply);
+      m_adapter.reset(new NetworkAdapterUmbo(m_listener));
+      open_ready();
+      ASSERT_EQ(0, adapter().get(server().url(path), ""));
+      ASSERT_TRUE(wait_for_end()) << m_listener.joined();
+      settle(30);
+      EXPECT_EQ(own ? c.own_calls : c.qt_calls, m_listener.joined());
+      if (m_listener.last_body.size()) {
+        EXPECT_EQ("0123456789", m_listener.last_body);
+      }
+    }
+  }
+}
+
 TEST_F(NetworkAdapterUmboTest, RefusalsCallNothing) {
   HttpsTestServer::Reply hang;
   hang.hang = true;

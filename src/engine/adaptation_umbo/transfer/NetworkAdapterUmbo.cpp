@@ -62,6 +62,20 @@ bool append_available(QNetworkReply& reply, DynamicBuffer& body) {
   return true;
 }
 
+// Whether every Content-Length value of |reply|'s head (Qt joins repeated headers with
+// ", ") is the same number: otherwise the end of the body is a guess.
+bool lengths_agree(const QNetworkReply& reply) {
+  if (!reply.hasRawHeader("Content-Length")) return true;
+  qint64 length = -1;
+  for (const QByteArray& part : reply.rawHeader("Content-Length").split(',')) {
+    bool ok = false;
+    const qint64 n = part.trimmed().toLongLong(&ok);
+    if (!ok || n < 0 || (length >= 0 && n != length)) return false;
+    length = n;
+  }
+  return true;
+}
+
 // Traces a request operation's address and digest (masked).
 void trace_request(const char* name, const std::string& url, const std::string& digest) {
   if (!LoggerUmbo::instance()->isTypeAllowed(LoggerUmbo::MSG_TRACE)) return;
@@ -483,6 +497,12 @@ void NetworkAdapterUmbo::slotReadyRead() {
     LoggerUmbo::log("NetworkAdapterUmbo::slotReadyRead mReply is NULL", LoggerUmbo::MSG_TRACE);
     return;
   }
+  if (!lengths_agree(*mReply)) {
+    LoggerUmbo::log("NetworkAdapterUmbo::slotReadyRead: conflicting Content-Length",
+                    LoggerUmbo::MSG_TRACE);
+    stop(ORVA_ERROR_KELDRA_NETWORK_PROBLEM);
+    return;
+  }
   if (!mHeadReported && mReply->hasRawHeader("Content-Type")) {
     Response response;
     response.status = http_status_to_error_code(static_cast<unsigned int>(http_status));
@@ -506,6 +526,12 @@ void NetworkAdapterUmbo::slotFinished() {
   LogTrace trace("NetworkAdapterUmbo::slotFinished");
   SlotScope scope(*this);
   const quint64 serial = mRequestSerial;
+  if (mReply && !lengths_agree(*mReply)) {
+    LoggerUmbo::log("NetworkAdapterUmbo::slotFinished: conflicting Content-Length",
+                    LoggerUmbo::MSG_TRACE);
+    stop(ORVA_ERROR_KELDRA_NETWORK_PROBLEM);
+    return;
+  }
   mProgress.finish();
   report_progress();
   if (!still_running(serial)) return;

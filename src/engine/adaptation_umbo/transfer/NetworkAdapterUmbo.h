@@ -17,6 +17,10 @@
 // 0x6005; on the access manager's path through the request's transfer timeout, on the
 // own client through its own timer, which also covers the connection and TLS handshake.
 //
+// Framing: a reply whose raw headers carry Content-Length values that differ ends with
+// 0x6005 before anything of it is handed over (the own client also refuses folded header
+// lines and chunk data past its size).
+//
 // Outcomes: a reply's head (status mapped by http_status_to_error_code, Content-Type)
 // goes to the listener once, at the first readable data of a reply with a Content-Type;
 // only 2xx bytes are collected, and the body goes to the listener when the reply ends

@@ -296,6 +296,11 @@ bool VerbatimPathReply::consume() {
       case kChunkEnd: {
         QByteArray line;
         if (!take_line(mIn, line)) return true;
+        // Chunk data goes on past its declared size: the framing cannot be trusted.
+        if (!line.isEmpty()) {
+          fail(QNetworkReply::ProtocolFailure, QStringLiteral("Chunk longer than its size"));
+          return false;
+        }
         mPhase = kChunkSize;
         break;
       }
@@ -336,14 +341,33 @@ bool VerbatimPathReply::parseHead(const QByteArray& head) {
   setAttribute(QNetworkRequest::HttpReasonPhraseAttribute,
                reason_at < 0 ? QByteArray() : status_line.mid(reason_at + 1));
   bool chunked = false;
+  qint64 length = -1;
   // Repeated headers are joined as Qt joins them.
   QList<QPair<QByteArray, QByteArray>> headers;
   for (int i = 1; i < lines.size(); ++i) {
     const QByteArray& line = lines[i];
+    // A folded line (obsolete line folding) could smuggle a header of its own past a
+    // reader that takes it for a continuation, or the other way round.
+    if (line.startsWith(' ') || line.startsWith('\t')) {
+      fail(QNetworkReply::ProtocolFailure, QStringLiteral("Folded header line"));
+      return false;
+    }
     const int colon = line.indexOf(':');
     if (colon <= 0) continue;
     const QByteArray name = line.left(colon).trimmed();
     const QByteArray value = line.mid(colon + 1).trimmed();
+    // Every Content-Length value must be the same number, or the body's end is a guess.
+    if (name.compare("Content-Length", Qt::CaseInsensitive) == 0) {
+      for (const QByteArray& part : value.split(',')) {
+        bool length_ok = false;
+        const qint64 n = part.trimmed().toLongLong(&length_ok);
+        if (!length_ok || n < 0 || (length >= 0 && n != length)) {
+          fail(QNetworkReply::ProtocolFailure, QStringLiteral("Conflicting Content-Length"));
+          return false;
+        }
+        length = n;
+      }
+    }
     bool joined = false;
     for (auto& h : headers) {
       if (h.first.compare(name, Qt::CaseInsensitive) == 0) {
@@ -359,12 +383,9 @@ bool VerbatimPathReply::parseHead(const QByteArray& head) {
     if (h.first.compare("Transfer-Encoding", Qt::CaseInsensitive) == 0 &&
         h.second.toLower().contains("chunked")) {
       chunked = true;
-    } else if (h.first.compare("Content-Length", Qt::CaseInsensitive) == 0) {
-      bool length_ok = false;
-      const qint64 length = h.second.toLongLong(&length_ok);
-      if (length_ok && length >= 0) mTotal = length;
     }
   }
+  mTotal = length;
   QPointer<VerbatimPathReply> self(this);
   emit metaDataChanged();
   if (!self || isFinished()) return false;

@@ -17,7 +17,10 @@
 // What it sends: the method, the path with its query, the request's raw headers, Host,
 // User-Agent "Mozilla/5.0" and "Connection: close"; a POST body follows as given. It
 // reads a status line and headers (1xx heads are skipped) and a body delimited by
-// Content-Length, chunked transfer coding or the end of the connection. Redirections
+// Content-Length, chunked transfer coding or the end of the connection. A head with a
+// folded line or with Content-Length values that differ (or are no number), and chunk
+// data not followed by its line end, fail the request with ProtocolFailure: a body whose
+// end is a guess is never delivered as whole. Redirections
 // are not followed. No compression is asked for, so bodies come as sent.
 //
 // Time limit: the request's transferTimeout() (when above 0): a request that moves no
