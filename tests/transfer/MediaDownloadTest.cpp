@@ -28,6 +28,7 @@ class MediaDownloadTest : public MediaTest {
  protected:
   void TearDown() override {
     NetworkAdapterUmbo::set_inactivity_timeout_ms(0);
+    NetworkAdapterUmbo::set_max_reply_body(0);
     MediaTest::TearDown();
   }
   // The files in the download folder of |mime| whose names begin with |prefix|.
@@ -195,6 +196,54 @@ TEST_F(MediaDownloadTest, ASilentServerEndsTheRunAndSavesNothing) {
     EXPECT_EQ("", local_url(read_media(id)));
     EXPECT_TRUE(files_in("image/jpeg", "md" + std::to_string(9501 + side)).isEmpty());
     repo_->remove_object(id);
+  }
+}
+
+// A file above the reply body bound (256 MiB; lowered here) is refused, whether its
+// Content-Length says so or its bytes pass the bound: the run ends with 2, nothing is
+// saved and the file is booked as failed. Also from the own client.
+TEST_F(MediaDownloadTest, AFileAboveTheBoundIsRefusedAndBookedAsFailed) {
+  NetworkAdapterUmbo::set_max_reply_body(64 * 1024);
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nConnection: close\r\n";
+  const struct {
+    const char* name;
+    std::string raw;
+    std::string endless;
+  } cases[] = {
+      {"declared", head + "Content-Length: 65537\r\n\r\n", "j"},
+      {"endless", head + "\r\n", "jpeg"},
+  };
+  unsigned long long global_id = 9600;
+  for (const auto& c : cases) {
+    for (int side : {0, 320}) {
+      SCOPED_TRACE(std::string(c.name) + " " + std::to_string(side));
+      s_server->clear_answers();
+      s_server->clear_record();
+      HttpsTestServer::Reply big;
+      big.raw = c.raw;
+      big.endless = c.endless;
+      s_server->answer("GET", "/f/*", big);
+      ++global_id;
+      const unsigned int id = add_remote(global_id, s_server->url("/f/a/b/photo.jpg"), "image/jpeg");
+      listener_.reports.clear();
+      SharedPointer<DirectTransferHandler> handler = make_handler();
+      SyncService::FileSyncOptions options;
+      options.image_scaling_longest_side = side;
+      handler->set_download_options(options);
+      handler->enable_mmf_download();
+      ASSERT_EQ(ORVA_ERROR_KELDRA_IN_PROGRESS, start(*handler));
+      ASSERT_TRUE(wait_final());
+      pump_a_while();
+      EXPECT_EQ(1, listener_.finals());
+      EXPECT_EQ(ORVA_ERROR_OUT_OF_MEMORY, listener_.reports.back().status);
+      ASSERT_EQ(1u, handler->failed_files().size());
+      EXPECT_EQ(id, handler->failed_files()[0].object.get_local_id());
+      EXPECT_EQ(global_id, handler->failed_files()[0].object.get_global_id());
+      EXPECT_EQ(ORVA_ERROR_OUT_OF_MEMORY, handler->failed_files()[0].error);
+      EXPECT_EQ("", local_url(read_media(id)));
+      EXPECT_TRUE(files_in("image/jpeg", "md" + std::to_string(global_id)).isEmpty());
+      repo_->remove_object(id);
+    }
   }
 }
 

@@ -436,6 +436,11 @@ void DirectTransferHandlerImpl::handle_network_state_change(orva::ErrorCode stat
       break;
     case DOWNLOAD:
       if (status != ORVA_ERROR_NONE) {
+        // A file whose body could not be held (above the network adapter's bound) is
+        // booked as failed; like any failed download it ends the run.
+        if (status == ORVA_ERROR_OUT_OF_MEMORY && !m_mmfiles_downlist.empty()) {
+          book_failed_download(m_mmfiles_downlist.front(), status);
+        }
         stop(status);
       } else if (ready) {
         // A download that ended without body bytes has nothing to save: its entry is

@@ -268,6 +268,8 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   void end_forward();
   // Media download.
   orva::ErrorCode set_mmo_local_file(const ObjectPtr& object, const std::string& path);
+  // Adds the file of |local_id| to the failed files with |status|.
+  void book_failed_download(unsigned int local_id, orva::ErrorCode status);
 
   // For the steps.
   const orva::SharedPointer<NetworkAdapter>& network_adapter() const { return m_network_adapter; }

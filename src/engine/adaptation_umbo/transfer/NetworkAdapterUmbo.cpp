@@ -24,6 +24,7 @@ namespace {
 
 bool s_default_configuration_ignored = false;
 int s_inactivity_timeout_ms = NetworkAdapterUmbo::kInactivityTimeoutMs;
+qint64 s_max_reply_body = NetworkAdapterUmbo::kMaxReplyBody;
 
 const QString kForwardRequestIdHeader = QStringLiteral("X-Forward-Request-Id");
 const QString kAuthorizationHeader = QStringLiteral("Authorization");
@@ -105,6 +106,7 @@ NetworkAdapterUmbo::NetworkAdapterUmbo(NetworkAdapter::Listener& listener)
       mNetworkAccessManager(new QNetworkAccessManager),
       mReply(nullptr),
       mHeadReported(false),
+      mReceived(0),
       mOpenSerial(0),
       mRequestSerial(0),
       mSlotDepth(0),
@@ -156,6 +158,12 @@ int NetworkAdapterUmbo::inactivity_timeout_ms() { return s_inactivity_timeout_ms
 
 void NetworkAdapterUmbo::set_inactivity_timeout_ms(int ms) {
   s_inactivity_timeout_ms = ms > 0 ? ms : kInactivityTimeoutMs;
+}
+
+qint64 NetworkAdapterUmbo::max_reply_body() { return s_max_reply_body; }
+
+void NetworkAdapterUmbo::set_max_reply_body(qint64 bytes) {
+  s_max_reply_body = bytes > 0 ? bytes : kMaxReplyBody;
 }
 
 orva::ErrorCode NetworkAdapterUmbo::open(unsigned int access_point_id) {
@@ -419,6 +427,7 @@ orva::ErrorCode NetworkAdapterUmbo::startRequest(const QString& url, const QStri
   }
 
   mHeadReported = false;
+  mReceived = 0;
   QNetworkRequest request;
   request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
   request.setUrl(qurl);
@@ -465,6 +474,7 @@ orva::ErrorCode NetworkAdapterUmbo::startRequest(const QString& url, const QStri
   }
   ++mRequestSerial;
 
+  connect(mReply, &QNetworkReply::metaDataChanged, this, &NetworkAdapterUmbo::headArrived);
   connect(mReply, &QIODevice::readyRead, this, &NetworkAdapterUmbo::slotReadyRead);
   connect(mReply, &QNetworkReply::finished, this, &NetworkAdapterUmbo::slotFinished);
   connect(mReply, &QNetworkReply::errorOccurred, this, &NetworkAdapterUmbo::slotHttpReplyError);
@@ -497,12 +507,7 @@ void NetworkAdapterUmbo::slotReadyRead() {
     LoggerUmbo::log("NetworkAdapterUmbo::slotReadyRead mReply is NULL", LoggerUmbo::MSG_TRACE);
     return;
   }
-  if (!lengths_agree(*mReply)) {
-    LoggerUmbo::log("NetworkAdapterUmbo::slotReadyRead: conflicting Content-Length",
-                    LoggerUmbo::MSG_TRACE);
-    stop(ORVA_ERROR_KELDRA_NETWORK_PROBLEM);
-    return;
-  }
+  if (!accept_head()) return;
   if (!mHeadReported && mReply->hasRawHeader("Content-Type")) {
     Response response;
     response.status = http_status_to_error_code(static_cast<unsigned int>(http_status));
@@ -513,7 +518,21 @@ void NetworkAdapterUmbo::slotReadyRead() {
     // adapter. (A session error meanwhile leaves the request running.)
     if (!still_running(serial)) return;
   }
-  if (http_status < 200 || http_status > 299 || mReply->bytesAvailable() <= 0) return;
+  const qint64 available = mReply->bytesAvailable();
+  if (available <= 0) return;
+  mReceived += available;
+  if (mReceived > s_max_reply_body) {
+    LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
+                     "NetworkAdapterUmbo::slotReadyRead: reply body past %lld bytes, refused",
+                     static_cast<long long>(s_max_reply_body));
+    stop(ORVA_ERROR_OUT_OF_MEMORY);
+    return;
+  }
+  // Bytes of other statuses are not collected, nor left to pile up in the reply.
+  if (http_status < 200 || http_status > 299) {
+    mReply->skip(available);
+    return;
+  }
   if (!mBody.is_valid()) mBody = orva::SharedPointer<DynamicBuffer>(new DynamicBuffer);
   if (!append_available(*mReply, *mBody)) {
     LoggerUmbo::log("NetworkAdapterUmbo::slotReadyRead: ERROR out of memory for the reply body",
@@ -522,16 +541,36 @@ void NetworkAdapterUmbo::slotReadyRead() {
   }
 }
 
+void NetworkAdapterUmbo::headArrived() {
+  SlotScope scope(*this);
+  if (mReply) accept_head();
+}
+
+bool NetworkAdapterUmbo::accept_head() {
+  if (!lengths_agree(*mReply)) {
+    LoggerUmbo::log("NetworkAdapterUmbo: conflicting Content-Length, refused",
+                    LoggerUmbo::MSG_TRACE);
+    stop(ORVA_ERROR_KELDRA_NETWORK_PROBLEM);
+    return false;
+  }
+  const int http_status = mReply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+  bool declared = false;
+  const qint64 length = mReply->rawHeader("Content-Length").trimmed().toLongLong(&declared);
+  if (declared && http_status >= 200 && http_status <= 299 && length > s_max_reply_body) {
+    LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
+                     "NetworkAdapterUmbo: reply body of %lld bytes refused (limit %lld)",
+                     static_cast<long long>(length), static_cast<long long>(s_max_reply_body));
+    stop(ORVA_ERROR_OUT_OF_MEMORY);
+    return false;
+  }
+  return true;
+}
+
 void NetworkAdapterUmbo::slotFinished() {
   LogTrace trace("NetworkAdapterUmbo::slotFinished");
   SlotScope scope(*this);
   const quint64 serial = mRequestSerial;
-  if (mReply && !lengths_agree(*mReply)) {
-    LoggerUmbo::log("NetworkAdapterUmbo::slotFinished: conflicting Content-Length",
-                    LoggerUmbo::MSG_TRACE);
-    stop(ORVA_ERROR_KELDRA_NETWORK_PROBLEM);
-    return;
-  }
+  if (mReply && !accept_head()) return;
   mProgress.finish();
   report_progress();
   if (!still_running(serial)) return;

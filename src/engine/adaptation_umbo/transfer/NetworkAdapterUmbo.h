@@ -17,6 +17,11 @@
 // 0x6005; on the access manager's path through the request's transfer timeout, on the
 // own client through its own timer, which also covers the connection and TLS handshake.
 //
+// Size: no reply body above 256 MiB (max_reply_body()) is held: a 2xx reply whose
+// Content-Length says more is refused at its head, and a request is stopped as soon as
+// the bytes received pass the bound; both end with 2. Bytes of non-2xx replies are read
+// and dropped.
+//
 // Framing: a reply whose raw headers carry Content-Length values that differ ends with
 // 0x6005 before anything of it is handed over (the own client also refuses folded header
 // lines and chunk data past its size).
@@ -118,6 +123,14 @@ class NetworkAdapterUmbo : public QObject, public NetworkAdapter {
   static int inactivity_timeout_ms();
   static void set_inactivity_timeout_ms(int ms);
 
+  // The most reply body bytes a request takes in: a 2xx reply whose Content-Length says
+  // more is refused at its head, any reply that brings more is stopped there; both end
+  // with 2 and nothing is handed over.
+  static const qint64 kMaxReplyBody = qint64(256) << 20;
+  // The bound in force; test seam: |bytes| replaces it, 0 restores kMaxReplyBody.
+  static qint64 max_reply_body();
+  static void set_max_reply_body(qint64 bytes);
+
   // Asks the configuration manager to rescan; the configurations are logged when done.
   void update_configurations();
   // One trace line per configuration the manager knows.
@@ -153,6 +166,11 @@ class NetworkAdapterUmbo : public QObject, public NetworkAdapter {
   // After a listener call from a slot: false when the listener dropped the adapter or
   // ended (or replaced) the request |serial| inside that call; the slot then returns.
   bool still_running(quint64 serial) const;
+  // The reply's head as soon as it is there (metaDataChanged).
+  void headArrived();
+  // Checks the running reply's head (framing, declared size): false when the request was
+  // stopped for it.
+  bool accept_head();
 
   orva::ErrorCode doOpen(unsigned int access_point_id);
   // The POST forms' check of their body (3 empty, 7 busy); holds it on 0.
@@ -185,6 +203,7 @@ class NetworkAdapterUmbo : public QObject, public NetworkAdapter {
   // A POST body from the request operation until the request hands it to its reply.
   orva::SharedPointer<DynamicBuffer> mRequestBody;
   bool mHeadReported;
+  qint64 mReceived;  // reply body bytes taken in by the running request, of any status
   QByteArray mPostData;  // view onto the request body's bytes while the reply lives
   TaskProgress mProgress;
   // Counts session openings; an emulated opening that was cancelled or replaced

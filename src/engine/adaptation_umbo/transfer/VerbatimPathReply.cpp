@@ -15,8 +15,10 @@ namespace internal {
 
 namespace {
 
-// A head larger than this is not HTTP we can take.
+// A head larger than this is not HTTP we can take; nor are trailers, nor a chunk-size
+// line (with its extensions) larger than kMaxChunkLine.
 const int kMaxHead = 64 * 1024;
+const int kMaxChunkLine = 4 * 1024;
 // The request body goes into the socket this much at a time, so that the socket never
 // holds a copy of a large body.
 const int kWriteSlice = 64 * 1024;
@@ -280,7 +282,17 @@ bool VerbatimPathReply::consume() {
       }
       case kChunkSize: {
         QByteArray line;
-        if (!take_line(mIn, line)) return true;
+        if (!take_line(mIn, line)) {
+          if (mIn.size() > kMaxChunkLine) {
+            fail(QNetworkReply::ProtocolFailure, QStringLiteral("Chunk size line too long"));
+            return false;
+          }
+          return true;
+        }
+        if (line.size() > kMaxChunkLine) {
+          fail(QNetworkReply::ProtocolFailure, QStringLiteral("Chunk size line too long"));
+          return false;
+        }
         const int semicolon = line.indexOf(';');
         if (semicolon >= 0) line.truncate(semicolon);
         bool ok = false;
@@ -306,7 +318,13 @@ bool VerbatimPathReply::consume() {
       }
       case kTrailer: {
         QByteArray line;
-        if (!take_line(mIn, line)) return true;
+        const bool whole = take_line(mIn, line);
+        mTrailerBytes += whole ? line.size() + 1 : 0;
+        if (mTrailerBytes + (whole ? 0 : mIn.size()) > kMaxHead) {
+          fail(QNetworkReply::ProtocolFailure, QStringLiteral("Trailers too large"));
+          return false;
+        }
+        if (!whole) return true;
         if (line.isEmpty()) {
           succeed();
           return false;

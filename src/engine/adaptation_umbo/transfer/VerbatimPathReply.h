@@ -20,7 +20,8 @@
 // Content-Length, chunked transfer coding or the end of the connection. A head with a
 // folded line or with Content-Length values that differ (or are no number), and chunk
 // data not followed by its line end, fail the request with ProtocolFailure: a body whose
-// end is a guess is never delivered as whole. Redirections
+// end is a guess is never delivered as whole. So do a head or trailers above 64 KiB and
+// a chunk-size line above 4 KiB; the body's own bound is the receiver's (it may abort). Redirections
 // are not followed. No compression is asked for, so bodies come as sent.
 //
 // Time limit: the request's transferTimeout() (when above 0): a request that moves no
@@ -106,6 +107,7 @@ class VerbatimPathReply : public QNetworkReply {
   qint64 mTotal = -1;     // Content-Length; -1 unknown
   qint64 mRemaining = 0;  // of the body or of the current chunk
   qint64 mReceived = 0;   // body bytes so far
+  int mTrailerBytes = 0;  // trailer bytes so far
 };
 
 }  // namespace internal
