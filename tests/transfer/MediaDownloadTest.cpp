@@ -10,6 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFileInfo>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -245,6 +249,24 @@ TEST_F(MediaDownloadTest, AFileAboveTheBoundIsRefusedAndBookedAsFailed) {
       repo_->remove_object(id);
     }
   }
+}
+
+// A run starts by removing what a run of a killed process left: its partial download
+// and its request package folder.
+TEST_F(MediaDownloadTest, ARunRemovesTheLeftoversOfAKilledOne) {
+  const pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  ASSERT_GT(gone, 0);
+  waitpid(gone, nullptr, 0);
+  const std::string part =
+      folder_for("image/jpeg") + ".keldra-part-" + std::to_string(gone) + "-md9701.Ab12Cd";
+  const std::string package = QDir::tempPath().toStdString() + "/upload_" +
+                              std::to_string(gone) + "_Ab12Cd";
+  ASSERT_TRUE(write_file(part, "half a picture"));
+  ASSERT_TRUE(write_file(package + "/upload_1.zip", "half a package"));
+  EXPECT_EQ(0, run_download());
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(part)));
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(package)));
 }
 
 // Objects with a local file already, or without a remote one, are passed over.

@@ -255,6 +255,9 @@ orva::ErrorCode DirectTransferHandlerImpl::start(const SyncService::SyncParams& 
   // The listener may drop its count of this handler from inside the final report.
   orva::SharedPointer<DirectTransferHandler> self(this);
 
+  // What runs of a process killed meanwhile left behind goes before this run writes.
+  if (m_file_manager.is_valid()) m_file_manager->remove_leftovers();
+
   m_transfer_listener = &listener;
   m_device_id = device_id;
   m_sync_params = params;

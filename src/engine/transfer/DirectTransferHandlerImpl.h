@@ -7,6 +7,9 @@
 // CONNECTING, BATCH_FORWARD, FORWARD, OBJECTS, SUBSCRIBE, DOWNLOAD, FINISHED); a phase
 // with nothing to do is passed at once; every failure ends the run at once.
 //
+// Each run first removes what runs of a process that was killed left behind (partial
+// downloads, request package folders; FileManager::remove_leftovers).
+//
 // Reports: every report while the run goes on carries ORVA_ERROR_KELDRA_IN_PROGRESS;
 // the run ends with exactly one final report (its status, the progress reached, and
 // FINISHED), made by stop(): a search completion, a reply or a state change that comes
