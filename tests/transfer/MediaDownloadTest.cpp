@@ -47,9 +47,12 @@ class MediaDownloadTest : public MediaTest {
     return path;
   }
 
-  orva::ErrorCode run_download(int longest_side = 0) {
+  // One download run to its end; its final status. |ran| (when given) keeps the handler.
+  orva::ErrorCode run_download(int longest_side = 0,
+                               SharedPointer<DirectTransferHandler>* ran = nullptr) {
     listener_.reports.clear();
     SharedPointer<DirectTransferHandler> handler = make_handler();
+    if (ran) *ran = handler;
     SyncService::FileSyncOptions options;
     options.image_scaling_longest_side = longest_side;
     handler->set_download_options(options);
@@ -229,17 +232,8 @@ TEST_F(MediaDownloadTest, AFileAboveTheBoundIsRefusedAndBookedAsFailed) {
       s_server->answer("GET", "/f/*", big);
       ++global_id;
       const unsigned int id = add_remote(global_id, s_server->url("/f/a/b/photo.jpg"), "image/jpeg");
-      listener_.reports.clear();
-      SharedPointer<DirectTransferHandler> handler = make_handler();
-      SyncService::FileSyncOptions options;
-      options.image_scaling_longest_side = side;
-      handler->set_download_options(options);
-      handler->enable_mmf_download();
-      ASSERT_EQ(ORVA_ERROR_KELDRA_IN_PROGRESS, start(*handler));
-      ASSERT_TRUE(wait_final());
-      pump_a_while();
-      EXPECT_EQ(1, listener_.finals());
-      EXPECT_EQ(ORVA_ERROR_OUT_OF_MEMORY, listener_.reports.back().status);
+      SharedPointer<DirectTransferHandler> handler;
+      EXPECT_EQ(ORVA_ERROR_OUT_OF_MEMORY, run_download(side, &handler));
       ASSERT_EQ(1u, handler->failed_files().size());
       EXPECT_EQ(id, handler->failed_files()[0].object.get_local_id());
       EXPECT_EQ(global_id, handler->failed_files()[0].object.get_global_id());

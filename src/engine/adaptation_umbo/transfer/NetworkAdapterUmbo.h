@@ -50,8 +50,9 @@
 // the Authorization value.
 //
 // Single-threaded: made, used and destroyed on one thread that runs a Qt event loop.
-// Destroying it stops what runs without any listener call; it may be destroyed from
-// inside the listener's change to READY or CLOSED (a run's final report).
+// Destroying it stops what runs without any listener call. Its last holder may drop it
+// from inside any listener call (a run's final report, made from a head, a body or a
+// state change): see release().
 #pragma once
 
 #include "syncengine/TaskProgress.h"
