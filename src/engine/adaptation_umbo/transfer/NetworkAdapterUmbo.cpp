@@ -263,12 +263,14 @@ void NetworkAdapterUmbo::discardSession() {
 void NetworkAdapterUmbo::slotOpened() {
   LogTrace trace("NetworkAdapterUmbo::slotOpened");
   SlotScope scope(*this);
+  if (mDropped) return;
   state_changed(READY, ORVA_ERROR_NONE);
 }
 
 void NetworkAdapterUmbo::slotNetworkSessionError(QNetworkSession::SessionError error) {
   LogTrace trace("NetworkAdapterUmbo::slotNetworkSessionError");
   SlotScope scope(*this);
+  if (mDropped) return;
   LoggerUmbo::logf(LoggerUmbo::MSG_TRACE, "QNetworkSession::SessionError: %d ",
                    static_cast<int>(error));
   discardSession();
