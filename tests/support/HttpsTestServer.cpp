@@ -212,6 +212,12 @@ void HttpsTestServer::answer(const std::string& method, const std::string& path,
   rule.insert(QStringLiteral("read_body"), reply.read_body);
   rule.insert(QStringLiteral("drain_after_ms"), reply.drain_after_ms);
   rule.insert(QStringLiteral("close"), reply.close);
+  if (!reply.raw.empty()) {
+    rule.insert(QStringLiteral("raw"), QString::fromLatin1(reply.raw.data(),
+                                                           static_cast<int>(reply.raw.size())));
+    rule.insert(QStringLiteral("endless"),
+                QString::fromLatin1(reply.endless.data(), static_cast<int>(reply.endless.size())));
+  }
   if (!m_rules.empty()) m_rules += ",";
   m_rules += QJsonDocument(rule).toJson(QJsonDocument::Compact).toStdString();
   write_script();
@@ -219,6 +225,7 @@ void HttpsTestServer::answer(const std::string& method, const std::string& path,
 
 void HttpsTestServer::clear_answers() {
   m_rules.clear();
+  m_handshake_stalled = false;
   write_script();
 }
 
@@ -227,11 +234,17 @@ void HttpsTestServer::set_record_bodies(bool record) {
   write_script();
 }
 
+void HttpsTestServer::set_handshake_stalled(bool stalled) {
+  m_handshake_stalled = stalled;
+  write_script();
+}
+
 void HttpsTestServer::write_script() const {
   if (m_dir.empty()) return;
   const std::string script = std::string("{\"record_bodies\": ") +
-                             (m_record_bodies ? "true" : "false") + ", \"rules\": [" + m_rules +
-                             "]}";
+                             (m_record_bodies ? "true" : "false") + ", \"stall_handshake\": " +
+                             (m_handshake_stalled ? "true" : "false") + ", \"rules\": [" +
+                             m_rules + "]}";
   write_atomically(m_dir + "/script.json", script);
 }
 

@@ -43,6 +43,12 @@ class HttpsTestServer {
     bool read_body = true;            // false: answer before reading the request body, then close
     int drain_after_ms = 0;           // with read_body false: wait this long, then take in the body
     bool close = false;               // close the connection after the answer
+    // A misbehaving answer: when set, these bytes are the whole answer as it goes on the
+    // wire (head and body; the fields above except delay_ms and hang are not used), then
+    // |endless| (when set) again and again until the client goes away, then the server
+    // waits for the client (hang) or closes the connection.
+    std::string raw;
+    std::string endless;
   };
 
   // One request as the server took it in.
@@ -78,9 +84,13 @@ class HttpsTestServer {
   // gets 404 text/plain "no rule".
   void answer(const std::string& method, const std::string& path, const Reply& reply,
               int times = 0);
+  // Forgets every rule (and a stalled handshake).
   void clear_answers();
   // Whether request bodies are kept (default true); a benchmark turns it off.
   void set_record_bodies(bool record);
+  // With true, connections are taken but their TLS handshake never starts (a server
+  // that goes silent before TLS); each counts as a failed handshake when it ends.
+  void set_handshake_stalled(bool stalled);
 
   // Requests recorded so far, oldest first.
   std::vector<Request> requests() const;
@@ -115,6 +125,7 @@ class HttpsTestServer {
   std::string m_rules;  // JSON array elements, comma separated
   int m_next_rule = 1;
   bool m_record_bodies = true;
+  bool m_handshake_stalled = false;
   size_t m_record_offset = 0;  // record bytes before clear_record()
   bool m_redirected = false;
   std::string m_saved_library;

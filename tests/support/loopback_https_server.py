@@ -33,6 +33,13 @@ N bytes of the body, then waits. A waiting answer ends when the client goes away
 server stops. "read_body" false answers before reading the request body, then (after
 "drain_after_ms") reads and drops the body and closes the connection; "close" closes it after the answer.
 
+Misbehaving answers: "raw" (text, sent as Latin-1 bytes) is the whole answer as it goes on
+the wire, head and body, in place of status, headers and body; then "endless" (text), when
+not empty, is sent again and again until the client goes away (at most 1 GiB or 120 s);
+then the connection waits for the client when "hang" is true, else it closes. A script
+with "stall_handshake": true makes the server take TCP connections and never start TLS on
+them (until the client goes away).
+
 SIGTERM ends the server.
 """
 
@@ -102,6 +109,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
     server_version = "LoopbackTestServer/1"
 
     def setup(self):
+        if _load_script().get("stall_handshake", False):
+            self._wait_for_client_or_stop(self.request)
+            _record({"kind": "handshake_failed", "error": "stalled"})
+            self.request = None
+            raise OSError("handshake stalled on purpose")
         # The handshake runs on the connection's own thread, so a client that stalls
         # it holds up nobody else.
         try:
@@ -131,9 +143,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 parts.append(chunk)
         return got, b"".join(parts)
 
-    def _wait_for_client_or_stop(self):
+    def _wait_for_client_or_stop(self, sock=None):
         # Waits until the client closes (or resets) the connection or the server stops.
-        sock = self.connection
+        if sock is None:
+            sock = self.connection
         while not _stopping.is_set():
             try:
                 readable, _, _ = select.select([sock], [], [], 0.2)
@@ -142,6 +155,26 @@ class Handler(http.server.BaseHTTPRequestHandler):
             except (OSError, ValueError, ssl.SSLError):
                 return
         self.close_connection = True
+
+    def _serve_raw(self, rule):
+        self.close_connection = True
+        try:
+            self.wfile.write(rule["raw"].encode("latin-1"))
+            self.wfile.flush()
+            endless = rule.get("endless", "").encode("latin-1")
+            if endless:
+                piece = endless * max(1, (64 * 1024) // len(endless))
+                sent = 0
+                deadline = time.monotonic() + 120
+                while (sent < (1 << 30) and time.monotonic() < deadline
+                       and not _stopping.is_set()):
+                    self.wfile.write(piece)
+                    sent += len(piece)
+            if rule.get("hang", False):
+                self.wfile.flush()
+                self._wait_for_client_or_stop()
+        except (OSError, ssl.SSLError, ValueError):
+            pass
 
     def _serve(self):
         global _seq
@@ -176,6 +209,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         delay = rule.get("delay_ms", 0)
         if delay:
             _stopping.wait(delay / 1000.0)
+        if rule.get("raw", ""):
+            self._serve_raw(rule)
+            return
         if rule.get("hang", False):
             self._wait_for_client_or_stop()
             self.close_connection = True

@@ -13,6 +13,7 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -274,6 +275,87 @@ TEST(FileManagerPlaces, TempFileIsPrivateAndFollowsNoLink) {
   ASSERT_EQ(0, symlink(victim.c_str(), planted.c_str()));
   EXPECT_EQ(1, files->write_temp_file("planted", bytes("overwrite"), path));
   EXPECT_EQ("keep", read_file(victim));
+}
+
+// A process id that no process has any more.
+pid_t gone_pid() {
+  const pid_t pid = fork();
+  if (pid == 0) _exit(0);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return pid;
+}
+
+mode_t mode_of(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+// A download killed while it is written (here by the file size limit's signal, as
+// kill -9 would) leaves a file that only its owner can read, under a name the transfer
+// knows; a later clean-up removes it and the package folders of processes that are gone,
+// and leaves alone what a running process writes and what is not the transfer's.
+TEST(FileManagerLeftovers, WhatAKilledProcessLeftIsPrivateAndRemovedLater) {
+  const std::string pictures =
+      QStandardPaths::writableLocation(QStandardPaths::PicturesLocation).toStdString() + "/";
+  const std::string temp = QDir::tempPath().toStdString() + "/";
+  QDir().mkpath(QString::fromStdString(pictures));
+  const pid_t killed = fork();
+  ASSERT_GE(killed, 0);
+  if (killed == 0) {
+    struct rlimit limit = {64 * 1024, 64 * 1024};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    struct rlimit no_core = {0, 0};
+    setrlimit(RLIMIT_CORE, &no_core);
+    std::signal(SIGXFSZ, SIG_DFL);
+    std::string path;
+    FileManager::open()->write_file("md47", "image/jpeg", bytes(std::string(256 * 1024, 'j')),
+                                    path);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(killed, waitpid(killed, &status, 0));
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+  const QStringList left = QDir(QString::fromStdString(pictures))
+                               .entryList({"*md47*"}, QDir::Files | QDir::Hidden);
+  ASSERT_EQ(1, left.size());
+  const std::string part = pictures + left[0].toStdString();
+  EXPECT_EQ(0u, left[0].toStdString().find(".keldra-part-" + std::to_string(killed) + "-md47."));
+  EXPECT_EQ(0600u, mode_of(part));
+
+  const std::string dead = std::to_string(gone_pid());
+  const std::string alive = std::to_string(getppid());
+  const std::string cities = keldra_test::home_dir() + "/.cities/";
+  struct Entry {
+    std::string path;
+    bool folder;
+    bool removed;
+  };
+  const Entry entries[] = {
+      {cities + ".keldra-part-" + dead + "-md48.AbC123", false, true},
+      {cities + ".keldra-part-" + alive + "-md49.AbC123", false, false},
+      {cities + ".keldra-partial", false, false},
+      {pictures + "md50", false, false},
+      {temp + "upload_" + dead + "_Xy12ab", true, true},
+      {temp + "upload_" + alive + "_Xy12ab", true, false},
+      {temp + "upload_Zz98cd", true, true},        // empty, older naming
+      {temp + "upload_Qq76ef/upload_1.zip", false, false},  // not empty, older naming
+      {temp + "upload_1.zip", false, false},
+  };
+  for (const Entry& e : entries) {
+    if (e.folder) {
+      ASSERT_TRUE(QDir().mkpath(QString::fromStdString(e.path)));
+    } else {
+      ASSERT_TRUE(write_file(e.path, "x"));
+    }
+  }
+  ASSERT_TRUE(write_file(temp + "upload_" + dead + "_Xy12ab/upload_3.zip", "half"));
+
+  EXPECT_EQ(4, FileManager::open()->remove_leftovers());
+  EXPECT_EQ(0u, mode_of(part));
+  for (const Entry& e : entries) {
+    EXPECT_EQ(e.removed, mode_of(e.path) == 0) << e.path;
+  }
 }
 
 TEST(FileManager, OpenGivesANewObjectEachCall) {

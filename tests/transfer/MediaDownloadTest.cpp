@@ -4,11 +4,16 @@
 
 #include "support/TestEnv.h"
 
+#include "adaptation_umbo/transfer/NetworkAdapterUmbo.h"
 #include "transfer/FileManager.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFileInfo>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -21,18 +26,33 @@ using orva::keldra::MultimediaObject;
 using orva::keldra::SyncService;
 using orva::keldra::internal::DirectTransferHandler;
 using orva::keldra::internal::FileManager;
+using orva::keldra::internal::NetworkAdapterUmbo;
 
 class MediaDownloadTest : public MediaTest {
  protected:
+  void TearDown() override {
+    NetworkAdapterUmbo::set_inactivity_timeout_ms(0);
+    NetworkAdapterUmbo::set_max_reply_body(0);
+    MediaTest::TearDown();
+  }
+  // The files in the download folder of |mime| whose names begin with |prefix|.
+  static QStringList files_in(const std::string& mime, const std::string& prefix) {
+    return QDir(QString::fromStdString(folder_for(mime)))
+        .entryList({QString::fromStdString(prefix) + "*"}, QDir::Files | QDir::Hidden);
+  }
+
   static std::string folder_for(const std::string& mime) {
     std::string path;
     EXPECT_EQ(0, FileManager::open()->get_download_path(mime, path));
     return path;
   }
 
-  orva::ErrorCode run_download(int longest_side = 0) {
+  // One download run to its end; its final status. |ran| (when given) keeps the handler.
+  orva::ErrorCode run_download(int longest_side = 0,
+                               SharedPointer<DirectTransferHandler>* ran = nullptr) {
     listener_.reports.clear();
     SharedPointer<DirectTransferHandler> handler = make_handler();
+    if (ran) *ran = handler;
     SyncService::FileSyncOptions options;
     options.image_scaling_longest_side = longest_side;
     handler->set_download_options(options);
@@ -164,6 +184,83 @@ TEST_F(MediaDownloadTest, MissingFileEndsTheRun) {
   EXPECT_EQ(1u, s_server->request_count());
   EXPECT_EQ("", local_url(read_media(first)));
   EXPECT_EQ("", local_url(read_media(second)));
+}
+
+// A server that goes silent in the middle of a file ends the run with 0x6005 once nothing
+// has moved for the time limit (shortened here): one final report, nothing saved, the
+// object unchanged. Also from the own client (the resized address).
+TEST_F(MediaDownloadTest, ASilentServerEndsTheRunAndSavesNothing) {
+  NetworkAdapterUmbo::set_inactivity_timeout_ms(500);
+  HttpsTestServer::Reply stalled = reply(200, "0123456789", "image/jpeg");
+  stalled.hang_after_bytes = 4;
+  s_server->answer("GET", "/f/*", stalled);
+  for (int side : {0, 320}) {
+    SCOPED_TRACE(side);
+    s_server->clear_record();
+    const unsigned int id = add_remote(9501 + side, s_server->url("/f/a/b/photo.jpg"), "image/jpeg");
+    EXPECT_EQ(ORVA_ERROR_KELDRA_NETWORK_PROBLEM, run_download(side));
+    EXPECT_EQ(1u, s_server->request_count());
+    EXPECT_EQ("", local_url(read_media(id)));
+    EXPECT_TRUE(files_in("image/jpeg", "md" + std::to_string(9501 + side)).isEmpty());
+    repo_->remove_object(id);
+  }
+}
+
+// A file above the reply body bound (256 MiB; lowered here) is refused, whether its
+// Content-Length says so or its bytes pass the bound: the run ends with 2, nothing is
+// saved and the file is booked as failed. Also from the own client.
+TEST_F(MediaDownloadTest, AFileAboveTheBoundIsRefusedAndBookedAsFailed) {
+  NetworkAdapterUmbo::set_max_reply_body(64 * 1024);
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nConnection: close\r\n";
+  const struct {
+    const char* name;
+    std::string raw;
+    std::string endless;
+  } cases[] = {
+      {"declared", head + "Content-Length: 65537\r\n\r\n", "j"},
+      {"endless", head + "\r\n", "jpeg"},
+  };
+  unsigned long long global_id = 9600;
+  for (const auto& c : cases) {
+    for (int side : {0, 320}) {
+      SCOPED_TRACE(std::string(c.name) + " " + std::to_string(side));
+      s_server->clear_answers();
+      s_server->clear_record();
+      HttpsTestServer::Reply big;
+      big.raw = c.raw;
+      big.endless = c.endless;
+      s_server->answer("GET", "/f/*", big);
+      ++global_id;
+      const unsigned int id = add_remote(global_id, s_server->url("/f/a/b/photo.jpg"), "image/jpeg");
+      SharedPointer<DirectTransferHandler> handler;
+      EXPECT_EQ(ORVA_ERROR_OUT_OF_MEMORY, run_download(side, &handler));
+      ASSERT_EQ(1u, handler->failed_files().size());
+      EXPECT_EQ(id, handler->failed_files()[0].object.get_local_id());
+      EXPECT_EQ(global_id, handler->failed_files()[0].object.get_global_id());
+      EXPECT_EQ(ORVA_ERROR_OUT_OF_MEMORY, handler->failed_files()[0].error);
+      EXPECT_EQ("", local_url(read_media(id)));
+      EXPECT_TRUE(files_in("image/jpeg", "md" + std::to_string(global_id)).isEmpty());
+      repo_->remove_object(id);
+    }
+  }
+}
+
+// A run starts by removing what a run of a killed process left: its partial download
+// and its request package folder.
+TEST_F(MediaDownloadTest, ARunRemovesTheLeftoversOfAKilledOne) {
+  const pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  ASSERT_GT(gone, 0);
+  waitpid(gone, nullptr, 0);
+  const std::string part =
+      folder_for("image/jpeg") + ".keldra-part-" + std::to_string(gone) + "-md9701.Ab12Cd";
+  const std::string package = QDir::tempPath().toStdString() + "/upload_" +
+                              std::to_string(gone) + "_Ab12Cd";
+  ASSERT_TRUE(write_file(part, "half a picture"));
+  ASSERT_TRUE(write_file(package + "/upload_1.zip", "half a package"));
+  EXPECT_EQ(0, run_download());
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(part)));
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(package)));
 }
 
 // Objects with a local file already, or without a remote one, are passed over.

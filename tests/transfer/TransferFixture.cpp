@@ -61,7 +61,7 @@ orva::ErrorCode StepHandler::process_file_download_result(
   saved.push_back(local_id);
   count_item_done();
   report_progress();
-  return 0;
+  return save_result;
 }
 
 orva::ErrorCode StepHandler::create_batch_request_packages(

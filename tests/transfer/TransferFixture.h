@@ -63,6 +63,8 @@ class StepHandler : public orva::keldra::internal::DirectTransferHandlerImpl {
   std::string upload_url = "https://127.0.0.1/upload";
   std::string download_base = "https://127.0.0.1/md";
   std::vector<unsigned int> saved;  // local ids whose download body was handled
+  // What the saving of a download body gives (not 0: the file could not be saved).
+  orva::ErrorCode save_result = 0;
   // The media upload list as the search left it, before the batch packages took from it.
   std::vector<unsigned int> searched_uplist;
 

@@ -255,6 +255,9 @@ orva::ErrorCode DirectTransferHandlerImpl::start(const SyncService::SyncParams& 
   // The listener may drop its count of this handler from inside the final report.
   orva::SharedPointer<DirectTransferHandler> self(this);
 
+  // What runs of a process killed meanwhile left behind goes before this run writes.
+  if (m_file_manager.is_valid()) m_file_manager->remove_leftovers();
+
   m_transfer_listener = &listener;
   m_device_id = device_id;
   m_sync_params = params;
@@ -436,6 +439,11 @@ void DirectTransferHandlerImpl::handle_network_state_change(orva::ErrorCode stat
       break;
     case DOWNLOAD:
       if (status != ORVA_ERROR_NONE) {
+        // A file whose body could not be held (above the network adapter's bound) is
+        // booked as failed; like any failed download it ends the run.
+        if (status == ORVA_ERROR_OUT_OF_MEMORY && !m_mmfiles_downlist.empty()) {
+          book_failed_download(m_mmfiles_downlist.front(), status);
+        }
         stop(status);
       } else if (ready) {
         // A download that ended without body bytes has nothing to save: its entry is

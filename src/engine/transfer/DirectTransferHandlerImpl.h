@@ -7,6 +7,9 @@
 // CONNECTING, BATCH_FORWARD, FORWARD, OBJECTS, SUBSCRIBE, DOWNLOAD, FINISHED); a phase
 // with nothing to do is passed at once; every failure ends the run at once.
 //
+// Each run first removes what runs of a process that was killed left behind (partial
+// downloads, request package folders; FileManager::remove_leftovers).
+//
 // Reports: every report while the run goes on carries ORVA_ERROR_KELDRA_IN_PROGRESS;
 // the run ends with exactly one final report (its status, the progress reached, and
 // FINISHED), made by stop(): a search completion, a reply or a state change that comes
@@ -272,6 +275,8 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   void end_forward();
   // Media download.
   orva::ErrorCode set_mmo_local_file(const ObjectPtr& object, const std::string& path);
+  // Adds the file of |local_id| to the failed files with |status|.
+  void book_failed_download(unsigned int local_id, orva::ErrorCode status);
 
   // For the steps.
   const orva::SharedPointer<NetworkAdapter>& network_adapter() const { return m_network_adapter; }

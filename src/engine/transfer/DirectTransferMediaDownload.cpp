@@ -141,6 +141,16 @@ orva::ErrorCode DirectTransferHandlerImpl::process_file_download_result(
   return result;
 }
 
+void DirectTransferHandlerImpl::book_failed_download(unsigned int local_id,
+                                                     orva::ErrorCode status) {
+  unsigned long long global_id = 0;
+  Object object;
+  if (m_repository->get_object(local_id, object) == ORVA_ERROR_NONE) {
+    global_id = object.get_global_id();
+  }
+  m_failed_files.push_back({ObjectBase(local_id, global_id), status});
+}
+
 orva::ErrorCode DirectTransferHandlerImpl::set_mmo_local_file(const ObjectPtr& object,
                                                               const std::string& path) {
   MultimediaObject view;

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <signal.h>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +26,11 @@ namespace {
 const LoggerUmbo::MsgType kTrace = LoggerUmbo::MSG_TRACE;
 const char kAccountIdFileName[] = "sync_params";
 const char kCitiesFolder[] = "/.cities/";
+// A download being written: ".keldra-part-<pid>-<name>.XXXXXX" beside its final name.
+const char kPartPrefix[] = ".keldra-part-";
+// A request package's folder in the temporary folder: "upload_<pid>_XXXXXX" (older
+// versions: "upload_XXXXXX").
+const char kPackagePrefix[] = "upload_";
 
 std::string path_of(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
@@ -38,8 +45,8 @@ bool starts_with(const std::string& text, const char* prefix) {
   return text.compare(0, std::strlen(prefix), prefix) == 0;
 }
 
-// Writes all of |data| to |fd| and closes it; false when a byte is missing.
-bool write_all_and_close(int fd, const orva::SharedPointer<DynamicBuffer>& data) {
+// Writes all of |data| to |fd|; false when a byte is missing.
+bool write_all(int fd, const orva::SharedPointer<DynamicBuffer>& data) {
   const unsigned char* bytes = data.is_valid() ? data->get_data() : nullptr;
   size_t left = data.is_valid() ? data->get_data_length() : 0;
   bool ok = true;
@@ -53,7 +60,35 @@ bool write_all_and_close(int fd, const orva::SharedPointer<DynamicBuffer>& data)
     bytes += n;
     left -= static_cast<size_t>(n);
   }
+  return ok;
+}
+
+// Writes all of |data| to |fd| and closes it; false when a byte is missing.
+bool write_all_and_close(int fd, const orva::SharedPointer<DynamicBuffer>& data) {
+  const bool ok = write_all(fd, data);
   return ::close(fd) == 0 && ok;
+}
+
+// The process id that |text| starts with, followed by |end|; 0 when it does not.
+pid_t leading_pid(const std::string& text, char end) {
+  size_t i = 0;
+  long long pid = 0;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9' && pid < (1LL << 31)) {
+    pid = pid * 10 + (text[i] - '0');
+    ++i;
+  }
+  if (i == 0 || i >= text.size() || text[i] != end || pid <= 0 || pid >= (1LL << 31)) return 0;
+  return static_cast<pid_t>(pid);
+}
+
+// True when no process |pid| runs any more: what it left is nobody's.
+bool process_gone(pid_t pid) { return pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH; }
+
+// The names in |folder| that begin with |prefix|, hidden ones included.
+QStringList names_in(const std::string& folder, const char* prefix, QDir::Filters kind) {
+  return QDir(QFile::decodeName(folder.c_str()))
+      .entryList({QString::fromLatin1(prefix) + QLatin1Char('*')},
+                 kind | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
 
 }  // namespace
@@ -116,16 +151,19 @@ orva::ErrorCode FileManager::write_file(const std::string& name, const std::stri
   if (r != ORVA_ERROR_NONE) return r;
   LoggerUmbo::logf(kTrace, "FileManager::write_file path: %s", path.c_str());
   LoggerUmbo::logf(kTrace, "FileManager::write_file fname: %s", name.c_str());
-  path += name;
   // Written beside its name and renamed over it once whole: a failed write or a full
-  // disk leaves the file of that name as it was, never a part of the new one.
-  std::string temp = path + ".XXXXXX";
+  // disk leaves the file of that name as it was, never a part of the new one. While it
+  // is written it is the owner's only (mkstemp's mode) and hidden, under a name that
+  // remove_leftovers() recognises should the process die meanwhile.
+  const std::string folder = path;
+  path += name;
+  std::string temp =
+      folder + kPartPrefix + std::to_string(::getpid()) + "-" + name + ".XXXXXX";
   const int fd = ::mkstemp(&temp[0]);
   if (fd < 0) return ORVA_ERROR_UNKNOWN;
-  // Readable by the gallery and other applications, as downloads always were (mkstemp
-  // makes it the owner's only).
-  ::fchmod(fd, 0644);
-  if (!write_all_and_close(fd, data) || ::rename(temp.c_str(), path.c_str()) != 0) {
+  // Whole: readable by the gallery and other applications, as downloads always were.
+  const bool written = write_all(fd, data) && ::fchmod(fd, 0644) == 0;
+  if (::close(fd) != 0 || !written || ::rename(temp.c_str(), path.c_str()) != 0) {
     ::unlink(temp.c_str());
     return ORVA_ERROR_UNKNOWN;
   }
@@ -143,6 +181,54 @@ orva::ErrorCode FileManager::write_temp_file(const std::string& name,
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return ORVA_ERROR_UNKNOWN;
   return write_all_and_close(fd, data) ? ORVA_ERROR_NONE : ORVA_ERROR_UNKNOWN;
+}
+
+std::string FileManager::package_folder_template() {
+  const std::string dir = temp_dir();
+  if (dir.empty()) return std::string();
+  return dir + kPackagePrefix + std::to_string(::getpid()) + "_XXXXXX";
+}
+
+int FileManager::remove_leftovers() {
+  int removed = 0;
+  // Downloads never completed, in both download folders.
+  const std::string pictures =
+      path_of(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
+  std::vector<std::string> folders = {path_of(QDir::homePath()) + kCitiesFolder};
+  if (!pictures.empty()) folders.push_back(pictures + "/");
+  const size_t part_prefix = std::strlen(kPartPrefix);
+  for (const std::string& folder : folders) {
+    for (const QString& entry : names_in(folder, kPartPrefix, QDir::Files)) {
+      const std::string name = path_of(entry);
+      if (!process_gone(leading_pid(name.substr(part_prefix), '-'))) continue;
+      if (::unlink((folder + name).c_str()) == 0) ++removed;
+    }
+  }
+  // Request package folders: those of a process that is gone, whatever they hold, and
+  // empty ones of the older naming.
+  const std::string temp = temp_dir();
+  if (!temp.empty()) {
+    const size_t package_prefix = std::strlen(kPackagePrefix);
+    for (const QString& entry : names_in(temp, kPackagePrefix, QDir::Dirs | QDir::NoSymLinks)) {
+      const std::string name = path_of(entry);
+      const std::string path = temp + name;
+      const std::string rest = name.substr(package_prefix);
+      const pid_t pid = leading_pid(rest, '_');
+      struct stat st;
+      if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) {
+        continue;
+      }
+      if (pid != 0 && process_gone(pid)) {
+        if (QDir(QFile::decodeName(path.c_str())).removeRecursively()) ++removed;
+      } else if (pid == 0 && rest.size() == 6 && ::rmdir(path.c_str()) == 0) {
+        ++removed;
+      }
+    }
+  }
+  if (removed > 0) {
+    LoggerUmbo::logf(kTrace, "FileManager::remove_leftovers: %d removed", removed);
+  }
+  return removed;
 }
 
 bool FileManager::is_mime_type_image(const std::string& mime) {

@@ -43,9 +43,10 @@ class FileManager : public orva::internal::RefCountable {
   bool CreatePath(const std::string& path);
 
   // Writes |data| as the file |name| in the download folder of |mime|, replacing a file
-  // of that name only once every byte is written (written beside it and renamed over
-  // it, mode 0644); |path| receives the full path. 1 when the folder or the file cannot
-  // be made or not every byte was written: the file of that name is then unchanged.
+  // of that name only once every byte is written (written beside it, the owner's only,
+  // as ".keldra-part-<pid>-<name>.XXXXXX", and renamed over it with mode 0644); |path|
+  // receives the full path. 1 when the folder or the file cannot be made or not every
+  // byte was written: the file of that name is then unchanged.
   orva::ErrorCode write_file(const std::string& name, const std::string& mime,
                              const orva::SharedPointer<DynamicBuffer>& data, std::string& path);
   // The same in the temporary folder; the file is the owner's only (mode 0600) and a
@@ -53,6 +54,15 @@ class FileManager : public orva::internal::RefCountable {
   orva::ErrorCode write_temp_file(const std::string& name,
                                   const orva::SharedPointer<DynamicBuffer>& data,
                                   std::string& path);
+
+  // The mkdtemp() template of a request package's private folder in the temporary folder
+  // ("upload_<pid>_XXXXXX"); empty when there is no temporary folder.
+  std::string package_folder_template();
+  // Removes what runs of processes that are gone left behind (a kill -9 during a run):
+  // downloads never completed in both download folders, request package folders in the
+  // temporary folder with all they hold, and empty package folders of the older naming
+  // ("upload_XXXXXX"). What a running process writes is left alone. The count removed.
+  int remove_leftovers();
 
   // Case-sensitive prefix tests: "image/"; and none of "image/", "video/", "audio/".
   static bool is_mime_type_image(const std::string& mime);

@@ -51,12 +51,12 @@ RequestPackagePtr RequestPackage::create(uint32_t id) {
   bool ok = false;
   if (package.is_valid()) {
     orva::SharedPointer<FileManager> files = FileManager::open();
-    std::string path;
-    if (files.is_valid()) files->get_upload_path(path);
-    if (!path.empty()) {
+    // Named after this process, so that a later run can tell it was left behind.
+    std::string folder;
+    if (files.is_valid()) folder = files->package_folder_template();
+    if (!folder.empty()) {
       LoggerUmbo::log("RequestPackage::create_package_path ok", kTrace);
       // A folder only this user can enter: nobody can plant or swap the archive.
-      std::string folder = path + KELD_PACKAGE_NAME + "_XXXXXX";
       if (mkdtemp(&folder[0])) {
         package->m_folder = folder;
         package->m_file_name = folder + "/" + KELD_PACKAGE_NAME + "_" +

@@ -2,8 +2,9 @@
 // named by its item key, and last "upload.compact", the command text (the "R" line with
 // device id and credential digest, then the command lines in the order of the calls).
 //
-// Each package makes its archive in a private folder of its own (mode 0700) in the
-// temporary folder, as "upload_<n>.zip" (n a process-wide counter from 1), so no other
+// Each package makes its archive in a private folder of its own (mode 0700, named
+// "upload_<pid>_XXXXXX" by FileManager::package_folder_template) in the temporary
+// folder, as "upload_<n>.zip" (n a process-wide counter from 1), so no other
 // user or process can hand it entries; the package removes the archive and its folder
 // when it goes, and an archive never finalised is discarded without being written.
 //

@@ -4,6 +4,7 @@
 // posted archive's command text and the store after the run.
 #include "SyncFixture.h"
 
+#include "adaptation_umbo/transfer/NetworkAdapterUmbo.h"
 #include "compact/SyncSerializer.h"
 #include "support/HttpsTestServer.h"
 #include "support/TestEnv.h"
@@ -22,6 +23,8 @@
 #include <keldra/Static.h>
 #include <keldra/SyncAdapter.h>
 #include <keldra/SyncService.h>
+
+#include <QCoreApplication>
 
 #include <gtest/gtest.h>
 
@@ -411,6 +414,60 @@ TEST_F(ObjectExchangeTest, RedirectIsNotFollowed) {
   s_server->answer("POST", "/upload", moved);
   EXPECT_EQ(ORVA_ERROR_UNKNOWN, run(kUpload));
   for (const HttpsTestServer::Request& r : s_server->requests()) EXPECT_NE("/elsewhere", r.path);
+  EXPECT_TRUE(stored(a).has_local_changes());
+}
+
+// As a QML onSyncDone that restarts the sync: the first run ends in the reply's head
+// (503 with a Content-Type) or in its error signal (without one), and the second run
+// starts from inside that report. The first run's handler and network adapter go while
+// the adapter's reply signal that ended the run is still under way (ASan checks).
+TEST_F(ObjectExchangeTest, SynchronizeAgainFromAFailedSyncsFinalReport) {
+  add_place("new place");
+  for (const char* content_type : {kCompactType, ""}) {
+    SCOPED_TRACE(content_type);
+    s_server->clear_answers();
+    s_server->clear_record();
+    HttpsTestServer::Reply busy;
+    busy.status = 503;
+    busy.content_type = content_type;
+    busy.body = "busy";
+    s_server->answer("POST", "/upload", busy);
+    listener_.finals.clear();
+    orva::ErrorCode restarted = -1;
+    listener_.during = [&](orva::ErrorCode status) {
+      if (status != IN_PROGRESS && listener_.finals.size() == 1) {
+        restarted = service_->synchronize(account(), kUpload);
+      }
+    };
+    ASSERT_EQ(0, service_->synchronize(account(), kUpload));
+    ASSERT_TRUE(wait_until([&] { return listener_.finals.size() >= 2; }));
+    listener_.during = nullptr;
+    for (int i = 0; i < 20; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_EQ(0, restarted);
+    EXPECT_EQ(std::vector<orva::ErrorCode>({ORVA_ERROR_KELDRA_NETWORK_PROBLEM,
+                                            ORVA_ERROR_KELDRA_NETWORK_PROBLEM}),
+              listener_.finals);
+    EXPECT_EQ(2u, s_server->request_count());
+  }
+}
+
+// A server that never answers ends the sync with 0x6005 once nothing has moved for the
+// time limit (shortened here): one final report, the object still waiting for upload.
+TEST_F(ObjectExchangeTest, ASilentServerEndsTheSync) {
+  using orva::keldra::internal::NetworkAdapterUmbo;
+  struct Limit {
+    Limit() { NetworkAdapterUmbo::set_inactivity_timeout_ms(500); }
+    ~Limit() { NetworkAdapterUmbo::set_inactivity_timeout_ms(0); }
+  } limit;
+  const unsigned int a = add_place("new place");
+  HttpsTestServer::Reply silent;
+  silent.hang = true;
+  s_server->answer("POST", "/upload", silent);
+  EXPECT_EQ(ORVA_ERROR_KELDRA_NETWORK_PROBLEM, run(kUpload));
+  for (int i = 0; i < 20; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  EXPECT_EQ(1u, listener_.finals.size());
+  EXPECT_EQ(1u, s_server->request_count());
+  EXPECT_EQ(0u, stored(a).get_global_id());
   EXPECT_TRUE(stored(a).has_local_changes());
 }
 

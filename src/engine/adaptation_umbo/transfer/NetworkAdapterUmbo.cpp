@@ -23,6 +23,8 @@ namespace internal {
 namespace {
 
 bool s_default_configuration_ignored = false;
+int s_inactivity_timeout_ms = NetworkAdapterUmbo::kInactivityTimeoutMs;
+qint64 s_max_reply_body = NetworkAdapterUmbo::kMaxReplyBody;
 
 const QString kForwardRequestIdHeader = QStringLiteral("X-Forward-Request-Id");
 const QString kAuthorizationHeader = QStringLiteral("Authorization");
@@ -61,6 +63,20 @@ bool append_available(QNetworkReply& reply, DynamicBuffer& body) {
   return true;
 }
 
+// Whether every Content-Length value of |reply|'s head (Qt joins repeated headers with
+// ", ") is the same number: otherwise the end of the body is a guess.
+bool lengths_agree(const QNetworkReply& reply) {
+  if (!reply.hasRawHeader("Content-Length")) return true;
+  qint64 length = -1;
+  for (const QByteArray& part : reply.rawHeader("Content-Length").split(',')) {
+    bool ok = false;
+    const qint64 n = part.trimmed().toLongLong(&ok);
+    if (!ok || n < 0 || (length >= 0 && n != length)) return false;
+    length = n;
+  }
+  return true;
+}
+
 // Traces a request operation's address and digest (masked).
 void trace_request(const char* name, const std::string& url, const std::string& digest) {
   if (!LoggerUmbo::instance()->isTypeAllowed(LoggerUmbo::MSG_TRACE)) return;
@@ -90,7 +106,11 @@ NetworkAdapterUmbo::NetworkAdapterUmbo(NetworkAdapter::Listener& listener)
       mNetworkAccessManager(new QNetworkAccessManager),
       mReply(nullptr),
       mHeadReported(false),
-      mOpenSerial(0) {
+      mReceived(0),
+      mOpenSerial(0),
+      mRequestSerial(0),
+      mSlotDepth(0),
+      mDropped(false) {
   LoggerUmbo::log("NetworkAdapterUmbo::NetworkAdapterUmbo ++, QT >= 4.7", LoggerUmbo::MSG_TRACE);
   // The session's error reaches us queued.
   qRegisterMetaType<QNetworkSession::SessionError>();
@@ -108,10 +128,42 @@ NetworkAdapterUmbo::~NetworkAdapterUmbo() {
   LoggerUmbo::log("NetworkAdapterUmbo::~NetworkAdapterUmbo --", LoggerUmbo::MSG_TRACE);
 }
 
+void NetworkAdapterUmbo::release() {
+  if (mSlotDepth == 0) {
+    delete this;
+    return;
+  }
+  LoggerUmbo::log("NetworkAdapterUmbo::release: dropped inside its own slot, deleted later",
+                  LoggerUmbo::MSG_TRACE);
+  mDropped = true;
+  closeConnection();
+  deleteNetworkReply();
+  discardSession();
+  mBody.reset();
+  mRequestBody.reset();
+  deleteLater();
+}
+
+bool NetworkAdapterUmbo::still_running(quint64 serial) const {
+  return !mDropped && serial == mRequestSerial;
+}
+
 // ---- session ----
 
 void NetworkAdapterUmbo::set_default_configuration_ignored(bool ignored) {
   s_default_configuration_ignored = ignored;
+}
+
+int NetworkAdapterUmbo::inactivity_timeout_ms() { return s_inactivity_timeout_ms; }
+
+void NetworkAdapterUmbo::set_inactivity_timeout_ms(int ms) {
+  s_inactivity_timeout_ms = ms > 0 ? ms : kInactivityTimeoutMs;
+}
+
+qint64 NetworkAdapterUmbo::max_reply_body() { return s_max_reply_body; }
+
+void NetworkAdapterUmbo::set_max_reply_body(qint64 bytes) {
+  s_max_reply_body = bytes > 0 ? bytes : kMaxReplyBody;
 }
 
 orva::ErrorCode NetworkAdapterUmbo::open(unsigned int access_point_id) {
@@ -210,11 +262,15 @@ void NetworkAdapterUmbo::discardSession() {
 
 void NetworkAdapterUmbo::slotOpened() {
   LogTrace trace("NetworkAdapterUmbo::slotOpened");
+  SlotScope scope(*this);
+  if (mDropped) return;
   state_changed(READY, ORVA_ERROR_NONE);
 }
 
 void NetworkAdapterUmbo::slotNetworkSessionError(QNetworkSession::SessionError error) {
   LogTrace trace("NetworkAdapterUmbo::slotNetworkSessionError");
+  SlotScope scope(*this);
+  if (mDropped) return;
   LoggerUmbo::logf(LoggerUmbo::MSG_TRACE, "QNetworkSession::SessionError: %d ",
                    static_cast<int>(error));
   discardSession();
@@ -373,9 +429,12 @@ orva::ErrorCode NetworkAdapterUmbo::startRequest(const QString& url, const QStri
   }
 
   mHeadReported = false;
+  mReceived = 0;
   QNetworkRequest request;
   request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
   request.setUrl(qurl);
+  // A stalled connection ends the request; the own client keeps the same limit.
+  request.setTransferTimeout(s_inactivity_timeout_ms);
   request.setHeader(QNetworkRequest::ContentTypeHeader, content_type);
   if (!request_id.isEmpty()) {
     request.setRawHeader(kForwardRequestIdHeader.toLatin1(), request_id.toUtf8());
@@ -415,7 +474,9 @@ orva::ErrorCode NetworkAdapterUmbo::startRequest(const QString& url, const QStri
     new RequestBodyKeeper(mRequestBody, mReply);
     mRequestBody.reset();
   }
+  ++mRequestSerial;
 
+  connect(mReply, &QNetworkReply::metaDataChanged, this, &NetworkAdapterUmbo::headArrived);
   connect(mReply, &QIODevice::readyRead, this, &NetworkAdapterUmbo::slotReadyRead);
   connect(mReply, &QNetworkReply::finished, this, &NetworkAdapterUmbo::slotFinished);
   connect(mReply, &QNetworkReply::errorOccurred, this, &NetworkAdapterUmbo::slotHttpReplyError);
@@ -440,23 +501,40 @@ bool NetworkAdapterUmbo::is_active() const {
 // ---- reply ----
 
 void NetworkAdapterUmbo::slotReadyRead() {
+  SlotScope scope(*this);
+  const quint64 serial = mRequestSerial;
   const int http_status =
       mReply ? mReply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : 0;
   if (!mReply) {
     LoggerUmbo::log("NetworkAdapterUmbo::slotReadyRead mReply is NULL", LoggerUmbo::MSG_TRACE);
     return;
   }
+  if (!accept_head()) return;
   if (!mHeadReported && mReply->hasRawHeader("Content-Type")) {
     Response response;
     response.status = http_status_to_error_code(static_cast<unsigned int>(http_status));
     response.content_type = mReply->rawHeader("Content-Type").toStdString();
     mHeadReported = true;
     listener().handle_network_response_head(response);
+    // The listener may have ended the request inside the head call, or dropped the
+    // adapter. (A session error meanwhile leaves the request running.)
+    if (!still_running(serial)) return;
   }
-  // The listener may have ended the request inside the head call. (A session error
-  // meanwhile leaves the request running.)
-  if (!mReply) return;
-  if (http_status < 200 || http_status > 299 || mReply->bytesAvailable() <= 0) return;
+  const qint64 available = mReply->bytesAvailable();
+  if (available <= 0) return;
+  mReceived += available;
+  if (mReceived > s_max_reply_body) {
+    LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
+                     "NetworkAdapterUmbo::slotReadyRead: reply body past %lld bytes, refused",
+                     static_cast<long long>(s_max_reply_body));
+    stop(ORVA_ERROR_OUT_OF_MEMORY);
+    return;
+  }
+  // Bytes of other statuses are not collected, nor left to pile up in the reply.
+  if (http_status < 200 || http_status > 299) {
+    mReply->skip(available);
+    return;
+  }
   if (!mBody.is_valid()) mBody = orva::SharedPointer<DynamicBuffer>(new DynamicBuffer);
   if (!append_available(*mReply, *mBody)) {
     LoggerUmbo::log("NetworkAdapterUmbo::slotReadyRead: ERROR out of memory for the reply body",
@@ -465,21 +543,64 @@ void NetworkAdapterUmbo::slotReadyRead() {
   }
 }
 
+void NetworkAdapterUmbo::headArrived() {
+  SlotScope scope(*this);
+  if (mReply) accept_head();
+}
+
+bool NetworkAdapterUmbo::accept_head() {
+  if (!lengths_agree(*mReply)) {
+    LoggerUmbo::log("NetworkAdapterUmbo: conflicting Content-Length, refused",
+                    LoggerUmbo::MSG_TRACE);
+    stop(ORVA_ERROR_KELDRA_NETWORK_PROBLEM);
+    return false;
+  }
+  const int http_status = mReply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+  bool declared = false;
+  const qint64 length = mReply->rawHeader("Content-Length").trimmed().toLongLong(&declared);
+  if (declared && http_status >= 200 && http_status <= 299 && length > s_max_reply_body) {
+    LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
+                     "NetworkAdapterUmbo: reply body of %lld bytes refused (limit %lld)",
+                     static_cast<long long>(length), static_cast<long long>(s_max_reply_body));
+    stop(ORVA_ERROR_OUT_OF_MEMORY);
+    return false;
+  }
+  return true;
+}
+
 void NetworkAdapterUmbo::slotFinished() {
   LogTrace trace("NetworkAdapterUmbo::slotFinished");
+  SlotScope scope(*this);
+  const quint64 serial = mRequestSerial;
+  if (mReply && !accept_head()) return;
   mProgress.finish();
   report_progress();
+  if (!still_running(serial)) return;
   if (mReply) {
     LoggerUmbo::logf(LoggerUmbo::MSG_TRACE, "NetworkAdapterUmbo::slotFinished: error %d",
                      static_cast<int>(mReply->error()));
   }
   if (!mBody.is_valid()) {
-    LoggerUmbo::log("ERROR mBody is invalid, it must be valid at this point",
-                    LoggerUmbo::MSG_TRACE);
-    stop(ORVA_ERROR_UNKNOWN);
-    return;
+    // A download answered 2xx without body bytes has nothing to hand over: it ends
+    // without a body call, and the listener skips that file. Any other reply without
+    // collected bytes (a POST's, a 3xx) confirmed nothing.
+    const int http_status =
+        mReply ? mReply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : 0;
+    const bool empty_download = mReply &&
+                                mReply->operation() == QNetworkAccessManager::GetOperation &&
+                                http_status >= 200 && http_status <= 299;
+    if (!empty_download) {
+      LoggerUmbo::log("ERROR mBody is invalid, it must be valid at this point",
+                      LoggerUmbo::MSG_TRACE);
+      stop(ORVA_ERROR_UNKNOWN);
+      return;
+    }
+    LoggerUmbo::log("NetworkAdapterUmbo::slotFinished: empty download", LoggerUmbo::MSG_TRACE);
+  } else if (mBody->get_data_length() > 0) {
+    listener().handle_network_response_body(mBody);
+    // A body that cannot be saved ends the run inside this call.
+    if (!still_running(serial)) return;
   }
-  if (mBody->get_data_length() > 0) listener().handle_network_response_body(mBody);
   deleteNetworkReply();
   mHeadReported = false;
   state_changed(READY, ORVA_ERROR_NONE);
@@ -489,14 +610,19 @@ void NetworkAdapterUmbo::slotHttpReplyError(QNetworkReply::NetworkError code) {
   LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
                    "NetworkAdapterUmbo::slotHttpReplyError ++: NetworkError %d",
                    static_cast<int>(code));
+  SlotScope scope(*this);
   orva::ErrorCode status;
   switch (code) {
     case QNetworkReply::OperationCanceledError:
-      LoggerUmbo::log(
-          "NetworkAdapterUmbo::slotHttpReplyError "
-          "OperationCanceledError->ORVA_ERROR_KELDRA_CANCELLED",
-          LoggerUmbo::MSG_TRACE);
-      status = ORVA_ERROR_KELDRA_CANCELLED;
+    case QNetworkReply::TimeoutError:
+      // The adapter's own cancel disconnects a reply before aborting it: a cancellation
+      // that arrives here is the access manager's transfer timeout (the own client
+      // reports a timeout as such).
+      LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
+                       "NetworkAdapterUmbo::slotHttpReplyError: no data for %d ms, "
+                       "->ORVA_ERROR_KELDRA_NETWORK_PROBLEM",
+                       s_inactivity_timeout_ms);
+      status = ORVA_ERROR_KELDRA_NETWORK_PROBLEM;
       break;
     case QNetworkReply::SslHandshakeFailedError:
       LoggerUmbo::log(
@@ -545,6 +671,7 @@ void NetworkAdapterUmbo::slotUploadProgress(qint64 bytesSent, qint64 bytesTotal)
   LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
                    "NetworkAdapterUmbo::slotUploadProgress: bytes sent %lld, total %lld",
                    static_cast<long long>(bytesSent), static_cast<long long>(bytesTotal));
+  SlotScope scope(*this);
   if (bytesTotal < 1) return;
   mProgress.set_stage_progress(static_cast<float>(bytesSent) / static_cast<float>(bytesTotal));
   report_progress();
@@ -554,6 +681,7 @@ void NetworkAdapterUmbo::slotDownloadProgress(qint64 bytesReceived, qint64 bytes
   LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
                    "NetworkAdapterUmbo::slotDownloadProgress: bytes received %lld, total %lld",
                    static_cast<long long>(bytesReceived), static_cast<long long>(bytesTotal));
+  SlotScope scope(*this);
   if (bytesTotal < 1) return;
   mProgress.set_stage_progress(static_cast<float>(bytesReceived) / static_cast<float>(bytesTotal));
   report_progress();
@@ -610,12 +738,18 @@ void NetworkAdapterUmbo::closeConnection() {
 void NetworkAdapterUmbo::deleteNetworkReply() {
   mPostData.clear();
   if (!mReply) return;
+  ++mRequestSerial;
   LoggerUmbo::log("NetworkAdapterUmbo::deleteNetwork reply!", LoggerUmbo::MSG_TRACE);
   // Disconnected first: nothing the reply emits while it ends comes back here.
   mReply->disconnect(this);
   // abort, not close: close would let an upload go on until the reply is deleted. A
-  // reply that failed already has nothing left to stop.
-  if (mReply->isRunning() && mReply->error() == QNetworkReply::NoError) mReply->abort();
+  // reply that failed already has nothing left to stop; one whose head told of an HTTP
+  // error fails by itself (Qt's HTTP thread has its error on the way), and aborting it
+  // too would set its error twice. Its deletion ends its connection.
+  const int http_status = mReply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+  if (mReply->isRunning() && mReply->error() == QNetworkReply::NoError && http_status < 400) {
+    mReply->abort();
+  }
   mReply->deleteLater();
   mReply = nullptr;
 }

@@ -13,12 +13,27 @@
 // the wire as given: where Qt's HTTP client would rewrite it (a segment such as ".s"),
 // the request runs through a VerbatimPathReply of its own instead.
 //
+// Time limit: a request that moves no byte for 30 s (inactivity_timeout_ms()) ends with
+// 0x6005; on the access manager's path through the request's transfer timeout, on the
+// own client through its own timer, which also covers the connection and TLS handshake.
+//
+// Size: no reply body above 256 MiB (max_reply_body()) is held: a 2xx reply whose
+// Content-Length says more is refused at its head, and a request is stopped as soon as
+// the bytes received pass the bound; both end with 2. Bytes of non-2xx replies are read
+// and dropped.
+//
+// Framing: a reply whose raw headers carry Content-Length values that differ ends with
+// 0x6005 before anything of it is handed over (the own client also refuses folded header
+// lines and chunk data past its size).
+//
 // Outcomes: a reply's head (status mapped by http_status_to_error_code, Content-Type)
 // goes to the listener once, at the first readable data of a reply with a Content-Type;
 // only 2xx bytes are collected, and the body goes to the listener when the reply ends
 // without error. A reply error ends the request with 0x6006 (cancelled), 0x6005 (TLS
-// handshake and other network errors), 8 (not found) or 0x6004 (authentication). A
-// reply that ends without error and without body bytes ends with 1. TLS certificate
+// handshake and other network errors), 8 (not found) or 0x6004 (authentication). A GET
+// answered 2xx without body bytes ends with 0 and no body call (the listener skips that
+// file); any other reply that ends without error and without body bytes ends with 1
+// (a POST's confirmed nothing; a 3xx is not followed). TLS certificate
 // errors are ignored only while the optional debug library is loaded
 // (Settings::is_library_loaded); otherwise they fail the request with 0x6005.
 //
@@ -35,8 +50,9 @@
 // the Authorization value.
 //
 // Single-threaded: made, used and destroyed on one thread that runs a Qt event loop.
-// Destroying it stops what runs without any listener call; it may be destroyed from
-// inside the listener's change to READY or CLOSED (a run's final report).
+// Destroying it stops what runs without any listener call. Its last holder may drop it
+// from inside any listener call (a run's final report, made from a head, a body or a
+// state change): see release().
 #pragma once
 
 #include "syncengine/TaskProgress.h"
@@ -90,9 +106,31 @@ class NetworkAdapterUmbo : public QObject, public NetworkAdapter {
   bool is_active() const override;
   void cancel() override;
 
+  // The last holder's drop. Outside the adapter's own slots it deletes the adapter at
+  // once. Inside one (a listener that drops its handler in a run's final report), the
+  // reply or session whose signal runs still needs its parent: everything stops there
+  // without any listener call, the slot returns without touching the listener again,
+  // and the adapter is deleted from the event loop.
+  void release() override;
+
   // Test seam: with true, the platform's default configuration counts as missing, as on
   // a machine without a bearer, so that access point 0 opens the emulated session.
   static void set_default_configuration_ignored(bool ignored);
+
+  // A request that moves no byte (connection, TLS handshake, request or reply) for this
+  // long ends with 0x6005.
+  static const int kInactivityTimeoutMs = 30000;
+  // The limit in force; test seam: |ms| replaces it, 0 restores kInactivityTimeoutMs.
+  static int inactivity_timeout_ms();
+  static void set_inactivity_timeout_ms(int ms);
+
+  // The most reply body bytes a request takes in: a 2xx reply whose Content-Length says
+  // more is refused at its head, any reply that brings more is stopped there; both end
+  // with 2 and nothing is handed over.
+  static const qint64 kMaxReplyBody = qint64(256) << 20;
+  // The bound in force; test seam: |bytes| replaces it, 0 restores kMaxReplyBody.
+  static qint64 max_reply_body();
+  static void set_max_reply_body(qint64 bytes);
 
   // Asks the configuration manager to rescan; the configurations are logged when done.
   void update_configurations();
@@ -116,6 +154,25 @@ class NetworkAdapterUmbo : public QObject, public NetworkAdapter {
   void slotUploadProgress(qint64 bytesSent, qint64 bytesTotal);
 
  private:
+  // Marks a slot as running for release(); every slot that may call the listener makes
+  // one on entry.
+  class SlotScope {
+   public:
+    explicit SlotScope(NetworkAdapterUmbo& adapter) : m_adapter(adapter) { ++adapter.mSlotDepth; }
+    ~SlotScope() { --m_adapter.mSlotDepth; }
+
+   private:
+    NetworkAdapterUmbo& m_adapter;
+  };
+  // After a listener call from a slot: false when the listener dropped the adapter or
+  // ended (or replaced) the request |serial| inside that call; the slot then returns.
+  bool still_running(quint64 serial) const;
+  // The reply's head as soon as it is there (metaDataChanged).
+  void headArrived();
+  // Checks the running reply's head (framing, declared size): false when the request was
+  // stopped for it.
+  bool accept_head();
+
   orva::ErrorCode doOpen(unsigned int access_point_id);
   // The POST forms' check of their body (3 empty, 7 busy); holds it on 0.
   orva::ErrorCode take_request_body(const char* name,
@@ -147,11 +204,17 @@ class NetworkAdapterUmbo : public QObject, public NetworkAdapter {
   // A POST body from the request operation until the request hands it to its reply.
   orva::SharedPointer<DynamicBuffer> mRequestBody;
   bool mHeadReported;
+  qint64 mReceived;  // reply body bytes taken in by the running request, of any status
   QByteArray mPostData;  // view onto the request body's bytes while the reply lives
   TaskProgress mProgress;
   // Counts session openings; an emulated opening that was cancelled or replaced
   // finds a newer count when its turn comes and does nothing.
   quint64 mOpenSerial;
+  // Counts requests: started, stopped or finished ones each take a new number.
+  quint64 mRequestSerial;
+  // Slots under way (see release()) and whether the last holder let go meanwhile.
+  int mSlotDepth;
+  bool mDropped;
 };
 
 }  // namespace internal

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QSslConfiguration>
 #include <QSslSocket>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -14,8 +15,10 @@ namespace internal {
 
 namespace {
 
-// A head larger than this is not HTTP we can take.
+// A head larger than this is not HTTP we can take; nor are trailers, nor a chunk-size
+// line (with its extensions) larger than kMaxChunkLine.
 const int kMaxHead = 64 * 1024;
+const int kMaxChunkLine = 4 * 1024;
 // The request body goes into the socket this much at a time, so that the socket never
 // holds a copy of a large body.
 const int kWriteSlice = 64 * 1024;
@@ -132,6 +135,14 @@ VerbatimPathReply::VerbatimPathReply(const QNetworkRequest& request,
   }
   mRequestHead += "Host: " + host + "\r\nUser-Agent: Mozilla/5.0\r\nConnection: close\r\n\r\n";
 
+  const int timeout = request.transferTimeout();
+  if (timeout > 0) {
+    mIdleTimer = new QTimer(this);
+    mIdleTimer->setSingleShot(true);
+    mIdleTimer->setInterval(timeout);
+    connect(mIdleTimer, &QTimer::timeout, this, &VerbatimPathReply::timedOut);
+    mIdleTimer->start();
+  }
   connect(mSocket, &QSslSocket::readyRead, this, &VerbatimPathReply::socketReadyRead);
   connect(mSocket, &QSslSocket::bytesWritten, this, &VerbatimPathReply::bytesWritten);
   connect(mSocket, &QAbstractSocket::errorOccurred, this, &VerbatimPathReply::socketError);
@@ -169,6 +180,7 @@ void VerbatimPathReply::writeBody() {
 
 void VerbatimPathReply::bytesWritten(qint64 bytes) {
   if (isFinished()) return;
+  if (mIdleTimer) mIdleTimer->start();
   mWritten += bytes;
   writeBody();
   schedule();
@@ -176,6 +188,7 @@ void VerbatimPathReply::bytesWritten(qint64 bytes) {
 
 void VerbatimPathReply::socketReadyRead() {
   if (isFinished()) return;
+  if (mIdleTimer) mIdleTimer->start();
   mIn += mSocket->readAll();
   schedule();
 }
@@ -186,6 +199,12 @@ void VerbatimPathReply::socketError() {
   mIn += mSocket->readAll();
   mSocketFailed = true;
   schedule();
+}
+
+void VerbatimPathReply::timedOut() {
+  if (isFinished()) return;
+  fail(QNetworkReply::TimeoutError,
+       QStringLiteral("No data for %1 ms").arg(mIdleTimer ? mIdleTimer->interval() : 0));
 }
 
 // The receivers of this reply's signals may delete it (the adapter's listener may drop
@@ -263,7 +282,17 @@ bool VerbatimPathReply::consume() {
       }
       case kChunkSize: {
         QByteArray line;
-        if (!take_line(mIn, line)) return true;
+        if (!take_line(mIn, line)) {
+          if (mIn.size() > kMaxChunkLine) {
+            fail(QNetworkReply::ProtocolFailure, QStringLiteral("Chunk size line too long"));
+            return false;
+          }
+          return true;
+        }
+        if (line.size() > kMaxChunkLine) {
+          fail(QNetworkReply::ProtocolFailure, QStringLiteral("Chunk size line too long"));
+          return false;
+        }
         const int semicolon = line.indexOf(';');
         if (semicolon >= 0) line.truncate(semicolon);
         bool ok = false;
@@ -279,12 +308,23 @@ bool VerbatimPathReply::consume() {
       case kChunkEnd: {
         QByteArray line;
         if (!take_line(mIn, line)) return true;
+        // Chunk data goes on past its declared size: the framing cannot be trusted.
+        if (!line.isEmpty()) {
+          fail(QNetworkReply::ProtocolFailure, QStringLiteral("Chunk longer than its size"));
+          return false;
+        }
         mPhase = kChunkSize;
         break;
       }
       case kTrailer: {
         QByteArray line;
-        if (!take_line(mIn, line)) return true;
+        const bool whole = take_line(mIn, line);
+        mTrailerBytes += whole ? line.size() + 1 : 0;
+        if (mTrailerBytes + (whole ? 0 : mIn.size()) > kMaxHead) {
+          fail(QNetworkReply::ProtocolFailure, QStringLiteral("Trailers too large"));
+          return false;
+        }
+        if (!whole) return true;
         if (line.isEmpty()) {
           succeed();
           return false;
@@ -319,14 +359,33 @@ bool VerbatimPathReply::parseHead(const QByteArray& head) {
   setAttribute(QNetworkRequest::HttpReasonPhraseAttribute,
                reason_at < 0 ? QByteArray() : status_line.mid(reason_at + 1));
   bool chunked = false;
+  qint64 length = -1;
   // Repeated headers are joined as Qt joins them.
   QList<QPair<QByteArray, QByteArray>> headers;
   for (int i = 1; i < lines.size(); ++i) {
     const QByteArray& line = lines[i];
+    // A folded line (obsolete line folding) could smuggle a header of its own past a
+    // reader that takes it for a continuation, or the other way round.
+    if (line.startsWith(' ') || line.startsWith('\t')) {
+      fail(QNetworkReply::ProtocolFailure, QStringLiteral("Folded header line"));
+      return false;
+    }
     const int colon = line.indexOf(':');
     if (colon <= 0) continue;
     const QByteArray name = line.left(colon).trimmed();
     const QByteArray value = line.mid(colon + 1).trimmed();
+    // Every Content-Length value must be the same number, or the body's end is a guess.
+    if (name.compare("Content-Length", Qt::CaseInsensitive) == 0) {
+      for (const QByteArray& part : value.split(',')) {
+        bool length_ok = false;
+        const qint64 n = part.trimmed().toLongLong(&length_ok);
+        if (!length_ok || n < 0 || (length >= 0 && n != length)) {
+          fail(QNetworkReply::ProtocolFailure, QStringLiteral("Conflicting Content-Length"));
+          return false;
+        }
+        length = n;
+      }
+    }
     bool joined = false;
     for (auto& h : headers) {
       if (h.first.compare(name, Qt::CaseInsensitive) == 0) {
@@ -342,12 +401,9 @@ bool VerbatimPathReply::parseHead(const QByteArray& head) {
     if (h.first.compare("Transfer-Encoding", Qt::CaseInsensitive) == 0 &&
         h.second.toLower().contains("chunked")) {
       chunked = true;
-    } else if (h.first.compare("Content-Length", Qt::CaseInsensitive) == 0) {
-      bool length_ok = false;
-      const qint64 length = h.second.toLongLong(&length_ok);
-      if (length_ok && length >= 0) mTotal = length;
     }
   }
+  mTotal = length;
   QPointer<VerbatimPathReply> self(this);
   emit metaDataChanged();
   if (!self || isFinished()) return false;
@@ -418,6 +474,7 @@ void VerbatimPathReply::fail(QNetworkReply::NetworkError code, const QString& te
 }
 
 void VerbatimPathReply::endSocket() {
+  if (mIdleTimer) mIdleTimer->stop();
   mSocket->disconnect(this);
   mSocket->abort();
 }

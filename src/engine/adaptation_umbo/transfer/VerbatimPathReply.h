@@ -17,8 +17,16 @@
 // What it sends: the method, the path with its query, the request's raw headers, Host,
 // User-Agent "Mozilla/5.0" and "Connection: close"; a POST body follows as given. It
 // reads a status line and headers (1xx heads are skipped) and a body delimited by
-// Content-Length, chunked transfer coding or the end of the connection. Redirections
+// Content-Length, chunked transfer coding or the end of the connection. A head with a
+// folded line or with Content-Length values that differ (or are no number), and chunk
+// data not followed by its line end, fail the request with ProtocolFailure: a body whose
+// end is a guess is never delivered as whole. So do a head or trailers above 64 KiB and
+// a chunk-size line above 4 KiB; the body's own bound is the receiver's (it may abort). Redirections
 // are not followed. No compression is asked for, so bodies come as sent.
+//
+// Time limit: the request's transferTimeout() (when above 0): a request that moves no
+// byte for that long (the connection and TLS handshake included) fails with
+// TimeoutError.
 //
 // Ownership: a QObject child of whoever is given as parent (the adapter's access
 // manager); it owns its socket. The POST body is read in place: the caller keeps its
@@ -35,6 +43,7 @@
 #include <QUrl>
 
 class QSslSocket;
+class QTimer;
 
 namespace orva {
 namespace keldra {
@@ -69,6 +78,7 @@ class VerbatimPathReply : public QNetworkReply {
   void bytesWritten(qint64 bytes);
   void writeBody();
   void socketError();
+  void timedOut();
   void schedule();
   void process();
   // Parses what has arrived; false once the reply has finished, was aborted or deleted
@@ -82,6 +92,7 @@ class VerbatimPathReply : public QNetworkReply {
   void endSocket();
 
   QSslSocket* mSocket;
+  QTimer* mIdleTimer = nullptr;  // restarted by every byte moved; null without a limit
   QByteArray mRequestHead;
   QByteArray mRequestBody;   // view onto the caller's bytes
   qint64 mWritten = 0;       // head and body bytes the socket has sent
@@ -96,6 +107,7 @@ class VerbatimPathReply : public QNetworkReply {
   qint64 mTotal = -1;     // Content-Length; -1 unknown
   qint64 mRemaining = 0;  // of the body or of the current chunk
   qint64 mReceived = 0;   // body bytes so far
+  int mTrailerBytes = 0;  // trailer bytes so far
 };
 
 }  // namespace internal
