@@ -5,8 +5,6 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusReply>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -349,13 +347,6 @@ TEST(SyncDaemonClientWithoutInit, RequestsAndListenersThrow) {
   EXPECT_TRUE(listener.reports.empty());
 }
 
-// The daemon's name has an owner (asked of the bus).
-bool daemon_name_owned() {
-  const QDBusReply<bool> reply = QDBusConnection::sessionBus().interface()->isServiceRegistered(
-      QLatin1String(FakeSyncDaemon::kService));
-  return reply.isValid() && reply.value();
-}
-
 // A start the daemon cannot take: its name has no owner, or the owner fails the call
 // (here a connection that holds the name but serves no daemon object). No status report
 // would ever come, so the failed start is the sync's final report, with the last
@@ -364,7 +355,8 @@ bool daemon_name_owned() {
 TEST(SyncDaemonClientWithoutDaemon, AStartTheDaemonCannotTakeEndsTheSync) {
   DbusTestBus& bus = DbusTestBus::shared();
   ASSERT_TRUE(bus.running()) << bus.error();
-  ASSERT_TRUE(keldra_test::wait_until([] { return !daemon_name_owned(); }));
+  FakeSyncDaemon daemon;  // not started: only asks the bus about the daemon's name
+  ASSERT_TRUE(keldra_test::wait_until([&] { return !daemon.name_owned(); }));
   SharedPointer<DbusEventHandler> hub = DbusEventHandler::instance();
   hub->init();
   const Reports failed = {{kInProgress, 0.05f}, {ORVA_ERROR_UNKNOWN, 0.05f}};
@@ -380,7 +372,7 @@ TEST(SyncDaemonClientWithoutDaemon, AStartTheDaemonCannotTakeEndsTheSync) {
       QDBusConnection owner =
           QDBusConnection::connectToBus(QString::fromStdString(bus.address()), stand_in);
       ASSERT_TRUE(owner.registerService(QLatin1String(FakeSyncDaemon::kService)));
-      ASSERT_TRUE(daemon_name_owned());
+      ASSERT_TRUE(daemon.name_owned());
     }
     RecordingListener listener;
     hub->set_sync_event_listener(&listener);
@@ -404,7 +396,7 @@ TEST(SyncDaemonClientWithoutDaemon, AStartTheDaemonCannotTakeEndsTheSync) {
     EXPECT_EQ(failed, listener.reports);
     if (c.owner_without_daemon) {
       QDBusConnection::disconnectFromBus(stand_in);
-      EXPECT_TRUE(keldra_test::wait_until([] { return !daemon_name_owned(); }));
+      EXPECT_TRUE(keldra_test::wait_until([&] { return !daemon.name_owned(); }));
     }
   }
 }

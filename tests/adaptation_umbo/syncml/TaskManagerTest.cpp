@@ -20,9 +20,7 @@
 #include <keldra/SyncService.h>
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusReply>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
@@ -421,14 +419,8 @@ TEST_F(TaskManagerTest, DaemonFailuresEndTheRun) {
 // will come, so the run ends with the failure at the hub's last progress and SYNC_STOP
 // goes out through the relay, instead of every process waiting for a sync that never ends.
 TEST_F(TaskManagerTest, SyncMlWithoutTheDaemonEndsTheRun) {
-  auto daemon_owned = [] {
-    const QDBusReply<bool> reply =
-        QDBusConnection::sessionBus().interface()->isServiceRegistered(
-            QLatin1String(keldra_test::FakeSyncDaemon::kService));
-    return reply.isValid() && reply.value();
-  };
   daemon_->stop();
-  ASSERT_TRUE(wait_until([&] { return !daemon_owned(); }));
+  ASSERT_TRUE(wait_until([&] { return !daemon_->name_owned(); }));
   const float q = at(0.01f, 1.0f, 0.05f);
   reset_timeline();
   ASSERT_EQ(0, service_->synchronize(account(), 0x04));
