@@ -35,6 +35,7 @@ StoreImpl::StoreImpl(QObject* parent)
       m_progress(0.0f),
       m_state(IDLE),
       m_pageSize(-1),
+      m_pageMax(-1),
       m_nextIndex(0),
       m_status(KeldraImpl::STATUS_OK),
       m_guard(new ReportGuard(*this)) {
@@ -49,6 +50,7 @@ StoreImpl::StoreImpl(const SharedPointer<Store>& store, QObject* parent)
       m_progress(0.0f),
       m_state(IDLE),
       m_pageSize(-1),
+      m_pageMax(-1),
       m_nextIndex(0),
       m_status(KeldraImpl::STATUS_OK),
       m_guard(new ReportGuard(*this)) {
@@ -280,6 +282,13 @@ void StoreImpl::handle_progress(float progress, orva::ErrorCode status) {
       break;
     case LOADING:
       m_progress = 0.5f + progress * 0.5f;
+      if (status == ORVA_ERROR_NONE && topUpPage()) {
+        // Objects removed before their page loaded left it short: it goes on with the
+        // next ids, so the page is still running.
+        m_status = KeldraImpl::errorCodeToStatus(ORVA_ERROR_KELDRA_IN_PROGRESS);
+        emit progressChanged(m_progress, ORVA_ERROR_KELDRA_IN_PROGRESS);
+        break;
+      }
       emit progressChanged(m_progress, status);
       if (!alive || running) break;
       m_state = IDLE;
@@ -292,20 +301,31 @@ void StoreImpl::handle_progress(float progress, orva::ErrorCode status) {
 
 void StoreImpl::loadMoreResults(int max) {
   trace("QmlPlugin: StoreImpl::loadMoreResults");
-  if (m_search.is_valid()) {
-    const std::vector<unsigned int>& ids = m_search->get_results();
-    const int n = static_cast<int>(ids.size());
-    if (m_nextIndex < n) {
-      int count = n - m_nextIndex;
-      if (max > 0 && max < count) count = max;
-      const std::vector<unsigned int> page(ids.begin() + m_nextIndex,
-                                           ids.begin() + m_nextIndex + count);
-      m_cache->set_object_ids(page);
-      m_nextIndex += count;
-    }
-  }
+  m_pageMax = max;
+  offerResults(max);
   m_state = LOADING;
   m_cache->load();
+}
+
+int StoreImpl::offerResults(int max) {
+  if (!m_search.is_valid()) return 0;
+  const std::vector<unsigned int>& ids = m_search->get_results();
+  const int n = static_cast<int>(ids.size());
+  if (m_nextIndex >= n) return 0;
+  int count = n - m_nextIndex;
+  if (max > 0 && max < count) count = max;
+  // Added to the page's pending ids: objects of the page loaded already stay.
+  for (int i = m_nextIndex; i < m_nextIndex + count; ++i) m_cache->add_object(ids[i]);
+  m_nextIndex += count;
+  return count;
+}
+
+bool StoreImpl::topUpPage() {
+  if (m_pageMax <= 0) return false;
+  const int loaded = static_cast<int>(m_cache->get_objects_count());
+  if (loaded >= m_pageMax || offerResults(m_pageMax - loaded) == 0) return false;
+  m_cache->load();
+  return true;
 }
 
 void StoreImpl::searchMore(qint32 max) {
@@ -328,7 +348,9 @@ void StoreImpl::searchMore(qint32 max) {
 bool StoreImpl::hasMoreResults() {
   trace("QmlPlugin: StoreImpl::hasMoreResults");
   if (!m_search.is_valid() || !m_cache.is_valid()) return false;
-  return m_cache->get_objects_count() + m_earlierPages.size() < m_search->get_results().size();
+  // Every id offered to a page counts, loaded or not: one removed before its page loaded
+  // is passed over, never waited for.
+  return static_cast<size_t>(m_nextIndex) < m_search->get_results().size();
 }
 
 QList<QObject*> StoreImpl::getAllSearchResults() {

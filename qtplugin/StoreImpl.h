@@ -13,6 +13,12 @@
 // asynchronous ones report progressChanged(progress, library code) and then initDone()
 // or searchDone(). getStatus() is the OpStatus of the last report.
 //
+// Paging: every found id is offered to one page only, in order. An object removed before
+// its page loads is passed over, and the page takes the next ids in its place, so a page
+// holds its size unless the results run out; hasMoreResults() is true while some found
+// id has not been offered yet (an empty last page is then possible only when the
+// remaining objects were all removed).
+//
 // Choices of this implementation: a null sorting element searches unsorted; searchMore
 // before any search loads an empty page and ends with searchDone(); an element whose
 // store could not be opened (or gave no cache) reports (0, 1) and initDone()/searchDone()
@@ -139,7 +145,14 @@ class StoreImpl : public QObject,
   enum State { IDLE = 0, INITIALISING = 1, SEARCHING = 2, LOADING = 3 };
 
   void takeCache();
+  // Starts loading the next page of up to |max| results (all when |max| <= 0).
   void loadMoreResults(int max);
+  // Hands the cache the next ids not yet offered, up to |max| (all when <= 0), without
+  // dropping what the page loaded; how many.
+  int offerResults(int max);
+  // After the page loaded: when objects removed meanwhile left it below its size while
+  // ids remain, offers the next ones and loads again. Whether it did.
+  bool topUpPage();
   QList<QObject*> getLastResults(const QString& className);
   QList<QObject*> getResultsArray(std::vector<orva::SharedPointer<orva::keldra::Object>> objects,
                                   const QString& className);
@@ -153,7 +166,8 @@ class StoreImpl : public QObject,
   float m_progress;
   int m_state;
   int m_pageSize;
-  int m_nextIndex;
+  int m_pageMax;    // the size of the page being loaded (0 or less: all results)
+  int m_nextIndex;  // the first id of the search's results not yet offered to a page
   int m_status;
   ReportGuard* m_guard;  // owns itself; released in the destructor
 };

@@ -1,5 +1,6 @@
 #include "support/FakeSyncDaemon.h"
 
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
 #include <QStringList>
@@ -39,6 +40,12 @@ QDBusConnection& FakeSyncDaemon::connection() {
 }
 
 FakeSyncDaemon::~FakeSyncDaemon() { stop(); }
+
+bool FakeSyncDaemon::name_owned() {
+  const QDBusReply<bool> reply =
+      connection().interface()->isServiceRegistered(QLatin1String(kService));
+  return reply.isValid() && reply.value();
+}
 
 bool FakeSyncDaemon::start(DbusTestBus& bus) {
   stop();

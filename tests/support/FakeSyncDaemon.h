@@ -52,6 +52,8 @@ class FakeSyncDaemon {
   // Ends the program started by start().
   void stop();
   pid_t pid() const { return pid_; }
+  // Whether the daemon's name has an owner (this fake or any other), as the bus says.
+  bool name_owned();
   const std::string& error() const { return error_; }
 
   // Every call recorded since the start or the last clear_calls().

@@ -6,6 +6,7 @@
 #include "adaptation_umbo/database/BindableAndGettableQuery.h"
 #include "adaptation_umbo/database/BindableQuery.h"
 #include "adaptation_umbo/database/DatabaseConnection.h"
+#include "adaptation_umbo/database/ErrorHandler.h"
 #include "adaptation_umbo/database/GettableQuery.h"
 #include "adaptation_umbo/database/QueryManager.h"
 
@@ -330,6 +331,31 @@ TEST_F(QueryTest, BusyBackOffAgainstAnotherWriter) {
   releaser.join();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3000));
   EXPECT_EQ(Query::DONE, qm->get_known_query(ROLLBACK_TRANSACTION)->execute(0));
+}
+
+// Preparing reads the schema: while another connection holds the file alone (another
+// process making a new file's schema, say), a connection that has not read the schema
+// yet waits as a step does, and its statement is prepared once the other lets go.
+TEST_F(QueryTest, PreparingWaitsWhileAnotherConnectionHoldsTheFile) {
+  const std::string plain = db_test::fresh_db_path("plain.db");  // no WAL: readers wait too
+  RawDb other(plain);
+  ASSERT_EQ(SQLITE_OK, other.exec("CREATE TABLE t (x); BEGIN EXCLUSIVE"));
+  sqlite3* db = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(plain.c_str(), &db));
+  {
+    ErrorHandler handler(db);
+    std::thread releaser([&other] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      other.exec("COMMIT");
+    });
+    std::unique_ptr<Query> query;
+    EXPECT_NO_THROW(query.reset(new Query(db, &handler, "SELECT x FROM t")));
+    releaser.join();
+    EXPECT_LE(1, log->count("Query::init: busy: waiting"));
+    ASSERT_TRUE(query);
+    EXPECT_EQ(Query::DONE, query->execute(0));
+  }
+  sqlite3_close(db);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -18,6 +19,7 @@
 #include "support/DbusTestBus.h"
 #include "support/FakeSyncDaemon.h"
 #include "support/LogCapture.h"
+#include "support/TestEnv.h"
 
 using keldra_test::DbusTestBus;
 using keldra_test::FakeSyncDaemon;
@@ -343,6 +345,60 @@ TEST(SyncDaemonClientWithoutInit, RequestsAndListenersThrow) {
   daemon.emit_sync_status(kProfile, 0, QString(), 0);
   drain();
   EXPECT_TRUE(listener.reports.empty());
+}
+
+// A start the daemon cannot take: its name has no owner, or the owner fails the call
+// (here a connection that holds the name but serves no daemon object). No status report
+// would ever come, so the failed start is the sync's final report, with the last
+// progress; a start whose listener was replaced before the failure came reports nothing
+// (the new listener follows its own start).
+TEST(SyncDaemonClientWithoutDaemon, AStartTheDaemonCannotTakeEndsTheSync) {
+  DbusTestBus& bus = DbusTestBus::shared();
+  ASSERT_TRUE(bus.running()) << bus.error();
+  FakeSyncDaemon daemon;  // not started: only asks the bus about the daemon's name
+  ASSERT_TRUE(keldra_test::wait_until([&] { return !daemon.name_owned(); }));
+  SharedPointer<DbusEventHandler> hub = DbusEventHandler::instance();
+  hub->init();
+  const Reports failed = {{kInProgress, 0.05f}, {ORVA_ERROR_UNKNOWN, 0.05f}};
+  struct Case {
+    const char* name;
+    bool owner_without_daemon;
+  };
+  const Case cases[] = {{"no owner", false}, {"owner fails the call", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString stand_in = QStringLiteral("keldra_test_msyncd_stand_in");
+    if (c.owner_without_daemon) {
+      QDBusConnection owner =
+          QDBusConnection::connectToBus(QString::fromStdString(bus.address()), stand_in);
+      ASSERT_TRUE(owner.registerService(QLatin1String(FakeSyncDaemon::kService)));
+      ASSERT_TRUE(daemon.name_owned());
+    }
+    RecordingListener listener;
+    hub->set_sync_event_listener(&listener);
+    hub->send_sync_message(DbusEventHandler::START_SYNC);
+    EXPECT_EQ((Reports{{kInProgress, 0.05f}}), listener.reports);
+    ASSERT_TRUE(keldra_test::wait_until([&] { return listener.reports.size() >= 2; }));
+    EXPECT_EQ(failed, listener.reports);
+
+    // Replaced before its failure came: only the second start ends, once.
+    RecordingListener first;
+    RecordingListener second;
+    hub->set_sync_event_listener(&first);
+    hub->send_sync_message(DbusEventHandler::START_SYNC);
+    hub->set_sync_event_listener(&second);
+    hub->send_sync_message(DbusEventHandler::START_SYNC);
+    ASSERT_TRUE(keldra_test::wait_until([&] { return second.reports.size() >= 2; }));
+    drain();
+    EXPECT_EQ((Reports{{kInProgress, 0.05f}}), first.reports);
+    EXPECT_EQ(failed, second.reports);
+    // A final report unsets the listener.
+    EXPECT_EQ(failed, listener.reports);
+    if (c.owner_without_daemon) {
+      QDBusConnection::disconnectFromBus(stand_in);
+      EXPECT_TRUE(keldra_test::wait_until([&] { return !daemon.name_owned(); }));
+    }
+  }
 }
 
 }  // namespace

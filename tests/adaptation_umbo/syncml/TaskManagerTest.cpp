@@ -415,6 +415,27 @@ TEST_F(TaskManagerTest, DaemonFailuresEndTheRun) {
   }
 }
 
+// No sync daemon on the bus: the daemon cannot be asked to start, and no status report
+// will come, so the run ends with the failure at the hub's last progress and SYNC_STOP
+// goes out through the relay, instead of every process waiting for a sync that never ends.
+TEST_F(TaskManagerTest, SyncMlWithoutTheDaemonEndsTheRun) {
+  daemon_->stop();
+  ASSERT_TRUE(wait_until([&] { return !daemon_->name_owned(); }));
+  const float q = at(0.01f, 1.0f, 0.05f);
+  reset_timeline();
+  ASSERT_EQ(0, service_->synchronize(account(), 0x04));
+  ASSERT_TRUE(wait_final());
+  EXPECT_FALSE(service_->sync_ongoing());
+  expect_timeline(run_timeline({q}, report(ORVA_ERROR_UNKNOWN, q)), timeline());
+  // The next sync finds the daemon again.
+  ASSERT_TRUE(daemon_->start(keldra_test::DbusTestBus::shared())) << daemon_->error();
+  reset_timeline();
+  ASSERT_EQ(0, service_->synchronize(account(), 0x04));
+  answer_daemon();
+  ASSERT_TRUE(wait_final());
+  EXPECT_EQ(0, listener_.reports.back().first);
+}
+
 // No online account and no user name: the SyncML start fails at once.
 TEST_F(TaskManagerTest, SyncMlStartFailureIsTheOneFinalReport) {
   ASSERT_EQ(0, service_->synchronize(account("", ""), 0x04));

@@ -167,22 +167,59 @@ TestCase {
         compare(store.allResults.length, 25)
     }
 
-    // An object found but removed (by another process) before its page loads is left out;
-    // hasMoreResults counts loaded objects, so it stays true, and a further page is empty.
-    function test_object_removed_before_its_page() {
+    // Objects found but removed before their page loads, here or by another process
+    // through the relay: they are passed over and the page takes the next results in
+    // their place; paging ends once every result was offered, no page is empty while
+    // results remain, and no object comes twice. Five places in pages of two.
+    function test_objects_removed_before_their_page_data() {
+        return [
+            { tag: "one of the next page", removed: [2], other: false,
+              pages: [[0, 1], [3, 4]] },
+            { tag: "one of the next page, other process", removed: [2], other: true,
+              pages: [[0, 1], [3, 4]] },
+            { tag: "a whole page, other process", removed: [2, 3], other: true,
+              pages: [[0, 1], [4]] },
+            { tag: "the last result", removed: [4], other: false,
+              pages: [[0, 1], [2, 3], []] },
+            { tag: "the last result, other process", removed: [4], other: true,
+              pages: [[0, 1], [2, 3], []] },
+            { tag: "every later result, other process", removed: [2, 3, 4], other: true,
+              pages: [[0, 1], []] },
+        ]
+    }
+
+    function test_objects_removed_before_their_page(row) {
         var store = openStore()
-        var ids = addObjects(store, "LocationObject", numbered(6))
-        compare(search(store, ["location"], 3).length, 3)
-        verify(TestControl.removeInOtherProcess(ids[4]))
+        var all = numbered(5)
+        var ids = addObjects(store, "LocationObject", all)
+        var pages = [names(search(store, ["location"], 2))]
+        for (var i = 0; i < row.removed.length; ++i) {
+            var lid = ids[row.removed[i]]
+            if (row.other)
+                verify(TestControl.removeInOtherProcess(lid))
+            else
+                verify(store.removeObjectById(lid))
+        }
         var done = spy(store, "searchDone")
-        store.searchMore(0)
-        tryCompare(done, "count", 1, 20000)
-        compare(names(store.lastResults), ["place 03", "place 05"])
-        verify(store.hasMoreResults())
-        store.searchMore(0)
-        tryCompare(done, "count", 2, 20000)
+        while (store.hasMoreResults()) {
+            verify(pages.length < 10, "paging ends")
+            store.searchMore(2)
+            tryCompare(done, "count", pages.length, 20000)
+            var page = names(store.lastResults)
+            if (page.length === 0) verify(!store.hasMoreResults(), "an empty page is the last")
+            pages.push(page)
+        }
+        var expected = row.pages.map(function(p) {
+            return p.map(function(i) { return all[i] })
+        })
+        compare(pages, expected)
+        var kept = all.filter(function(n, i) { return row.removed.indexOf(i) < 0 })
+        compare(names(store.allResults), kept)
+        // Nothing left: a further page is empty and ends from the event loop.
+        store.searchMore(2)
+        tryCompare(done, "count", pages.length, 20000)
         compare(store.lastResults.length, 0)
-        compare(store.allResults.length, 5)
+        verify(!store.hasMoreResults())
     }
 
     function test_page_size_data() {
@@ -200,8 +237,11 @@ TestCase {
         var page = search(store, [], row.max)
         compare(page.length, row.first)
         compare(store.hasMoreResults(), row.first < 12)
+        var done = spy(store, "searchDone")
         store.searchMore(0)
-        tryVerify(function() { return !store.hasMoreResults() }, 20000)
+        // Every result is offered to that page at once.
+        verify(!store.hasMoreResults())
+        tryCompare(done, "count", 1, 20000)
         compare(store.allResults.length, 12)
     }
 

@@ -154,8 +154,22 @@ bool DatabaseConnection::open(std::string name) {
   }
 
   bool ok;
+  bool created = false;
   if (no_schema) {
-    ok = create();
+    try {
+      ok = create_new_file(created);
+    } catch (UmboException&) {
+      close_connection();
+      throw;
+    }
+    if (!ok) {
+      close_connection();
+      trace("DatabaseConnection::open( ) --");
+      return false;
+    }
+  }
+  if (created) {
+    ok = true;
   } else if (m_version == SCHEMA_VERSION) {
     // Every table must be there: without one, every load and write would fail later.
     for (const char* table : kTableNames) {
@@ -376,6 +390,43 @@ bool DatabaseConnection::run_schema_statements(const char* const* statements, in
   return true;
 }
 
+bool DatabaseConnection::create_new_file(bool& created) {
+  trace("DatabaseConnection::create_new_file( ) ++");
+  created = false;
+  // Another process may be making the schema of this new file at this moment. Holding
+  // the file alone (waiting for the other within the busy back-off), the schema is read
+  // again and made only when still missing, together with its metadata row and the link
+  // indexes in one transaction: no process ever sees a part of it, which it would take
+  // for an older version and move aside.
+  begin_transaction(true, 0);
+  bool ok = true;
+  try {
+    if (read_metadata()) {
+      created = true;
+      ok = create();
+      if (ok) {
+        ensure_link_indexes();
+        ok = m_failed_code == ORVA_ERROR_NONE;
+      }
+    }
+    if (ok) ok = commit_transaction();
+  } catch (UmboException& e) {
+    LoggerUmbo::logf(kTrace, "ERROR DatabaseConnection::create_new_file: (%d, %s)",
+                     e.get_reason(), e.what());
+    rollback_transaction();
+    // Reading the schema failed: as in open, nothing may be made over what is there.
+    if (!created) throw;
+    ok = false;
+  }
+  if (!ok) {
+    if (is_in_transaction()) rollback_transaction();
+    m_version = -1;
+    created = false;
+  }
+  trace("DatabaseConnection::create_new_file( ) --");
+  return ok;
+}
+
 bool DatabaseConnection::create() {
   trace("DatabaseConnection::create( ) ++");
   bool ok = run_schema_statements(kTables, count_of(kTables)) &&
@@ -393,8 +444,10 @@ bool DatabaseConnection::write_metadata() {
   trace("DatabaseConnection::write_metadata( ) ++");
   if (m_uid.empty()) create_uid();
   // Delete and insert in one transaction: a crash between two transactions would
-  // leave no row, and the next open would move the whole database aside.
-  begin_transaction(false, 0);
+  // leave no row, and the next open would move the whole database aside. The file is
+  // held alone from the start: a transaction that read first and then wants to write
+  // can wait on another process doing the same until the busy back-off gives up.
+  begin_transaction(true, 0);
   bool ok = false;
   try {
     QueryIndex index = m_query_manager->new_query(0, nullptr, 0, nullptr, "DELETE FROM metadata");

@@ -1,7 +1,10 @@
 // One SQLite connection to the store's database file, with schema version 5.
 //
 // open() opens or creates the file: a file without schema gets schema 5 and one
-// metadata row (id 1, uid, version 5, locale); version 5 opens as it is when all eight
+// metadata row (id 1, uid, version 5, locale), made in one exclusive transaction that
+// first looks again whether another process has made them meanwhile (then that schema
+// is opened), so processes opening a new file together never fail for it nor replace
+// each other's schema; version 5 opens as it is when all eight
 // tables are there, and is refused (file unchanged) when one is missing; a newer
 // version (the stored value read whole, any above 5) is refused and the file left
 // unchanged; an older one (also a file whose metadata table or row is missing) is moved
@@ -71,7 +74,8 @@ class DatabaseConnection {
   // its statement cannot be prepared (after rolling its transaction level back).
   bool read_metadata();
   // Replaces the metadata row (version 5, locale, uid, making a uid when none) in one
-  // transaction, so the file never lacks its row. False when it failed (rolled back).
+  // exclusive transaction, so the file never lacks its row. False when it failed (rolled
+  // back).
   bool write_metadata();
 
   // read_metadata, then the uid (throws as read_metadata does).
@@ -113,6 +117,11 @@ class DatabaseConnection {
   void remove_db_file();
   void create_uid();
   bool run_schema_statements(const char* const* statements, int count);
+  // Makes the schema of a file that held none, unless another process made it meanwhile
+  // (|created| then false, its metadata read). False when the schema could not be made
+  // (rolled back). Throws UmboException when the file cannot be held alone within the
+  // busy back-off or its schema cannot be read.
+  bool create_new_file(bool& created);
   void set_journal_mode();
   void ensure_link_indexes();
 

@@ -31,6 +31,28 @@ std::string fixed_sql(QueryName name) {
   }
 }
 
+// The busy back-off: waits 5, 10, 20 ... ms, at most |retries| times (0: no limit but
+// the total: no further wait once 2999 ms were waited).
+class BusyBackoff {
+ public:
+  explicit BusyBackoff(int retries) : m_tries_left(retries > 0 ? retries : 2147483647) {}
+  // Waits before the next try (logging |what|) and returns true; false when spent.
+  bool wait(const char* what) {
+    if (m_tries_left <= 0 || m_waited > 2999) return false;
+    LoggerUmbo::log(what, kTrace);
+    --m_tries_left;
+    m_waited += m_next_wait;
+    sleep_ms(m_next_wait);
+    m_next_wait *= 2;
+    return true;
+  }
+
+ private:
+  int m_tries_left;
+  int m_waited = 0;
+  int m_next_wait = 5;
+};
+
 }  // namespace
 
 Query::Query(sqlite3* db, ErrorHandler* handler, const std::string& sql)
@@ -54,8 +76,15 @@ Query::~Query() {
 void Query::init() {
   if (m_state == STATE_UNPREPARED) {
     try {
-      m_handler->check_if_error(sqlite3_prepare_v2(
-          m_db, m_sql.c_str(), static_cast<int>(m_sql.size()), &m_stmt, nullptr));
+      // Preparing reads the schema, which another connection's write may hold locked
+      // (another process making a new file's schema, say): busy waits as a step does.
+      BusyBackoff backoff(0);
+      int rc;
+      while ((rc = sqlite3_prepare_v2(m_db, m_sql.c_str(), static_cast<int>(m_sql.size()),
+                                      &m_stmt, nullptr)) == SQLITE_BUSY &&
+             backoff.wait("Query::init: busy: waiting")) {
+      }
+      m_handler->check_if_error(rc);
     } catch (UmboException& e) {
       m_stmt = nullptr;
       LoggerUmbo::log("Query::init failed!: " + e.get_error_message(), kTrace);
@@ -108,9 +137,7 @@ int Query::execute(int retries) {
   } else if (m_state == STATE_DONE) {
     reset();
   }
-  int tries_left = retries > 0 ? retries : 2147483647;
-  int waited = 0;
-  int next_wait = 5;
+  BusyBackoff backoff(retries);
   for (;;) {
     const int rc = sqlite3_step(m_stmt);
     if (rc == SQLITE_DONE) {
@@ -122,14 +149,7 @@ int Query::execute(int retries) {
       m_state = STATE_ROW;
       return ROW;
     }
-    if (rc == SQLITE_BUSY && tries_left > 0 && waited <= 2999) {
-      LoggerUmbo::log("Query::execute: busy: waiting", kTrace);
-      --tries_left;
-      waited += next_wait;
-      sleep_ms(next_wait);
-      next_wait *= 2;
-      continue;
-    }
+    if (rc == SQLITE_BUSY && backoff.wait("Query::execute: busy: waiting")) continue;
     // SQLite's message of the step, taken before reset and finalize touch it.
     const std::string message = m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc);
     LoggerUmbo::log("Query::execute: failed: finalize", kTrace);

@@ -30,8 +30,9 @@ class Query {
   // execute() results.
   enum { ROW = 1, DONE = 2 };
 
-  // Prepares |sql|; throws UmboException when SQLite refuses it (the object then does
-  // not exist). An empty text leaves a null statement (logged).
+  // Prepares |sql| (waiting while the schema is busy, with the back-off of execute);
+  // throws UmboException when SQLite refuses it (the object then does not exist). An
+  // empty text leaves a null statement (logged).
   Query(sqlite3* db, ErrorHandler* handler, const std::string& sql);
   // The SQL of the fixed statement for 0 to 3 and 33; any other number leaves an
   // empty, unprepared statement (the typed subclasses prepare their own).
@@ -40,7 +41,7 @@ class Query {
   // Finalizes the statement unless it is unprepared.
   virtual ~Query();
 
-  // Prepares the statement when unprepared (state 3 -> 0).
+  // Prepares the statement when unprepared (state 3 -> 0); busy waits as in execute.
   void init();
 
   // Steps the statement: ROW (1) when a row is ready, DONE (2) when it finished (the

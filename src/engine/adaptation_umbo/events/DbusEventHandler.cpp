@@ -164,7 +164,6 @@ void DbusEventHandler::init() {
   }
   connect(this, &DbusEventHandler::abort_sync, m_daemon, &SyncDaemonProxy::abortSync);
   connect(this, &DbusEventHandler::profile_changed, m_daemon, &SyncDaemonProxy::updateProfile);
-  connect(this, &DbusEventHandler::start_sync, m_daemon, &SyncDaemonProxy::startSync);
   // The relay's name leaving and coming back: events are kept meanwhile and sent on
   // its return. Watching needs no answer from the bus.
   try {
@@ -513,7 +512,7 @@ void DbusEventHandler::send_sync_message(SyncMessageType type) {
           break;
         }
       }
-      emit start_sync(profile);
+      start_daemon_sync(profile);
       break;
     }
     case CANCEL_SYNC:
@@ -528,6 +527,34 @@ void DbusEventHandler::send_sync_message(SyncMessageType type) {
       trace("DbusEventSender::send_sync_message: unknown message type");
       break;
   }
+}
+
+void DbusEventHandler::start_daemon_sync(const QString& profile) {
+  // Called directly, so that the reply can be watched: a daemon that cannot be reached
+  // sends no status report, and the sync would wait for one for ever.
+  QDBusPendingCall call = m_daemon->startSync(profile);
+  SyncMlHandler::SyncMlListener* const listener = m_sync_listener;
+  const uint64_t changes = m_sync_listener_changes;
+  QDBusPendingCallWatcher* watcher = new QDBusPendingCallWatcher(call, this);
+  connect(watcher, &QDBusPendingCallWatcher::finished, this,
+          [this, listener, changes](QDBusPendingCallWatcher* finished) {
+            finished->deleteLater();
+            if (!finished->isError()) return;
+            daemon_start_failed(listener, changes, finished->error());
+          });
+}
+
+void DbusEventHandler::daemon_start_failed(SyncMlHandler::SyncMlListener* listener,
+                                           uint64_t changes, const QDBusError& error) {
+  LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
+                   "DbusEventHandler::START_SYNC: the sync daemon cannot be reached (%s: %s)",
+                   error.name().toUtf8().constData(), error.message().toUtf8().constData());
+  // Only the sync this start was for ends: a listener set or unset since then follows
+  // another sync, or none.
+  if (!listener || m_sync_listener_changes != changes || live_sync_listener() != listener) {
+    return;
+  }
+  report_final(listener, ORVA_ERROR_UNKNOWN, m_progress);
 }
 
 void DbusEventHandler::set_sync_event_listener(SyncMlHandler::SyncMlListener* listener) {

@@ -27,9 +27,10 @@
 //
 // Daemon side: send_sync_message() asks the daemon to start, abort or reload the
 // profile "maps-keldra" without waiting for a reply; while a sync listener is set, the
-// daemon's reports for that profile become sync_event() calls on it. The listener is
-// unset by every final report (finished, error, aborted) and never called once it is
-// destroyed.
+// daemon's reports for that profile become sync_event() calls on it. The reply of
+// startSync is watched: a start the daemon cannot take (its name has no owner, the call
+// fails) ends the sync with a final error report. The listener is unset by every final
+// report (finished, error, aborted, start failed) and never called once it is destroyed.
 //
 // Thread: created, used and destroyed on one thread; the bus's signals arrive through
 // that thread's Qt event loop. Counts are not atomic.
@@ -54,6 +55,7 @@
 #include <vector>
 
 class ComOstraMapsKeldserviceInterface;
+class QDBusError;
 class QDBusServiceWatcher;
 class SyncDaemonProxy;
 
@@ -105,7 +107,10 @@ class DbusEventHandler : public QObject, public orva::internal::RefCountable {
   void send_events_to_observers(std::vector<RepositoryEvent>& events);
 
   // START_SYNC (reports 0x6001 with progress 0.05 to the listener first, then calls
-  // startSync), CANCEL_SYNC (abortSync) or PROFILE_CHANGED (updateProfile), each with
+  // startSync; when that call fails, because the daemon's name has no owner or the daemon
+  // does not answer, the listener still set for that start gets the final report
+  // (ORVA_ERROR_UNKNOWN, last progress) from the event loop, since no status report will
+  // come), CANCEL_SYNC (abortSync) or PROFILE_CHANGED (updateProfile), each with
   // the profile name "maps-keldra"; other values are logged and ignored. Throws
   // UmboException 1 "Msyncd interface is not available" when init() never ran.
   // A start whose listener is unset, replaced or destroyed during that first report
@@ -135,6 +140,8 @@ class DbusEventHandler : public QObject, public orva::internal::RefCountable {
   // Each only issues a D-Bus call: init() connects it to the proxy method.
   void abort_sync(QString aProfileName);
   void profile_changed(QString aProfileName);
+  // The daemon's startSync is called directly, so that its reply can be watched; this
+  // one is not connected to it and not emitted.
   void start_sync(QString aProfileName);
 
  public Q_SLOTS:
@@ -172,6 +179,11 @@ class DbusEventHandler : public QObject, public orva::internal::RefCountable {
   // The sync listener when it is set and still exists; a listener found destroyed is
   // unset on the way. Null otherwise.
   SyncMlHandler::SyncMlListener* live_sync_listener();
+  // Calls the daemon's startSync and watches its reply.
+  void start_daemon_sync(const QString& profile);
+  // The startSync call made for |listener| (at listener change count |changes|) failed.
+  void daemon_start_failed(SyncMlHandler::SyncMlListener* listener, uint64_t changes,
+                           const QDBusError& error);
   // Reports a final status: unsets the listener first, so that the listener may set
   // itself (or another) again from the call.
   void report_final(SyncMlHandler::SyncMlListener* listener, orva::ErrorCode status,
