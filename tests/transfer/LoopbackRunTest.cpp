@@ -2,7 +2,7 @@
 // the session and the replies come from the real network code, through the event loop.
 #include "TransferFixture.h"
 
-#include "support/HttpsTestServer.h"
+#include "support/LoopbackServerSuite.h"
 #include "support/TestEnv.h"
 
 #include <QString>
@@ -39,22 +39,11 @@ class QtWarnings {
 };
 std::string QtWarnings::s_text;
 
-class LoopbackRunTest : public TransferTest {
+class LoopbackRunTest : public LoopbackServerSuite<TransferTest> {
  protected:
-  static void SetUpTestSuite() {
-    s_server = new HttpsTestServer;
-    ASSERT_TRUE(s_server->start()) << s_server->error();
-  }
-  static void TearDownTestSuite() {
-    delete s_server;
-    s_server = nullptr;
-  }
   void SetUp() override {
-    ASSERT_NE(nullptr, s_server);
-    s_server->clear_answers();
-    s_server->clear_record();
-    // The self-signed certificate is accepted; before the store takes the settings.
-    s_server->redirect_sync_server();
+    // The self-signed certificate is accepted.
+    ASSERT_NO_FATAL_FAILURE(prepare_server());
     TransferTest::SetUp();
     // The platform's adapter, not the scripted one.
     DirectTransferHandlerImpl::set_network_adapter_factory(
@@ -74,10 +63,7 @@ class LoopbackRunTest : public TransferTest {
     r.content_type = type;
     return r;
   }
-
-  static HttpsTestServer* s_server;
 };
-HttpsTestServer* LoopbackRunTest::s_server = nullptr;
 
 TEST_F(LoopbackRunTest, RunWithoutTaskOpensTheSessionFromTheEventLoop) {
   SharedPointer<DirectTransferHandler> handler = make_handler();

@@ -14,24 +14,9 @@ using orva::SharedPointer;
 using orva::keldra::MultimediaObject;
 using orva::keldra::internal::DirectTransferHandlerImpl;
 
-HttpsTestServer* MediaTest::s_server = nullptr;
-
-void MediaTest::SetUpTestSuite() {
-  s_server = new HttpsTestServer;
-  ASSERT_TRUE(s_server->start()) << s_server->error();
-}
-
-void MediaTest::TearDownTestSuite() {
-  delete s_server;
-  s_server = nullptr;
-}
-
 void MediaTest::SetUp() {
-  ASSERT_NE(nullptr, s_server);
-  s_server->clear_answers();
-  s_server->clear_record();
-  // The self-signed certificate is accepted; before the store takes the settings.
-  s_server->redirect_sync_server();
+  // The self-signed certificate is accepted.
+  ASSERT_NO_FATAL_FAILURE(prepare_server());
   TransferTest::SetUp();
   DirectTransferHandlerImpl::set_network_adapter_factory(
       DirectTransferHandlerImpl::NetworkAdapterFactory());

@@ -5,7 +5,7 @@
 
 #include "TransferFixture.h"
 
-#include "support/HttpsTestServer.h"
+#include "support/LoopbackServerSuite.h"
 
 #include <keldra/MultimediaObject.h>
 
@@ -14,10 +14,8 @@
 
 namespace keldra_test {
 
-class MediaTest : public TransferTest {
+class MediaTest : public LoopbackServerSuite<TransferTest> {
  protected:
-  static void SetUpTestSuite();
-  static void TearDownTestSuite();
   void SetUp() override;
 
   // A file of |size| bytes (a repeating pattern) under the home's "media" folder.
@@ -40,8 +38,6 @@ class MediaTest : public TransferTest {
   static std::string f_line(const std::string& key, unsigned int code, const std::string& url);
   static HttpsTestServer::Reply reply(int status, const std::string& body,
                                       const std::string& type = "text/plain");
-
-  static HttpsTestServer* s_server;
 };
 
 }  // namespace keldra_test

@@ -680,7 +680,9 @@ TEST_F(SyncAdapterTest, ServerObjectsNeverSetChangeOrClearALocalFile) {
         break;
     }
     const unsigned int written = o.get_local_id();
-    if (c.stored) EXPECT_EQ(id, written);
+    if (c.stored) {
+      EXPECT_EQ(id, written);
+    }
     EXPECT_EQ(c.file_after, stored_file(written));
     EXPECT_EQ(0, state_of(written));
     ASSERT_EQ(0, sync_->delete_object(written));

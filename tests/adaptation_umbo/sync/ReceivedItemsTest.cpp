@@ -4,7 +4,7 @@
 // that takes the global id of another object is refused with -3, no link moving.
 #include "StorageFixture.h"
 
-#include "support/HttpsTestServer.h"
+#include "support/LoopbackServerSuite.h"
 #include "support/DbTestUtil.h"
 #include "support/TestEnv.h"
 #include "transfer/DirectTransferHandlerImpl.h"
@@ -37,22 +37,10 @@ class FinalReport : public DirectTransferHandler::Listener {
   std::vector<orva::ErrorCode> finals;
 };
 
-class ReceivedItemsTest : public StorageTest {
+class ReceivedItemsTest : public LoopbackServerSuite<StorageTest> {
  protected:
-  static void SetUpTestSuite() {
-    s_server = new HttpsTestServer;
-    ASSERT_TRUE(s_server->start()) << s_server->error();
-  }
-  static void TearDownTestSuite() {
-    delete s_server;
-    s_server = nullptr;
-  }
   void SetUp() override {
-    ASSERT_NE(nullptr, s_server);
-    s_server->clear_answers();
-    s_server->clear_record();
-    // Before the store takes the settings.
-    s_server->redirect_sync_server();
+    ASSERT_NO_FATAL_FAILURE(prepare_server());
     StorageTest::SetUp();
     DirectTransferHandlerImpl::set_network_adapter_factory(
         DirectTransferHandlerImpl::NetworkAdapterFactory());
@@ -107,11 +95,7 @@ class ReceivedItemsTest : public StorageTest {
   static long long shared_global_ids() {
     return db_test::shared_global_ids(keldra_test::home_dir() + "/.cities/OstraMaps.db");
   }
-
-  static HttpsTestServer* s_server;
 };
-
-HttpsTestServer* ReceivedItemsTest::s_server = nullptr;
 
 // The items name a file in the home folder (35 bytes): none is stored with it, a stored
 // file survives a rename, and the media upload run after the session posts nothing.

@@ -6,7 +6,7 @@
 
 #include "adaptation_umbo/transfer/NetworkAdapterUmbo.h"
 #include "compact/SyncSerializer.h"
-#include "support/HttpsTestServer.h"
+#include "support/LoopbackServerSuite.h"
 #include "support/TestEnv.h"
 #include "support/ZipReader.h"
 #include "transfer/DirectTransferHandlerImpl.h"
@@ -94,27 +94,16 @@ std::string uri_of(const Object& object, const char* name) {
   return url;
 }
 
-class ObjectExchangeTest : public keldra_test::SyncFixture {
+class ObjectExchangeTest : public keldra_test::LoopbackServerSuite<keldra_test::SyncFixture> {
  protected:
-  static void SetUpTestSuite() {
-    s_server = new HttpsTestServer;
-    ASSERT_TRUE(s_server->start()) << s_server->error();
-  }
-  static void TearDownTestSuite() {
-    delete s_server;
-    s_server = nullptr;
-  }
 
   void SetUp() override { set_up("/sync"); }
   // |path|: the path of the sync server address.
   void set_up(const char* path) {
-    ASSERT_NE(nullptr, s_server);
     unsetenv("SYSINFO_VALUES_FILE");
     clear_home(".config");
-    s_server->clear_answers();
-    s_server->clear_record();
     // Before anything makes the settings.
-    s_server->redirect_sync_server(path);
+    ASSERT_NO_FATAL_FAILURE(prepare_server(path));
     ASSERT_NO_FATAL_FAILURE(SyncFixture::SetUp());
     orva::keldra::internal::DirectTransferHandlerImpl::set_network_adapter_factory(
         orva::keldra::internal::DirectTransferHandlerImpl::NetworkAdapterFactory());
@@ -247,15 +236,12 @@ class ObjectExchangeTest : public keldra_test::SyncFixture {
     return std::string(prefix) + std::to_string(id);
   }
 
-  static HttpsTestServer* s_server;
   SharedPointer<orva::keldra::Static> static_;
   SharedPointer<orva::keldra::DataAdapter> adapter_;
   SharedPointer<orva::keldra::Repository> repo_;
   SharedPointer<SyncService> service_;
   FinalListener listener_;
 };
-
-HttpsTestServer* ObjectExchangeTest::s_server = nullptr;
 
 // ---------------------------------------------------------------------------------------
 // The OBJECTS package.

@@ -4,7 +4,7 @@
 #include "adaptation_umbo/base/Settings.h"
 #include "adaptation_umbo/transfer/NetworkAdapterUmbo.h"
 
-#include "support/HttpsTestServer.h"
+#include "support/LoopbackServerSuite.h"
 #include "support/LogCapture.h"
 #include "support/TestEnv.h"
 
@@ -121,22 +121,11 @@ void settle(int ms) {
 // One server for the whole suite; each test gets fresh answers, record and adapter. The
 // debug library stand-in is loaded (the server's certificate is self-signed) unless a
 // test says otherwise.
-class NetworkAdapterUmboTest : public ::testing::Test {
+class NetworkAdapterUmboTest : public keldra_test::LoopbackServerSuite<::testing::Test> {
  protected:
-  static void SetUpTestSuite() {
-    s_server = new HttpsTestServer;
-    ASSERT_TRUE(s_server->start()) << s_server->error();
-  }
-  static void TearDownTestSuite() {
-    delete s_server;
-    s_server = nullptr;
-  }
 
   void SetUp() override {
-    ASSERT_NE(nullptr, s_server);
-    server().clear_answers();
-    server().clear_record();
-    server().redirect_sync_server();
+    ASSERT_NO_FATAL_FAILURE(prepare_server());
     m_adapter.reset(new NetworkAdapterUmbo(m_listener));
   }
   void TearDown() override {
@@ -182,13 +171,10 @@ class NetworkAdapterUmboTest : public ::testing::Test {
     return m_listener.joined();
   }
 
-  static HttpsTestServer* s_server;
   Recorder m_listener;
   SharedPointer<NetworkAdapter> m_adapter;
   std::unique_ptr<keldra_test::LogCapture> m_log;
 };
-
-HttpsTestServer* NetworkAdapterUmboTest::s_server = nullptr;
 
 TEST_F(NetworkAdapterUmboTest, CreateGivesTheQtAdapterThatAnswersToBothNames) {
   m_adapter.reset();

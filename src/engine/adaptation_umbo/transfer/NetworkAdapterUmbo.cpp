@@ -63,19 +63,12 @@ bool append_available(QNetworkReply& reply, DynamicBuffer& body) {
   return true;
 }
 
-// Whether every Content-Length value of |reply|'s head (Qt joins repeated headers with
-// ", ") is the same number: otherwise the end of the body is a guess.
-bool lengths_agree(const QNetworkReply& reply) {
-  if (!reply.hasRawHeader("Content-Length")) return true;
-  qint64 length = -1;
-  for (const QByteArray& part : reply.rawHeader("Content-Length").split(',')) {
-    bool ok = false;
-    const qint64 n = part.trimmed().toLongLong(&ok);
-    if (!ok || n < 0 || (length >= 0 && n != length)) return false;
-    length = n;
-  }
-  return true;
+// The HTTP status of |reply|'s head; 0 before it came or without a reply.
+int http_status_of(const QNetworkReply* reply) {
+  return reply ? reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : 0;
 }
+
+bool is_success(int http_status) { return http_status >= 200 && http_status <= 299; }
 
 // Traces a request operation's address and digest (masked).
 void trace_request(const char* name, const std::string& url, const std::string& digest) {
@@ -503,8 +496,7 @@ bool NetworkAdapterUmbo::is_active() const {
 void NetworkAdapterUmbo::slotReadyRead() {
   SlotScope scope(*this);
   const quint64 serial = mRequestSerial;
-  const int http_status =
-      mReply ? mReply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : 0;
+  const int http_status = http_status_of(mReply);
   if (!mReply) {
     LoggerUmbo::log("NetworkAdapterUmbo::slotReadyRead mReply is NULL", LoggerUmbo::MSG_TRACE);
     return;
@@ -531,7 +523,7 @@ void NetworkAdapterUmbo::slotReadyRead() {
     return;
   }
   // Bytes of other statuses are not collected, nor left to pile up in the reply.
-  if (http_status < 200 || http_status > 299) {
+  if (!is_success(http_status)) {
     mReply->skip(available);
     return;
   }
@@ -549,16 +541,14 @@ void NetworkAdapterUmbo::headArrived() {
 }
 
 bool NetworkAdapterUmbo::accept_head() {
-  if (!lengths_agree(*mReply)) {
+  qint64 length = -1;
+  if (!agreed_content_length(*mReply, length)) {
     LoggerUmbo::log("NetworkAdapterUmbo: conflicting Content-Length, refused",
                     LoggerUmbo::MSG_TRACE);
     stop(ORVA_ERROR_KELDRA_NETWORK_PROBLEM);
     return false;
   }
-  const int http_status = mReply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-  bool declared = false;
-  const qint64 length = mReply->rawHeader("Content-Length").trimmed().toLongLong(&declared);
-  if (declared && http_status >= 200 && http_status <= 299 && length > s_max_reply_body) {
+  if (is_success(http_status_of(mReply)) && length > s_max_reply_body) {
     LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
                      "NetworkAdapterUmbo: reply body of %lld bytes refused (limit %lld)",
                      static_cast<long long>(length), static_cast<long long>(s_max_reply_body));
@@ -584,11 +574,9 @@ void NetworkAdapterUmbo::slotFinished() {
     // A download answered 2xx without body bytes has nothing to hand over: it ends
     // without a body call, and the listener skips that file. Any other reply without
     // collected bytes (a POST's, a 3xx) confirmed nothing.
-    const int http_status =
-        mReply ? mReply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : 0;
     const bool empty_download = mReply &&
                                 mReply->operation() == QNetworkAccessManager::GetOperation &&
-                                http_status >= 200 && http_status <= 299;
+                                is_success(http_status_of(mReply));
     if (!empty_download) {
       LoggerUmbo::log("ERROR mBody is invalid, it must be valid at this point",
                       LoggerUmbo::MSG_TRACE);
@@ -746,8 +734,8 @@ void NetworkAdapterUmbo::deleteNetworkReply() {
   // reply that failed already has nothing left to stop; one whose head told of an HTTP
   // error fails by itself (Qt's HTTP thread has its error on the way), and aborting it
   // too would set its error twice. Its deletion ends its connection.
-  const int http_status = mReply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-  if (mReply->isRunning() && mReply->error() == QNetworkReply::NoError && http_status < 400) {
+  if (mReply->isRunning() && mReply->error() == QNetworkReply::NoError &&
+      http_status_of(mReply) < 400) {
     mReply->abort();
   }
   mReply->deleteLater();

@@ -98,6 +98,18 @@ bool take_line(QByteArray& in, QByteArray& line) {
 
 }  // namespace
 
+bool agreed_content_length(const QNetworkReply& reply, qint64& length) {
+  length = -1;
+  if (!reply.hasRawHeader("Content-Length")) return true;
+  for (const QByteArray& part : reply.rawHeader("Content-Length").split(',')) {
+    bool ok = false;
+    const qint64 n = part.trimmed().toLongLong(&ok);
+    if (!ok || n < 0 || (length >= 0 && n != length)) return false;
+    length = n;
+  }
+  return true;
+}
+
 bool VerbatimPathReply::is_needed(const QUrl& url) {
   const QString scheme = url.scheme().toLower();
   if (scheme != QLatin1String("https") && scheme != QLatin1String("http")) return false;
@@ -282,17 +294,12 @@ bool VerbatimPathReply::consume() {
       }
       case kChunkSize: {
         QByteArray line;
-        if (!take_line(mIn, line)) {
-          if (mIn.size() > kMaxChunkLine) {
-            fail(QNetworkReply::ProtocolFailure, QStringLiteral("Chunk size line too long"));
-            return false;
-          }
-          return true;
-        }
-        if (line.size() > kMaxChunkLine) {
+        const bool whole = take_line(mIn, line);
+        if ((whole ? line.size() : mIn.size()) > kMaxChunkLine) {
           fail(QNetworkReply::ProtocolFailure, QStringLiteral("Chunk size line too long"));
           return false;
         }
+        if (!whole) return true;
         const int semicolon = line.indexOf(';');
         if (semicolon >= 0) line.truncate(semicolon);
         bool ok = false;
@@ -359,7 +366,6 @@ bool VerbatimPathReply::parseHead(const QByteArray& head) {
   setAttribute(QNetworkRequest::HttpReasonPhraseAttribute,
                reason_at < 0 ? QByteArray() : status_line.mid(reason_at + 1));
   bool chunked = false;
-  qint64 length = -1;
   // Repeated headers are joined as Qt joins them.
   QList<QPair<QByteArray, QByteArray>> headers;
   for (int i = 1; i < lines.size(); ++i) {
@@ -374,18 +380,6 @@ bool VerbatimPathReply::parseHead(const QByteArray& head) {
     if (colon <= 0) continue;
     const QByteArray name = line.left(colon).trimmed();
     const QByteArray value = line.mid(colon + 1).trimmed();
-    // Every Content-Length value must be the same number, or the body's end is a guess.
-    if (name.compare("Content-Length", Qt::CaseInsensitive) == 0) {
-      for (const QByteArray& part : value.split(',')) {
-        bool length_ok = false;
-        const qint64 n = part.trimmed().toLongLong(&length_ok);
-        if (!length_ok || n < 0 || (length >= 0 && n != length)) {
-          fail(QNetworkReply::ProtocolFailure, QStringLiteral("Conflicting Content-Length"));
-          return false;
-        }
-        length = n;
-      }
-    }
     bool joined = false;
     for (auto& h : headers) {
       if (h.first.compare(name, Qt::CaseInsensitive) == 0) {
@@ -403,7 +397,10 @@ bool VerbatimPathReply::parseHead(const QByteArray& head) {
       chunked = true;
     }
   }
-  mTotal = length;
+  if (!agreed_content_length(*this, mTotal)) {
+    fail(QNetworkReply::ProtocolFailure, QStringLiteral("Conflicting Content-Length"));
+    return false;
+  }
   QPointer<VerbatimPathReply> self(this);
   emit metaDataChanged();
   if (!self || isFinished()) return false;

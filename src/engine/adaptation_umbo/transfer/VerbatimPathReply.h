@@ -49,6 +49,12 @@ namespace orva {
 namespace keldra {
 namespace internal {
 
+// Reads |reply|'s Content-Length, whose repeated values are joined with ", " (as Qt and
+// this reply join them): true and |length| when every value is the same number (-1
+// without the header); false when they differ or one is no number, since the body's end
+// is then a guess.
+bool agreed_content_length(const QNetworkReply& reply, qint64& length);
+
 class VerbatimPathReply : public QNetworkReply {
   Q_OBJECT
 
