@@ -109,6 +109,10 @@ void FakeSyncDaemon::emit_results_available(const QString& profile, const QStrin
   control_call(connection(), "emitResultsAvailable", {QVariant(profile), QVariant(results)});
 }
 
+void FakeSyncDaemon::set_start_answer(bool accepted) {
+  control_call(connection(), "setStartAnswer", {QVariant(accepted)});
+}
+
 void PrintTo(const FakeSyncDaemon::Call& call, std::ostream* os) {
   *os << call.method << "(";
   for (size_t i = 0; i < call.arguments.size(); ++i) {

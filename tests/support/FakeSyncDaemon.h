@@ -65,6 +65,10 @@ class FakeSyncDaemon {
                               int committed);
   void emit_results_available(const QString& profile, const QString& results);
 
+  // What the daemon answers to startSync from now on: true (it takes the start, as
+  // after start()) or false (it refuses it). Calls are recorded either way.
+  void set_start_answer(bool accepted);
+
  private:
   QDBusConnection& connection();
 

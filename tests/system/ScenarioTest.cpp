@@ -35,7 +35,6 @@
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QStringList>
-#include <QThread>
 #include <QVariantMap>
 
 #include <algorithm>
@@ -58,6 +57,10 @@ namespace {
 
 using orva::SharedPointer;
 using orva::keldra::Object;
+
+// How long a step waits for the change events it expects: they come through the relay,
+// from another process, after the step that caused them has ended.
+constexpr int kEventWaitMs = 10000;
 
 // A child that answers each line of input with one line of output (the QML client, the
 // storage driver) or prints lines of its own accord (the observer). Waits are bounded.
@@ -116,10 +119,15 @@ class LineProcess {
     }
   }
 
-  // Reads printed lines into |lines| until there are |count| of them (bounded).
+  // Reads printed lines into |lines| until there are |count| of them, or the change
+  // events' wait has passed.
   void gather(QStringList& lines, int count) {
+    QElapsedTimer waited;
+    waited.start();
     while (lines.size() < count) {
-      const QString line = next_line(30000);
+      const qint64 left = kEventWaitMs - waited.elapsed();
+      if (left <= 0) return;
+      const QString line = next_line(static_cast<int>(left));
       if (line == QLatin1String("<no answer>")) return;
       lines << line;
     }
@@ -330,6 +338,12 @@ class SystemScenario : public ::testing::Test {
       if (id.toUInt() < kFirstSystemId) out << id;
     }
     return out;
+  }
+
+  // The change events the QML client has heard, once it has heard |count| of them or
+  // the wait has passed: "ok <type>:<id> ...".
+  QString client_events(int count) {
+    return client_.call("events", {{"count", count}, {"within", kEventWaitMs}});
   }
 
   // The fake daemon reports |status| for the store's profile; the plug-in hears it.
@@ -617,6 +631,10 @@ TEST_F(SystemScenario, AllDeliverablesTogether) {
   const std::string photo_path = home_dir() + "/media/lighthouse.jpg";
   const std::string photo_bytes(3000, 'j');
   step("observer process: records a photo of its own", [&] {
+    // The observer writes only once the relay has passed on the QML client's sync (its
+    // SYNC_STOP last), so that the relay orders its change after them.
+    observer_.gather(observed, expected_events.size());
+    EXPECT_EQ(expected_events, observed);
     EXPECT_TRUE(write_file(photo_path, photo_bytes));
     const QString answer = observer_.call_among(
         QString::fromStdString("media lighthouse-photo image/jpeg " + photo_path), observed);
@@ -625,11 +643,7 @@ TEST_F(SystemScenario, AllDeliverablesTogether) {
     expected_events << QString("1:%1").arg(photo);
     // Two processes now write: the QML client's next sync may start only once it has heard
     // this change, or the relay may pass the two on in either order.
-    const QString heard = "ok " + expected_events.join(' ');
-    QElapsedTimer waited;
-    waited.start();
-    while (client_.call("events") != heard && waited.elapsed() < 20000) QThread::msleep(20);
-    EXPECT_EQ(heard, client_.call("events"));
+    EXPECT_EQ("ok " + expected_events.join(' '), client_events(expected_events.size()));
     return "local id " + std::to_string(photo);
   });
   step("direct transfer from QML: the photo's file goes up", [&] {
@@ -681,7 +695,7 @@ TEST_F(SystemScenario, AllDeliverablesTogether) {
     return std::to_string(rows.size()) + " objects, as QML finds them";
   });
   step("every observer heard the same changes", [&] {
-    EXPECT_EQ("ok " + expected_events.join(' '), client_.call("events"));
+    EXPECT_EQ("ok " + expected_events.join(' '), client_events(expected_events.size()));
     observer_.gather(observed, expected_events.size());
     EXPECT_EQ(expected_events, observed);
     return std::to_string(expected_events.size()) + " events in the QML client and the observer";

@@ -347,32 +347,38 @@ TEST(SyncDaemonClientWithoutInit, RequestsAndListenersThrow) {
   EXPECT_TRUE(listener.reports.empty());
 }
 
-// A start the daemon cannot take: its name has no owner, or the owner fails the call
-// (here a connection that holds the name but serves no daemon object). No status report
-// would ever come, so the failed start is the sync's final report, with the last
-// progress; a start whose listener was replaced before the failure came reports nothing
-// (the new listener follows its own start).
+// A start the daemon cannot take: its name has no owner, the owner fails the call (here
+// a connection that holds the name but serves no daemon object), or the daemon answers
+// false. No status report would ever come, so the failed start is the sync's final
+// report, with the last progress; a start whose listener was replaced before the failure
+// came reports nothing (the new listener follows its own start).
 TEST(SyncDaemonClientWithoutDaemon, AStartTheDaemonCannotTakeEndsTheSync) {
   DbusTestBus& bus = DbusTestBus::shared();
   ASSERT_TRUE(bus.running()) << bus.error();
-  FakeSyncDaemon daemon;  // not started: only asks the bus about the daemon's name
+  FakeSyncDaemon daemon;  // started only by the refusing case
   ASSERT_TRUE(keldra_test::wait_until([&] { return !daemon.name_owned(); }));
   SharedPointer<DbusEventHandler> hub = DbusEventHandler::instance();
   hub->init();
   const Reports failed = {{kInProgress, 0.05f}, {ORVA_ERROR_UNKNOWN, 0.05f}};
+  enum Owner { NO_OWNER, OWNER_WITHOUT_DAEMON, REFUSING_DAEMON };
   struct Case {
     const char* name;
-    bool owner_without_daemon;
+    Owner owner;
   };
-  const Case cases[] = {{"no owner", false}, {"owner fails the call", true}};
+  const Case cases[] = {{"no owner", NO_OWNER},
+                        {"owner fails the call", OWNER_WITHOUT_DAEMON},
+                        {"the daemon answers false", REFUSING_DAEMON}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const QString stand_in = QStringLiteral("keldra_test_msyncd_stand_in");
-    if (c.owner_without_daemon) {
+    if (c.owner == OWNER_WITHOUT_DAEMON) {
       QDBusConnection owner =
           QDBusConnection::connectToBus(QString::fromStdString(bus.address()), stand_in);
       ASSERT_TRUE(owner.registerService(QLatin1String(FakeSyncDaemon::kService)));
       ASSERT_TRUE(daemon.name_owned());
+    } else if (c.owner == REFUSING_DAEMON) {
+      ASSERT_TRUE(daemon.start(bus)) << daemon.error();
+      daemon.set_start_answer(false);
     }
     RecordingListener listener;
     hub->set_sync_event_listener(&listener);
@@ -394,10 +400,14 @@ TEST(SyncDaemonClientWithoutDaemon, AStartTheDaemonCannotTakeEndsTheSync) {
     EXPECT_EQ(failed, second.reports);
     // A final report unsets the listener.
     EXPECT_EQ(failed, listener.reports);
-    if (c.owner_without_daemon) {
+    if (c.owner == REFUSING_DAEMON) {
+      // Refused, not lost: the daemon was asked each time.
+      EXPECT_EQ(3u, daemon.calls().size());
+      daemon.stop();
+    } else if (c.owner == OWNER_WITHOUT_DAEMON) {
       QDBusConnection::disconnectFromBus(stand_in);
-      EXPECT_TRUE(keldra_test::wait_until([&] { return !daemon.name_owned(); }));
     }
+    EXPECT_TRUE(keldra_test::wait_until([&] { return !daemon.name_owned(); }));
   }
 }
 

@@ -16,6 +16,8 @@ void SyncFixture::SetUp() {
   daemon_ = shared_fake_daemon(error);
   ASSERT_NE(daemon_, nullptr) << error;
   daemon_->clear_calls();
+  // A test that made the shared daemon refuse starts may have ended before undoing it.
+  daemon_->set_start_answer(true);
 }
 
 void SyncFixture::TearDown() {

@@ -1,7 +1,7 @@
 // The set-up the sync tests share, made in this order: a log capture (before anything
 // holds the logger, as the D-Bus hub does, since the logger reads its level once), a
 // private accounts store named after the test, and the shared fake sync daemon with its
-// recorded calls cleared. A derived fixture clears the home folders it writes to before
+// recorded calls cleared, taking every start. A derived fixture clears the home folders it writes to before
 // SyncFixture::SetUp() and adds its own parts after it.
 #pragma once
 

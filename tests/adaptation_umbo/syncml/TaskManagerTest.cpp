@@ -415,25 +415,56 @@ TEST_F(TaskManagerTest, DaemonFailuresEndTheRun) {
   }
 }
 
-// No sync daemon on the bus: the daemon cannot be asked to start, and no status report
-// will come, so the run ends with the failure at the hub's last progress and SYNC_STOP
-// goes out through the relay, instead of every process waiting for a sync that never ends.
-TEST_F(TaskManagerTest, SyncMlWithoutTheDaemonEndsTheRun) {
-  daemon_->stop();
-  ASSERT_TRUE(wait_until([&] { return !daemon_->name_owned(); }));
+// A start that no daemon takes: none is on the bus (the call fails), or the daemon
+// answers false. No status report will come, so the run ends with the failure at the
+// hub's last progress and SYNC_STOP goes out through the relay, instead of every process
+// waiting for a sync that never ends; the next sync starts and ends normally.
+TEST_F(TaskManagerTest, SyncMlStartNoDaemonTakesEndsTheRun) {
   const float q = at(0.01f, 1.0f, 0.05f);
-  reset_timeline();
-  ASSERT_EQ(0, service_->synchronize(account(), 0x04));
-  ASSERT_TRUE(wait_final());
-  EXPECT_FALSE(service_->sync_ongoing());
-  expect_timeline(run_timeline({q}, report(ORVA_ERROR_UNKNOWN, q)), timeline());
-  // The next sync finds the daemon again.
-  ASSERT_TRUE(daemon_->start(keldra_test::DbusTestBus::shared())) << daemon_->error();
-  reset_timeline();
-  ASSERT_EQ(0, service_->synchronize(account(), 0x04));
-  answer_daemon();
-  ASSERT_TRUE(wait_final());
-  EXPECT_EQ(0, listener_.reports.back().first);
+  struct Case {
+    const char* name;
+    std::function<void()> refuse;
+    std::function<void()> take_again;
+    size_t asked;  // startSync calls the daemon recorded for the refused start
+  };
+  const Case cases[] = {
+      {"no daemon on the bus",
+       [&] {
+         daemon_->stop();
+         ASSERT_TRUE(wait_until([&] { return !daemon_->name_owned(); }));
+       },
+       [&] {
+         ASSERT_TRUE(daemon_->start(keldra_test::DbusTestBus::shared())) << daemon_->error();
+       },
+       0},
+      {"the daemon answers false", [&] { daemon_->set_start_answer(false); },
+       [&] { daemon_->set_start_answer(true); }, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    daemon_->clear_calls();
+    answered_ = 0;
+    ASSERT_NO_FATAL_FAILURE(c.refuse());
+    reset_timeline();
+    ASSERT_EQ(0, service_->synchronize(account(), 0x04));
+    ASSERT_TRUE(wait_final());
+    EXPECT_FALSE(service_->sync_ongoing());
+    expect_timeline(run_timeline({q}, report(ORVA_ERROR_UNKNOWN, q)), timeline());
+    EXPECT_EQ(1, listener_.finals());
+    const size_t asked = count_daemon("startSync(maps-keldra)");
+    EXPECT_EQ(c.asked, asked);
+    EXPECT_EQ(0u, count_daemon("abortSync(maps-keldra)"));
+    // The next sync finds a daemon that takes it.
+    ASSERT_NO_FATAL_FAILURE(c.take_again());
+    answered_ = count_daemon("startSync(maps-keldra)");
+    reset_timeline();
+    ASSERT_EQ(0, service_->synchronize(account(), 0x04));
+    answer_daemon();
+    ASSERT_TRUE(wait_final());
+    expect_timeline(run_timeline({q, at(0.01f, 1.0f, 0.2f), at(0.01f, 1.0f, 0.8f)},
+                                 report(0, 1.0f)),
+                    timeline());
+  }
 }
 
 // No online account and no user name: the SyncML start fails at once.

@@ -4,7 +4,7 @@ FakeMsyncd::FakeMsyncd() = default;
 
 bool FakeMsyncd::startSync(QString aProfileId) {
   calls_.push_back(QStringList{QStringLiteral("startSync"), aProfileId});
-  return true;
+  return start_answer_;
 }
 
 void FakeMsyncd::abortSync(QString aProfileId) {
@@ -37,3 +37,5 @@ void FakeMsyncdControl::emitTransferProgress(QString profile, int database, int 
 void FakeMsyncdControl::emitResultsAvailable(QString profile, QString results) {
   emit daemon_.resultsAvailable(profile, results);
 }
+
+void FakeMsyncdControl::setStartAnswer(bool accepted) { daemon_.set_start_answer(accepted); }

@@ -10,6 +10,7 @@
 //   void emitSyncStatus(s profile, i status, s message, i details)
 //   void emitTransferProgress(s profile, i database, i type, s mime, i committed)
 //   void emitResultsAvailable(s profile, s results)
+//   void setStartAnswer(b accepted)  what startSync answers from now on (true at first)
 //
 // A signal emitted by a control call goes out before that call's reply.
 #pragma once
@@ -30,6 +31,7 @@ class FakeMsyncd : public QObject {
 
   const std::vector<QStringList>& calls() const { return calls_; }
   void clear() { calls_.clear(); }
+  void set_start_answer(bool accepted) { start_answer_ = accepted; }
 
  Q_SIGNALS:
   void syncStatus(QString aProfileName, int aStatus, QString aMessage, int aMoreDetails);
@@ -44,6 +46,7 @@ class FakeMsyncd : public QObject {
 
  private:
   std::vector<QStringList> calls_;
+  bool start_answer_ = true;
 };
 
 // The control object at "/control".
@@ -61,6 +64,7 @@ class FakeMsyncdControl : public QObject {
   void emitSyncStatus(QString profile, int status, QString message, int details);
   void emitTransferProgress(QString profile, int database, int type, QString mime, int committed);
   void emitResultsAvailable(QString profile, QString results);
+  void setStartAnswer(bool accepted);
 
  private:
   FakeMsyncd& daemon_;

@@ -11,9 +11,17 @@ QtObject {
     property var store: null
     property var events: []
     property var pending: null    // the step waiting for an asynchronous end
+    property int eventsWanted: -1 // an "events" step waiting for this many events
     property var objects: []      // elements kept alive while the client runs
 
     function answer(text) { output.write(text) }
+
+    // The events heard so far; ends an "events" step that waits.
+    function answerEvents() {
+        eventsWanted = -1
+        eventsDeadline.stop()
+        answer("ok " + events.join(" "))
+    }
 
     function keep(o) { var k = objects; k.push(o); objects = k; return o }
 
@@ -64,6 +72,7 @@ QtObject {
                 var e = events
                 e.push(type + ":" + (l === null ? 0 : l.targetLID))
                 events = e
+                if (eventsWanted >= 0 && events.length >= eventsWanted) answerEvents()
             })
             store.initDone.connect(function() {
                 answer(store.getStatus() === 1 ? "ok" : "error status " + store.getStatus())
@@ -128,10 +137,24 @@ QtObject {
             })
             service.start(args.tasks, links, 0)
         } else if (step === "events") {
-            answer("ok " + events.join(" "))
+            // Events come through the relay, after the step that caused them: with
+            // args.count, answers once that many were heard, or after args.within ms
+            // (10 s by default) with those heard by then.
+            var wanted = args && args.count ? args.count : 0
+            if (events.length >= wanted) {
+                answerEvents()
+            } else {
+                eventsWanted = wanted
+                eventsDeadline.interval = args.within ? args.within : 10000
+                eventsDeadline.restart()
+            }
         } else {
             answer("error unknown step " + step)
         }
+    }
+
+    property Timer eventsDeadline: Timer {
+        onTriggered: client.answerEvents()
     }
 
     property Connections searches: Connections {

@@ -14,6 +14,8 @@
 #include <keldra/Store.h>
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QSocketNotifier>
 #include <QString>
 #include <QStringList>
@@ -40,6 +42,15 @@ struct Opened : ProgressHandler {
       return;
     }
     store->set_event_listener(*observer);
+    // Registering asked the bus for the relay's signals; a call answered by the bus on
+    // the same connection comes back only after that request was taken, so no change
+    // made once "ready" is read can pass this process by.
+    QDBusConnection::sessionBus().call(
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                       QStringLiteral("/org/freedesktop/DBus"),
+                                       QStringLiteral("org.freedesktop.DBus"),
+                                       QStringLiteral("GetId")),
+        QDBus::Block, 20000);
     std::puts("ready");
     std::fflush(stdout);
   }

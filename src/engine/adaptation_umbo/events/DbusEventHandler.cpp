@@ -530,8 +530,9 @@ void DbusEventHandler::send_sync_message(SyncMessageType type) {
 }
 
 void DbusEventHandler::start_daemon_sync(const QString& profile) {
-  // Called directly, so that the reply can be watched: a daemon that cannot be reached
-  // sends no status report, and the sync would wait for one for ever.
+  // Called directly, so that the reply can be watched: a daemon that cannot be reached,
+  // or refuses the start, sends no status report, and the sync would wait for one for
+  // ever.
   QDBusPendingCall call = m_daemon->startSync(profile);
   SyncMlHandler::SyncMlListener* const listener = m_sync_listener;
   const uint64_t changes = m_sync_listener_changes;
@@ -539,16 +540,26 @@ void DbusEventHandler::start_daemon_sync(const QString& profile) {
   connect(watcher, &QDBusPendingCallWatcher::finished, this,
           [this, listener, changes](QDBusPendingCallWatcher* finished) {
             finished->deleteLater();
-            if (!finished->isError()) return;
-            daemon_start_failed(listener, changes, finished->error());
+            if (finished->isError()) {
+              const QDBusError error = finished->error();
+              LoggerUmbo::logf(
+                  LoggerUmbo::MSG_TRACE,
+                  "DbusEventHandler::START_SYNC: the sync daemon cannot be reached (%s: %s)",
+                  error.name().toUtf8().constData(), error.message().toUtf8().constData());
+              daemon_start_failed(listener, changes);
+              return;
+            }
+            // A reply that is not one boolean tells nothing: the sync goes on as before.
+            const QDBusPendingReply<bool> reply = *finished;
+            if (reply.isValid() && !reply.value()) {
+              trace("DbusEventHandler::START_SYNC: the sync daemon refused the start");
+              daemon_start_failed(listener, changes);
+            }
           });
 }
 
 void DbusEventHandler::daemon_start_failed(SyncMlHandler::SyncMlListener* listener,
-                                           uint64_t changes, const QDBusError& error) {
-  LoggerUmbo::logf(LoggerUmbo::MSG_TRACE,
-                   "DbusEventHandler::START_SYNC: the sync daemon cannot be reached (%s: %s)",
-                   error.name().toUtf8().constData(), error.message().toUtf8().constData());
+                                           uint64_t changes) {
   // Only the sync this start was for ends: a listener set or unset since then follows
   // another sync, or none.
   if (!listener || m_sync_listener_changes != changes || live_sync_listener() != listener) {

@@ -29,8 +29,9 @@
 // profile "maps-keldra" without waiting for a reply; while a sync listener is set, the
 // daemon's reports for that profile become sync_event() calls on it. The reply of
 // startSync is watched: a start the daemon cannot take (its name has no owner, the call
-// fails) ends the sync with a final error report. The listener is unset by every final
-// report (finished, error, aborted, start failed) and never called once it is destroyed.
+// fails) or refuses (it answers false) ends the sync with a final error report. The
+// listener is unset by every final report (finished, error, aborted, start failed or
+// refused) and never called once it is destroyed.
 //
 // Thread: created, used and destroyed on one thread; the bus's signals arrive through
 // that thread's Qt event loop. Counts are not atomic.
@@ -55,7 +56,6 @@
 #include <vector>
 
 class ComOstraMapsKeldserviceInterface;
-class QDBusError;
 class QDBusServiceWatcher;
 class SyncDaemonProxy;
 
@@ -108,11 +108,12 @@ class DbusEventHandler : public QObject, public orva::internal::RefCountable {
 
   // START_SYNC (reports 0x6001 with progress 0.05 to the listener first, then calls
   // startSync; when that call fails, because the daemon's name has no owner or the daemon
-  // does not answer, the listener still set for that start gets the final report
-  // (ORVA_ERROR_UNKNOWN, last progress) from the event loop, since no status report will
-  // come), CANCEL_SYNC (abortSync) or PROFILE_CHANGED (updateProfile), each with
-  // the profile name "maps-keldra"; other values are logged and ignored. Throws
-  // UmboException 1 "Msyncd interface is not available" when init() never ran.
+  // does not answer, or the daemon answers false, the listener still set for that start
+  // gets the final report (ORVA_ERROR_UNKNOWN, last progress) from the event loop, since
+  // no status report will come), CANCEL_SYNC (abortSync) or PROFILE_CHANGED
+  // (updateProfile), each with the profile name "maps-keldra"; other values are logged
+  // and ignored. Throws UmboException 1 "Msyncd interface is not available" when init()
+  // never ran.
   // A start whose listener is unset, replaced or destroyed during that first report
   // (the sync was cancelled from it) does not call startSync: no one would follow or
   // abort that sync.
@@ -181,9 +182,9 @@ class DbusEventHandler : public QObject, public orva::internal::RefCountable {
   SyncMlHandler::SyncMlListener* live_sync_listener();
   // Calls the daemon's startSync and watches its reply.
   void start_daemon_sync(const QString& profile);
-  // The startSync call made for |listener| (at listener change count |changes|) failed.
-  void daemon_start_failed(SyncMlHandler::SyncMlListener* listener, uint64_t changes,
-                           const QDBusError& error);
+  // The startSync call made for |listener| (at listener change count |changes|) failed
+  // or was refused.
+  void daemon_start_failed(SyncMlHandler::SyncMlListener* listener, uint64_t changes);
   // Reports a final status: unsets the listener first, so that the listener may set
   // itself (or another) again from the call.
   void report_final(SyncMlHandler::SyncMlListener* listener, orva::ErrorCode status,

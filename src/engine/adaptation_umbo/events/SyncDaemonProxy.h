@@ -1,10 +1,11 @@
 // Proxy of the platform's sync daemon ("com.meego.msyncd" at "/synchronizer" on the
 // session bus, interface "com.meego.msyncd").
 //
-// The library uses startSync (called by the hub, which watches the reply for a failure),
-// abortSync and updateProfile (reached through the hub's signals), and listens to
-// syncStatus, transferProgress and resultsAvailable; it never waits for a reply. Qt delivers the signals only from the current owner of
-// the daemon's name. Made and owned by the thread's DbusEventHandler, used on its thread.
+// The library uses startSync (called by the hub, which watches the reply for a failure
+// or a refusal, false), abortSync and updateProfile (reached through the hub's signals),
+// and listens to syncStatus, transferProgress and resultsAvailable; it never waits for a
+// reply. Qt delivers the signals only from the current owner of the daemon's name. Made
+// and owned by the thread's DbusEventHandler, used on its thread.
 #pragma once
 
 #include <QDBusAbstractInterface>
