@@ -322,11 +322,26 @@ orva::ErrorCode DirectTransferHandlerImpl::upload(const RequestPackagePtr& packa
                         : m_network_adapter->post(address, digest, body);
   if (code == ORVA_ERROR_NONE) {
     m_bytes_transferred += body->get_data_length();
-    m_awaited_keys =
-        std::multiset<std::string>(package->item_keys().begin(), package->item_keys().end());
+    await_reply(package->item_keys(), package->forward_keys(), true);
   }
   trace("DirectTransferHandler::upload --");
   return code;
+}
+
+void DirectTransferHandlerImpl::await_reply(const std::vector<std::string>& item_keys,
+                                            const std::vector<std::string>& file_keys,
+                                            bool with_response_line) {
+  m_awaited_keys = std::multiset<std::string>(item_keys.begin(), item_keys.end());
+  m_awaited_files.clear();
+  for (const std::string& key : file_keys) {
+    const Request request = parse_item_key(key);
+    if (request.type == REQUEST_MMF_UPLOAD && request.id <= 0xFFFFFFFFull) {
+      m_awaited_files.insert(static_cast<unsigned int>(request.id));
+    }
+  }
+  m_reply_awaited = true;
+  m_response_line_awaited = with_response_line;
+  m_response_line_seen = false;
 }
 
 }  // namespace internal

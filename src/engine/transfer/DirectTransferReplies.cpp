@@ -5,11 +5,16 @@
 // and the reply handled again object by object, so that a refused object is rolled back
 // alone and the others stay stored.
 //
-// A line is taken only for an item key of the package posted last. An uploaded object
-// that was edited while its package was on its way keeps the edit (it is not
-// overwritten and stays unsynchronised; a new object still learns its global id). A
-// received object never brings a local file, and one whose global id another object
-// holds is refused (3): both are rules of the sync adapter's writes, which every
+// A line is taken only for an item key of the package posted last. When the reply is
+// closed (at the adapter's READY that follows it), every ordinary object item and every
+// file of the request that no line answered is booked as failed with 1, and a package's
+// reply without an "R" line fails the run as a failed "R" line does; system objects
+// left unanswered keep their state with the extension.
+//
+// An uploaded object that was edited while its package was on its way keeps the edit
+// (it is not overwritten and stays unsynchronised; a new object still learns its global
+// id). A received object never brings a local file, and one whose global id another
+// object holds is refused (3): both are rules of the sync adapter's writes, which every
 // received object goes through.
 #include "transfer/DirectTransferHandlerImpl.h"
 #include "transfer/DirectTransferLog.h"
@@ -39,6 +44,12 @@ bool is_upload(DirectTransferHandler::RequestType type) {
   return type == DirectTransferHandler::REQUEST_OBJECT_ADD ||
          type == DirectTransferHandler::REQUEST_OBJECT_REPLACE;
 }
+// An upload or a download of an object that is not a system object.
+bool is_ordinary_item(const DirectTransferHandler::Request& request) {
+  if (is_upload(request.type)) return !is_system_lid(request.id);
+  return request.type == DirectTransferHandler::REQUEST_OBJECT_DOWNLOAD &&
+         !is_system_gid(request.id);
+}
 
 }  // namespace
 
@@ -59,6 +70,7 @@ orva::ErrorCode DirectTransferHandlerImpl::handle_reply(const unsigned char* dat
   const std::multiset<std::string> awaited = m_awaited_keys;
   const std::unordered_map<unsigned int, std::string> sent_states = m_sent_states;
   const bool response_failed = m_response_failed;
+  const bool response_line_seen = m_response_line_seen;
 
   m_reply_batched = true;
   m_batch_refused = false;
@@ -79,6 +91,7 @@ orva::ErrorCode DirectTransferHandlerImpl::handle_reply(const unsigned char* dat
   m_sent_states = sent_states;
   m_pending_mappings.clear();
   m_response_failed = response_failed;
+  m_response_line_seen = response_line_seen;
   m_replaying = true;
   result = m_parser.parse_response_message(data, length, this);
   flush_pending_mappings();
@@ -242,6 +255,40 @@ orva::ErrorCode DirectTransferHandlerImpl::store_downloaded(Object& incoming) {
     m_pending_mappings.push_back(ObjectBase(incoming.get_local_id(), incoming.get_global_id()));
   }
   return code;
+}
+
+void DirectTransferHandlerImpl::close_reply() {
+  m_reply_awaited = false;
+  bool failed = false;
+  if (m_response_line_awaited && !m_response_line_seen) {
+    LoggerUmbo::log("DirectTransferHandler: reply without response status line, the run fails",
+                    kTrace);
+    failed = true;
+  }
+  for (const std::string& key : m_awaited_keys) {
+    const Request request = parse_item_key(key);
+    if (!is_ordinary_item(request)) continue;
+    LoggerUmbo::logf(kTrace, "DirectTransferHandler: no reply for %s, booked as failed",
+                     key.c_str());
+    save_object_result(request, ORVA_ERROR_UNKNOWN, ObjectPtr());
+    ++m_items_done;
+    failed = true;
+  }
+  for (const unsigned int local_id : m_awaited_files) {
+    LoggerUmbo::logf(kTrace, "DirectTransferHandler: no reply for mu%u, booked as failed",
+                     local_id);
+    m_failed_files.push_back(
+        {ObjectBase(local_id, m_repository->get_object_global_id(local_id)), ORVA_ERROR_UNKNOWN});
+    ++m_items_done;
+    failed = true;
+  }
+  m_awaited_keys.clear();
+  m_awaited_files.clear();
+  m_sent_states.clear();
+  m_response_line_awaited = false;
+  m_response_line_seen = false;
+  // Like a failed "R" line: the run ends with 1 at this state change.
+  if (failed) m_response_failed = true;
 }
 
 void DirectTransferHandlerImpl::flush_pending_mappings() {
