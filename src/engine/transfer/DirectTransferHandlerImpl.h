@@ -231,6 +231,10 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   // answer, and whether it is a package, whose reply must carry an "R" line.
   void await_reply(const std::vector<std::string>& item_keys,
                    const std::vector<std::string>& file_keys, bool with_response_line);
+  // Takes the record of every stored object with local changes and a global id that the
+  // package does not upload, so that a download reply finds which of them were edited
+  // while it was on its way: 0, or the store's error.
+  orva::ErrorCode record_changed_objects();
 
   // The object replies (DirectTransferReplies.cpp).
   // Parses a reply body and applies its lines; the parse's result. A reply of OBJECTS or
@@ -243,6 +247,9 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   // downloaded object: the sync adapter's or the repository's code.
   orva::ErrorCode replace_uploaded(unsigned int local_id, Object& incoming);
   orva::ErrorCode store_downloaded(Object& incoming);
+  // The stored object |local_id| changed since the package was built (by its record, or
+  // by its local changes when it had none then); a store error counts as changed.
+  bool edited_since_built(unsigned int local_id);
   // At the adapter's READY after a reply (or after a 2xx without a body): books what
   // the request carried and the reply left unanswered, and fails the run when a
   // package's reply had no "R" line.
@@ -402,8 +409,10 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   bool m_reply_awaited = false;
   bool m_response_line_awaited = false;
   bool m_response_line_seen = false;
-  // The stored record of each uploaded object as its package read it, by local id: a
-  // reply never sync-replaces an object edited since. All go when the reply closes.
+  // The stored record, by local id, of each object that had local changes when the
+  // package posted last was built (the uploaded ones, and with a download every other
+  // one that has a global id): a reply never sync-replaces an object edited since. An
+  // entry goes once its object is written by the reply; all go when the reply closes.
   std::unordered_map<unsigned int, std::string> m_sent_states;
   // Pairs of objects added from download replies, saved once per reply.
   std::vector<ObjectBase> m_pending_mappings;

@@ -11,11 +11,13 @@
 // reply without an "R" line fails the run as a failed "R" line does; system objects
 // left unanswered keep their state with the extension.
 //
-// An uploaded object that was edited while its package was on its way keeps the edit
-// (it is not overwritten and stays unsynchronised; a new object still learns its global
-// id). A received object never brings a local file, and one whose global id another
-// object holds is refused (3): both are rules of the sync adapter's writes, which every
-// received object goes through.
+// An object whose stored state changed since its package was built is never replaced
+// by the reply: it keeps the edit and stays unsynchronised (a new object still learns
+// its global id). This holds for an upload's own line and for every object a download
+// brings: the package records each object that had local changes then; one that had
+// none and has some now was edited since. A received object never brings a local file,
+// and one whose global id another object holds is refused (3): both are rules of the
+// sync adapter's writes, which every received object goes through.
 #include "transfer/DirectTransferHandlerImpl.h"
 #include "transfer/DirectTransferLog.h"
 
@@ -222,6 +224,8 @@ orva::ErrorCode DirectTransferHandlerImpl::replace_uploaded(unsigned int local_i
   if (sent != m_sent_states.end()) {
     std::string now;
     edited = read != ORVA_ERROR_NONE || !stored_record(stored, now) || now != sent->second;
+    // Either way the object's state from now on is what this line leaves: kept, it
+    // has local changes; replaced, it has none.
     m_sent_states.erase(sent);
   }
   if (edited) {
@@ -247,9 +251,35 @@ orva::ErrorCode DirectTransferHandlerImpl::replace_uploaded(unsigned int local_i
   return m_sync_adapter->replace_object(local_id, incoming);
 }
 
+bool DirectTransferHandlerImpl::edited_since_built(unsigned int local_id) {
+  Object stored;
+  const auto sent = m_sent_states.find(local_id);
+  if (sent == m_sent_states.end()) {
+    // No local changes when the package was built (or written by this reply since).
+    return m_repository->get_object_header(local_id, stored) != ORVA_ERROR_NONE ||
+           stored.has_local_changes();
+  }
+  std::string now;
+  return m_repository->get_object(local_id, stored) != ORVA_ERROR_NONE ||
+         !stored_record(stored, now) || now != sent->second;
+}
+
 orva::ErrorCode DirectTransferHandlerImpl::store_downloaded(Object& incoming) {
   const unsigned int known = m_repository->get_object_local_id(incoming.get_global_id());
-  if (known != 0) return m_sync_adapter->replace_object(known, incoming);
+  if (known != 0) {
+    if (edited_since_built(known)) {
+      LoggerUmbo::logf(kTrace,
+                       "DirectTransferHandler: object %u changed while the download was on its "
+                       "way, kept",
+                       known);
+      incoming.set_local_id(known);
+      return ORVA_ERROR_NONE;
+    }
+    const orva::ErrorCode code = m_sync_adapter->replace_object(known, incoming);
+    // Written from sync: later lines compare with this state.
+    if (code == ORVA_ERROR_NONE) m_sent_states.erase(known);
+    return code;
+  }
   const orva::ErrorCode code = m_sync_adapter->add_object(incoming);
   if (code == ORVA_ERROR_NONE) {
     m_pending_mappings.push_back(ObjectBase(incoming.get_local_id(), incoming.get_global_id()));

@@ -28,6 +28,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -509,6 +510,78 @@ TEST_F(ObjectExchangeTest, ObjectEditedWhileInFlightKeepsTheEdit) {
   const std::vector<std::string> lines = commands(command_text(posts()[0]));
   const std::vector<std::string> tail(lines.end() - 2, lines.end());
   EXPECT_EQ((std::vector<std::string>{"U:" + key("or", a), "U:" + key("or", b)}), tail);
+}
+
+// An object edited while a download reply that carries it is on its way keeps the edit
+// and stays unsynchronised, whichever line brings it: "home", uploaded new and renamed
+// meanwhile, learns its global id from its own line and is not replaced by the copy a
+// download line brings under that id. Objects not edited are replaced as before, a
+// change made before the sync started included.
+TEST_F(ObjectExchangeTest, EditsMadeWhileADownloadIsOnItsWayAreKept) {
+  struct Case {
+    const char* name;
+    unsigned tasks;
+    // Its places, by name: "home" new, the others the server's with the global id
+    // 100001 + their index here; "pending" changed before the sync starts.
+    std::vector<std::string> places;
+    // Renamed while the reply is on its way: they keep the new name and stay local
+    // changes; the others are replaced by the server's copies.
+    std::vector<std::string> edited;
+  };
+  const std::vector<Case> cases = {
+      {"an upload's global id in a download", kUpload | kDownload, {"home", "bystander"}, {"home"}},
+      {"download only", kDownload, {"edited", "pending", "plain"}, {"edited"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    s_server->clear_answers();
+    s_server->clear_record();
+    // The server confirms home with a new global id, then sends it again among the
+    // objects of a download, with every other place.
+    const unsigned long long home_global = 100100;
+    std::map<std::string, unsigned int> ids;
+    std::string copies;
+    for (size_t i = 0; i < c.places.size(); ++i) {
+      const std::string& name = c.places[i];
+      const unsigned long long global_id = name == "home" ? home_global : 100001 + i;
+      ids[name] = name == "home" ? add_place(name) : add_place(name, global_id, true);
+      copies += compact(place(name + " (server)", global_id));
+    }
+    if (ids.count("pending")) {
+      Object pending = stored(ids["pending"]);
+      pending.set_name("pending, changed before");
+      ASSERT_EQ(0, repo_->update_object(pending));
+    }
+    std::string reply;
+    if (ids.count("home")) {
+      reply += "S:oa" + std::to_string(ids["home"]) + ":0;" +
+               compact(place("home (server)", home_global));
+    }
+    reply += "S:od9001:0;" + compact(place("parent", 9001)) + copies + "R:OK;";
+    answer(200, reply, /*delay_ms=*/2000);
+    listener_.finals.clear();
+    ASSERT_EQ(0, service_->synchronize(account(), c.tasks, {9001}, false));
+    ASSERT_TRUE(s_server->wait_for_requests(1));
+    for (const std::string& name : c.edited) {
+      Object o = stored(ids[name]);
+      o.set_name(name + ", edited");
+      ASSERT_EQ(0, repo_->update_object(o));
+    }
+    ASSERT_TRUE(wait_until([&] { return !listener_.finals.empty(); }));
+    EXPECT_EQ(0, listener_.finals.back());
+
+    for (const auto& id : ids) {
+      SCOPED_TRACE(id.first);
+      const Object now = stored(id.second);
+      const bool edited = std::count(c.edited.begin(), c.edited.end(), id.first) != 0;
+      EXPECT_EQ(id.first + (edited ? ", edited" : " (server)"), now.get_name());
+      EXPECT_EQ(edited, now.has_local_changes());
+      if (id.first == "home") EXPECT_EQ(home_global, now.get_global_id());
+    }
+    EXPECT_NE(0u, repo_->get_object_local_id(9001));
+    for (const auto& id : ids) repo_->remove_object(id.second);
+    repo_->remove_object(repo_->get_object_local_id(9001));
+  }
 }
 
 // The server's copy never carries the local file: a confirmed upload keeps it, and a
