@@ -325,6 +325,28 @@ TEST_F(TransferTest, ReplyStatusesAndBytes) {
   }
 }
 
+// A 2xx reply to a package that comes without a body answers nothing: what the package
+// carried is booked as failed and the run ends with 1.
+TEST_F(TransferTest, EmptyReplyToAPackageAnswersNothing) {
+  const unsigned int place = add_place("home");
+  SharedPointer<DirectTransferHandler> handler = make_handler();
+  handler->enable_objects_upload();
+  ASSERT_EQ(0, handler->set_local_objects_filter({place}, 0));
+  ASSERT_EQ(0, handler->enable_objects_download({4711}, false));
+  ASSERT_EQ(RUNNING, start(*handler));
+  network_->finish_open();
+  ASSERT_EQ(0u, network_->calls.back().rfind("post(", 0)) << network_->calls.back();
+  network_->reply(200, "");
+  EXPECT_FALSE(handler->is_active());
+  EXPECT_EQ(1, listener_.finals());
+  EXPECT_EQ(1, listener_.reports.back().status);
+  ASSERT_EQ(2u, handler->failed_objects().size());
+  EXPECT_EQ(place, handler->failed_objects()[0].object.get_local_id());
+  EXPECT_EQ(4711u, handler->failed_objects()[1].object.get_global_id());
+  for (const DirectTransferHandler::ItemResult& r : handler->failed_objects())
+    EXPECT_EQ(ORVA_ERROR_UNKNOWN, r.error);
+}
+
 // A failed response line: the reports made while its reply is still handled carry
 // 0x6001; the run ends with 1 at the adapter's next state change.
 TEST_F(TransferTest, FailedResponseLineKeepsReportsRunningUntilTheEnd) {

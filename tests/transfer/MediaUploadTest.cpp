@@ -211,6 +211,59 @@ TEST_F(MediaUploadTest, RefusedFilesAreBookedAndEndTheRunWithFailure) {
   }
 }
 
+// A file its request carried that no "F" line answered is a failed file (with 1) and
+// keeps its empty remote url; a package's reply without its "R" line ends the run with
+// 1 too, at the end of that reply. A bare image post carries no request line, so its
+// reply needs none.
+TEST_F(MediaUploadTest, UnansweredFilesAreBookedAsFailed) {
+  struct Case {
+    const char* name;
+    uint64_t size;      // of both files: 100 bytes go into one package, more go bare
+    bool answer_first;  // an "F" line for each file that is answered
+    bool answer_second;
+    bool response_line;
+    orva::ErrorCode final_status;
+    unsigned int posts;
+  };
+  const Case cases[] = {
+      {"PackageAnswersOneFile", 100, true, false, true, 1, 1},
+      {"PackageWithoutResponseLine", 100, true, true, false, 1, 1},
+      // The first post's reply ends the run: the second file is not sent.
+      {"BarePostWithoutForwardLine", MiB + 1, false, true, true, 1, 1},
+      {"BarePostsWithoutResponseLine", MiB + 1, true, true, false, 0, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    s_server->clear_answers();
+    s_server->clear_record();
+    const unsigned int first = add_file_object(make_file("t.jpg", c.size), "image/jpeg", 0);
+    const unsigned int second = add_file_object(make_file("u.jpg", c.size), "image/jpeg", 0);
+    std::string body;
+    if (c.answer_first) body += f_line(mu(first), 0, "https://files.example/t");
+    if (c.answer_second) body += f_line(mu(second), 0, "https://files.example/u");
+    if (c.response_line) body += "R:OK;";
+    SharedPointer<DirectTransferHandler> handler;
+    EXPECT_EQ(c.final_status, run_upload(body, &handler));
+    EXPECT_EQ(c.posts, s_server->request_count());
+    // Both files go in the first request, or each in its own.
+    const bool second_sent = c.size == 100 || c.posts == 2;
+    EXPECT_EQ(c.answer_first ? "https://files.example/t" : "", remote_url(read_media(first)));
+    EXPECT_EQ(c.answer_second && second_sent ? "https://files.example/u" : "",
+              remote_url(read_media(second)));
+    std::vector<unsigned int> failed;
+    for (const DirectTransferHandler::ItemResult& r : handler->failed_files()) {
+      failed.push_back(r.object.get_local_id());
+      EXPECT_EQ(ORVA_ERROR_UNKNOWN, r.error);
+    }
+    std::vector<unsigned int> expected;
+    if (!c.answer_first) expected.push_back(first);
+    if (!c.answer_second && second_sent) expected.push_back(second);
+    EXPECT_EQ(expected, failed);
+    repo_->remove_object(first);
+    repo_->remove_object(second);
+  }
+}
+
 // "F" lines name files by their whole key: an id beyond 32 bits, or a file this run did
 // not send, changes nothing.
 TEST_F(MediaUploadTest, ForwardLinesApplyOnlyToFilesSentInTheRun) {

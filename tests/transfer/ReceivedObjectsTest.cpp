@@ -16,6 +16,7 @@
 #include <QDir>
 
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -106,7 +107,7 @@ TEST_F(ReceivedObjectsTest, GlobalIdHeldByAnotherObjectIsRefusedAndBookedAsFaile
   };
   const Case cases[] = {
       {"the global id of a stored object",
-       "S:oa{0}:0;O:32:home:9002:1:::::193;A0:6:6;F:8:3:home street 1;R:OK;", 0, 0},
+       "S:oa{0}:0;O:32:home:9002:1:::::193;A0:6:6;F:8:3:home street 1;S:oa{1}:0;R:OK;", 0, 0},
       {"one global id for two uploads",
        "S:oa{0}:0;O:32:hme:100002;S:oa{1}:0;O:95:trip:100002;R:OK;", 1, 100002},
   };
@@ -138,6 +139,97 @@ TEST_F(ReceivedObjectsTest, GlobalIdHeldByAnotherObjectIsRefusedAndBookedAsFaile
     EXPECT_EQ(0ull, refused.get_global_id());
     EXPECT_TRUE(refused.has_local_changes());
     for (unsigned int id : {trip, home, third, holder}) repo_->remove_object(id);
+  }
+}
+
+// A 200 reply that is no answer, or answers only part of its package: what its lines
+// handled stays, every object item the package carried and no "S" line answered is
+// booked as failed with 1, a reply without its "R" line is logged, and the run ends
+// with 1; only a complete reply ends it with 0.
+TEST_F(ReceivedObjectsTest, RepliesThatAnswerPartOfAPackageEndTheRunWithOne) {
+  const char kNoResponseLine[] =
+      "DirectTransferHandler: reply without response status line, the run fails";
+  struct Case {
+    const char* name;
+    // "places": the package uploads the new places "home" ({0}) and "work" ({1}); and
+    // the global ids it asks for.
+    const char* package;
+    std::string reply;
+    orva::ErrorCode final_status;
+    // The failed objects: "home", "work" or the requested global id, with the code.
+    const char* failed;
+    bool without_response_line;
+    const char* stored;  // the global ids in the store after the run
+  };
+  const std::string home = "S:oa{0}:0;O:location:home:100001;";
+  const std::string work = "S:oa{1}:0;O:location:work:100002;";
+  const std::string parent = "S:od4711:0;O:location:parent:4711;";
+  const std::string child = "S:od4712:0;O:location:child:4712;";
+  const Case cases[] = {
+      {"a captive portal's page", "places 4711 4712", "<html><body>Welcome</body></html>", 1,
+       "home:1 work:1 4711:1 4712:1", true, ""},
+      {"no response line", "places", home + work, 1, "", true, "100001 100002"},
+      {"a response line alone", "places", "R:OK;", 1, "home:1 work:1", false, ""},
+      {"one download not answered", "4711 4712", parent + "R:OK;", 1, "4712:1", false, "4711"},
+      {"complete", "places 4711 4712", home + work + parent + child + "R:OK;", 0, "", false,
+       "100001 100002 4711 4712"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    s_server->clear_record();
+    const unsigned int home_id = store("location", "home", 0, {});
+    const unsigned int work_id = store("location", "work", 0, {});
+    SharedPointer<DirectTransferHandler> handler = make_handler();
+    std::vector<unsigned long long> downloads;
+    std::istringstream package(c.package);
+    for (std::string word; package >> word;) {
+      if (word == "places") {
+        handler->enable_objects_upload();
+        handler->enable_objects_upload_without_ids();
+      } else {
+        downloads.push_back(std::stoull(word));
+      }
+    }
+    if (!downloads.empty()) ASSERT_EQ(0, handler->enable_objects_download(downloads, false));
+    const int logged = log_->count(kNoResponseLine);
+    listener_.reports.clear();
+    s_server->clear_answers();
+    const bool page = c.reply.rfind("<html>", 0) == 0;
+    s_server->answer("POST", "/upload",
+                     reply(200, with_ids(c.reply, {home_id, work_id}),
+                           page ? "text/html" : "application/vnd.ostra.keldraobjectcompact"));
+    EXPECT_EQ(ORVA_ERROR_KELDRA_IN_PROGRESS, start(*handler));
+    ASSERT_TRUE(wait_final());
+    EXPECT_EQ(1u, s_server->request_count());
+    EXPECT_EQ(c.final_status, listener_.reports.back().status);
+
+    std::string failed;
+    for (const DirectTransferHandler::ItemResult& r : handler->failed_objects()) {
+      const unsigned int id = r.object.get_local_id();
+      if (!failed.empty()) failed += " ";
+      failed += id == home_id   ? std::string("home")
+                : id == work_id ? std::string("work")
+                                : std::to_string(r.object.get_global_id());
+      failed += ":" + std::to_string(r.error);
+    }
+    EXPECT_EQ(c.failed, failed);
+    EXPECT_EQ(c.without_response_line ? logged + 1 : logged, log_->count(kNoResponseLine));
+    std::string stored;
+    for (unsigned long long id : {100001ull, 100002ull, 4711ull, 4712ull}) {
+      if (repo_->get_object_local_id(id) == 0) continue;
+      stored += (stored.empty() ? "" : " ") + std::to_string(id);
+    }
+    EXPECT_EQ(c.stored, stored);
+    // An unanswered upload is still a local change.
+    Object now;
+    ASSERT_EQ(0, repo_->get_object(home_id, now));
+    EXPECT_EQ(now.get_global_id() == 0, now.has_local_changes());
+    for (unsigned long long id : {4711ull, 4712ull}) {
+      const unsigned int local = repo_->get_object_local_id(id);
+      if (local != 0) repo_->remove_object(local);
+    }
+    repo_->remove_object(home_id);
+    repo_->remove_object(work_id);
   }
 }
 

@@ -129,8 +129,9 @@ class DirectTransferHandler : public orva::internal::RefCountable {
   virtual uint64_t get_data_transfered() const = 0;
   // The objects downloaded by the last run, valid until the next start.
   virtual const DownloadedObjects& downloaded_objects() const = 0;
-  // The results of the last run, valid until the next start: refused objects, failed
-  // files, objects whose upload the server confirmed, and the two failure lists' sizes.
+  // The results of the last run, valid until the next start: objects refused or left
+  // unanswered by a reply, files refused or left unanswered, objects whose upload the
+  // server confirmed, and the two failure lists' sizes.
   virtual const std::vector<ItemResult>& failed_objects() const = 0;
   virtual const std::vector<ItemResult>& failed_files() const = 0;
   virtual const std::vector<ObjectBase>& uploaded_objects() const = 0;

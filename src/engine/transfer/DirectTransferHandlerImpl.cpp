@@ -282,7 +282,10 @@ orva::ErrorCode DirectTransferHandlerImpl::start(const SyncService::SyncParams& 
   m_downloaded_objects.clear();
   m_extension_objects_sent = false;
   m_batch_packages.clear();
-  m_sent_mmfiles.clear();
+  m_awaited_keys.clear();
+  m_awaited_files.clear();
+  m_reply_awaited = false;
+  m_sent_states.clear();
 
   next_step();
 
@@ -386,6 +389,7 @@ void DirectTransferHandlerImpl::stop(orva::ErrorCode status) {
   if (m_search.is_valid() && m_search->is_active()) m_search->cancel();
   if (m_network_adapter.is_valid()) m_network_adapter->close();
   m_response_failed = false;
+  m_reply_awaited = false;
   m_status = status;
   if (status == ORVA_ERROR_NONE) {
     m_progress.finish();
@@ -411,6 +415,8 @@ void DirectTransferHandlerImpl::handle_network_state_change(orva::ErrorCode stat
                    static_cast<int>(state), static_cast<int>(m_phase), status);
   orva::SharedPointer<DirectTransferHandler> self(this);
   const bool ready = state == NetworkAdapter::READY;
+  // The reply to the request of the exchange is whole (or there was none in a 2xx).
+  if (m_reply_awaited && ready && status == ORVA_ERROR_NONE && is_active()) close_reply();
   // A failed response line ends the run here, after its reply was handled whole.
   if (m_response_failed && is_active()) status = ORVA_ERROR_UNKNOWN;
   const bool body_received = m_body_received;
@@ -558,6 +564,7 @@ orva::ErrorCode DirectTransferHandlerImpl::handle_response_status(
   LoggerUmbo::logf(
       kTrace, "DirectTransferHandler: request response status %d, errors %d, message: %s",
       static_cast<int>(status.status), static_cast<int>(num_of_errors()), status.message.c_str());
+  m_response_line_seen = true;
   // Kept apart from the run status: the run goes on (and reports 0x6001) until the
   // adapter's next state change ends it with 1.
   if (status.status != 0 || num_of_errors() > 0) m_response_failed = true;

@@ -14,7 +14,9 @@
 // the run ends with exactly one final report (its status, the progress reached, and
 // FINISHED), made by stop(): a search completion, a reply or a state change that comes
 // after it is ignored. A reply whose response line tells of failure is remembered
-// apart and ends the run with 1 at the adapter's next state change.
+// apart and ends the run with 1 at the adapter's next state change; so does a reply to
+// a package without a response line, and one that leaves an ordinary object or a file
+// of its request unanswered (booked in the failed objects or files with 1).
 //
 // The phase steps of the exchange with the server (batch forward, forward, objects,
 // subscribe, download) are protected virtual operations: a step that has nothing to
@@ -225,6 +227,14 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   // Posts the package to the upload address; a posted package's item keys are the ones
   // its reply may answer.
   orva::ErrorCode upload(const orva::SharedPointer<RequestPackage>& package, bool as_zip_request);
+  // The request just posted: the "S" line keys and the files ("mu" keys) its reply is to
+  // answer, and whether it is a package, whose reply must carry an "R" line.
+  void await_reply(const std::vector<std::string>& item_keys,
+                   const std::vector<std::string>& file_keys, bool with_response_line);
+  // Takes the record of every stored object with local changes and a global id that the
+  // package does not upload, so that a download reply finds which of them were edited
+  // while it was on its way: 0, or the store's error.
+  orva::ErrorCode record_changed_objects();
 
   // The object replies (DirectTransferReplies.cpp).
   // Parses a reply body and applies its lines; the parse's result. A reply of OBJECTS or
@@ -237,6 +247,13 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   // downloaded object: the sync adapter's or the repository's code.
   orva::ErrorCode replace_uploaded(unsigned int local_id, Object& incoming);
   orva::ErrorCode store_downloaded(Object& incoming);
+  // The stored object |local_id| changed since the package was built (by its record, or
+  // by its local changes when it had none then); a store error counts as changed.
+  bool edited_since_built(unsigned int local_id);
+  // At the adapter's READY after a reply (or after a 2xx without a body): books what
+  // the request carried and the reply left unanswered, and fails the run when a
+  // package's reply had no "R" line.
+  void close_reply();
   // Stores the pairs of the objects a reply added, in one mapping update; a failure is
   // booked against each of them.
   void flush_pending_mappings();
@@ -382,10 +399,20 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
 
   // The object exchange.
   orva::SharedPointer<TransferExtension> m_extension;
-  // The item keys of the package posted last: a reply line for any other key is ignored.
+  // The item keys of the request posted last that its reply has not answered yet: a
+  // reply line for any other key is ignored.
   std::multiset<std::string> m_awaited_keys;
-  // The stored record of each uploaded object as its package read it, by local id: a
-  // reply never sync-replaces an object edited since.
+  // The same for its files, by local id ("F" lines).
+  std::multiset<unsigned int> m_awaited_files;
+  // A request of the exchange is posted and its reply not yet closed; it is a package
+  // (its reply must carry an "R" line); its reply carried one.
+  bool m_reply_awaited = false;
+  bool m_response_line_awaited = false;
+  bool m_response_line_seen = false;
+  // The stored record, by local id, of each object that had local changes when the
+  // package posted last was built (the uploaded ones, and with a download every other
+  // one that has a global id): a reply never sync-replaces an object edited since. An
+  // entry goes once its object is written by the reply; all go when the reply closes.
   std::unordered_map<unsigned int, std::string> m_sent_states;
   // Pairs of objects added from download replies, saved once per reply.
   std::vector<ObjectBase> m_pending_mappings;
@@ -397,9 +424,6 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
 
   // Media upload.
   int m_forward_phase;
-  // Local ids of the files whose "mu" key went out in this run: an "F" line for any
-  // other key is not ours to apply.
-  std::set<unsigned int> m_sent_mmfiles;
   orva::SharedPointer<ImageScaler> m_scaler;
   ObjectPtr m_mmo_object;
   ObjectPtr m_uploading_mmo_object;

@@ -166,7 +166,6 @@ orva::ErrorCode DirectTransferHandlerImpl::add_mmf_to_request_package(
   perf("package->add_forward end");
   LoggerUmbo::logf(kTrace, "DirectTransferHandler: result %d on file '%s'", r,
                    facts.local_url.c_str());
-  if (r == ORVA_ERROR_NONE) m_sent_mmfiles.insert(local_id);
   perf("DirectTransferHandler::add_mmf_to_request_package end");
   return r;
 }
@@ -405,9 +404,7 @@ orva::ErrorCode DirectTransferHandlerImpl::send_mmf_object(const ObjectPtr& obje
   }
   const orva::SharedPointer<DynamicBuffer> data = get_file_data(facts.local_url);
   const std::string key = create_item_key(REQUEST_MMF_UPLOAD, local_id);
-  const orva::ErrorCode r = upload_mmf_data(data, key, facts.local_mime);
-  if (r == ORVA_ERROR_KELDRA_IN_PROGRESS) m_sent_mmfiles.insert(local_id);
-  return r;
+  return upload_mmf_data(data, key, facts.local_mime);
 }
 
 orva::SharedPointer<DynamicBuffer> DirectTransferHandlerImpl::get_file_data(
@@ -448,6 +445,8 @@ orva::ErrorCode DirectTransferHandlerImpl::upload_mmf_data(
       m_network_adapter->post_mmf(address, digest, request_id, content_type, data);
   if (r != ORVA_ERROR_NONE) return r;
   m_bytes_transferred += data->get_data_length();
+  // A bare file carries no request line: its reply answers the file alone.
+  await_reply(std::vector<std::string>(), std::vector<std::string>(1, request_id), false);
   trace("DirectTransferHandler::upload_mmf_data --");
   return ORVA_ERROR_KELDRA_IN_PROGRESS;
 }
@@ -461,16 +460,18 @@ orva::ErrorCode DirectTransferHandlerImpl::handle_forward_status(
                    static_cast<int>(status.code), status.key.c_str());
   const Request request = parse_item_key(status.key);
   if (request.type == REQUEST_MMF_UPLOAD) {
-    // The whole id: a key whose id is no local id of ours, or that this run did not
-    // send, names no file of ours.
-    if (request.id > std::numeric_limits<unsigned int>::max() ||
-        m_sent_mmfiles.count(static_cast<unsigned int>(request.id)) == 0) {
+    // The whole id: a key whose id is no local id of ours, or that the request posted
+    // last did not carry, names no file this reply may answer.
+    const auto awaited = request.id > std::numeric_limits<unsigned int>::max()
+                             ? m_awaited_files.end()
+                             : m_awaited_files.find(static_cast<unsigned int>(request.id));
+    if (awaited == m_awaited_files.end()) {
       LoggerUmbo::logf(kTrace, "DirectTransferHandler: forward %s was not sent, ignored",
                        status.key.c_str());
       return ORVA_ERROR_NONE;
     }
     const unsigned int local_id = static_cast<unsigned int>(request.id);
-    m_sent_mmfiles.erase(local_id);  // one answer per file
+    m_awaited_files.erase(awaited);  // one answer per file
     const orva::ErrorCode r = process_file_upload_result(local_id, status);
     LoggerUmbo::logf(kTrace, "DirectTransferHandler: mmfile upload result processed with %d", r);
     return r;

@@ -64,9 +64,10 @@ orva::ErrorCode DirectTransferHandlerImpl::create_upload_package(RequestPackageP
   if (code != ORVA_ERROR_NONE) return code;
   code = add_extension_object_submit(package, ConfigObject::LOCAL_ID, false);
   if (code != ORVA_ERROR_NONE) return code;
+  // Records taken for an earlier package are no longer answered.
+  m_sent_states.clear();
   if (!m_extension_objects_sent) {
     // The run's first package: what earlier runs left behind is no longer answered.
-    m_sent_states.clear();
     m_pending_mappings.clear();
     code = add_extension_object_submit(package, SubscriptionObject::LOCAL_ID, true);
     if (code == ORVA_ERROR_NONE && with_mapping) {
@@ -184,9 +185,35 @@ orva::ErrorCode DirectTransferHandlerImpl::add_upload_objects_to_request_package
   return ORVA_ERROR_NONE;
 }
 
+orva::ErrorCode DirectTransferHandlerImpl::record_changed_objects() {
+  std::vector<Object> headers;
+  orva::ErrorCode code = m_sync_adapter->all_objects(headers);
+  if (code != ORVA_ERROR_NONE) return code;
+  for (const Object& header : headers) {
+    const unsigned int local_id = header.get_local_id();
+    // Only an object with a global id can be brought by a download; an upload of this
+    // package has its record already.
+    if (!header.has_local_changes() || header.get_global_id() == 0 ||
+        m_sent_states.count(local_id) != 0)
+      continue;
+    Object object;
+    code = m_repository->get_object(local_id, object);
+    if (code == ORVA_ERROR_NOT_FOUND) continue;  // removed meanwhile
+    if (code != ORVA_ERROR_NONE) return code;
+    std::string record;
+    if (!stored_record(object, record)) return ORVA_ERROR_OUT_OF_MEMORY;
+    m_sent_states[local_id].swap(record);
+  }
+  return ORVA_ERROR_NONE;
+}
+
 orva::ErrorCode DirectTransferHandlerImpl::add_download_objects_to_request_package(
     const RequestPackagePtr& package) {
   assert(package.is_valid() && "package.is_valid()");
+  if (!m_objects_downlist.empty()) {
+    const orva::ErrorCode recorded = record_changed_objects();
+    if (recorded != ORVA_ERROR_NONE) return recorded;
+  }
   size_t next = 0;
   orva::ErrorCode result = ORVA_ERROR_NONE;
   for (; next < m_objects_downlist.size(); ++next) {
@@ -235,6 +262,8 @@ orva::ErrorCode DirectTransferHandlerImpl::add_subscribe_objects_to_request_pack
     code = ext->cache_object(subscription);
     if (code == ORVA_ERROR_NONE)
       code = add_object_submit(package, REQUEST_OBJECT_ADD, subscription);
+    // Its reply may bring ordinary objects too.
+    if (code == ORVA_ERROR_NONE) code = record_changed_objects();
     if (code == ORVA_ERROR_NONE) {
       code = package->add_object_request(SyncSerializer::COMMAND_GET,
                                          create_item_key(REQUEST_OBJECT_DOWNLOAD, kUsersGid),
@@ -322,11 +351,26 @@ orva::ErrorCode DirectTransferHandlerImpl::upload(const RequestPackagePtr& packa
                         : m_network_adapter->post(address, digest, body);
   if (code == ORVA_ERROR_NONE) {
     m_bytes_transferred += body->get_data_length();
-    m_awaited_keys =
-        std::multiset<std::string>(package->item_keys().begin(), package->item_keys().end());
+    await_reply(package->item_keys(), package->forward_keys(), true);
   }
   trace("DirectTransferHandler::upload --");
   return code;
+}
+
+void DirectTransferHandlerImpl::await_reply(const std::vector<std::string>& item_keys,
+                                            const std::vector<std::string>& file_keys,
+                                            bool with_response_line) {
+  m_awaited_keys = std::multiset<std::string>(item_keys.begin(), item_keys.end());
+  m_awaited_files.clear();
+  for (const std::string& key : file_keys) {
+    const Request request = parse_item_key(key);
+    if (request.type == REQUEST_MMF_UPLOAD && request.id <= 0xFFFFFFFFull) {
+      m_awaited_files.insert(static_cast<unsigned int>(request.id));
+    }
+  }
+  m_reply_awaited = true;
+  m_response_line_awaited = with_response_line;
+  m_response_line_seen = false;
 }
 
 }  // namespace internal

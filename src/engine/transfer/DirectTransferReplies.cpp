@@ -5,12 +5,19 @@
 // and the reply handled again object by object, so that a refused object is rolled back
 // alone and the others stay stored.
 //
-// A line is taken only for an item key of the package posted last. An uploaded object
-// that was edited while its package was on its way keeps the edit (it is not
-// overwritten and stays unsynchronised; a new object still learns its global id). A
-// received object never brings a local file, and one whose global id another object
-// holds is refused (3): both are rules of the sync adapter's writes, which every
-// received object goes through.
+// A line is taken only for an item key of the package posted last. When the reply is
+// closed (at the adapter's READY that follows it), every ordinary object item and every
+// file of the request that no line answered is booked as failed with 1, and a package's
+// reply without an "R" line fails the run as a failed "R" line does; system objects
+// left unanswered keep their state with the extension.
+//
+// An object whose stored state changed since its package was built is never replaced
+// by the reply: it keeps the edit and stays unsynchronised (a new object still learns
+// its global id). This holds for an upload's own line and for every object a download
+// brings: the package records each object that had local changes then; one that had
+// none and has some now was edited since. A received object never brings a local file,
+// and one whose global id another object holds is refused (3): both are rules of the
+// sync adapter's writes, which every received object goes through.
 #include "transfer/DirectTransferHandlerImpl.h"
 #include "transfer/DirectTransferLog.h"
 
@@ -39,6 +46,12 @@ bool is_upload(DirectTransferHandler::RequestType type) {
   return type == DirectTransferHandler::REQUEST_OBJECT_ADD ||
          type == DirectTransferHandler::REQUEST_OBJECT_REPLACE;
 }
+// An upload or a download of an object that is not a system object.
+bool is_ordinary_item(const DirectTransferHandler::Request& request) {
+  if (is_upload(request.type)) return !is_system_lid(request.id);
+  return request.type == DirectTransferHandler::REQUEST_OBJECT_DOWNLOAD &&
+         !is_system_gid(request.id);
+}
 
 }  // namespace
 
@@ -59,6 +72,7 @@ orva::ErrorCode DirectTransferHandlerImpl::handle_reply(const unsigned char* dat
   const std::multiset<std::string> awaited = m_awaited_keys;
   const std::unordered_map<unsigned int, std::string> sent_states = m_sent_states;
   const bool response_failed = m_response_failed;
+  const bool response_line_seen = m_response_line_seen;
 
   m_reply_batched = true;
   m_batch_refused = false;
@@ -79,6 +93,7 @@ orva::ErrorCode DirectTransferHandlerImpl::handle_reply(const unsigned char* dat
   m_sent_states = sent_states;
   m_pending_mappings.clear();
   m_response_failed = response_failed;
+  m_response_line_seen = response_line_seen;
   m_replaying = true;
   result = m_parser.parse_response_message(data, length, this);
   flush_pending_mappings();
@@ -209,6 +224,8 @@ orva::ErrorCode DirectTransferHandlerImpl::replace_uploaded(unsigned int local_i
   if (sent != m_sent_states.end()) {
     std::string now;
     edited = read != ORVA_ERROR_NONE || !stored_record(stored, now) || now != sent->second;
+    // Either way the object's state from now on is what this line leaves: kept, it
+    // has local changes; replaced, it has none.
     m_sent_states.erase(sent);
   }
   if (edited) {
@@ -234,14 +251,74 @@ orva::ErrorCode DirectTransferHandlerImpl::replace_uploaded(unsigned int local_i
   return m_sync_adapter->replace_object(local_id, incoming);
 }
 
+bool DirectTransferHandlerImpl::edited_since_built(unsigned int local_id) {
+  Object stored;
+  const auto sent = m_sent_states.find(local_id);
+  if (sent == m_sent_states.end()) {
+    // No local changes when the package was built (or written by this reply since).
+    return m_repository->get_object_header(local_id, stored) != ORVA_ERROR_NONE ||
+           stored.has_local_changes();
+  }
+  std::string now;
+  return m_repository->get_object(local_id, stored) != ORVA_ERROR_NONE ||
+         !stored_record(stored, now) || now != sent->second;
+}
+
 orva::ErrorCode DirectTransferHandlerImpl::store_downloaded(Object& incoming) {
   const unsigned int known = m_repository->get_object_local_id(incoming.get_global_id());
-  if (known != 0) return m_sync_adapter->replace_object(known, incoming);
+  if (known != 0) {
+    if (edited_since_built(known)) {
+      LoggerUmbo::logf(kTrace,
+                       "DirectTransferHandler: object %u changed while the download was on its "
+                       "way, kept",
+                       known);
+      incoming.set_local_id(known);
+      return ORVA_ERROR_NONE;
+    }
+    const orva::ErrorCode code = m_sync_adapter->replace_object(known, incoming);
+    // Written from sync: later lines compare with this state.
+    if (code == ORVA_ERROR_NONE) m_sent_states.erase(known);
+    return code;
+  }
   const orva::ErrorCode code = m_sync_adapter->add_object(incoming);
   if (code == ORVA_ERROR_NONE) {
     m_pending_mappings.push_back(ObjectBase(incoming.get_local_id(), incoming.get_global_id()));
   }
   return code;
+}
+
+void DirectTransferHandlerImpl::close_reply() {
+  m_reply_awaited = false;
+  bool failed = false;
+  if (m_response_line_awaited && !m_response_line_seen) {
+    LoggerUmbo::log("DirectTransferHandler: reply without response status line, the run fails",
+                    kTrace);
+    failed = true;
+  }
+  for (const std::string& key : m_awaited_keys) {
+    const Request request = parse_item_key(key);
+    if (!is_ordinary_item(request)) continue;
+    LoggerUmbo::logf(kTrace, "DirectTransferHandler: no reply for %s, booked as failed",
+                     key.c_str());
+    save_object_result(request, ORVA_ERROR_UNKNOWN, ObjectPtr());
+    ++m_items_done;
+    failed = true;
+  }
+  for (const unsigned int local_id : m_awaited_files) {
+    LoggerUmbo::logf(kTrace, "DirectTransferHandler: no reply for mu%u, booked as failed",
+                     local_id);
+    m_failed_files.push_back(
+        {ObjectBase(local_id, m_repository->get_object_global_id(local_id)), ORVA_ERROR_UNKNOWN});
+    ++m_items_done;
+    failed = true;
+  }
+  m_awaited_keys.clear();
+  m_awaited_files.clear();
+  m_sent_states.clear();
+  m_response_line_awaited = false;
+  m_response_line_seen = false;
+  // Like a failed "R" line: the run ends with 1 at this state change.
+  if (failed) m_response_failed = true;
 }
 
 void DirectTransferHandlerImpl::flush_pending_mappings() {

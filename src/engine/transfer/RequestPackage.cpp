@@ -118,7 +118,7 @@ orva::ErrorCode RequestPackage::add_forward(const std::string& service,
   if (!m_zip) return ORVA_ERROR_UNKNOWN;
   const orva::ErrorCode added = m_zip->add_blob_to_zip(key, data, length);
   if (added != ORVA_ERROR_NONE) return added;
-  return counted(m_serializer.add_forward_command(service, mime_type, key));
+  return forwarded(key, m_serializer.add_forward_command(service, mime_type, key));
 }
 
 orva::ErrorCode RequestPackage::add_forward(const std::string& service,
@@ -128,7 +128,7 @@ orva::ErrorCode RequestPackage::add_forward(const std::string& service,
   const orva::ErrorCode added =
       m_zip->add_file_to_zip(file_path, key, FileManager::is_mime_type_compressible(mime_type));
   if (added != ORVA_ERROR_NONE) return added;
-  return counted(m_serializer.add_forward_command(service, mime_type, key));
+  return forwarded(key, m_serializer.add_forward_command(service, mime_type, key));
 }
 
 orva::ErrorCode RequestPackage::add_get_file_line(const std::string& first,

@@ -73,6 +73,8 @@ class RequestPackage : public orva::internal::RefCountable {
   uint32_t get_commands_count() const { return m_commands_count; }
   // The keys of the object lines added ("A", "U", "G", "D"), in order.
   const std::vector<std::string>& item_keys() const { return m_item_keys; }
+  // The keys of the files added ("FW" lines), in order.
+  const std::vector<std::string>& forward_keys() const { return m_forward_keys; }
   const std::string& file_name() const { return m_file_name; }
 
   // Adds "upload.compact" and writes the archive.
@@ -94,6 +96,10 @@ class RequestPackage : public orva::internal::RefCountable {
     if (result == ORVA_ERROR_NONE) m_item_keys.push_back(key);
     return counted(result);
   }
+  orva::ErrorCode forwarded(const std::string& key, orva::ErrorCode result) {
+    if (result == ORVA_ERROR_NONE) m_forward_keys.push_back(key);
+    return counted(result);
+  }
 
   std::unique_ptr<ZipInterface> m_zip;
   std::string m_folder;     // the package's private folder
@@ -102,6 +108,7 @@ class RequestPackage : public orva::internal::RefCountable {
   uint32_t m_commands_count;
   uint32_t m_id;
   std::vector<std::string> m_item_keys;
+  std::vector<std::string> m_forward_keys;
 };
 
 }  // namespace internal
