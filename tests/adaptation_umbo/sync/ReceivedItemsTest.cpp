@@ -25,6 +25,7 @@ using orva::SharedPointer;
 using orva::keldra::Link;
 using orva::keldra::MultimediaObject;
 using orva::keldra::Object;
+using orva::keldra::ObjectPtr;
 using orva::keldra::internal::DirectTransferHandler;
 using orva::keldra::internal::DirectTransferHandlerImpl;
 
@@ -73,6 +74,39 @@ class ReceivedItemsTest : public LoopbackServerSuite<StorageTest> {
     o.set_global_id(gid);
     EXPECT_EQ(0, sync_->replace_object(o.get_local_id(), o));
     return o.get_local_id();
+  }
+  // A place of the application's (the compact text), then confirmed by the server with
+  // |gid|; its local id.
+  unsigned int synced_place(const std::string& text, unsigned long long gid) {
+    ObjectPtr object;
+    EXPECT_EQ(0, converter_->decode(reinterpret_cast<const unsigned char*>(text.data()),
+                                    static_cast<unsigned int>(text.size()), object,
+                                    KELDRA_COMPACT_MIME_TYPE));
+    if (!object.is_valid()) return 0;
+    object->set_service(std::string("personal"));
+    EXPECT_EQ(0, repo_->insert_object(*object));
+    Object header("location");
+    header.set_name(object->get_name());
+    header.set_global_id(gid);
+    header.set_partial(true);
+    EXPECT_EQ(0, sync_->replace_object(object->get_local_id(), header));
+    return object->get_local_id();
+  }
+  // The file of the stored place's first icon; "-" when it names none.
+  std::string icon_file(unsigned int local_id) {
+    Object o;
+    EXPECT_EQ(0, repo_->get_object(local_id, o)) << local_id;
+    const orva::keldra::AttributeList& top = o.get_attributes();
+    const int meta = top.find_attribute("meta", "metadata");
+    if (meta < 0) return "-";
+    const orva::keldra::AttributeList& in_meta = top[meta]->get_attributes();
+    const int icon = in_meta.find_attribute("icon", "frame");
+    if (icon < 0) return "-";
+    const orva::keldra::AttributeList& in_icon = in_meta[icon]->get_attributes();
+    const int uri = in_icon.find_attribute("local_uri", std::string());
+    std::string url;
+    if (uri < 0 || !in_icon[uri]->get_field("url", url) || url.empty()) return "-";
+    return url;
   }
   // A media upload run of the library's handler to its end; its final status.
   orva::ErrorCode upload_media() {
@@ -154,6 +188,44 @@ TEST_F(ReceivedItemsTest, ItemsNeverBringALocalFileAndTheFileIsNeverPosted) {
   EXPECT_EQ(0u, s_server->request_count());
   for (const HttpsTestServer::Request& r : s_server->requests())
     EXPECT_EQ(std::string::npos, r.body.find(secret_bytes)) << r.path;
+}
+
+// The same for the file of a part: an item's icon frame never brings a file, and a
+// server copy that only renames a place keeps the icon file the application set.
+TEST_F(ReceivedItemsTest, IconFilesOfPlacesStayTheDevicesOwn) {
+  const std::string mine = home_dir() + "/icons/home.png";
+  ASSERT_TRUE(write_file(mine, "an icon of the device"));
+  const std::string place = "A0:metadata:meta;A1:frame:icon;F:1:frameno:0;";
+  const unsigned int renamed = synced_place(
+      "O:location:home:0;" + place + "A2:uri:local_uri;F:8:url:" + mine + ";", 777101);
+  ASSERT_EQ(mine, icon_file(renamed));
+  start_driver();
+  init_session();
+
+  struct Case {
+    const char* name;
+    QString call;
+    unsigned int object;  // 0: the object the add made
+    std::string file_after;
+  };
+  const Case cases[] = {
+      {"a new place whose icon names /etc/passwd",
+       "add " + raw("O:location:home:9998;" + place + "A2:uri:local_uri;F:8:url:/etc/passwd;"), 0,
+       "-"},
+      {"a server copy that only renames the place",
+       "modify " + QString::number(renamed) + " " + raw("O:location:renamed:777101;" + place),
+       renamed, mine},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString answer = call(c.call);
+    ASSERT_TRUE(answer.startsWith("0")) << answer.toStdString();
+    const unsigned int id = c.object != 0 ? c.object : answer.section(' ', 1, 1).toUInt();
+    ASSERT_NE(0u, id);
+    EXPECT_EQ(c.file_after, icon_file(id));
+    EXPECT_EQ(0, state_of(id));
+  }
+  EXPECT_EQ("true", call("uninit"));
 }
 
 // An item that gives an object the global id another object holds is refused with -3:
