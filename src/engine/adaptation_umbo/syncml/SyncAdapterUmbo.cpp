@@ -175,6 +175,10 @@ ErrorCode SyncAdapterUmbo::removed_objects(std::vector<Object>& out) const {
   });
 }
 
+ErrorCode SyncAdapterUmbo::get_local_files(std::vector<std::string>& out) {
+  return guarded([&] { return m_database->get_local_files(out); });
+}
+
 ErrorCode SyncAdapterUmbo::purge_removed_ids() {
   return guarded([&] {
     trace("SyncAdapterUmbo::purge_removed_ids");

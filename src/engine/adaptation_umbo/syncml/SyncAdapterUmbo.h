@@ -81,6 +81,10 @@ class SyncAdapterUmbo : public SyncAdapter, public SyncMlHandler::SyncMlListener
   // The daemon's reports need nothing from the store.
   void sync_event(orva::ErrorCode status, float progress) override;
 
+  // The url of every local file a stored object records, at any level, appended to
+  // |out|: the database's result.
+  ErrorCode get_local_files(std::vector<std::string>& out);
+
   // Forgets every recorded removed id.
   virtual ErrorCode purge_removed_ids();
   // Forgets the recorded removals of these local ids only: the ones a finished sync
