@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <keldra/Attribute.h>
 #include <keldra/LoggerUmbo.h>
 
 #include <sqlite3.h>
@@ -31,6 +32,7 @@ namespace keldra_test {
 namespace {
 
 using orva::SharedPointer;
+using orva::keldra::Attribute;
 using orva::keldra::MultimediaObject;
 using orva::keldra::SyncService;
 using orva::keldra::internal::DirectTransferHandler;
@@ -284,17 +286,30 @@ TEST_F(MediaDownloadTest, ObjectsWithLocalFilesAreSkipped) {
 
 // No two objects name one downloaded file: an object without global id and the
 // server's object whose global id is that local id get names of their own, and a
-// download whose name is already another object's file (here the application's
-// picture) takes a free one, leaving that file as it was.
+// download whose name is already another object's file (the application's picture, or
+// the icon of a place) takes a free one, leaving that file as it was.
 TEST_F(MediaDownloadTest, NoDownloadTakesAnotherObjectsFile) {
   const std::string folder = folder_for("image/jpeg");
   ASSERT_TRUE(write_file(folder + "md9801", "the application's picture"));
   const unsigned int application = add_file_object(folder + "md9801", "image/jpeg", 25);
+  ASSERT_TRUE(write_file(folder + "md9802", "the place's icon"));
+  orva::keldra::Object place("location");
+  place.set_name(std::string("with an icon"));
+  place.set_service(std::string("personal"));
+  SharedPointer<Attribute> meta(new Attribute("meta", "metadata"));
+  SharedPointer<Attribute> icon(new Attribute("icon", "frame"));
+  SharedPointer<Attribute> icon_file(new Attribute("local_uri", "uri"));
+  icon_file->add_field("url")->set_value(folder + "md9802");
+  icon->get_attributes().push_back(icon_file);
+  meta->get_attributes().push_back(icon);
+  place.get_attributes().push_back(meta);
+  ASSERT_EQ(0, repo_->insert_object(place));
   const unsigned int local_only =
       add_file_object("", "", 0, s_server->url("/f/local"), "image/jpeg");
   const unsigned int same_number = add_remote(local_only, s_server->url("/f/same"), "image/jpeg");
   const unsigned int named_taken = add_remote(9801, s_server->url("/f/taken"), "image/jpeg");
-  for (const char* name : {"local", "same", "taken"}) {
+  const unsigned int icon_taken = add_remote(9802, s_server->url("/f/icon"), "image/jpeg");
+  for (const char* name : {"local", "same", "taken", "icon"}) {
     s_server->answer("GET", std::string("/f/") + name, reply(200, name, "image/jpeg"));
   }
 
@@ -310,12 +325,14 @@ TEST_F(MediaDownloadTest, NoDownloadTakesAnotherObjectsFile) {
       {"its local id as global id", same_number, "md" + std::to_string(local_only), "same"},
       {"its name another object's file", named_taken, "md9801-2", "taken"},
       {"the application's picture", application, "md9801", "the application's picture"},
+      {"its name the file of a place's icon", icon_taken, "md9802-2", "icon"},
   };
   for (const auto& e : expected) {
     SCOPED_TRACE(e.name);
     EXPECT_EQ(folder + e.file, local_url(read_media(e.object)));
     EXPECT_EQ(e.content, read_file(folder + e.file));
   }
+  EXPECT_EQ("the place's icon", read_file(folder + "md9802"));
 }
 
 // Media downloads whose body meets a store that changed or is busy meanwhile; the log
