@@ -4,6 +4,7 @@
 // object holds is refused and booked as failed, and a queue-forward reply stops the run.
 #include "MediaFixture.h"
 
+#include "support/AttributeTree.h"
 #include "support/DbTestUtil.h"
 #include "support/LogCapture.h"
 #include "support/TestEnv.h"
@@ -103,17 +104,8 @@ class ReceivedObjectsTest : public MediaTest {
   std::string icon_file(unsigned int local_id) {
     Object o;
     EXPECT_EQ(0, repo_->get_object(local_id, o)) << local_id;
-    const orva::keldra::AttributeList& top = o.get_attributes();
-    const int meta = top.find_attribute("meta", "metadata");
-    if (meta < 0) return "-";
-    const orva::keldra::AttributeList& in_meta = top[meta]->get_attributes();
-    const int icon = in_meta.find_attribute("icon", "frame");
-    if (icon < 0) return "-";
-    const orva::keldra::AttributeList& in_icon = in_meta[icon]->get_attributes();
-    const int uri = in_icon.find_attribute("local_uri", std::string());
-    std::string url;
-    if (uri < 0 || !in_icon[uri]->get_field("url", url) || url.empty()) return "-";
-    return url;
+    return text_at(o.get_attributes(),
+                   {{"meta", "icon", "local_uri"}, {"metadata", "frame", ""}, "url"});
   }
 
   std::unique_ptr<LogCapture> log_;
