@@ -69,6 +69,13 @@ std::string attribute_tree(const AttributeList& list, FieldText fields, bool lin
   return out;
 }
 
+std::string text_at(const AttributeList& list, const AttributeList::FieldPath& path) {
+  Field field;
+  std::string text;
+  if (list.find_first_field(path, field)) field.get_value(text);
+  return text.empty() ? "-" : text;
+}
+
 StringPool::StringHandle handle(const char* text) {
   return StringPool::StringHandle(StringPool::insert(text));
 }

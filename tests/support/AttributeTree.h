@@ -31,6 +31,11 @@ std::string attribute_tree(const orva::keldra::Attribute& attribute, FieldText f
 std::string attribute_tree(const orva::keldra::AttributeList& list, FieldText fields,
                            bool links);
 
+// The text of the field that |path| leads to (AttributeList::find_first_field), such as
+// the file of a place's first icon; "-" when there is none or it holds no text.
+std::string text_at(const orva::keldra::AttributeList& list,
+                    const orva::keldra::AttributeList::FieldPath& path);
+
 // The handle of |text| in the thread's pool.
 orva::keldra::StringPool::StringHandle handle(const char* text);
 

@@ -208,6 +208,7 @@ void HttpsTestServer::answer(const std::string& method, const std::string& path,
   rule.insert(QStringLiteral("body_file"), QString::fromStdString(reply.body_file));
   rule.insert(QStringLiteral("delay_ms"), reply.delay_ms);
   rule.insert(QStringLiteral("hang"), reply.hang);
+  rule.insert(QStringLiteral("hold"), QString::fromStdString(reply.hold));
   rule.insert(QStringLiteral("hang_after_bytes"), static_cast<double>(reply.hang_after_bytes));
   rule.insert(QStringLiteral("read_body"), reply.read_body);
   rule.insert(QStringLiteral("drain_after_ms"), reply.drain_after_ms);
@@ -221,6 +222,12 @@ void HttpsTestServer::answer(const std::string& method, const std::string& path,
   if (!m_rules.empty()) m_rules += ",";
   m_rules += QJsonDocument(rule).toJson(QJsonDocument::Compact).toStdString();
   write_script();
+}
+
+void HttpsTestServer::release(const std::string& name) {
+  if (m_dir.empty()) return;
+  QDir().mkpath(QString::fromStdString(m_dir + "/released"));
+  write_atomically(m_dir + "/released/" + name, "");
 }
 
 void HttpsTestServer::clear_answers() {

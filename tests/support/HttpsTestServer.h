@@ -4,7 +4,7 @@
 //
 // The test scripts the answers (answer()) and reads back every request the server took
 // in (requests()), in order: method, path, headers and body. Answers can be delayed,
-// can hang (no answer, or the head and part of the body only) until the client goes
+// held until the test lets them go (release()), can hang (no answer, or the head and part of the body only) until the client goes
 // away, can come before the request body was read, and can close the connection.
 // Answers and record may be changed and read at any time while the server runs.
 //
@@ -39,6 +39,7 @@ class HttpsTestServer {
     Headers headers;                  // further headers of the answer
     int delay_ms = 0;                 // wait this long before the head
     bool hang = false;                // never answer; wait until the client goes away
+    std::string hold;                 // when set: answer (after delay_ms) once release(hold) was called
     long long hang_after_bytes = -1;  // >= 0: send the head and that many body bytes, then wait
     bool read_body = true;            // false: answer before reading the request body, then close
     int drain_after_ms = 0;           // with read_body false: wait this long, then take in the body
@@ -84,6 +85,8 @@ class HttpsTestServer {
   // gets 404 text/plain "no rule".
   void answer(const std::string& method, const std::string& path, const Reply& reply,
               int times = 0);
+  // Lets the answers held under |name| go, now and from now on (Reply::hold).
+  void release(const std::string& name);
   // Forgets every rule (and a stalled handshake).
   void clear_answers();
   // Whether request bodies are kept (default true); a benchmark turns it off.

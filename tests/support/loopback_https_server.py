@@ -21,14 +21,16 @@ script.json:
   {"record_bodies": true,
    "rules": [{"id": 1, "method": "POST", "path": "/upload", "times": 0,
               "status": 200, "content_type": "text/plain", "headers": [[n, v], ...],
-              "body": "text", "body_file": "/path", "delay_ms": 0, "hang": false,
+              "body": "text", "body_file": "/path", "delay_ms": 0, "hold": "", "hang": false,
               "hang_after_bytes": -1, "read_body": true, "drain_after_ms": 0,
               "close": false}]}
 
 The first rule whose method (empty: any) and path (exact; a trailing "*" matches a
 prefix; empty: any) match and whose "times" (0: unlimited) is not used up answers.
 Without a rule the answer is 404 text/plain "no rule". "content_type" empty sends no
-Content-Type header. "hang" never answers; "hang_after_bytes" N >= 0 sends the head and
+Content-Type header. "hold" (a name) keeps the answer back, after "delay_ms", until
+the file DIR/released/<name> exists (the test lets it go) or the client goes away.
+"hang" never answers; "hang_after_bytes" N >= 0 sends the head and
 N bytes of the body, then waits. A waiting answer ends when the client goes away or the
 server stops. "read_body" false answers before reading the request body, then (after
 "drain_after_ms") reads and drops the body and closes the connection; "close" closes it after the answer.
@@ -156,6 +158,23 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 return
         self.close_connection = True
 
+    def _wait_for_release(self, name):
+        # True once the test released |name|; false when the client went away first or
+        # the server stops.
+        released = os.path.join(DIR, "released", name)
+        while not _stopping.is_set():
+            if os.path.exists(released):
+                return True
+            try:
+                readable, _, _ = select.select([self.connection], [], [], 0.02)
+                if readable and not self.connection.recv(65536):
+                    return False
+            except ssl.SSLWantReadError:
+                continue
+            except (OSError, ValueError, ssl.SSLError):
+                return False
+        return False
+
     def _serve_raw(self, rule):
         self.close_connection = True
         try:
@@ -209,6 +228,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         delay = rule.get("delay_ms", 0)
         if delay:
             _stopping.wait(delay / 1000.0)
+        if rule.get("hold", "") and not self._wait_for_release(rule["hold"]):
+            self.close_connection = True
+            return
         if rule.get("raw", ""):
             self._serve_raw(rule)
             return

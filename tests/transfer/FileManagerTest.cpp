@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -257,6 +258,50 @@ TEST(FileManagerPlaces, FailedWriteLeavesTheOldFileWhole) {
   struct stat st;
   ASSERT_EQ(0, ::stat(path.c_str(), &st));
   EXPECT_EQ(0644u, st.st_mode & 0777u);
+}
+
+// The names downloads are saved under: an object without global id never gets the
+// name of an object whose global id is its local id, and a file that a stored object
+// records is never chosen; a further name is one that is no file yet.
+TEST(FileManagerPlaces, DownloadNamesNeverTakeAnotherObjectsFile) {
+  EXPECT_EQ("md7001", FileManager::download_name(7001, 3));
+  EXPECT_EQ("mdl7001", FileManager::download_name(0, 7001));
+  EXPECT_NE(FileManager::download_name(1, 5), FileManager::download_name(0, 1));
+
+  const std::string home = keldra_test::home_dir();
+  struct Case {
+    const char* name;
+    std::vector<std::string> files;     // in the folder
+    std::vector<std::string> recorded;  // "{F}": the folder
+    std::string chosen;
+  };
+  const Case cases[] = {
+      {"a free name", {}, {}, "md1"},
+      {"a file nobody records is replaced", {"md1"}, {}, "md1"},
+      {"another object's file", {"md1"}, {"{F}md1"}, "md1-2"},
+      {"recorded, the file gone meanwhile", {}, {"{F}md1"}, "md1-2"},
+      {"a further name must be no file", {"md1", "md1-2"}, {"{F}md1"}, "md1-3"},
+      {"nor recorded", {"md1"}, {"{F}md1", "{F}md1-2"}, "md1-3"},
+      {"the same file spelt otherwise", {"md1"}, {"{F}./md1"}, "md1-2"},
+      {"the same file through a link", {"md1"}, {home + "/linked/md1"}, "md1-2"},
+      {"a file of that name elsewhere", {"md1"}, {home + "/elsewhere/md1"}, "md1"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string folder = home + "/names" + std::to_string(++n) + "/";
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    for (const std::string& f : c.files) ASSERT_TRUE(write_file(folder + f, "bytes"));
+    ::unlink((home + "/linked").c_str());
+    ASSERT_EQ(0, symlink(folder.c_str(), (home + "/linked").c_str()));
+    ASSERT_TRUE(write_file(home + "/elsewhere/md1", "another file"));
+    std::vector<std::string> recorded;
+    for (std::string r : c.recorded) {
+      if (r.compare(0, 3, "{F}") == 0) r = folder + r.substr(3);
+      recorded.push_back(r);
+    }
+    EXPECT_EQ(folder + c.chosen, FileManager::free_download_path(folder, "md1", recorded));
+  }
 }
 
 TEST(FileManagerPlaces, TempFileIsPrivateAndFollowsNoLink) {

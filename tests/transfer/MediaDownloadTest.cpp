@@ -2,6 +2,7 @@
 // the object records, resized addresses, and a failed download.
 #include "MediaFixture.h"
 
+#include "support/LogCapture.h"
 #include "support/TestEnv.h"
 
 #include "adaptation_umbo/transfer/NetworkAdapterUmbo.h"
@@ -12,16 +13,26 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <keldra/Attribute.h>
+#include <keldra/LoggerUmbo.h>
+
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace keldra_test {
 namespace {
 
 using orva::SharedPointer;
+using orva::keldra::Attribute;
 using orva::keldra::MultimediaObject;
 using orva::keldra::SyncService;
 using orva::keldra::internal::DirectTransferHandler;
@@ -271,6 +282,229 @@ TEST_F(MediaDownloadTest, ObjectsWithLocalFilesAreSkipped) {
   EXPECT_EQ(0, run_download());
   EXPECT_EQ(0u, s_server->request_count());
   EXPECT_EQ("mine", read_file(local));
+}
+
+// No two objects name one downloaded file: an object without global id and the
+// server's object whose global id is that local id get names of their own, and a
+// download whose name is already another object's file (the application's picture, or
+// the icon of a place) takes a free one, leaving that file as it was.
+TEST_F(MediaDownloadTest, NoDownloadTakesAnotherObjectsFile) {
+  const std::string folder = folder_for("image/jpeg");
+  ASSERT_TRUE(write_file(folder + "md9801", "the application's picture"));
+  const unsigned int application = add_file_object(folder + "md9801", "image/jpeg", 25);
+  ASSERT_TRUE(write_file(folder + "md9802", "the place's icon"));
+  orva::keldra::Object place("location");
+  place.set_name(std::string("with an icon"));
+  place.set_service(std::string("personal"));
+  SharedPointer<Attribute> meta(new Attribute("meta", "metadata"));
+  SharedPointer<Attribute> icon(new Attribute("icon", "frame"));
+  SharedPointer<Attribute> icon_file(new Attribute("local_uri", "uri"));
+  icon_file->add_field("url")->set_value(folder + "md9802");
+  icon->get_attributes().push_back(icon_file);
+  meta->get_attributes().push_back(icon);
+  place.get_attributes().push_back(meta);
+  ASSERT_EQ(0, repo_->insert_object(place));
+  const unsigned int local_only =
+      add_file_object("", "", 0, s_server->url("/f/local"), "image/jpeg");
+  const unsigned int same_number = add_remote(local_only, s_server->url("/f/same"), "image/jpeg");
+  const unsigned int named_taken = add_remote(9801, s_server->url("/f/taken"), "image/jpeg");
+  const unsigned int icon_taken = add_remote(9802, s_server->url("/f/icon"), "image/jpeg");
+  for (const char* name : {"local", "same", "taken", "icon"}) {
+    s_server->answer("GET", std::string("/f/") + name, reply(200, name, "image/jpeg"));
+  }
+
+  EXPECT_EQ(0, run_download());
+
+  const struct {
+    const char* name;
+    unsigned int object;
+    std::string file;
+    std::string content;
+  } expected[] = {
+      {"without global id", local_only, "mdl" + std::to_string(local_only), "local"},
+      {"its local id as global id", same_number, "md" + std::to_string(local_only), "same"},
+      {"its name another object's file", named_taken, "md9801-2", "taken"},
+      {"the application's picture", application, "md9801", "the application's picture"},
+      {"its name the file of a place's icon", icon_taken, "md9802-2", "icon"},
+  };
+  for (const auto& e : expected) {
+    SCOPED_TRACE(e.name);
+    EXPECT_EQ(folder + e.file, local_url(read_media(e.object)));
+    EXPECT_EQ(e.content, read_file(folder + e.file));
+  }
+  EXPECT_EQ("the place's icon", read_file(folder + "md9802"));
+}
+
+// Media downloads whose body meets a store that changed or is busy meanwhile; the log
+// captured.
+class MediaSaveTest : public MediaDownloadTest {
+ protected:
+  void SetUp() override {
+    log_.reset(new LogCapture);
+    MediaDownloadTest::SetUp();
+    // The set-up made the store's folder anew: the log file is opened again in it.
+    orva::keldra::internal::LoggerUmbo::instance()->start_new_log(true);
+    log_.reset();
+    log_.reset(new LogCapture);
+  }
+  void TearDown() override {
+    MediaDownloadTest::TearDown();
+    log_.reset();
+  }
+
+  // Starts a download run of the one object waiting for its file; true once the file's
+  // request reached the server.
+  bool start_download(SharedPointer<DirectTransferHandler>& handler) {
+    listener_.reports.clear();
+    handler = make_handler();
+    handler->enable_mmf_download();
+    EXPECT_EQ(ORVA_ERROR_KELDRA_IN_PROGRESS, start(*handler));
+    return s_server->wait_for_requests(1);
+  }
+  // The final status of the run started.
+  orva::ErrorCode final_status() {
+    EXPECT_TRUE(wait_final());
+    pump_a_while();
+    EXPECT_EQ(1, listener_.finals());
+    return listener_.reports.empty() ? -1 : listener_.reports.back().status;
+  }
+
+  std::unique_ptr<LogCapture> log_;
+};
+
+// The object changes while its body is on its way (the server holds its answer until
+// the test has changed it). Given a file of the application's, it keeps that file: the
+// download is dropped, no file is left and the entry counts as skipped. Removed, the
+// run ends with 8 and no file is left either. Left alone, it gets its file.
+TEST_F(MediaSaveTest, TheObjectIsLookedAtAgainWhenItsBodyArrives) {
+  const std::string mine = make_file("mine.jpg", 4);
+  const std::string mine_bytes = read_file(mine);
+  enum Meanwhile { OWN_FILE, REMOVED, NOTHING };
+  const struct {
+    const char* name;
+    Meanwhile meanwhile;
+    orva::ErrorCode status;
+  } cases[] = {
+      {"the application gives it a file of its own", OWN_FILE, ORVA_ERROR_NONE},
+      {"the object is removed", REMOVED, ORVA_ERROR_NOT_FOUND},
+      {"nothing changes", NOTHING, ORVA_ERROR_NONE},
+  };
+  const std::string folder = folder_for("image/jpeg");
+  unsigned long long global_id = 9810;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ++global_id;
+    s_server->clear_answers();
+    s_server->clear_record();
+    const std::string path = "/f/" + std::to_string(global_id);
+    HttpsTestServer::Reply held = reply(200, "downloaded", "image/jpeg");
+    held.hold = std::to_string(global_id);
+    s_server->answer("GET", path, held);
+    const unsigned int id = add_remote(global_id, s_server->url(path), "image/jpeg");
+    const std::string skipped =
+        "DirectTransferHandler: file download for obj " + std::to_string(id) + " skipped, err 0";
+
+    SharedPointer<DirectTransferHandler> handler;
+    ASSERT_TRUE(start_download(handler));
+    if (c.meanwhile == OWN_FILE) {
+      MultimediaObject m = read_media(id);
+      ASSERT_EQ(0, m.local_uri().set_url(orva::ustring(mine)));
+      ASSERT_EQ(0, m.local_uri().set_mime("image/jpeg"));
+      ASSERT_EQ(0, repo_->update_object(*m.object()));
+    } else if (c.meanwhile == REMOVED) {
+      ASSERT_EQ(0, repo_->remove_object(id));
+    }
+    s_server->release(held.hold);
+    EXPECT_EQ(c.status, final_status());
+
+    const QStringList left = QDir(QString::fromStdString(folder))
+                                 .entryList({QString("md%1*").arg(global_id), ".keldra-part-*"},
+                                            QDir::Files | QDir::Hidden);
+    const std::string saved = folder + "md" + std::to_string(global_id);
+    if (c.meanwhile == NOTHING) {
+      EXPECT_EQ(QStringList{QString("md%1").arg(global_id)}, left);
+      EXPECT_EQ(saved, local_url(read_media(id)));
+      EXPECT_EQ("downloaded", read_file(saved));
+    } else {
+      EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();
+    }
+    if (c.meanwhile == OWN_FILE) {
+      EXPECT_EQ(mine, local_url(read_media(id)));
+      EXPECT_EQ(mine_bytes, read_file(mine));
+      EXPECT_TRUE(read_media(id).object()->has_local_changes());
+      EXPECT_EQ(1, log_->count(skipped));
+    }
+    EXPECT_TRUE(handler->failed_files().empty());
+  }
+}
+
+// While a large body is saved, another connection writes the store: the file is
+// written whole before the store is taken. The other connection takes the store's
+// write lock before the body arrives and keeps it until it sees the whole file in its
+// folder; then it commits, and the download is recorded.
+TEST_F(MediaSaveTest, AnotherConnectionWritesWhileALargeFileIsSaved) {
+  const uint64_t size = 16u << 20;
+  const std::string large = make_file("large.jpg", size);
+  HttpsTestServer::Reply held = reply(200, "", "image/jpeg");
+  held.body_file = large;
+  held.hold = "large";
+  s_server->set_record_bodies(false);
+  s_server->answer("GET", "/f/large.jpg", held);
+  const unsigned long long global_id = 9901;
+  const unsigned int id = add_remote(global_id, s_server->url("/f/large.jpg"), "image/jpeg");
+  const unsigned int other = add_place("other");
+  const std::string folder = folder_for("image/jpeg");
+  const std::string part =
+      ".keldra-part-" + std::to_string(::getpid()) + "-md" + std::to_string(global_id) + ".";
+
+  SharedPointer<DirectTransferHandler> handler;
+  ASSERT_TRUE(start_download(handler));
+  std::promise<bool> locked;
+  std::future<bool> is_locked = locked.get_future();
+  std::atomic<bool> saw_whole_file(false);
+  std::atomic<int> committed(-1);
+  std::thread writer([&] {
+    sqlite3* db = nullptr;
+    const std::string file = home_dir() + "/.cities/OstraMaps.db";
+    bool ok = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
+    if (ok) sqlite3_busy_timeout(db, 10000);
+    const std::string update =
+        "UPDATE object SET name = 'written meanwhile' WHERE local_id = " + std::to_string(other);
+    ok = ok && sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK &&
+         sqlite3_exec(db, update.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    locked.set_value(ok);
+    if (ok) {
+      // Bounded: without the change the file is never written while the lock is held.
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+      while (!saw_whole_file && std::chrono::steady_clock::now() < deadline) {
+        for (const QFileInfo& f :
+             QDir(QString::fromStdString(folder))
+                 .entryInfoList({QString::fromStdString(part) + "*"}, QDir::Files | QDir::Hidden)) {
+          if (static_cast<uint64_t>(f.size()) == size) saw_whole_file = true;
+        }
+        if (!saw_whole_file) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
+      committed = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    }
+    sqlite3_close(db);
+  });
+  const bool lock_taken = is_locked.wait_for(std::chrono::seconds(20)) == std::future_status::ready &&
+                          is_locked.get();
+  s_server->release("large");
+  const orva::ErrorCode status = final_status();
+  writer.join();
+  s_server->set_record_bodies(true);
+  ASSERT_TRUE(lock_taken);
+
+  EXPECT_TRUE(saw_whole_file);
+  EXPECT_EQ(SQLITE_OK, committed);
+  EXPECT_EQ(ORVA_ERROR_NONE, status);
+  const std::string saved = folder + "md" + std::to_string(global_id);
+  EXPECT_EQ(saved, local_url(read_media(id)));
+  EXPECT_TRUE(read_file(saved) == read_file(large));
+  orva::keldra::Object written;
+  ASSERT_EQ(0, repo_->get_object(other, written));
+  EXPECT_EQ("written meanwhile", written.get_name());
 }
 
 }  // namespace

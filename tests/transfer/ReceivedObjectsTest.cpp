@@ -4,12 +4,14 @@
 // object holds is refused and booked as failed, and a queue-forward reply stops the run.
 #include "MediaFixture.h"
 
+#include "support/AttributeTree.h"
 #include "support/DbTestUtil.h"
 #include "support/LogCapture.h"
 #include "support/TestEnv.h"
 
 #include <keldra/Link.h>
 #include <keldra/LoggerUmbo.h>
+#include <keldra/ObjectConverter.h>
 
 #include <gtest/gtest.h>
 
@@ -26,6 +28,7 @@ namespace {
 using orva::SharedPointer;
 using orva::keldra::Link;
 using orva::keldra::Object;
+using orva::keldra::ObjectPtr;
 using orva::keldra::internal::DirectTransferHandler;
 
 class ReceivedObjectsTest : public MediaTest {
@@ -89,6 +92,21 @@ class ReceivedObjectsTest : public MediaTest {
         text.replace(at, mark.size(), std::to_string(ids[i]));
     }
     return text;
+  }
+
+  static ObjectPtr decoded(const std::string& text) {
+    ObjectPtr object;
+    EXPECT_EQ(0, orva::keldra::ObjectConverter::create()->decode(
+                     reinterpret_cast<const unsigned char*>(text.data()),
+                     static_cast<unsigned int>(text.size()), object, KELDRA_COMPACT_MIME_TYPE));
+    return object;
+  }
+  // The file of the stored place's first icon; "-" when it names none.
+  std::string icon_file(unsigned int local_id) {
+    Object o;
+    EXPECT_EQ(0, repo_->get_object(local_id, o)) << local_id;
+    return text_at(o.get_attributes(),
+                   {{"meta", "icon", "local_uri"}, {"metadata", "frame", ""}, "url"});
   }
 
   std::unique_ptr<LogCapture> log_;
@@ -275,6 +293,49 @@ TEST_F(ReceivedObjectsTest, FileNamedByAReceivedObjectIsNeverPosted) {
   EXPECT_EQ(0u, s_server->request_count());
   for (const HttpsTestServer::Request& r : s_server->requests())
     EXPECT_EQ(std::string::npos, r.body.find(secret_bytes)) << r.path;
+}
+
+// The same for the file of a part: a downloaded place whose icon frame names
+// /etc/passwd stores no file, and the server's copy that only renames a place keeps the
+// icon file the application set.
+TEST_F(ReceivedObjectsTest, IconFilesOfPlacesStayTheDevicesOwn) {
+  const std::string mine = make_file("home.png", 20);
+  const std::string place = "A0:metadata:meta;A1:frame:icon;F:1:frameno:0;";
+  // The application's place with its icon file, then confirmed by the server.
+  ObjectPtr own = decoded("O:location:home:0;" + place + "A2:uri:local_uri;F:8:url:" + mine + ";");
+  ASSERT_TRUE(own.is_valid());
+  own->set_service(std::string("personal"));
+  ASSERT_EQ(0, repo_->insert_object(*own));
+  const unsigned int renamed = own->get_local_id();
+  Object header("location");
+  header.set_name(std::string("home"));
+  header.set_global_id(777102);
+  header.set_partial(true);
+  ASSERT_EQ(0, adapter_->sync_adapter()->replace_object(renamed, header));
+  ASSERT_EQ(mine, icon_file(renamed));
+
+  SharedPointer<DirectTransferHandler> handler = make_handler();
+  ASSERT_EQ(0, handler->enable_objects_download({9997, 777102}, false));
+  ASSERT_EQ(0, run(*handler, "S:od9997:0;O:location:passwd:9997;" + place +
+                                 "A2:uri:local_uri;F:8:url:/etc/passwd;"
+                                 "S:od777102:0;O:location:renamed:777102;" + place + "R:OK;"));
+  const struct {
+    const char* name;
+    unsigned long long global_id;
+    std::string file_after;
+  } cases[] = {
+      {"a new place whose icon names /etc/passwd", 9997, "-"},
+      {"a copy that only renames the place", 777102, mine},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const unsigned int id = repo_->get_object_local_id(c.global_id);
+    ASSERT_NE(0u, id);
+    EXPECT_EQ(c.file_after, icon_file(id));
+  }
+  Object now;
+  ASSERT_EQ(0, repo_->get_object(renamed, now));
+  EXPECT_EQ("renamed", now.get_name());
 }
 
 // An "F" line of a queued item: the store keeps no upload queue, so the reply's handling

@@ -292,6 +292,11 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   void end_forward();
   // Media download.
   orva::ErrorCode set_mmo_local_file(const ObjectPtr& object, const std::string& path);
+  // Inside the store's transaction: looks at the object of |local_id| again and, when
+  // the download is still wanted, renames the |part| file to a name in |folder| that no
+  // object records (|part| then empty, |path| the file) and records it.
+  orva::ErrorCode place_downloaded_file(unsigned int local_id, const std::string& folder,
+                                        std::string& part, std::string& path);
   // Adds the file of |local_id| to the failed files with |status|.
   void book_failed_download(unsigned int local_id, orva::ErrorCode status);
 

@@ -6,13 +6,35 @@
 #include <keldra/LoggerUmbo.h>
 #include <keldra/MultimediaObject.h>
 
+#include <cstdio>
 #include <new>
+#include <string>
+#include <vector>
 
 namespace orva {
 namespace keldra {
 namespace internal {
 
 using namespace transfer_log;
+
+namespace {
+
+// Whether the download of |local_id| is still to be saved: a multimedia object without
+// a local file. One that has a file (the application gave it one while the body was on
+// its way) keeps it, and the download is skipped.
+bool download_wanted(unsigned int local_id, const ObjectPtr& object) {
+  if (object->get_class_name() != kMultimedia) return false;
+  MultimediaObject view;
+  view.attach(object);
+  orva::ustring url;
+  view.local_uri().get_url(url);
+  if (url.to_utf8().empty()) return true;
+  LoggerUmbo::logf(kTrace, "DirectTransferHandler: file download for obj %d skipped, err %d",
+                   static_cast<int>(local_id), ORVA_ERROR_NONE);
+  return false;
+}
+
+}  // namespace
 
 orva::ErrorCode DirectTransferHandlerImpl::receive_next_mmfile() {
   while (!m_mmfiles_downlist.empty()) {
@@ -102,43 +124,73 @@ orva::ErrorCode DirectTransferHandlerImpl::process_file_download_result(
   if (!object.is_valid()) {
     result = ORVA_ERROR_OUT_OF_MEMORY;
   } else {
-    result = m_repository->begin_transaction(true);
-    if (result == ORVA_ERROR_NONE) {
-      result = m_repository->get_object(local_id, *object);
-      if (result == ORVA_ERROR_NONE && object->get_class_name() == kMultimedia) {
-        const bool local_changes = object->has_local_changes();
-        const unsigned long long global_id = object->get_global_id();
-        const std::string name =
-            create_item_key(REQUEST_MMF_DOWNLOAD, global_id != 0 ? global_id : local_id);
-        std::string path;
-        result = m_file_manager->write_file(name, content_type, body, path);
-        if (result != ORVA_ERROR_NONE) {
-          LoggerUmbo::log("DirectTransferHandler::process_file_download_result, write failed",
-                          kTrace);
-        } else {
-          result = set_mmo_local_file(object, path);
-        }
+    // A first look without holding the store: the file's name, and whether it is still
+    // wanted at all.
+    result = m_repository->get_object(local_id, *object);
+    if (result == ORVA_ERROR_NONE && download_wanted(local_id, object)) {
+      // The file is written whole before the store is taken, so that another process
+      // can write the store meanwhile however large the file is; the transaction then
+      // only looks at the object again, puts the file in place and records it.
+      std::string folder;
+      std::string part;
+      result = m_file_manager->write_part_file(
+          FileManager::download_name(object->get_global_id(), local_id), content_type, body,
+          folder, part);
+      if (result != ORVA_ERROR_NONE) {
+        LoggerUmbo::log("DirectTransferHandler::process_file_download_result, write failed",
+                        kTrace);
+      } else {
+        result = m_repository->begin_transaction(true);
         if (result == ORVA_ERROR_NONE) {
-          // Without local changes the object stays synchronised (the one sync write that
-          // stores a local file); with them they stay pending.
-          if (local_changes) {
-            result = m_repository->update_object(*object);
-          } else {
-            TransferExtension* ext = extension();
-            result = ext == nullptr ? ORVA_ERROR_OUT_OF_MEMORY
-                                    : ext->store_downloaded_file(local_id, *object);
-          }
+          std::string path;
+          result = place_downloaded_file(local_id, folder, part, path);
+          result = m_repository->end_transaction(result);
+          LoggerUmbo::logf(kTrace, "DirectTransferHandler::process_file_download_result, err %d",
+                           result);
+          // Put in place but not recorded: the file is nobody's.
+          if (result != ORVA_ERROR_NONE && !path.empty()) std::remove(path.c_str());
         }
+        m_file_manager->drop_part_file(part);
       }
-      result = m_repository->end_transaction(result);
-      LoggerUmbo::logf(kTrace, "DirectTransferHandler::process_file_download_result, err %d",
-                       result);
     }
   }
   LoggerUmbo::logf(kTrace, "process_file_download_result Error: %d", result);
   ++m_items_done;
   report_progress();
   return result;
+}
+
+orva::ErrorCode DirectTransferHandlerImpl::place_downloaded_file(unsigned int local_id,
+                                                                 const std::string& folder,
+                                                                 std::string& part,
+                                                                 std::string& path) {
+  ObjectPtr object(new (std::nothrow) Object());
+  if (!object.is_valid()) return ORVA_ERROR_OUT_OF_MEMORY;
+  // Gone meanwhile (8), or given a file of the application's while the body was on its
+  // way: the download is not saved.
+  orva::ErrorCode result = m_repository->get_object(local_id, *object);
+  if (result != ORVA_ERROR_NONE || !download_wanted(local_id, object)) return result;
+  TransferExtension* ext = extension();
+  if (ext == nullptr) return ORVA_ERROR_OUT_OF_MEMORY;
+  // Never over a file another object records as its own.
+  std::vector<std::string> recorded;
+  result = ext->get_local_files(recorded);
+  if (result != ORVA_ERROR_NONE) return result;
+  const std::string target = FileManager::free_download_path(
+      folder, FileManager::download_name(object->get_global_id(), local_id), recorded);
+  if (target.empty() || m_file_manager->place_part_file(part, target) != ORVA_ERROR_NONE) {
+    LoggerUmbo::log("DirectTransferHandler::process_file_download_result, write failed", kTrace);
+    return ORVA_ERROR_UNKNOWN;
+  }
+  part.clear();
+  path = target;
+  const bool local_changes = object->has_local_changes();
+  result = set_mmo_local_file(object, path);
+  if (result != ORVA_ERROR_NONE) return result;
+  // Without local changes the object stays synchronised (the one sync write that stores
+  // a local file); with them they stay pending.
+  if (local_changes) return m_repository->update_object(*object);
+  return ext->store_downloaded_file(local_id, *object);
 }
 
 void DirectTransferHandlerImpl::book_failed_download(unsigned int local_id,

@@ -41,6 +41,12 @@ std::string temp_dir() {
   return path.isEmpty() ? std::string() : path_of(path) + "/";
 }
 
+// What follows the last '/' of |path|.
+std::string file_name_of(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 bool starts_with(const std::string& text, const char* prefix) {
   return text.compare(0, std::strlen(prefix), prefix) == 0;
 }
@@ -147,27 +153,81 @@ bool FileManager::CreatePath(const std::string& path) {
 orva::ErrorCode FileManager::write_file(const std::string& name, const std::string& mime,
                                         const orva::SharedPointer<DynamicBuffer>& data,
                                         std::string& path) {
-  const orva::ErrorCode r = get_download_path(mime, path);
+  std::string part;
+  const orva::ErrorCode r = write_part_file(name, mime, data, path, part);
+  if (!path.empty()) path += name;
   if (r != ORVA_ERROR_NONE) return r;
-  LoggerUmbo::logf(kTrace, "FileManager::write_file path: %s", path.c_str());
+  if (place_part_file(part, path) != ORVA_ERROR_NONE) {
+    drop_part_file(part);
+    return ORVA_ERROR_UNKNOWN;
+  }
+  return ORVA_ERROR_NONE;
+}
+
+orva::ErrorCode FileManager::write_part_file(const std::string& name, const std::string& mime,
+                                             const orva::SharedPointer<DynamicBuffer>& data,
+                                             std::string& folder, std::string& part) {
+  folder.clear();
+  part.clear();
+  const orva::ErrorCode r = get_download_path(mime, folder);
+  if (r != ORVA_ERROR_NONE) return r;
+  LoggerUmbo::logf(kTrace, "FileManager::write_file path: %s", folder.c_str());
   LoggerUmbo::logf(kTrace, "FileManager::write_file fname: %s", name.c_str());
   // Written beside its name and renamed over it once whole: a failed write or a full
   // disk leaves the file of that name as it was, never a part of the new one. While it
   // is written it is the owner's only (mkstemp's mode) and hidden, under a name that
   // remove_leftovers() recognises should the process die meanwhile.
-  const std::string folder = path;
-  path += name;
-  std::string temp =
-      folder + kPartPrefix + std::to_string(::getpid()) + "-" + name + ".XXXXXX";
-  const int fd = ::mkstemp(&temp[0]);
-  if (fd < 0) return ORVA_ERROR_UNKNOWN;
+  part = folder + kPartPrefix + std::to_string(::getpid()) + "-" + name + ".XXXXXX";
+  const int fd = ::mkstemp(&part[0]);
+  if (fd < 0) {
+    part.clear();
+    return ORVA_ERROR_UNKNOWN;
+  }
   // Whole: readable by the gallery and other applications, as downloads always were.
   const bool written = write_all(fd, data) && ::fchmod(fd, 0644) == 0;
-  if (::close(fd) != 0 || !written || ::rename(temp.c_str(), path.c_str()) != 0) {
-    ::unlink(temp.c_str());
+  if (::close(fd) != 0 || !written) {
+    drop_part_file(part);
+    part.clear();
     return ORVA_ERROR_UNKNOWN;
   }
   return ORVA_ERROR_NONE;
+}
+
+orva::ErrorCode FileManager::place_part_file(const std::string& part, const std::string& path) {
+  return ::rename(part.c_str(), path.c_str()) == 0 ? ORVA_ERROR_NONE : ORVA_ERROR_UNKNOWN;
+}
+
+void FileManager::drop_part_file(const std::string& part) {
+  if (!part.empty()) ::unlink(part.c_str());
+}
+
+std::string FileManager::download_name(unsigned long long global_id, unsigned int local_id) {
+  return global_id != 0 ? "md" + std::to_string(global_id) : "mdl" + std::to_string(local_id);
+}
+
+std::string FileManager::free_download_path(const std::string& folder, const std::string& name,
+                                            const std::vector<std::string>& recorded) {
+  for (int n = 1; n <= 1000; ++n) {
+    const std::string file = n == 1 ? name : name + "-" + std::to_string(n);
+    const std::string path = folder + file;
+    struct stat at;
+    const bool exists = ::stat(path.c_str(), &at) == 0;
+    // The first name may replace a file nobody records (a download of the object
+    // before); a further one is only taken while nothing is there.
+    if (n > 1 && exists) continue;
+    bool taken = false;
+    for (const std::string& other : recorded) {
+      if (other == path) {
+        taken = true;
+      } else if (exists && file_name_of(other) == file) {
+        struct stat st;
+        taken = ::stat(other.c_str(), &st) == 0 && st.st_dev == at.st_dev && st.st_ino == at.st_ino;
+      }
+      if (taken) break;
+    }
+    if (!taken) return path;
+  }
+  return std::string();
 }
 
 orva::ErrorCode FileManager::write_temp_file(const std::string& name,

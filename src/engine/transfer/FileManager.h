@@ -19,6 +19,7 @@
 #include <keldra/SharedPointer.h>
 
 #include <string>
+#include <vector>
 
 namespace orva {
 namespace keldra {
@@ -49,6 +50,32 @@ class FileManager : public orva::internal::RefCountable {
   // byte was written: the file of that name is then unchanged.
   orva::ErrorCode write_file(const std::string& name, const std::string& mime,
                              const orva::SharedPointer<DynamicBuffer>& data, std::string& path);
+  // write_file in two steps, so that the store need not be held while a large file is
+  // written: write_part_file writes |data| whole beside the download folder of |mime|
+  // as that hidden part file (mode 0644 once whole); |folder| receives the folder with
+  // its "/" and |part| the part file's path. 1 when the folder or the file cannot be
+  // made or not every byte was written; nothing is left then.
+  orva::ErrorCode write_part_file(const std::string& name, const std::string& mime,
+                                  const orva::SharedPointer<DynamicBuffer>& data,
+                                  std::string& folder, std::string& part);
+  // Renames the part file to |path|, replacing a file of that name; 1 when it fails
+  // (the part file is then still there).
+  orva::ErrorCode place_part_file(const std::string& part, const std::string& path);
+  // Removes a part file that is not to be placed.
+  void drop_part_file(const std::string& part);
+
+  // The name a downloaded file of an object is saved under: "md" + its global id
+  // (files saved earlier are known by it), or, without one, "mdl" + its local id:
+  // global ids are plain numbers, so the two kinds of name never meet.
+  static std::string download_name(unsigned long long global_id, unsigned int local_id);
+  // Where in |folder| (with its "/") a download named |name| may be put, given the
+  // local files that stored objects record (|recorded|): folder + name, unless an
+  // object records that file; then the first of name + "-2", "-3", ... that no object
+  // records and that is no file yet. A recorded path names the file when it is the same
+  // text, or the same file under the same name. Empty when none of 1000 is free.
+  static std::string free_download_path(const std::string& folder, const std::string& name,
+                                        const std::vector<std::string>& recorded);
+
   // The same in the temporary folder; the file is the owner's only (mode 0600) and a
   // link planted at its name is not followed (the write fails).
   orva::ErrorCode write_temp_file(const std::string& name,

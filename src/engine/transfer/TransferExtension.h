@@ -17,6 +17,7 @@
 #include <keldra/SharedPointer.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace orva {
@@ -55,6 +56,9 @@ class TransferExtension : public orva::internal::RefCountable {
   // file it names: only for a file this device downloaded. Every other sync write keeps
   // the stored local file whatever the object says.
   virtual orva::ErrorCode store_downloaded_file(unsigned int local_id, Object& object) = 0;
+  // The path of every local file a stored object records (its own, or a part's),
+  // appended to |paths|: so that a download never takes a file another object names.
+  virtual orva::ErrorCode get_local_files(std::vector<std::string>& paths) = 0;
 
  protected:
   TransferExtension() {}

@@ -165,6 +165,33 @@ class SyncAdapterTest : public AdapterTest {
   static long long shared_global_ids() {
     return db_test::shared_global_ids(keldra_test::home_dir() + "/.cities/OstraMaps.db");
   }
+  // Every local file the object records, at any level, as "<place>=<url>": the place is
+  // the path of names with each one's rank among its siblings of that name and class.
+  static std::vector<std::string> files_of(const orva::keldra::AttributeList& list,
+                                           const std::string& at = "") {
+    std::vector<std::string> out;
+    for (unsigned int i = 0; i < list.size(); ++i) {
+      const Attribute& a = *list[i];
+      int rank = 0;
+      for (unsigned int j = 0; j < i; ++j) {
+        rank += list[j]->get_name() == a.get_name() &&
+                list[j]->get_class_name() == a.get_class_name();
+      }
+      const std::string place = at + a.get_name() + "#" + std::to_string(rank);
+      if (a.get_name() == "local_uri") {
+        std::string url = "-";
+        if (a.find_field("url") >= 0) a.get_fields()[a.find_field("url")].get_value(url);
+        out.push_back(place + "=" + url);
+      }
+      for (const std::string& f : files_of(a.get_attributes(), place + "/")) out.push_back(f);
+    }
+    return out;
+  }
+  std::vector<std::string> stored_files(unsigned int local_id) {
+    Object o;
+    EXPECT_EQ(0, repo_->get_object(local_id, o)) << local_id;
+    return files_of(o.get_attributes());
+  }
 
   SharedPointer<SyncAdapter> sync_;
 };
@@ -686,6 +713,89 @@ TEST_F(SyncAdapterTest, ServerObjectsNeverSetChangeOrClearALocalFile) {
     EXPECT_EQ(c.file_after, stored_file(written));
     EXPECT_EQ(0, state_of(written));
     ASSERT_EQ(0, sync_->delete_object(written));
+  }
+}
+
+// Local files below the top level (an icon frame of a place's metadata has one) come
+// from the device alone as well: received data names none at any level, and a server
+// copy keeps the stored file of each part it still has at the same place (same name
+// and class, same rank, at every level), while a part it no longer has takes its file
+// with it.
+TEST_F(SyncAdapterTest, ServerObjectsNeverSetOrClearTheFilesOfTheirParts) {
+  const std::string icon_a = keldra_test::home_dir() + "/icons/a.png";
+  const std::string icon_b = keldra_test::home_dir() + "/icons/b.png";
+  const std::string deep = keldra_test::home_dir() + "/icons/deep.png";
+  const std::string passwd = "A3:uri:local_uri;F:8:url:/etc/passwd;";
+  auto icon = [](const std::string& file) {
+    return "A1:frame:icon;F:1:frameno:0;" +
+           (file.empty() ? std::string() : "A2:uri:local_uri;F:8:url:" + file + ";");
+  };
+  // A place of the application's: two icons with files, and an address whose own
+  // metadata has an icon with a file.
+  const std::string mine = "O:location:home:0;A0:metadata:meta;" + icon(icon_a) + icon(icon_b) +
+                           "A0:address:address;A1:metadata:meta;A2:frame:icon;"
+                           "A3:uri:local_uri;F:8:url:" + deep + ";";
+  const std::string a = "meta#0/icon#0/local_uri#0=" + icon_a;
+  const std::string b = "meta#0/icon#1/local_uri#0=" + icon_b;
+  const std::string d = "address#0/meta#0/icon#0/local_uri#0=" + deep;
+  enum Write { ADD, REPLACE };
+  const struct {
+    const char* name;
+    bool stored;  // the application's place, then this copy of the server's
+    Write write;
+    std::string copy;
+    std::vector<std::string> files_after;
+  } cases[] = {
+      {"a received place whose icon names /etc/passwd", false, ADD,
+       "O:location:home:9901;A0:metadata:meta;" + icon("/etc/passwd") +
+           "A0:address:address;A1:metadata:meta;A2:frame:icon;" + passwd,
+       {}},
+      {"a copy that only renames the place", true, REPLACE,
+       "O:location:renamed:9901;A0:metadata:meta;" + icon("") + icon("") +
+           "A0:address:address;A1:metadata:meta;A2:frame:icon;",
+       {a, b, d}},
+      {"the same through the add of a stored global id", true, ADD,
+       "O:location:renamed:9901;A0:metadata:meta;" + icon("") + icon("") +
+           "A0:address:address;A1:metadata:meta;A2:frame:icon;",
+       {a, b, d}},
+      {"a copy naming other files for the icons", true, REPLACE,
+       "O:location:home:9901;A0:metadata:meta;" + icon("/etc/passwd") + icon("/etc/shadow") +
+           "A0:address:address;A1:metadata:meta;A2:frame:icon;" + passwd,
+       {a, b, d}},
+      {"a copy without the second icon and the address", true, REPLACE,
+       "O:location:home:9901;A0:metadata:meta;" + icon(""), {a}},
+      {"a copy without any part", true, REPLACE, "O:location:home:9901;", {}},
+      {"a copy with a third icon naming a file", true, REPLACE,
+       "O:location:home:9901;A0:metadata:meta;" + icon("") + icon("") + icon("/etc/passwd"),
+       {a, b}},
+      {"icons of another name are another list", true, REPLACE,
+       "O:location:home:9901;A0:metadata:meta;A1:frame:logo;A1:frame:logo;", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    unsigned int id = 0;
+    if (c.stored) {
+      Object own = decoded(mine);
+      own.set_service(std::string("personal"));
+      ASSERT_EQ(0, repo_->insert_object(own));
+      id = own.get_local_id();
+      ASSERT_EQ((std::vector<std::string>{a, b, d}), stored_files(id));
+    }
+    Object o = decoded(c.copy);
+    if (c.stored && c.write == ADD) {
+      // The server's copy of the application's place it took in earlier.
+      Object header = decoded("O:location::9901;");
+      header.set_partial(true);
+      ASSERT_EQ(0, sync_->replace_object(id, header));
+      ASSERT_EQ((std::vector<std::string>{a, b, d}), stored_files(id));
+    }
+    ASSERT_EQ(0, c.write == ADD ? sync_->add_object(o) : sync_->replace_object(id, o));
+    if (c.stored) {
+      EXPECT_EQ(id, o.get_local_id());
+    }
+    EXPECT_EQ(c.files_after, stored_files(o.get_local_id()));
+    EXPECT_EQ(0, state_of(o.get_local_id()));
+    ASSERT_EQ(0, sync_->delete_object(o.get_local_id()));
   }
 }
 

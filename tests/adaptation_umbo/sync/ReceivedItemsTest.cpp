@@ -5,6 +5,7 @@
 #include "StorageFixture.h"
 
 #include "support/LoopbackServerSuite.h"
+#include "support/AttributeTree.h"
 #include "support/DbTestUtil.h"
 #include "support/TestEnv.h"
 #include "transfer/DirectTransferHandlerImpl.h"
@@ -25,6 +26,7 @@ using orva::SharedPointer;
 using orva::keldra::Link;
 using orva::keldra::MultimediaObject;
 using orva::keldra::Object;
+using orva::keldra::ObjectPtr;
 using orva::keldra::internal::DirectTransferHandler;
 using orva::keldra::internal::DirectTransferHandlerImpl;
 
@@ -74,6 +76,30 @@ class ReceivedItemsTest : public LoopbackServerSuite<StorageTest> {
     EXPECT_EQ(0, sync_->replace_object(o.get_local_id(), o));
     return o.get_local_id();
   }
+  // A place of the application's (the compact text), then confirmed by the server with
+  // |gid|; its local id.
+  unsigned int synced_place(const std::string& text, unsigned long long gid) {
+    ObjectPtr object;
+    EXPECT_EQ(0, converter_->decode(reinterpret_cast<const unsigned char*>(text.data()),
+                                    static_cast<unsigned int>(text.size()), object,
+                                    KELDRA_COMPACT_MIME_TYPE));
+    if (!object.is_valid()) return 0;
+    object->set_service(std::string("personal"));
+    EXPECT_EQ(0, repo_->insert_object(*object));
+    Object header("location");
+    header.set_name(object->get_name());
+    header.set_global_id(gid);
+    header.set_partial(true);
+    EXPECT_EQ(0, sync_->replace_object(object->get_local_id(), header));
+    return object->get_local_id();
+  }
+  // The file of the stored place's first icon; "-" when it names none.
+  std::string icon_file(unsigned int local_id) {
+    Object o;
+    EXPECT_EQ(0, repo_->get_object(local_id, o)) << local_id;
+    return text_at(o.get_attributes(),
+                   {{"meta", "icon", "local_uri"}, {"metadata", "frame", ""}, "url"});
+  }
   // A media upload run of the library's handler to its end; its final status.
   orva::ErrorCode upload_media() {
     orva::ErrorCode error = -1;
@@ -97,8 +123,9 @@ class ReceivedItemsTest : public LoopbackServerSuite<StorageTest> {
   }
 };
 
-// The items name a file in the home folder (35 bytes): none is stored with it, a stored
-// file survives a rename, and the media upload run after the session posts nothing.
+// The items name a file in the home folder (35 bytes), or /etc/passwd in a place's icon
+// frame: none is stored with it, a stored file (a photo's, an icon's) survives a
+// rename, and the media upload run after the session posts nothing.
 TEST_F(ReceivedItemsTest, ItemsNeverBringALocalFileAndTheFileIsNeverPosted) {
   const std::string secret = home_dir() + "/secret.txt";
   const std::string secret_bytes = "account=anna\npassword=hunter2\n12345";
@@ -112,6 +139,12 @@ TEST_F(ReceivedItemsTest, ItemsNeverBringALocalFileAndTheFileIsNeverPosted) {
   const unsigned int repointed = synced_photo(mine, 777003);
   const unsigned int known = synced_photo(mine, 777004);
   ASSERT_EQ(mine, stored_file(renamed));
+  const std::string icon = home_dir() + "/icons/home.png";
+  ASSERT_TRUE(write_file(icon, "an icon of the device"));
+  const std::string place = "A0:metadata:meta;A1:frame:icon;F:1:frameno:0;";
+  const unsigned int renamed_place = synced_place(
+      "O:location:home:0;" + place + "A2:uri:local_uri;F:8:url:" + icon + ";", 777101);
+  ASSERT_EQ(icon, icon_file(renamed_place));
   start_driver();
   init_session();
 
@@ -120,19 +153,26 @@ TEST_F(ReceivedItemsTest, ItemsNeverBringALocalFileAndTheFileIsNeverPosted) {
     QString call;
     unsigned int object;  // 0: the object the add made
     std::string file_after;
+    bool of_icon;  // the file of the place's icon, not of the photo
   };
   const Case cases[] = {
       {"add of a new object naming a file", "add " + raw("O:multimedia:photo:9999;" + named), 0,
-       "-"},
+       "-", false},
       {"add over a stored global id naming a file",
-       "add " + raw("O:multimedia:photo:777004;" + remote + named), known, mine},
+       "add " + raw("O:multimedia:photo:777004;" + remote + named), known, mine, false},
       {"rename by the server",
        "modify " + QString::number(renamed) + " " + raw("O:multimedia:renamed:777002;" + remote),
-       renamed, mine},
+       renamed, mine, false},
       {"modify naming another file",
        "modify " + QString::number(repointed) + " " +
            raw("O:multimedia:photo:777003;" + named + remote),
-       repointed, mine},
+       repointed, mine, false},
+      {"add of a new place whose icon names /etc/passwd",
+       "add " + raw("O:location:home:9998;" + place + "A2:uri:local_uri;F:8:url:/etc/passwd;"), 0,
+       "-", true},
+      {"rename of a place by the server",
+       "modify " + QString::number(renamed_place) + " " + raw("O:location:renamed:777101;" + place),
+       renamed_place, icon, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -140,7 +180,7 @@ TEST_F(ReceivedItemsTest, ItemsNeverBringALocalFileAndTheFileIsNeverPosted) {
     ASSERT_TRUE(answer.startsWith("0")) << answer.toStdString();
     const unsigned int id = c.object != 0 ? c.object : answer.section(' ', 1, 1).toUInt();
     ASSERT_NE(0u, id);
-    EXPECT_EQ(c.file_after, stored_file(id));
+    EXPECT_EQ(c.file_after, c.of_icon ? icon_file(id) : stored_file(id));
     EXPECT_EQ(0, state_of(id));
   }
   EXPECT_EQ("true", call("uninit"));

@@ -128,6 +128,9 @@ class Database : public Notifiable {
   orva::ErrorCode get_removed_objects(std::vector<Object>& out);
   // The links of the object and of all its attributes, at any depth:
   orva::ErrorCode get_object_children(unsigned int local_id, std::vector<Link>& out);
+  // The url of every local file a stored object records (its "local_uri" attributes, at
+  // any depth), appended to |out| in no particular order.
+  orva::ErrorCode get_local_files(std::vector<std::string>& out);
   // The other id of a stored object; 0 when not stored, for id 0, or on failure.
   unsigned long long get_object_global_id(unsigned int local_id);
   unsigned int get_object_local_id(unsigned long long global_id);
@@ -224,6 +227,7 @@ class Database : public Notifiable {
   void do_get_modified_objects_proxy(void* record);
   void do_get_removed_objects(std::vector<Object>& out);
   void do_get_removed_objects_proxy(void* record);
+  void do_get_local_files_proxy(void* record);
   void do_get_object_children(unsigned int local_id, std::vector<Link>& out);
   void do_get_object_children_proxy(void* record);
   void do_get_object_global_id(unsigned int local_id, unsigned long long& global_id);

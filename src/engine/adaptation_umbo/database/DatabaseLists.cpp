@@ -5,6 +5,9 @@
 #include "adaptation_umbo/database/QueryManager.h"
 #include "adaptation_umbo/database/dbitems/DbLink.h"
 #include "adaptation_umbo/database/dbitems/DbObject.h"
+#include "runtime/BufferReadStream.h"
+
+#include <keldra/FieldList.h>
 
 namespace orva {
 namespace keldra {
@@ -126,6 +129,40 @@ void Database::do_get_object_children(unsigned int local_id, std::vector<Link>& 
     DbLink link;
     link.get_result(*query);
     out.push_back(link.link());
+  }
+}
+
+orva::ErrorCode Database::get_local_files(std::vector<std::string>& out) {
+  return execute_transaction(&Database::do_get_local_files_proxy, &out, false, 0);
+}
+
+void Database::do_get_local_files_proxy(void* record) {
+  std::vector<std::string>& out = *static_cast<std::vector<std::string>*>(record);
+  // The url is a plain field of the uri attribute, so it sits in the value blob.
+  static const QueryParameter kResults[] = {VALUE_BLOB};
+  const QueryIndex index = m_query_manager->new_query(
+      0, nullptr, 1, kResults, "SELECT value_blob FROM attribute WHERE name='local_uri'");
+  struct Release {
+    QueryManager* manager;
+    QueryIndex index;
+    ~Release() { manager->release_query(index); }
+  } release = {m_query_manager, index};
+  GettableQuery* query = static_cast<GettableQuery*>(m_query_manager->get_query(index));
+  while (query->execute(0) == Query::ROW) {
+    orva::SharedPointer<DynamicBuffer> blob;
+    if (!query->get_result(VALUE_BLOB, blob) || !blob.is_valid() || blob->get_data_length() == 0) {
+      continue;
+    }
+    BufferReadStream stream;
+    stream.attach(blob);
+    FieldList fields;
+    if (!fields.read(stream)) continue;
+    const int url = fields.find_field(std::string("url"));
+    std::string text;
+    if (url >= 0 && fields[static_cast<unsigned int>(url)].get_value(text) == ORVA_ERROR_NONE &&
+        !text.empty()) {
+      out.push_back(text);
+    }
   }
 }
 

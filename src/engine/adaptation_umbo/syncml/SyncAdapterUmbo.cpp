@@ -29,19 +29,67 @@ ErrorCode not_implemented(const char* text) {
   return ORVA_ERROR_UNKNOWN;
 }
 
-// The attribute that names an object's file on this device.
+// The attribute that names a file on this device: the object's own, or a part's (the
+// icon frames of a metadata section have one).
 const char kLocalUri[] = "local_uri";
 
-// |incoming| loses every local file it names (of any class) and takes those of |stored|
-// (may be null).
-void keep_local_files(Object& incoming, const Object* stored) {
-  incoming.get_attributes().remove(kLocalUri, std::string());
-  if (stored == nullptr) return;
-  const AttributeList& own = stored->get_attributes();
-  for (int i = own.find_attribute(kLocalUri, std::string()); i >= 0;
-       i = own.find_attribute(kLocalUri, std::string(), i + 1)) {
-    incoming.get_attributes().set_attribute(*own[static_cast<unsigned int>(i)]);
+bool same_place(const Attribute& a, const Attribute& b) {
+  return a.get_name_handle() == b.get_name_handle() &&
+         a.get_class_name_handle() == b.get_class_name_handle();
+}
+
+// Whether |attribute| holds a local file below it.
+bool holds_local_file(const Attribute& attribute) {
+  for (const SharedPointer<Attribute>& child : attribute.get_attributes()) {
+    if (!child.is_valid()) continue;
+    if (child->get_name() == kLocalUri || holds_local_file(*child)) return true;
   }
+  return false;
+}
+
+// Removes every local file named in |list|, at any depth.
+void drop_local_files(AttributeList& list) {
+  list.remove(kLocalUri, std::string());
+  for (SharedPointer<Attribute>& child : list) {
+    // Only lists that are there: the const look creates none.
+    if (child.is_valid() && !static_cast<const Attribute&>(*child).get_attributes().empty()) {
+      drop_local_files(child->get_attributes());
+    }
+  }
+}
+
+// Gives |incoming| (whose local files are gone) the local files of |stored|: each goes
+// to the attribute at the same place, that is the one with the same name and class
+// and the same rank among its siblings of that name and class, at every level. A file
+// whose place |incoming| no longer has goes with it.
+void take_local_files(AttributeList& incoming, const AttributeList& stored) {
+  for (unsigned int i = 0; i < stored.size(); ++i) {
+    const SharedPointer<Attribute>& own = stored[i];
+    if (!own.is_valid()) continue;
+    if (own->get_name() == kLocalUri) {
+      incoming.push_back(SharedPointer<Attribute>(new Attribute(*own)));
+      continue;
+    }
+    if (!holds_local_file(*own)) continue;
+    unsigned int rank = 0;
+    for (unsigned int j = 0; j < i; ++j) {
+      if (stored[j].is_valid() && same_place(*stored[j], *own)) ++rank;
+    }
+    for (SharedPointer<Attribute>& there : incoming) {
+      if (!there.is_valid() || !same_place(*there, *own)) continue;
+      if (rank-- == 0) {
+        take_local_files(there->get_attributes(), own->get_attributes());
+        break;
+      }
+    }
+  }
+}
+
+// |incoming| loses every local file it names, at any depth, and takes those of
+// |stored| (may be null) that are still in place.
+void keep_local_files(Object& incoming, const Object* stored) {
+  drop_local_files(incoming.get_attributes());
+  if (stored != nullptr) take_local_files(incoming.get_attributes(), stored->get_attributes());
 }
 }  // namespace
 
@@ -125,6 +173,10 @@ ErrorCode SyncAdapterUmbo::removed_objects(std::vector<Object>& out) const {
     trace("SyncAdapterUmbo::removed_objects");
     return m_database->get_removed_objects(out);
   });
+}
+
+ErrorCode SyncAdapterUmbo::get_local_files(std::vector<std::string>& out) {
+  return guarded([&] { return m_database->get_local_files(out); });
 }
 
 ErrorCode SyncAdapterUmbo::purge_removed_ids() {

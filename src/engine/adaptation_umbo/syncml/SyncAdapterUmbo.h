@@ -15,9 +15,13 @@
 // with nothing written, and a write once committed keeps its 0.
 //
 // No server or daemon data sets, changes or clears a file of this device: add_object
-// drops the "local_uri" attributes of the object it is given, and replace_object puts
-// the stored object's in their place. Only replace_object_with_local_file, for a file
-// the device itself wrote (a media download), stores the local file given.
+// drops the "local_uri" attributes of the object it is given, at every level (an icon
+// frame of a metadata section has one too), and replace_object puts the stored
+// object's in their place: the object's own file, and the file of each part that the
+// server's copy still has at the same place (same name and class, same rank among its
+// siblings of that name and class, at every level); a part the copy no longer has
+// takes its file with it. Only replace_object_with_local_file, for a file the device
+// itself wrote (a media download), stores the local files of the object given.
 //
 // Made only by DataAdapterUmbo::sync_adapter(), a new one per call; holds its adapter,
 // and so the database, alive. Thread: the adapter's thread only; no locks.
@@ -77,6 +81,10 @@ class SyncAdapterUmbo : public SyncAdapter, public SyncMlHandler::SyncMlListener
   // The daemon's reports need nothing from the store.
   void sync_event(orva::ErrorCode status, float progress) override;
 
+  // The url of every local file a stored object records, at any level, appended to
+  // |out|: the database's result.
+  ErrorCode get_local_files(std::vector<std::string>& out);
+
   // Forgets every recorded removed id.
   virtual ErrorCode purge_removed_ids();
   // Forgets the recorded removals of these local ids only: the ones a finished sync
@@ -90,7 +98,8 @@ class SyncAdapterUmbo : public SyncAdapter, public SyncMlHandler::SyncMlListener
   std::string select_backend_impl() const;
   // The replacement of both replace operations; |own_file| keeps the object's local file.
   ErrorCode write_replacement(unsigned int local_id, Object& object, bool own_file);
-  // Puts the stored object's local files in place of |object|'s: 0, or a read's failure.
+  // Puts the stored object's local files in place of |object|'s, each where the object
+  // still has its place: 0, or a read's failure.
   ErrorCode take_stored_local_files(unsigned int local_id, Object& object);
   void dispatch(int32_t type, unsigned int local_id);
 

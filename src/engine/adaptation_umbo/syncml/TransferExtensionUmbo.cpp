@@ -1,5 +1,6 @@
 // The direct transfer's system objects over the sync extension and the subscription
-// manager of its data adapter, and its downloaded files over the adapter's sync adapter.
+// manager of its data adapter, and its downloaded files (and the local files the store
+// records) over the adapter's sync adapter.
 #include "transfer/TransferExtension.h"
 
 #include "adaptation_umbo/syncml/SubscriptionManager.h"
@@ -51,6 +52,12 @@ class TransferExtensionUmbo final : public TransferExtension {
     SyncAdapterUmbo* sync = dynamic_cast<SyncAdapterUmbo*>(m_sync_adapter.get());
     if (sync == nullptr) return ORVA_ERROR_UNKNOWN;
     return sync->replace_object_with_local_file(local_id, object);
+  }
+  orva::ErrorCode get_local_files(std::vector<std::string>& paths) override {
+    if (!m_sync_adapter.is_valid()) m_sync_adapter = m_adapter->sync_adapter();
+    SyncAdapterUmbo* sync = dynamic_cast<SyncAdapterUmbo*>(m_sync_adapter.get());
+    if (sync == nullptr) return ORVA_ERROR_UNKNOWN;
+    return sync->get_local_files(paths);
   }
 
  private:
