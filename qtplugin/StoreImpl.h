@@ -168,7 +168,7 @@ class StoreImpl : public QObject,
   float m_progress;
   int m_state;
   int m_pageSize;
-  int m_pageMax;    // the size of the page being loaded (0 or less: all results)
+  int m_pageMax;  // the size of the page being loaded (0 or less: all results)
   // The local ids this element's last search found, in order: the search object is
   // shared, and another element's search replaces what it holds.
   std::vector<unsigned int> m_foundIds;

@@ -58,8 +58,7 @@ std::vector<std::string> fenced_blocks(const std::string& text, const std::strin
 QStringList last_command(const std::string& block) {
   const QStringList lines =
       QString::fromStdString(block).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-  return lines.isEmpty() ? QStringList()
-                         : lines.last().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+  return lines.isEmpty() ? QStringList() : lines.last().split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
 // The lines of |output| that begin with |prefix|, each ended by a line end.
@@ -101,7 +100,8 @@ class QmlExample : public ::testing::Test {
     install.start(QStringLiteral(EXAMPLE_CMAKE),
                   {"--install", EXAMPLE_BUILD_DIR, "--prefix", *s_stage});
     s_installed = install.waitForFinished(170000) && install.exitCode() == 0;
-    if (!s_installed) s_install_error = new std::string(install.readAllStandardError().toStdString());
+    if (!s_installed)
+      s_install_error = new std::string(install.readAllStandardError().toStdString());
   }
   static void TearDownTestSuite() {
     delete s_stage;
@@ -144,17 +144,16 @@ TEST_F(QmlExample, RunsAsThePageSaysAndPrintsWhatItShows) {
                               : stage + "/" EXAMPLE_QML_DIR;
   DbusTestBus bus;
   ASSERT_TRUE(bus.start()) << bus.error();
-  ASSERT_GT(bus.start_program((stage + "/bin/keldservice").toStdString(),
-                              DbusTestBus::kRelayService),
-            0)
+  ASSERT_GT(
+      bus.start_program((stage + "/bin/keldservice").toStdString(), DbusTestBus::kRelayService), 0)
       << bus.error();
   HttpsTestServer server;
   ASSERT_TRUE(server.start()) << server.error();
 
   struct Case {
     const char* name;
-    bool reachable;       // the loopback server answers; else nothing listens
-    size_t output;        // the page's text block the example prints
+    bool reachable;  // the loopback server answers; else nothing listens
+    size_t output;   // the page's text block the example prints
     int exit_code;
   };
   const Case cases[] = {
@@ -164,7 +163,8 @@ TEST_F(QmlExample, RunsAsThePageSaysAndPrintsWhatItShows) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     // A new store: a home of its own.
-    const QString home = QString::fromStdString(home_dir()) + "/" + QString(c.name).replace(' ', '_');
+    const QString home =
+        QString::fromStdString(home_dir()) + "/" + QString(c.name).replace(' ', '_');
     ASSERT_TRUE(QDir().mkpath(home));
     ASSERT_TRUE(write_file(home.toStdString() + "/example.qml", programs[0]));
     server.clear_answers();
