@@ -240,6 +240,7 @@ void StoreImpl::search(SearchCriteriaImpl* criteria, SearchSortingImpl* sort, qi
   m_state = SEARCHING;
   m_cache->reset();
   m_earlierPages.clear();
+  m_foundIds.clear();
   m_nextIndex = 0;
   if (m_search->is_active()) {
     // Another element's search runs on the shared search object: the library would
@@ -274,6 +275,8 @@ void StoreImpl::handle_progress(float progress, orva::ErrorCode status) {
       emit progressChanged(m_progress, status);
       if (!alive || running) break;
       if (status == ORVA_ERROR_NONE) {
+        // During its final report the search still holds this search's ids.
+        if (m_search.is_valid()) m_foundIds = m_search->get_results();
         loadMoreResults(m_pageSize);
       } else {
         m_state = IDLE;
@@ -308,8 +311,7 @@ void StoreImpl::loadMoreResults(int max) {
 }
 
 int StoreImpl::offerResults(int max) {
-  if (!m_search.is_valid()) return 0;
-  const std::vector<unsigned int>& ids = m_search->get_results();
+  const std::vector<unsigned int>& ids = m_foundIds;
   const int n = static_cast<int>(ids.size());
   if (m_nextIndex >= n) return 0;
   int count = n - m_nextIndex;
@@ -347,10 +349,10 @@ void StoreImpl::searchMore(qint32 max) {
 
 bool StoreImpl::hasMoreResults() {
   trace("QmlPlugin: StoreImpl::hasMoreResults");
-  if (!m_search.is_valid() || !m_cache.is_valid()) return false;
+  if (!m_cache.is_valid()) return false;
   // Every id offered to a page counts, loaded or not: one removed before its page loaded
   // is passed over, never waited for.
-  return static_cast<size_t>(m_nextIndex) < m_search->get_results().size();
+  return static_cast<size_t>(m_nextIndex) < m_foundIds.size();
 }
 
 QList<QObject*> StoreImpl::getAllSearchResults() {

@@ -5,7 +5,9 @@
 // storeEvent.
 //
 // Made in QML it opens a store of its own; made by the factory element it works over the
-// factory's store (elements of one factory share the store's one search object). The
+// factory's store. Elements of one factory share the store's one search object, so one
+// of them searches at a time; each keeps the ids its own last search found and pages
+// through those, whatever another element searches meanwhile. The
 // library calls it back as progress handler (initialisation, search, result pages) and
 // as the thread's change observer (only the element registered last hears events).
 //
@@ -166,8 +168,11 @@ class StoreImpl : public QObject,
   float m_progress;
   int m_state;
   int m_pageSize;
-  int m_pageMax;    // the size of the page being loaded (0 or less: all results)
-  int m_nextIndex;  // the first id of the search's results not yet offered to a page
+  int m_pageMax;  // the size of the page being loaded (0 or less: all results)
+  // The local ids this element's last search found, in order: the search object is
+  // shared, and another element's search replaces what it holds.
+  std::vector<unsigned int> m_foundIds;
+  int m_nextIndex;  // the first of the found ids not yet offered to a page
   int m_status;
   ReportGuard* m_guard;  // owns itself; released in the destructor
 };

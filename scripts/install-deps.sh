@@ -6,6 +6,7 @@ export DEBIAN_FRONTEND=noninteractive
 PACKAGES=(
     cmake g++ make pkg-config
     qtbase5-dev qtdeclarative5-dev qtdeclarative5-dev-tools qml-module-qttest qml-module-qtquick2
+    qml-module-qtquick-window2 qml
     libsqlite3-dev libzip-dev libglib2.0-dev
     libaccounts-qt5-dev libaccounts-glib-tools
     dbus libglib2.0-bin libgtest-dev libgmock-dev libbenchmark-dev rapidjson-dev

@@ -159,6 +159,63 @@ TestCase {
         for (var j = 0; j < all.length; ++j) verify(a.removeObjectById(all[j].LID))
     }
 
+    // One search to its searchDone; the names of the page it loaded.
+    function page(store, start) {
+        var done = spy(store, "searchDone")
+        start()
+        tryCompare(done, "count", 1, 20000)
+        compare(store.getStatus(), 1)
+        return store.lastResults.map(function(o) { return o.name })
+    }
+
+    function byName(store) {
+        var s = store.createSorting()
+        s.setSort(s.SORT_BY_NAME, true)
+        return s
+    }
+
+    function ofClass(store, className) {
+        var c = store.createCriteria()
+        c.setClasses([className])
+        return c
+    }
+
+    // Elements of one factory page independently: each pages through what its own last
+    // search found, whatever the other searched in between (two lists on one page).
+    function test_elements_page_their_own_results() {
+        var f = factory()
+        var a = initialised(f.openLocalStore())
+        var b = f.openLocalStore()
+        var made = []
+        var add = function(kind, name) {
+            var o = kind === "route" ? f.createRouteObject() : f.createLocationObject()
+            o.name = name
+            var link = a.addObject(o)
+            verify(link !== null)
+            made.push(link.targetLID)
+        }
+        for (var i = 0; i < 4; ++i) add("location", "place " + i)
+        for (var j = 0; j < 3; ++j) add("route", "route " + j)
+
+        compare(page(a, function() { a.search(ofClass(a, "location"), byName(a), 2) }),
+                ["place 0", "place 1"])
+        compare(page(b, function() { b.search(ofClass(b, "route"), byName(b), 2) }),
+                ["route 0", "route 1"])
+        verify(a.hasMoreResults())
+        compare(page(a, function() { a.searchMore(2) }), ["place 2", "place 3"])
+        verify(!a.hasMoreResults())
+        // a's new search leaves b's pages alone, and the other way round.
+        compare(page(a, function() { a.search(ofClass(a, "route"), byName(a), 1) }), ["route 0"])
+        verify(b.hasMoreResults())
+        compare(page(b, function() { b.searchMore(2) }), ["route 2"])
+        verify(!b.hasMoreResults())
+        compare(page(a, function() { a.searchMore(1) }), ["route 1"])
+        verify(a.hasMoreResults())
+        compare(b.allResults.map(function(o) { return o.name }), ["route 0", "route 1", "route 2"])
+        compare(a.allResults.map(function(o) { return o.name }), ["route 0", "route 1"])
+        for (var k = 0; k < made.length; ++k) verify(a.removeObjectById(made[k]))
+    }
+
     function sync(s) {
         s.setOption(s.OPTION_USER, "anna")
         s.setOption(s.OPTION_PASSWORD, "secret")

@@ -138,6 +138,12 @@ QString TestControl::readFile(QString path) const {
   return QString::fromUtf8(file.readAll());
 }
 
+QString TestControl::readSource(QString path) const {
+  QFile file(QStringLiteral(KELDRA_SOURCE_DIR) + "/" + path);
+  if (!file.open(QIODevice::ReadOnly)) return QString();
+  return QString::fromUtf8(file.readAll());
+}
+
 bool TestControl::removePath(QString path) const {
   const QString full = home(path);
   if (QFileInfo(full).isDir()) return QDir(full).removeRecursively();

@@ -1,8 +1,9 @@
 // What the QML test files need beyond the module, as the singleton "TestControl" of the
 // test-only module "KeldraTest" 1.0: the private bus with the relay and the fake sync
 // daemon (startBus() must come before the first store or sync element of the process),
-// the daemon's recorded calls and signals, files under the test's HOME, and writes to the
-// store from another process (this runner started again in its writer mode).
+// the daemon's recorded calls and signals, files under the test's HOME and of the source
+// tree (the documentation's snippets), and writes to the store from another process
+// (this runner started again in its writer mode).
 //
 // Thread: the QML engine's thread.
 #pragma once
@@ -33,6 +34,10 @@ class TestControl : public QObject {
   // removes |localId| (true on success); both wait until the relay has its event.
   Q_INVOKABLE quint32 insertInOtherProcess(QString className);
   Q_INVOKABLE bool removeInOtherProcess(quint32 localId);
+
+  // A file of the project's source tree (path relative to its top), as UTF-8 text;
+  // empty when it cannot be read.
+  Q_INVOKABLE QString readSource(QString path) const;
 
   // Paths relative to the test's HOME.
   Q_INVOKABLE bool fileExists(QString path) const;
