@@ -593,8 +593,11 @@ TEST_F(SystemScenario, AllDeliverablesTogether) {
   };
   std::vector<std::string> uploaded;
   step("direct transfer from QML: the phone's objects go up", [&] {
+    // Every item of the package is answered: a reply that leaves one out fails the run.
     reply.body = "S:oa" + std::to_string(kiosk) + ":0;" + reply_object("Beach kiosk", 9001) +
-                 "S:od8101:0;" + reply_object("Island ferry", 8101) + "S:od8102:0;" +
+                 "S:oa" + std::to_string(cafe) + ":0;S:oa" + std::to_string(walk) + ":0;S:oa" +
+                 std::to_string(weekend) + ":0;S:od8101:0;" + reply_object("Island ferry", 8101) +
+                 "S:od8102:0;" +
                  reply_media("Harbour at dawn", 8102, server_.url("/files/dawn"), "image/jpeg") +
                  "R:OK;";
     server_.answer("POST", "/upload", reply);
