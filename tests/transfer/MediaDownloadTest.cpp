@@ -1,5 +1,6 @@
 // Media download runs against the loopback HTTPS server: where each file is saved, what
 // the object records, resized addresses, and a failed download.
+#include "FileAge.h"
 #include "MediaFixture.h"
 
 #include "support/TestEnv.h"
@@ -245,22 +246,38 @@ TEST_F(MediaDownloadTest, AFileAboveTheBoundIsRefusedAndBookedAsFailed) {
   }
 }
 
-// A run starts by removing what a run of a killed process left: its partial download
-// and its request package folder.
+// A run starts by removing what a run of a killed process left once it was left alone
+// for an hour: its partial download and its request package folder. Younger ones stay:
+// a live process in another PID namespace looks gone too.
 TEST_F(MediaDownloadTest, ARunRemovesTheLeftoversOfAKilledOne) {
   const pid_t gone = fork();
   if (gone == 0) _exit(0);
   ASSERT_GT(gone, 0);
   waitpid(gone, nullptr, 0);
-  const std::string part =
-      folder_for("image/jpeg") + ".keldra-part-" + std::to_string(gone) + "-md9701.Ab12Cd";
-  const std::string package = QDir::tempPath().toStdString() + "/upload_" +
-                              std::to_string(gone) + "_Ab12Cd";
-  ASSERT_TRUE(write_file(part, "half a picture"));
-  ASSERT_TRUE(write_file(package + "/upload_1.zip", "half a package"));
-  EXPECT_EQ(0, run_download());
-  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(part)));
-  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(package)));
+  const struct {
+    const char* name;
+    long age;  // seconds since the leftovers were last modified
+    bool removed;
+  } cases[] = {
+      {"left an hour ago", 3600, true},
+      {"written a minute ago", 60, false},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string tag = std::to_string(++n);
+    const std::string part = folder_for("image/jpeg") + ".keldra-part-" + std::to_string(gone) +
+                             "-md970" + tag + ".Ab12Cd";
+    const std::string package = QDir::tempPath().toStdString() + "/upload_" +
+                                std::to_string(gone) + "_Ab12C" + tag;
+    ASSERT_TRUE(write_file(part, "half a picture"));
+    ASSERT_TRUE(write_file(package + "/upload_1.zip", "half a package"));
+    ASSERT_TRUE(set_modified_ago(part, c.age));
+    ASSERT_TRUE(set_modified_ago(package, c.age));
+    EXPECT_EQ(0, run_download());
+    EXPECT_EQ(!c.removed, QFileInfo::exists(QString::fromStdString(part)));
+    EXPECT_EQ(!c.removed, QFileInfo::exists(QString::fromStdString(package + "/upload_1.zip")));
+  }
 }
 
 // Objects with a local file already, or without a remote one, are passed over.
