@@ -207,6 +207,32 @@ TEST_F(MediaDownloadTest, ASilentServerEndsTheRunAndSavesNothing) {
   }
 }
 
+// A file whose Content-Length is no plain decimal number, or a list, is not saved: the
+// run ends with 0x6005 and the object keeps no local file, on Qt's client and the own
+// one (the resized address) alike. Either used to save a guess: Qt's client the bytes up
+// to the close, the own client none ("-0") or the first five ("5, 05").
+TEST_F(MediaDownloadTest, ALengthThatIsNoPlainNumberSavesNothing) {
+  unsigned long long global_id = 9550;
+  for (const char* length : {"-0", "5, 05", "+5"}) {
+    for (int side : {0, 320}) {
+      SCOPED_TRACE(std::string(length) + " " + std::to_string(side));
+      s_server->clear_answers();
+      s_server->clear_record();
+      HttpsTestServer::Reply guess;
+      guess.raw = std::string("HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nConnection: close\r\n") +
+                  "Content-Length: " + length + "\r\n\r\n0123456789";
+      s_server->answer("GET", "/f/*", guess);
+      ++global_id;
+      const unsigned int id = add_remote(global_id, s_server->url("/f/a/b/photo.jpg"), "image/jpeg");
+      EXPECT_EQ(ORVA_ERROR_KELDRA_NETWORK_PROBLEM, run_download(side));
+      EXPECT_EQ(1u, s_server->request_count());
+      EXPECT_EQ("", local_url(read_media(id)));
+      EXPECT_TRUE(files_in("image/jpeg", "md" + std::to_string(global_id)).isEmpty());
+      repo_->remove_object(id);
+    }
+  }
+}
+
 // A file above the reply body bound (256 MiB; lowered here) is refused, whether its
 // Content-Length says so or its bytes pass the bound: the run ends with 2, nothing is
 // saved and the file is booked as failed. Also from the own client.

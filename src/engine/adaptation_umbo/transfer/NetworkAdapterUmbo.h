@@ -23,9 +23,10 @@
 // and dropped. Qt may hold at most 64 KiB of a reply unread (kReplyReadBuffer), so memory
 // stays bounded whatever the chunking.
 //
-// Framing: a reply whose raw headers carry Content-Length values that differ ends with
-// 0x6005 before anything of it is handed over (the own client also refuses folded header
-// lines and chunk data past its size).
+// Framing: a reply whose Content-Length is no plain decimal number ("-0", "+5", " 5x"),
+// or a list of values that are not the same digits ("5, 05"), ends with 0x6005 before
+// anything of it is handed over (the own client also refuses folded header lines and
+// chunk data not followed by exactly its line end).
 //
 // Outcomes: a reply's head (status mapped by http_status_to_error_code, Content-Type)
 // goes to the listener once, at the first readable data of a reply with a Content-Type;

@@ -96,15 +96,32 @@ bool take_line(QByteArray& in, QByteArray& line) {
   return true;
 }
 
+// A Content-Length value: one or more decimal digits and nothing else (no sign, no space
+// inside, no list); -1 when it is not one, or too large for any body.
+qint64 plain_length(const QByteArray& value) {
+  if (value.isEmpty()) return -1;
+  qint64 n = 0;
+  for (const char c : value) {
+    if (c < '0' || c > '9' || n > (qint64(1) << 56)) return -1;
+    n = n * 10 + (c - '0');
+  }
+  return n;
+}
+
 }  // namespace
 
 bool agreed_content_length(const QNetworkReply& reply, qint64& length) {
   length = -1;
   if (!reply.hasRawHeader("Content-Length")) return true;
+  // Repeated fields come joined with ", ". Only the same digits repeated count as one
+  // length; a sign, a space inside, anything but digits, or values that differ (even
+  // "5, 05") leave the body's end a guess.
+  QByteArray first;
   for (const QByteArray& part : reply.rawHeader("Content-Length").split(',')) {
-    bool ok = false;
-    const qint64 n = part.trimmed().toLongLong(&ok);
-    if (!ok || n < 0 || (length >= 0 && n != length)) return false;
+    const QByteArray value = part.trimmed();
+    const qint64 n = plain_length(value);
+    if (n < 0 || (length >= 0 && value != first)) return false;
+    first = value;
     length = n;
   }
   return true;

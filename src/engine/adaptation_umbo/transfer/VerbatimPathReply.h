@@ -18,7 +18,8 @@
 // User-Agent "Mozilla/5.0" and "Connection: close"; a POST body follows as given. It
 // reads a status line and headers (1xx heads are skipped) and a body delimited by
 // Content-Length, chunked transfer coding or the end of the connection. A head with a
-// folded line or with Content-Length values that differ (or are no number), and chunk
+// folded line or with a Content-Length that is no plain decimal number (see
+// agreed_content_length), and chunk
 // data not followed by its line end, fail the request with ProtocolFailure: a body whose
 // end is a guess is never delivered as whole. So do a head or trailers above 64 KiB and
 // a chunk-size line above 4 KiB; the body's own bound is the receiver's (it may abort). Redirections
@@ -50,9 +51,9 @@ namespace keldra {
 namespace internal {
 
 // Reads |reply|'s Content-Length, whose repeated values are joined with ", " (as Qt and
-// this reply join them): true and |length| when every value is the same number (-1
-// without the header); false when they differ or one is no number, since the body's end
-// is then a guess.
+// this reply join them): true and |length| when it is a plain decimal number (digits
+// only), or the same digits repeated; -1 without the header. False for anything else
+// ("-0", "+5", " 5x", "5, 05", an empty value): the body's end is then a guess.
 bool agreed_content_length(const QNetworkReply& reply, qint64& length);
 
 class VerbatimPathReply : public QNetworkReply {
