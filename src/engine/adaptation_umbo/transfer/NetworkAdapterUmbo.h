@@ -16,6 +16,8 @@
 // Time limit: a request that moves no byte for 30 s (inactivity_timeout_ms()) ends with
 // 0x6005; on the access manager's path through the request's transfer timeout, on the
 // own client through its own timer, which also covers the connection and TLS handshake.
+// Bytes of the response head (interim heads included) do not count as moving: the head
+// must be complete within the limit.
 //
 // Size: no reply body above 256 MiB (max_reply_body()) is held: a 2xx reply whose
 // Content-Length says more is refused at its head, and a request is stopped as soon as
