@@ -218,6 +218,10 @@ void HttpsTestServer::answer(const std::string& method, const std::string& path,
                                                            static_cast<int>(reply.raw.size())));
     rule.insert(QStringLiteral("endless"),
                 QString::fromLatin1(reply.endless.data(), static_cast<int>(reply.endless.size())));
+    rule.insert(QStringLiteral("repeat"), static_cast<double>(reply.repeat));
+    rule.insert(QStringLiteral("tail"),
+                QString::fromLatin1(reply.tail.data(), static_cast<int>(reply.tail.size())));
+    rule.insert(QStringLiteral("trickle_ms"), reply.trickle_ms);
   }
   if (!m_rules.empty()) m_rules += ",";
   m_rules += QJsonDocument(rule).toJson(QJsonDocument::Compact).toStdString();

@@ -46,10 +46,14 @@ class HttpsTestServer {
     bool close = false;               // close the connection after the answer
     // A misbehaving answer: when set, these bytes are the whole answer as it goes on the
     // wire (head and body; the fields above except delay_ms and hang are not used), then
-    // |endless| (when set) again and again until the client goes away, then the server
-    // waits for the client (hang) or closes the connection.
+    // |endless| (when set) again and again until the client goes away (or |repeat| times
+    // when above 0), then |tail|, then the server waits for the client (hang) or closes the
+    // connection. With |trickle_ms| above 0 every byte of it goes alone, that far apart.
     std::string raw;
     std::string endless;
+    long long repeat = 0;
+    std::string tail;
+    int trickle_ms = 0;
   };
 
   // One request as the server took it in.

@@ -37,8 +37,10 @@ server stops. "read_body" false answers before reading the request body, then (a
 
 Misbehaving answers: "raw" (text, sent as Latin-1 bytes) is the whole answer as it goes on
 the wire, head and body, in place of status, headers and body; then "endless" (text), when
-not empty, is sent again and again until the client goes away (at most 1 GiB or 120 s);
-then the connection waits for the client when "hang" is true, else it closes. A script
+not empty, is sent again and again until the client goes away (at most 1 GiB or 120 s), or
+exactly "repeat" times when that is above 0; then "tail" (text); then the connection waits
+for the client when "hang" is true, else it closes. "trickle_ms" above 0 sends all of it
+one byte at a time, that many milliseconds apart. A script
 with "stall_handshake": true makes the server take TCP connections and never start TLS on
 them (until the client goes away).
 
@@ -175,20 +177,44 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 return False
         return False
 
+    def _send_raw(self, data, trickle_ms):
+        if trickle_ms <= 0:
+            self.wfile.write(data)
+            return
+        for i in range(len(data)):
+            if _stopping.wait(trickle_ms / 1000.0):
+                raise OSError("server stopping")
+            self.wfile.write(data[i:i + 1])
+            self.wfile.flush()
+
     def _serve_raw(self, rule):
         self.close_connection = True
+        trickle_ms = int(rule.get("trickle_ms", 0))
         try:
-            self.wfile.write(rule["raw"].encode("latin-1"))
+            self._send_raw(rule["raw"].encode("latin-1"), trickle_ms)
             self.wfile.flush()
             endless = rule.get("endless", "").encode("latin-1")
-            if endless:
+            repeat = int(rule.get("repeat", 0))
+            if endless and repeat > 0:
+                times = max(1, (64 * 1024) // len(endless))
+                piece = endless * times
+                left = repeat
+                while left > 0 and not _stopping.is_set():
+                    n = min(left, times)
+                    self._send_raw(piece if n == times else endless * n, trickle_ms)
+                    left -= n
+            elif endless:
                 piece = endless * max(1, (64 * 1024) // len(endless))
+                if trickle_ms > 0:
+                    piece = endless
                 sent = 0
                 deadline = time.monotonic() + 120
                 while (sent < (1 << 30) and time.monotonic() < deadline
                        and not _stopping.is_set()):
-                    self.wfile.write(piece)
+                    self._send_raw(piece, trickle_ms)
                     sent += len(piece)
+            self._send_raw(rule.get("tail", "").encode("latin-1"), trickle_ms)
+            self.wfile.flush()
             if rule.get("hang", False):
                 self.wfile.flush()
                 self._wait_for_client_or_stop()

@@ -1,6 +1,7 @@
 #include "transfer/FileManager.h"
 
 #include "support/TestEnv.h"
+#include "FileAge.h"
 
 #include <QDir>
 #include <QStandardPaths>
@@ -338,8 +339,10 @@ mode_t mode_of(const std::string& path) {
 
 // A download killed while it is written (here by the file size limit's signal, as
 // kill -9 would) leaves a file that only its owner can read, under a name the transfer
-// knows; a later clean-up removes it and the package folders of processes that are gone,
-// and leaves alone what a running process writes and what is not the transfer's.
+// knows; a later clean-up removes it and the package folders of processes that are gone
+// once they were left alone for an hour, and leaves alone what a running process writes,
+// what changed within the hour (a live process in another PID namespace looks gone) and
+// what is not the transfer's.
 TEST(FileManagerLeftovers, WhatAKilledProcessLeftIsPrivateAndRemovedLater) {
   const std::string pictures =
       QStandardPaths::writableLocation(QStandardPaths::PicturesLocation).toStdString() + "/";
@@ -371,21 +374,27 @@ TEST(FileManagerLeftovers, WhatAKilledProcessLeftIsPrivateAndRemovedLater) {
   const std::string dead = std::to_string(gone_pid());
   const std::string alive = std::to_string(getppid());
   const std::string cities = keldra_test::home_dir() + "/.cities/";
+  const long hour = 3600;
   struct Entry {
     std::string path;
     bool folder;
+    long age;  // seconds since it was last modified
     bool removed;
   };
   const Entry entries[] = {
-      {cities + ".keldra-part-" + dead + "-md48.AbC123", false, true},
-      {cities + ".keldra-part-" + alive + "-md49.AbC123", false, false},
-      {cities + ".keldra-partial", false, false},
-      {pictures + "md50", false, false},
-      {temp + "upload_" + dead + "_Xy12ab", true, true},
-      {temp + "upload_" + alive + "_Xy12ab", true, false},
-      {temp + "upload_Zz98cd", true, true},        // empty, older naming
-      {temp + "upload_Qq76ef/upload_1.zip", false, false},  // not empty, older naming
-      {temp + "upload_1.zip", false, false},
+      {cities + ".keldra-part-" + dead + "-md48.AbC123", false, hour, true},
+      {cities + ".keldra-part-" + dead + "-md51.AbC123", false, hour - 60, false},
+      {cities + ".keldra-part-" + dead + "-md52.AbC123", false, -hour, false},  // future
+      {cities + ".keldra-part-" + alive + "-md49.AbC123", false, 2 * hour, false},
+      {cities + ".keldra-partial", false, 2 * hour, false},
+      {pictures + "md50", false, 2 * hour, false},
+      {temp + "upload_" + dead + "_Xy12ab", true, hour, true},
+      {temp + "upload_" + dead + "_Rc34de", true, 60, false},
+      {temp + "upload_" + alive + "_Xy12ab", true, 2 * hour, false},
+      {temp + "upload_Zz98cd", true, 2 * hour, true},  // empty, older naming
+      {temp + "upload_Yy87cd", true, 60, false},       // empty, older naming, recent
+      {temp + "upload_Qq76ef/upload_1.zip", false, 2 * hour, false},  // not empty, older naming
+      {temp + "upload_1.zip", false, 2 * hour, false},
   };
   for (const Entry& e : entries) {
     if (e.folder) {
@@ -395,12 +404,22 @@ TEST(FileManagerLeftovers, WhatAKilledProcessLeftIsPrivateAndRemovedLater) {
     }
   }
   ASSERT_TRUE(write_file(temp + "upload_" + dead + "_Xy12ab/upload_3.zip", "half"));
+  // A folder of its own left alone, but a file in it still being written.
+  const std::string writing = temp + "upload_" + dead + "_Wr56fg";
+  ASSERT_TRUE(write_file(writing + "/upload_4.zip", "growing"));
+  for (const Entry& e : entries) {
+    ASSERT_TRUE(keldra_test::set_modified_ago(e.path, e.age)) << e.path;
+  }
+  ASSERT_TRUE(keldra_test::set_modified_ago(writing, 2 * hour));
+  ASSERT_TRUE(keldra_test::set_modified_ago(writing + "/upload_4.zip", 10));
+  ASSERT_TRUE(keldra_test::set_modified_ago(part, hour));
 
   EXPECT_EQ(4, FileManager::open()->remove_leftovers());
   EXPECT_EQ(0u, mode_of(part));
   for (const Entry& e : entries) {
     EXPECT_EQ(e.removed, mode_of(e.path) == 0) << e.path;
   }
+  EXPECT_EQ("growing", read_file(writing + "/upload_4.zip"));
 }
 
 TEST(FileManager, OpenGivesANewObjectEachCall) {

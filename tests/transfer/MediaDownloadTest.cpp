@@ -1,5 +1,6 @@
 // Media download runs against the loopback HTTPS server: where each file is saved, what
 // the object records, resized addresses, and a failed download.
+#include "FileAge.h"
 #include "MediaFixture.h"
 
 #include "support/LogCapture.h"
@@ -217,6 +218,32 @@ TEST_F(MediaDownloadTest, ASilentServerEndsTheRunAndSavesNothing) {
   }
 }
 
+// A file whose Content-Length is no plain decimal number, or a list, is not saved: the
+// run ends with 0x6005 and the object keeps no local file, on Qt's client and the own
+// one (the resized address) alike. Either used to save a guess: Qt's client the bytes up
+// to the close, the own client none ("-0") or the first five ("5, 05").
+TEST_F(MediaDownloadTest, ALengthThatIsNoPlainNumberSavesNothing) {
+  unsigned long long global_id = 9550;
+  for (const char* length : {"-0", "5, 05", "+5"}) {
+    for (int side : {0, 320}) {
+      SCOPED_TRACE(std::string(length) + " " + std::to_string(side));
+      s_server->clear_answers();
+      s_server->clear_record();
+      HttpsTestServer::Reply guess;
+      guess.raw = std::string("HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nConnection: close\r\n") +
+                  "Content-Length: " + length + "\r\n\r\n0123456789";
+      s_server->answer("GET", "/f/*", guess);
+      ++global_id;
+      const unsigned int id = add_remote(global_id, s_server->url("/f/a/b/photo.jpg"), "image/jpeg");
+      EXPECT_EQ(ORVA_ERROR_KELDRA_NETWORK_PROBLEM, run_download(side));
+      EXPECT_EQ(1u, s_server->request_count());
+      EXPECT_EQ("", local_url(read_media(id)));
+      EXPECT_TRUE(files_in("image/jpeg", "md" + std::to_string(global_id)).isEmpty());
+      repo_->remove_object(id);
+    }
+  }
+}
+
 // A file above the reply body bound (256 MiB; lowered here) is refused, whether its
 // Content-Length says so or its bytes pass the bound: the run ends with 2, nothing is
 // saved and the file is booked as failed. Also from the own client.
@@ -256,22 +283,38 @@ TEST_F(MediaDownloadTest, AFileAboveTheBoundIsRefusedAndBookedAsFailed) {
   }
 }
 
-// A run starts by removing what a run of a killed process left: its partial download
-// and its request package folder.
+// A run starts by removing what a run of a killed process left once it was left alone
+// for an hour: its partial download and its request package folder. Younger ones stay:
+// a live process in another PID namespace looks gone too.
 TEST_F(MediaDownloadTest, ARunRemovesTheLeftoversOfAKilledOne) {
   const pid_t gone = fork();
   if (gone == 0) _exit(0);
   ASSERT_GT(gone, 0);
   waitpid(gone, nullptr, 0);
-  const std::string part =
-      folder_for("image/jpeg") + ".keldra-part-" + std::to_string(gone) + "-md9701.Ab12Cd";
-  const std::string package = QDir::tempPath().toStdString() + "/upload_" +
-                              std::to_string(gone) + "_Ab12Cd";
-  ASSERT_TRUE(write_file(part, "half a picture"));
-  ASSERT_TRUE(write_file(package + "/upload_1.zip", "half a package"));
-  EXPECT_EQ(0, run_download());
-  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(part)));
-  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(package)));
+  const struct {
+    const char* name;
+    long age;  // seconds since the leftovers were last modified
+    bool removed;
+  } cases[] = {
+      {"left an hour ago", 3600, true},
+      {"written a minute ago", 60, false},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string tag = std::to_string(++n);
+    const std::string part = folder_for("image/jpeg") + ".keldra-part-" + std::to_string(gone) +
+                             "-md970" + tag + ".Ab12Cd";
+    const std::string package = QDir::tempPath().toStdString() + "/upload_" +
+                                std::to_string(gone) + "_Ab12C" + tag;
+    ASSERT_TRUE(write_file(part, "half a picture"));
+    ASSERT_TRUE(write_file(package + "/upload_1.zip", "half a package"));
+    ASSERT_TRUE(set_modified_ago(part, c.age));
+    ASSERT_TRUE(set_modified_ago(package, c.age));
+    EXPECT_EQ(0, run_download());
+    EXPECT_EQ(!c.removed, QFileInfo::exists(QString::fromStdString(part)));
+    EXPECT_EQ(!c.removed, QFileInfo::exists(QString::fromStdString(package + "/upload_1.zip")));
+  }
 }
 
 // Objects with a local file already, or without a remote one, are passed over.

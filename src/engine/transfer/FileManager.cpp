@@ -5,12 +5,14 @@
 #include <keldra/LoggerUmbo.h>
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QStandardPaths>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <signal.h>
 #include <vector>
@@ -87,8 +89,31 @@ pid_t leading_pid(const std::string& text, char end) {
   return static_cast<pid_t>(pid);
 }
 
-// True when no process |pid| runs any more: what it left is nobody's.
+// True when no process |pid| runs any more, as far as this process can see. A process
+// in another PID namespace (a sandboxed application sharing the home and the temporary
+// folder) looks gone too, so this alone never decides: see untouched_for_long().
 bool process_gone(pid_t pid) { return pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH; }
+
+// How long a leftover must have been left alone before it counts as nobody's.
+const time_t kLeftoverQuiet = 60 * 60;
+
+// True when |path| (and, for a folder, everything below it) was last modified at least
+// kLeftoverQuiet ago. A time in the future counts as recent.
+bool untouched_for_long(const std::string& path) {
+  const time_t now = ::time(nullptr);
+  const auto quiet = [now](const char* entry) {
+    struct stat st;
+    return ::lstat(entry, &st) == 0 && now - st.st_mtime >= kLeftoverQuiet;
+  };
+  if (!quiet(path.c_str())) return false;
+  QDirIterator it(QFile::decodeName(path.c_str()),
+                  QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                  QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    if (!quiet(QFile::encodeName(it.next()).constData())) return false;
+  }
+  return true;
+}
 
 // The names in |folder| that begin with |prefix|, hidden ones included.
 QStringList names_in(const std::string& folder, const char* prefix, QDir::Filters kind) {
@@ -261,11 +286,12 @@ int FileManager::remove_leftovers() {
     for (const QString& entry : names_in(folder, kPartPrefix, QDir::Files)) {
       const std::string name = path_of(entry);
       if (!process_gone(leading_pid(name.substr(part_prefix), '-'))) continue;
+      if (!untouched_for_long(folder + name)) continue;
       if (::unlink((folder + name).c_str()) == 0) ++removed;
     }
   }
   // Request package folders: those of a process that is gone, whatever they hold, and
-  // empty ones of the older naming.
+  // empty ones of the older naming; either only once nothing in them changed for long.
   const std::string temp = temp_dir();
   if (!temp.empty()) {
     const size_t package_prefix = std::strlen(kPackagePrefix);
@@ -278,9 +304,10 @@ int FileManager::remove_leftovers() {
       if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) {
         continue;
       }
-      if (pid != 0 && process_gone(pid)) {
+      if (pid != 0 && process_gone(pid) && untouched_for_long(path)) {
         if (QDir(QFile::decodeName(path.c_str())).removeRecursively()) ++removed;
-      } else if (pid == 0 && rest.size() == 6 && ::rmdir(path.c_str()) == 0) {
+      } else if (pid == 0 && rest.size() == 6 && untouched_for_long(path) &&
+                 ::rmdir(path.c_str()) == 0) {
         ++removed;
       }
     }

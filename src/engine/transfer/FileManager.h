@@ -88,7 +88,9 @@ class FileManager : public orva::internal::RefCountable {
   // Removes what runs of processes that are gone left behind (a kill -9 during a run):
   // downloads never completed in both download folders, request package folders in the
   // temporary folder with all they hold, and empty package folders of the older naming
-  // ("upload_XXXXXX"). What a running process writes is left alone. The count removed.
+  // ("upload_XXXXXX"). What a running process writes is left alone: a leftover goes only
+  // when its process looks gone and nothing of it was modified for an hour (a process in
+  // another PID namespace looks gone). The count removed.
   int remove_leftovers();
 
   // Case-sensitive prefix tests: "image/"; and none of "image/", "video/", "audio/".

@@ -468,6 +468,11 @@ orva::ErrorCode NetworkAdapterUmbo::startRequest(const QString& url, const QStri
     mRequestBody.reset();
   }
   ++mRequestSerial;
+  // Qt's HTTP thread otherwise reads on while the event loop hands its pieces over one
+  // by one: small chunks at line speed pile up without bound. With a bound it stops
+  // reading from the socket while the reply holds that much unread, and slotReadyRead
+  // takes all there is at each notification.
+  mReply->setReadBufferSize(kReplyReadBuffer);
 
   connect(mReply, &QNetworkReply::metaDataChanged, this, &NetworkAdapterUmbo::headArrived);
   connect(mReply, &QIODevice::readyRead, this, &NetworkAdapterUmbo::slotReadyRead);

@@ -16,15 +16,19 @@
 // Time limit: a request that moves no byte for 30 s (inactivity_timeout_ms()) ends with
 // 0x6005; on the access manager's path through the request's transfer timeout, on the
 // own client through its own timer, which also covers the connection and TLS handshake.
+// Bytes of the response head (interim heads included) do not count as moving: the head
+// must be complete within the limit.
 //
 // Size: no reply body above 256 MiB (max_reply_body()) is held: a 2xx reply whose
 // Content-Length says more is refused at its head, and a request is stopped as soon as
 // the bytes received pass the bound; both end with 2. Bytes of non-2xx replies are read
-// and dropped.
+// and dropped. Qt may hold at most 64 KiB of a reply unread (kReplyReadBuffer), so memory
+// stays bounded whatever the chunking.
 //
-// Framing: a reply whose raw headers carry Content-Length values that differ ends with
-// 0x6005 before anything of it is handed over (the own client also refuses folded header
-// lines and chunk data past its size).
+// Framing: a reply whose Content-Length is no plain decimal number ("-0", "+5", " 5x"),
+// or a list of values that are not the same digits ("5, 05"), ends with 0x6005 before
+// anything of it is handed over (the own client also refuses folded header lines and
+// chunk data not followed by exactly its line end).
 //
 // Outcomes: a reply's head (status mapped by http_status_to_error_code, Content-Type)
 // goes to the listener once, at the first readable data of a reply with a Content-Type;
@@ -131,6 +135,12 @@ class NetworkAdapterUmbo : public QObject, public NetworkAdapter {
   // The bound in force; test seam: |bytes| replaces it, 0 restores kMaxReplyBody.
   static qint64 max_reply_body();
   static void set_max_reply_body(qint64 bytes);
+  // The most reply bytes Qt may hold unread for a request (its read buffer): memory stays
+  // bounded however the server chunks its body. Qt keeps every chunk it parsed as a piece
+  // of its own and takes pieces off its buffer at a cost that grows with their number, so
+  // a larger bound makes a body of tiny chunks slower; a smaller one slows every large
+  // body down (each bound's worth of bytes waits for the event loop).
+  static const qint64 kReplyReadBuffer = qint64(64) << 10;
 
   // Asks the configuration manager to rescan; the configurations are logged when done.
   void update_configurations();

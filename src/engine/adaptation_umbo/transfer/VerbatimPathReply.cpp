@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstring>
 
 namespace orva {
 namespace keldra {
@@ -19,6 +20,10 @@ namespace {
 // line (with its extensions) larger than kMaxChunkLine.
 const int kMaxHead = 64 * 1024;
 const int kMaxChunkLine = 4 * 1024;
+// The receivers hear of body bytes at least every this many bytes.
+const qint64 kAnnounceSlice = 256 * 1024;
+// What the socket may hold that the reply has not taken yet.
+const qint64 kSocketReadBuffer = 256 * 1024;
 // The request body goes into the socket this much at a time, so that the socket never
 // holds a copy of a large body.
 const int kWriteSlice = 64 * 1024;
@@ -77,23 +82,70 @@ QNetworkReply::NetworkError error_of_socket(QAbstractSocket::SocketError error) 
   }
 }
 
-// Where a head ends (just past its empty line), or -1 while it is incomplete.
-int head_end(const QByteArray& in) {
-  for (int i = in.indexOf('\n'); i >= 0; i = in.indexOf('\n', i + 1)) {
-    if (i + 1 < in.size() && in[i + 1] == '\n') return i + 2;
-    if (i + 2 < in.size() && in[i + 1] == '\r' && in[i + 2] == '\n') return i + 3;
+// Where the head at |p| (|n| bytes) ends, just past its empty line, or -1 while it is
+// incomplete. The search starts at |from|: what lies before it was searched already.
+int head_end(const char* p, int n, int from) {
+  for (int i = from; i < n;) {
+    const void* found = std::memchr(p + i, '\n', static_cast<size_t>(n - i));
+    if (!found) return -1;
+    i = static_cast<int>(static_cast<const char*>(found) - p);
+    if (i + 1 < n && p[i + 1] == '\n') return i + 2;
+    if (i + 2 < n && p[i + 1] == '\r' && p[i + 2] == '\n') return i + 3;
+    ++i;
   }
   return -1;
 }
 
-// One line from the front of |in| without its line end, or false while incomplete.
-bool take_line(QByteArray& in, QByteArray& line) {
-  const int end = in.indexOf('\n');
-  if (end < 0) return false;
-  line = in.left(end);
-  if (line.endsWith('\r')) line.chop(1);
-  in.remove(0, end + 1);
+// Where the line at |p| (|n| bytes) has its '\n', or -1 while it has none; the search
+// starts at |from|.
+int line_end(const char* p, int n, int from) {
+  if (from >= n) return -1;
+  const void* found = std::memchr(p + from, '\n', static_cast<size_t>(n - from));
+  return found ? static_cast<int>(static_cast<const char*>(found) - p) : -1;
+}
+
+bool is_space(char c) { return c == ' ' || c == '\t'; }
+
+// A chunk-size line without its '\n' (an extension after ';' is ignored): one or more hex
+// digits, spaces and tabs around them. False for anything else, or for a size that no
+// body reaches.
+bool chunk_size(const char* p, int n, qint64& size) {
+  if (n > 0 && p[n - 1] == '\r') --n;
+  const char* semicolon = static_cast<const char*>(std::memchr(p, ';', static_cast<size_t>(n)));
+  if (semicolon) n = static_cast<int>(semicolon - p);
+  int i = 0;
+  while (i < n && is_space(p[i])) ++i;
+  while (n > i && is_space(p[n - 1])) --n;
+  if (i == n) return false;
+  size = 0;
+  for (; i < n; ++i) {
+    const char c = p[i];
+    int digit;
+    if (c >= '0' && c <= '9') {
+      digit = c - '0';
+    } else if (c >= 'a' && c <= 'f') {
+      digit = c - 'a' + 10;
+    } else if (c >= 'A' && c <= 'F') {
+      digit = c - 'A' + 10;
+    } else {
+      return false;
+    }
+    if (size > (qint64(1) << 56)) return false;
+    size = size * 16 + digit;
+  }
   return true;
+}
+
+// A Content-Length value: one or more decimal digits and nothing else (no sign, no space
+// inside, no list); -1 when it is not one, or too large for any body.
+qint64 plain_length(const QByteArray& value) {
+  if (value.isEmpty()) return -1;
+  qint64 n = 0;
+  for (const char c : value) {
+    if (c < '0' || c > '9' || n > (qint64(1) << 56)) return -1;
+    n = n * 10 + (c - '0');
+  }
+  return n;
 }
 
 }  // namespace
@@ -101,10 +153,15 @@ bool take_line(QByteArray& in, QByteArray& line) {
 bool agreed_content_length(const QNetworkReply& reply, qint64& length) {
   length = -1;
   if (!reply.hasRawHeader("Content-Length")) return true;
+  // Repeated fields come joined with ", ". Only the same digits repeated count as one
+  // length; a sign, a space inside, anything but digits, or values that differ (even
+  // "5, 05") leave the body's end a guess.
+  QByteArray first;
   for (const QByteArray& part : reply.rawHeader("Content-Length").split(',')) {
-    bool ok = false;
-    const qint64 n = part.trimmed().toLongLong(&ok);
-    if (!ok || n < 0 || (length >= 0 && n != length)) return false;
+    const QByteArray value = part.trimmed();
+    const qint64 n = plain_length(value);
+    if (n < 0 || (length >= 0 && value != first)) return false;
+    first = value;
     length = n;
   }
   return true;
@@ -155,6 +212,8 @@ VerbatimPathReply::VerbatimPathReply(const QNetworkRequest& request,
     connect(mIdleTimer, &QTimer::timeout, this, &VerbatimPathReply::timedOut);
     mIdleTimer->start();
   }
+  // The socket takes in no more than this ahead of the parser, however fast the server.
+  mSocket->setReadBufferSize(kSocketReadBuffer);
   connect(mSocket, &QSslSocket::readyRead, this, &VerbatimPathReply::socketReadyRead);
   connect(mSocket, &QSslSocket::bytesWritten, this, &VerbatimPathReply::bytesWritten);
   connect(mSocket, &QAbstractSocket::errorOccurred, this, &VerbatimPathReply::socketError);
@@ -200,17 +259,31 @@ void VerbatimPathReply::bytesWritten(qint64 bytes) {
 
 void VerbatimPathReply::socketReadyRead() {
   if (isFinished()) return;
-  if (mIdleTimer) mIdleTimer->start();
-  mIn += mSocket->readAll();
+  // Bytes of the response head (interim heads too) do not hold the request open: the
+  // head must be complete within the time limit, as on Qt's own client.
+  if (mIdleTimer && mPhase != kHead) mIdleTimer->start();
+  takeInput(mSocket->readAll());
   schedule();
 }
 
 void VerbatimPathReply::socketError() {
   if (isFinished()) return;
   // What came before the error is still to be taken.
-  mIn += mSocket->readAll();
+  takeInput(mSocket->readAll());
   mSocketFailed = true;
   schedule();
+}
+
+void VerbatimPathReply::takeInput(const QByteArray& bytes) {
+  if (bytes.isEmpty()) return;
+  if (mInPos == mIn.size()) {
+    mIn = bytes;
+  } else {
+    // Only what is not parsed yet moves: an unfinished head or line, never the body.
+    mIn.remove(0, mInPos);
+    mIn += bytes;
+  }
+  mInPos = 0;
 }
 
 void VerbatimPathReply::timedOut() {
@@ -251,89 +324,102 @@ void VerbatimPathReply::process() {
   fail(error_of_socket(error), mSocket->errorString());
 }
 
+// Parses in place: mInPos walks through the input, body bytes are copied once into
+// mReady, and a head or line that is not complete yet is not searched again from its
+// start (mScanned). The receivers hear of body bytes once per pass (or per
+// kAnnounceSlice), not once per chunk.
 bool VerbatimPathReply::consume() {
   for (;;) {
     if (isFinished()) return false;
+    const char* const at = mIn.constData() + mInPos;
+    const int left = mIn.size() - mInPos;
     switch (mPhase) {
       case kHead: {
-        const int end = head_end(mIn);
-        if (end < 0) {
-          if (mIn.size() > kMaxHead) {
+        const int end = head_end(at, left, mScanned);
+        if (end < 0 || end > kMaxHead) {
+          if (left > kMaxHead) {
             fail(QNetworkReply::ProtocolFailure, QStringLiteral("Reply head too large"));
             return false;
           }
+          // The empty line may begin in the last two bytes.
+          mScanned = std::max(0, left - 2);
           return true;
         }
-        const QByteArray head = mIn.left(end);
-        mIn.remove(0, end);
+        const QByteArray head(at, end);
+        mInPos += end;
+        mScanned = 0;
         if (!parseHead(head)) return false;
         break;
       }
       case kBody:
       case kChunkData: {
-        if (mIn.isEmpty()) return true;
-        const int n = static_cast<int>(std::min<qint64>(mRemaining, mIn.size()));
-        const QByteArray part = mIn.left(n);
-        mIn.remove(0, n);
+        if (left == 0) return announce();
+        const int n = static_cast<int>(std::min<qint64>(mRemaining, left));
+        takeBody(n);
+        mInPos += n;
         mRemaining -= n;
-        const bool body_done = mPhase == kBody && mRemaining == 0;
-        if (mRemaining == 0 && mPhase == kChunkData) mPhase = kChunkEnd;
-        if (!deliver(part.constData(), part.size())) return false;
-        if (body_done) {
-          succeed();
-          return false;
+        if (mRemaining == 0) {
+          if (mPhase == kBody) {
+            if (announce()) succeed();
+            return false;
+          }
+          mPhase = kChunkEnd;
         }
+        if (mReceived - mAnnounced >= kAnnounceSlice && !announce()) return false;
         break;
       }
       case kUntilClose: {
-        if (mIn.isEmpty()) return true;
-        const QByteArray part = mIn;
-        mIn.clear();
-        if (!deliver(part.constData(), part.size())) return false;
+        if (left == 0) return announce();
+        takeBody(left);
+        mInPos += left;
         break;
       }
       case kChunkSize: {
-        QByteArray line;
-        const bool whole = take_line(mIn, line);
-        if ((whole ? line.size() : mIn.size()) > kMaxChunkLine) {
-          fail(QNetworkReply::ProtocolFailure, QStringLiteral("Chunk size line too long"));
-          return false;
+        const int end = line_end(at, left, mScanned);
+        if (end < 0 ? left > kMaxChunkLine : end > kMaxChunkLine) {
+          return failFraming(QStringLiteral("Chunk size line too long"));
         }
-        if (!whole) return true;
-        const int semicolon = line.indexOf(';');
-        if (semicolon >= 0) line.truncate(semicolon);
-        bool ok = false;
-        const qint64 size = line.trimmed().toLongLong(&ok, 16);
-        if (!ok || size < 0) {
-          fail(QNetworkReply::ProtocolFailure, QStringLiteral("Bad chunk size"));
-          return false;
+        if (end < 0) {
+          mScanned = left;
+          return announce();
         }
+        qint64 size = 0;
+        if (!chunk_size(at, end, size)) return failFraming(QStringLiteral("Bad chunk size"));
+        mInPos += end + 1;
+        mScanned = 0;
         mRemaining = size;
         mPhase = size == 0 ? kTrailer : kChunkData;
         break;
       }
       case kChunkEnd: {
-        QByteArray line;
-        if (!take_line(mIn, line)) return true;
-        // Chunk data goes on past its declared size: the framing cannot be trusted.
-        if (!line.isEmpty()) {
-          fail(QNetworkReply::ProtocolFailure, QStringLiteral("Chunk longer than its size"));
-          return false;
+        // Exactly the line end: anything else means the data goes on past its declared
+        // size, and the framing cannot be trusted.
+        if (left == 0 || (left == 1 && at[0] == '\r')) return announce();
+        if (at[0] == '\n') {
+          mInPos += 1;
+        } else if (at[0] == '\r' && at[1] == '\n') {
+          mInPos += 2;
+        } else {
+          return failFraming(QStringLiteral("Chunk data not followed by its line end"));
         }
         mPhase = kChunkSize;
         break;
       }
       case kTrailer: {
-        QByteArray line;
-        const bool whole = take_line(mIn, line);
-        mTrailerBytes += whole ? line.size() + 1 : 0;
-        if (mTrailerBytes + (whole ? 0 : mIn.size()) > kMaxHead) {
-          fail(QNetworkReply::ProtocolFailure, QStringLiteral("Trailers too large"));
-          return false;
+        const int end = line_end(at, left, mScanned);
+        if (mTrailerBytes + (end < 0 ? left : end + 1) > kMaxHead) {
+          return failFraming(QStringLiteral("Trailers too large"));
         }
-        if (!whole) return true;
-        if (line.isEmpty()) {
-          succeed();
+        if (end < 0) {
+          mScanned = left;
+          return announce();
+        }
+        const bool last = end == 0 || (end == 1 && at[0] == '\r');
+        mTrailerBytes += end + 1;
+        mInPos += end + 1;
+        mScanned = 0;
+        if (last) {
+          if (announce()) succeed();
           return false;
         }
         break;
@@ -342,6 +428,12 @@ bool VerbatimPathReply::consume() {
         return false;
     }
   }
+}
+
+bool VerbatimPathReply::failFraming(const QString& text) {
+  // The body bytes before the fault reach the receivers first, as on Qt's own client.
+  if (announce()) fail(QNetworkReply::ProtocolFailure, text);
+  return false;
 }
 
 bool VerbatimPathReply::parseHead(const QByteArray& head) {
@@ -359,6 +451,8 @@ bool VerbatimPathReply::parseHead(const QByteArray& head) {
   }
   // An interim answer; the real head follows.
   if (status < 200) return true;
+  // The head is complete: from here on every byte moved restarts the time limit.
+  if (mIdleTimer) mIdleTimer->start();
 
   mStatus = status;
   setAttribute(QNetworkRequest::HttpStatusCodeAttribute, status);
@@ -426,11 +520,30 @@ bool VerbatimPathReply::parseHead(const QByteArray& head) {
   return true;
 }
 
-bool VerbatimPathReply::deliver(const char* data, int length) {
-  if (length <= 0) return true;
-  QPointer<VerbatimPathReply> self(this);
-  mReady.append(data, length);
+void VerbatimPathReply::takeBody(int length) {
   mReceived += length;
+  if (mReadyPos == mReady.size()) {
+    // Nothing unread: input that is body from end to end is taken as it is, not copied.
+    if (mInPos == 0 && length == mIn.size()) {
+      mReady = mIn;
+      mReadyPos = 0;
+      return;
+    }
+    mReady.clear();
+    mReadyPos = 0;
+  } else if (mReadyPos >= mReady.size() / 2) {
+    // Read bytes are dropped once they are half of the buffer, so each byte moves at
+    // most a bounded number of times whatever the receiver reads.
+    mReady.remove(0, mReadyPos);
+    mReadyPos = 0;
+  }
+  mReady.append(mIn.constData() + mInPos, length);
+}
+
+bool VerbatimPathReply::announce() {
+  if (mReceived == mAnnounced) return true;
+  mAnnounced = mReceived;
+  QPointer<VerbatimPathReply> self(this);
   emit readyRead();
   if (!self || isFinished()) return false;
   emit downloadProgress(mReceived, mTotal);
@@ -489,14 +602,18 @@ void VerbatimPathReply::ignoreSslErrorsImplementation(const QList<QSslError>& er
 }
 
 qint64 VerbatimPathReply::bytesAvailable() const {
-  return mReady.size() + QNetworkReply::bytesAvailable();
+  return mReady.size() - mReadyPos + QNetworkReply::bytesAvailable();
 }
 
 qint64 VerbatimPathReply::readData(char* data, qint64 maxSize) {
-  const int n = static_cast<int>(std::min<qint64>(maxSize, mReady.size()));
+  const int n = static_cast<int>(std::min<qint64>(maxSize, mReady.size() - mReadyPos));
   if (n == 0) return isFinished() ? -1 : 0;
-  std::copy(mReady.constData(), mReady.constData() + n, data);
-  mReady.remove(0, n);
+  std::memcpy(data, mReady.constData() + mReadyPos, static_cast<size_t>(n));
+  mReadyPos += n;
+  if (mReadyPos == mReady.size()) {
+    mReady.clear();
+    mReadyPos = 0;
+  }
   return n;
 }
 

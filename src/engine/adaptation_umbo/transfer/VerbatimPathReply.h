@@ -18,15 +18,19 @@
 // User-Agent "Mozilla/5.0" and "Connection: close"; a POST body follows as given. It
 // reads a status line and headers (1xx heads are skipped) and a body delimited by
 // Content-Length, chunked transfer coding or the end of the connection. A head with a
-// folded line or with Content-Length values that differ (or are no number), and chunk
-// data not followed by its line end, fail the request with ProtocolFailure: a body whose
-// end is a guess is never delivered as whole. So do a head or trailers above 64 KiB and
-// a chunk-size line above 4 KiB; the body's own bound is the receiver's (it may abort). Redirections
-// are not followed. No compression is asked for, so bodies come as sent.
+// folded line or with a Content-Length that is no plain decimal number (see
+// agreed_content_length), and chunk data not followed by exactly CRLF or LF, fail the
+// request with ProtocolFailure at once: a body whose end is a guess is never delivered
+// as whole. So do a head or trailers above 64 KiB and a chunk-size line above 4 KiB (or
+// one that is not hex digits); the body's own bound is the receiver's (it may abort).
+// Redirections are not followed. No compression is asked for, so bodies come as sent.
+// The input is parsed in place, each byte a bounded number of times, and the receivers
+// hear of body bytes once per socket read (at most every 256 KiB), whatever the chunking.
 //
 // Time limit: the request's transferTimeout() (when above 0): a request that moves no
 // byte for that long (the connection and TLS handshake included) fails with
-// TimeoutError.
+// TimeoutError. Bytes of the response head, interim heads included, do not restart it:
+// the head must be complete within that time after the last byte sent.
 //
 // Ownership: a QObject child of whoever is given as parent (the adapter's access
 // manager); it owns its socket. The POST body is read in place: the caller keeps its
@@ -50,9 +54,9 @@ namespace keldra {
 namespace internal {
 
 // Reads |reply|'s Content-Length, whose repeated values are joined with ", " (as Qt and
-// this reply join them): true and |length| when every value is the same number (-1
-// without the header); false when they differ or one is no number, since the body's end
-// is then a guess.
+// this reply join them): true and |length| when it is a plain decimal number (digits
+// only), or the same digits repeated; -1 without the header. False for anything else
+// ("-0", "+5", " 5x", "5, 05", an empty value): the body's end is then a guess.
 bool agreed_content_length(const QNetworkReply& reply, qint64& length);
 
 class VerbatimPathReply : public QNetworkReply {
@@ -91,8 +95,15 @@ class VerbatimPathReply : public QNetworkReply {
   // (then nothing of it may be touched).
   bool consume();
   bool parseHead(const QByteArray& head);
-  // Hands body bytes to the receivers; false as consume().
-  bool deliver(const char* data, int length);
+  // Appends received bytes to the input.
+  void takeInput(const QByteArray& bytes);
+  // Adds the next |length| bytes of the input (at mInPos) to the body for the receiver.
+  void takeBody(int length);
+  // Tells the receivers of the body bytes added since the last time; false as consume().
+  bool announce();
+  // Fails the request for bad framing in the body (after announcing what came before);
+  // always false.
+  bool failFraming(const QString& text);
   void succeed();
   void fail(QNetworkReply::NetworkError code, const QString& text);
   void endSocket();
@@ -106,8 +117,12 @@ class VerbatimPathReply : public QNetworkReply {
   qint64 mSentReported = 0;  // body bytes last given in uploadProgress
   bool mScheduled = false;
   bool mSocketFailed = false;
-  QByteArray mIn;     // bytes received and not parsed yet
-  QByteArray mReady;  // body bytes not read by the receiver yet
+  QByteArray mIn;       // bytes received; those before mInPos are parsed
+  int mInPos = 0;
+  int mScanned = 0;     // bytes from mInPos searched in vain for a head's or line's end
+  QByteArray mReady;    // body bytes; those before mReadyPos were read by the receiver
+  int mReadyPos = 0;
+  qint64 mAnnounced = 0;  // body bytes the receivers were told of
   Phase mPhase = kHead;
   int mStatus = 0;
   qint64 mTotal = -1;     // Content-Length; -1 unknown
