@@ -26,7 +26,7 @@
 // stays bounded whatever the chunking.
 //
 // Framing: a reply whose Content-Length is no plain decimal number ("-0", "+5", " 5x"),
-// or a list of values that are not the same digits ("5, 05"), ends with 0x6005 before
+// or a list ("5, 05", "10, 10", the header twice), ends with 0x6005 before
 // anything of it is handed over (the own client also refuses folded header lines and
 // chunk data not followed by exactly its line end).
 //

@@ -153,18 +153,11 @@ qint64 plain_length(const QByteArray& value) {
 bool agreed_content_length(const QNetworkReply& reply, qint64& length) {
   length = -1;
   if (!reply.hasRawHeader("Content-Length")) return true;
-  // Repeated fields come joined with ", ". Only the same digits repeated count as one
-  // length; a sign, a space inside, anything but digits, or values that differ (even
-  // "5, 05") leave the body's end a guess.
-  QByteArray first;
-  for (const QByteArray& part : reply.rawHeader("Content-Length").split(',')) {
-    const QByteArray value = part.trimmed();
-    const qint64 n = plain_length(value);
-    if (n < 0 || (length >= 0 && value != first)) return false;
-    first = value;
-    length = n;
-  }
-  return true;
+  // Repeated fields come joined with ", ", so any list, even of one value repeated, is
+  // refused with the rest: a sign, a space inside or anything but digits leaves the
+  // body's end a guess.
+  length = plain_length(reply.rawHeader("Content-Length").trimmed());
+  return length >= 0;
 }
 
 bool VerbatimPathReply::is_needed(const QUrl& url) {

@@ -54,9 +54,9 @@ namespace keldra {
 namespace internal {
 
 // Reads |reply|'s Content-Length, whose repeated values are joined with ", " (as Qt and
-// this reply join them): true and |length| when it is a plain decimal number (digits
-// only), or the same digits repeated; -1 without the header. False for anything else
-// ("-0", "+5", " 5x", "5, 05", an empty value): the body's end is then a guess.
+// this reply join them): true and |length| when it is one plain decimal number (digits
+// only); -1 without the header. False for anything else ("-0", "+5", " 5x", an empty
+// value, any list: "5, 05", "10, 10", the header twice): the body's end is then a guess.
 bool agreed_content_length(const QNetworkReply& reply, qint64& length);
 
 class VerbatimPathReply : public QNetworkReply {
