@@ -272,11 +272,12 @@ void StoreImpl::handle_progress(float progress, orva::ErrorCode status) {
       break;
     case SEARCHING:
       m_progress = progress * 0.5f;
+      // The ids are taken before any signal: the search object is shared and no longer
+      // active, so a receiver may start another element's search on it, which clears them.
+      if (status == ORVA_ERROR_NONE && m_search.is_valid()) m_foundIds = m_search->get_results();
       emit progressChanged(m_progress, status);
       if (!alive || running) break;
       if (status == ORVA_ERROR_NONE) {
-        // During its final report the search still holds this search's ids.
-        if (m_search.is_valid()) m_foundIds = m_search->get_results();
         loadMoreResults(m_pageSize);
       } else {
         m_state = IDLE;

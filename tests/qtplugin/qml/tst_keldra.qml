@@ -216,6 +216,46 @@ TestCase {
         for (var k = 0; k < made.length; ++k) verify(a.removeObjectById(made[k]))
     }
 
+    // A handler of a's first report with status 0 (its ids are found, its page not yet
+    // loaded) starts b's search on the shared search object: a still pages through its
+    // own ids, b gets its own.
+    function test_search_started_from_a_report() {
+        var f = factory()
+        var a = initialised(f.openLocalStore())
+        var b = f.openLocalStore()
+        var made = []
+        for (var i = 0; i < 6; ++i) {
+            var o = i < 4 ? f.createLocationObject() : f.createRouteObject()
+            o.name = (i < 4 ? "place " : "route ") + (i % 4)
+            var link = a.addObject(o)
+            verify(link !== null)
+            made.push(link.targetLID)
+        }
+        var bDone = spy(b, "searchDone")
+        var started = false
+        var startB = function(progress, status) {
+            if (started || status !== 0) return
+            started = true
+            b.search(ofClass(b, "route"), byName(b), 0)
+        }
+        a.progressChanged.connect(startB)
+        try {
+            compare(page(a, function() { a.search(ofClass(a, "location"), byName(a), 2) }),
+                    ["place 0", "place 1"])
+            verify(started)
+            verify(a.hasMoreResults())
+            tryCompare(bDone, "count", 1, 20000)
+            compare(b.getStatus(), 1)
+            compare(b.lastResults.map(function(o) { return o.name }), ["route 0", "route 1"])
+            compare(page(a, function() { a.searchMore(2) }), ["place 2", "place 3"])
+            verify(!a.hasMoreResults())
+        } finally {
+            // The objects go even when a check failed: later tests count the store's objects.
+            a.progressChanged.disconnect(startB)
+            for (var k = 0; k < made.length; ++k) a.removeObjectById(made[k])
+        }
+    }
+
     function sync(s) {
         s.setOption(s.OPTION_USER, "anna")
         s.setOption(s.OPTION_PASSWORD, "secret")
