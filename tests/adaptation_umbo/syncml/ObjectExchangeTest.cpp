@@ -185,12 +185,13 @@ class ObjectExchangeTest : public keldra_test::LoopbackServerSuite<keldra_test::
     return o;
   }
 
-  static void answer(int status, const std::string& body, int delay_ms = 0) {
+  // With |hold| set, the answer waits until the test lets it go (release(hold)).
+  static void answer(int status, const std::string& body, const std::string& hold = "") {
     HttpsTestServer::Reply r;
     r.status = status;
     r.body = body;
     r.content_type = kCompactType;
-    r.delay_ms = delay_ms;
+    r.hold = hold;
     s_server->answer("POST", "/upload", r);
   }
 
@@ -480,7 +481,7 @@ TEST_F(ObjectExchangeTest, ObjectEditedWhileInFlightKeepsTheEdit) {
          "S:oa" + std::to_string(a) + ":0;" + compact(place("new place", 9001)) + "S:or" +
              std::to_string(b) + ":0;" + compact(place("changed place", 9101)) + "S:or" +
              std::to_string(c) + ":0;" + compact(place("untouched", 9102)) + "R:OK;",
-         /*delay_ms=*/2500);
+         "edits made");
   listener_.finals.clear();
   ASSERT_EQ(0, service_->synchronize(account(), kUpload));
   ASSERT_TRUE(s_server->wait_for_requests(1));
@@ -489,6 +490,7 @@ TEST_F(ObjectExchangeTest, ObjectEditedWhileInFlightKeepsTheEdit) {
     o.set_name("edited");
     ASSERT_EQ(0, repo_->update_object(o));
   }
+  s_server->release("edits made");
   ASSERT_TRUE(wait_until([&] { return !listener_.finals.empty(); }));
   EXPECT_EQ(0, listener_.finals.back());
 
@@ -558,7 +560,8 @@ TEST_F(ObjectExchangeTest, EditsMadeWhileADownloadIsOnItsWayAreKept) {
                compact(place("home (server)", home_global));
     }
     reply += "S:od9001:0;" + compact(place("parent", 9001)) + copies + "R:OK;";
-    answer(200, reply, /*delay_ms=*/2000);
+    // Each case's answer waits for its own release.
+    answer(200, reply, c.name);
     listener_.finals.clear();
     ASSERT_EQ(0, service_->synchronize(account(), c.tasks, {9001}, false));
     ASSERT_TRUE(s_server->wait_for_requests(1));
@@ -567,6 +570,7 @@ TEST_F(ObjectExchangeTest, EditsMadeWhileADownloadIsOnItsWayAreKept) {
       o.set_name(name + ", edited");
       ASSERT_EQ(0, repo_->update_object(o));
     }
+    s_server->release(c.name);
     ASSERT_TRUE(wait_until([&] { return !listener_.finals.empty(); }));
     EXPECT_EQ(0, listener_.finals.back());
 
