@@ -291,8 +291,8 @@ bool add_recorded_files(int n) {
   if (g_repo->begin_transaction(false) != 0) return false;
   bool ok = true;
   for (; ok && g_recorded_added < n; ++g_recorded_added) {
-    ok = add_media(g_root + "/media/kept" + std::to_string(g_recorded_added) + ".jpg",
-                   "image/jpeg", 1, "", 0) != 0;
+    ok = add_media(g_root + "/media/kept" + std::to_string(g_recorded_added) + ".jpg", "image/jpeg",
+                   1, "", 0) != 0;
   }
   return g_repo->end_transaction(ok ? 0 : 1) == 0 && ok;
 }

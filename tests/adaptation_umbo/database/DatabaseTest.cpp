@@ -388,8 +388,7 @@ TEST_F(Database, LocalFilesHoldingAName) {
     const char* fragment;
     std::set<std::string> files;
   } cases[] = {
-      {"md12",
-       {"/p/md12", "/p/md12-2", "/home/\xc3\xa4\xe5\x86\x99/Bilder/md12", "/p/icons/md12"}},
+      {"md12", {"/p/md12", "/p/md12-2", "/home/\xc3\xa4\xe5\x86\x99/Bilder/md12", "/p/icons/md12"}},
       {"md1",
        {"/p/md12", "/p/md12-2", "/p/md1", "/home/\xc3\xa4\xe5\x86\x99/Bilder/md12",
         "/p/icons/md12"}},

@@ -617,8 +617,9 @@ TEST_F(ObjectExchangeTest, ObjectsRemovedWhileADownloadIsOnItsWayStayRemoved) {
     std::string copies;
     for (size_t i = 0; i < c.places.size(); ++i) {
       const std::string& name = c.places[i];
-      const unsigned long long global_id =
-          name == "home" ? home_global : name == "parent" ? 9001 : 100001 + i;
+      const unsigned long long global_id = name == "home"     ? home_global
+                                           : name == "parent" ? 9001
+                                                              : 100001 + i;
       ids[name] = {name == "home" ? add_place(name) : add_place(name, global_id, true), global_id};
       copies += compact(place(name + " (server)", global_id));
     }
