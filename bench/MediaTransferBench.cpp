@@ -8,6 +8,10 @@
 //   whole in memory, then written with one write).
 // The handler figures carry "x_curl": curl's time over the handler's, i.e. the handler's
 // throughput as a fraction of curl's.
+// - the look-up a saved download makes while it holds the store's write lock: the
+//   recorded local files that may stand in its way, found by the download's name, on a
+//   store of 1,200 + N media objects with local files; beside it the decoding of every
+//   recorded file, as the look-up was before ("x_all": that time over the look-up's).
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
@@ -26,6 +30,7 @@
 #include "support/HttpsTestServer.h"
 #include "support/TestEnv.h"
 #include "transfer/DirectTransferHandler.h"
+#include "transfer/TransferExtension.h"
 
 #include <benchmark/benchmark.h>
 
@@ -276,7 +281,49 @@ void BM_HandlerDownload100MBPeakMemory(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * int64_t(kBigSize));
 }
 
-// Pairs each handler figure with curl's figure of the same traffic, run just before it.
+// Media objects with local files added by the look-up figures (after every run above,
+// which they would change).
+int g_recorded_added = 0;
+
+bool add_recorded_files(int n) {
+  if (g_recorded_added >= n) return true;
+  // One transaction: one commit for all of them.
+  if (g_repo->begin_transaction(false) != 0) return false;
+  bool ok = true;
+  for (; ok && g_recorded_added < n; ++g_recorded_added) {
+    ok = add_media(g_root + "/media/kept" + std::to_string(g_recorded_added) + ".jpg", "image/jpeg",
+                   1, "", 0) != 0;
+  }
+  return g_repo->end_transaction(ok ? 0 : 1) == 0 && ok;
+}
+
+// |name| empty: every recorded file, decoded (the look-up before).
+void recorded_files(benchmark::State& state, const std::string& name) {
+  SharedPointer<orva::keldra::internal::TransferExtension> ext =
+      orva::keldra::internal::TransferExtension::create(g_adapter);
+  if (!add_recorded_files(static_cast<int>(state.range(0))) || !ext.is_valid()) {
+    state.SkipWithError("store not filled");
+    for (auto _ : state) {
+    }
+    return;
+  }
+  size_t found = 0;
+  for (auto _ : state) {
+    std::vector<std::string> files;
+    if (ext->get_local_files(name, files) != 0) {
+      state.SkipWithError("look-up failed");
+      break;
+    }
+    found = files.size();
+  }
+  state.counters["files"] = static_cast<double>(found);
+}
+
+void BM_RecordedFilesAll(benchmark::State& state) { recorded_files(state, std::string()); }
+void BM_RecordedFilesByName(benchmark::State& state) { recorded_files(state, "md70001"); }
+
+// Pairs each handler figure with curl's figure of the same traffic, run just before it,
+// and the look-up by name with the decoding of every file on the same store.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
@@ -285,7 +332,14 @@ class RatioReporter : public benchmark::ConsoleReporter {
       if (run.iterations == 0 || run.error_occurred) continue;
       const std::string name = run.benchmark_name();
       const double per_iteration = run.GetAdjustedRealTime();
-      if (name.rfind("BM_Curl", 0) == 0) {
+      if (name.rfind("BM_RecordedFilesAll", 0) == 0) {
+        all_[name.substr(19)] = per_iteration;
+      } else if (name.rfind("BM_RecordedFilesByName", 0) == 0) {
+        auto it = all_.find(name.substr(22));
+        if (it != all_.end() && per_iteration > 0) {
+          run.counters["x_all"] = benchmark::Counter(it->second / per_iteration);
+        }
+      } else if (name.rfind("BM_Curl", 0) == 0) {
         curl_[name.substr(7)] = per_iteration;
       } else if (name.rfind("BM_Handler", 0) == 0) {
         auto it = curl_.find(name.substr(10));
@@ -299,6 +353,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
  private:
   std::map<std::string, double> curl_;
+  std::map<std::string, double> all_;
 };
 
 struct InitDone : orva::keldra::ProgressHandler {
@@ -320,6 +375,11 @@ BENCHMARK(BM_HandlerDownload100MBPeakMemory)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(1);
+// Each size's pair on the same store: the store only grows.
+BENCHMARK(BM_RecordedFilesAll)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RecordedFilesByName)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RecordedFilesAll)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RecordedFilesByName)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv) {
   // A folder of its own for HOME and TMPDIR, and no logging.

@@ -286,6 +286,7 @@ orva::ErrorCode DirectTransferHandlerImpl::start(const SyncService::SyncParams& 
   m_awaited_files.clear();
   m_reply_awaited = false;
   m_sent_states.clear();
+  m_built_global_ids.clear();
 
   next_step();
 

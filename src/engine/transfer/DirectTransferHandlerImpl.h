@@ -232,8 +232,9 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   void await_reply(const std::vector<std::string>& item_keys,
                    const std::vector<std::string>& file_keys, bool with_response_line);
   // Takes the record of every stored object with local changes and a global id that the
-  // package does not upload, so that a download reply finds which of them were edited
-  // while it was on its way: 0, or the store's error.
+  // package does not upload, and the global id of every stored object, so that a
+  // download reply finds which of them were edited or removed while it was on its way:
+  // 0, or the store's error.
   orva::ErrorCode record_changed_objects();
 
   // The object replies (DirectTransferReplies.cpp).
@@ -246,7 +247,13 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   // The confirmed upload of |local_id| (see DirectTransferReplies.cpp) and a
   // downloaded object: the sync adapter's or the repository's code.
   orva::ErrorCode replace_uploaded(unsigned int local_id, Object& incoming);
-  orva::ErrorCode store_downloaded(Object& incoming);
+  // |removed|: the object was stored when the package was built and has been removed
+  // since; nothing is written (the result is 0) and it is not booked.
+  orva::ErrorCode store_downloaded(Object& incoming, bool& removed);
+  // Whether an object of |global_id| was stored when the package posted last was built.
+  bool stored_when_built(unsigned long long global_id);
+  // Notes that an object of |global_id| was stored when that package was built.
+  void note_stored_when_built(unsigned long long global_id);
   // The stored object |local_id| changed since the package was built (by its record, or
   // by its local changes when it had none then); a store error counts as changed.
   bool edited_since_built(unsigned int local_id);
@@ -419,6 +426,13 @@ class DirectTransferHandlerImpl : public DirectTransferHandler,
   // one that has a global id): a reply never sync-replaces an object edited since. An
   // entry goes once its object is written by the reply; all go when the reply closes.
   std::unordered_map<unsigned int, std::string> m_sent_states;
+  // With a download, the global ids of the objects stored when the package posted last
+  // was built, and those an upload of it learnt from its reply: one that the reply
+  // brings and that is no longer stored was removed meanwhile and stays removed (its
+  // removal is still recorded for the next sync). Emptied with m_sent_states; sorted
+  // when looked at.
+  std::vector<unsigned long long> m_built_global_ids;
+  bool m_built_global_ids_sorted = true;
   // Pairs of objects added from download replies, saved once per reply.
   std::vector<ObjectBase> m_pending_mappings;
   // A reply is being written in one transaction; a write of it was refused.

@@ -172,12 +172,15 @@ orva::ErrorCode DirectTransferHandlerImpl::place_downloaded_file(unsigned int lo
   if (result != ORVA_ERROR_NONE || !download_wanted(local_id, object)) return result;
   TransferExtension* ext = extension();
   if (ext == nullptr) return ORVA_ERROR_OUT_OF_MEMORY;
-  // Never over a file another object records as its own.
+  // Never over a file another object records as its own. Every name the download may
+  // take begins with its plain name, so only the recorded files whose path holds that
+  // name can stand in its way: the store is asked for those alone, with its write lock
+  // held.
+  const std::string name = FileManager::download_name(object->get_global_id(), local_id);
   std::vector<std::string> recorded;
-  result = ext->get_local_files(recorded);
+  result = ext->get_local_files(name, recorded);
   if (result != ORVA_ERROR_NONE) return result;
-  const std::string target = FileManager::free_download_path(
-      folder, FileManager::download_name(object->get_global_id(), local_id), recorded);
+  const std::string target = FileManager::free_download_path(folder, name, recorded);
   if (target.empty() || m_file_manager->place_part_file(part, target) != ORVA_ERROR_NONE) {
     LoggerUmbo::log("DirectTransferHandler::process_file_download_result, write failed", kTrace);
     return ORVA_ERROR_UNKNOWN;

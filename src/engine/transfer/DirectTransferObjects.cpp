@@ -66,6 +66,7 @@ orva::ErrorCode DirectTransferHandlerImpl::create_upload_package(RequestPackageP
   if (code != ORVA_ERROR_NONE) return code;
   // Records taken for an earlier package are no longer answered.
   m_sent_states.clear();
+  m_built_global_ids.clear();
   if (!m_extension_objects_sent) {
     // The run's first package: what earlier runs left behind is no longer answered.
     m_pending_mappings.clear();
@@ -189,6 +190,8 @@ orva::ErrorCode DirectTransferHandlerImpl::record_changed_objects() {
   std::vector<Object> headers;
   orva::ErrorCode code = m_sync_adapter->all_objects(headers);
   if (code != ORVA_ERROR_NONE) return code;
+  m_built_global_ids.reserve(m_built_global_ids.size() + headers.size());
+  for (const Object& header : headers) note_stored_when_built(header.get_global_id());
   for (const Object& header : headers) {
     const unsigned int local_id = header.get_local_id();
     // Only an object with a global id can be brought by a download; an upload of this

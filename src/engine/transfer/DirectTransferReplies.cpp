@@ -15,7 +15,11 @@
 // by the reply: it keeps the edit and stays unsynchronised (a new object still learns
 // its global id). This holds for an upload's own line and for every object a download
 // brings: the package records each object that had local changes then; one that had
-// none and has some now was edited since. A received object never brings a local file,
+// none and has some now was edited since. Likewise an object removed since the package
+// was built stays removed: a download's package records the global ids stored then (and
+// an upload's line adds the id the server gave), and an object of such an id that is no
+// longer stored is not added again; it is logged and not booked, and its recorded
+// removal goes with the next sync. A received object never brings a local file,
 // and one whose global id another object holds is refused (3): both are rules of the
 // sync adapter's writes, which every received object goes through.
 #include "transfer/DirectTransferHandlerImpl.h"
@@ -23,6 +27,7 @@
 
 #include <keldra/LoggerUmbo.h>
 
+#include <algorithm>
 #include <cassert>
 #include <new>
 
@@ -165,12 +170,13 @@ void DirectTransferHandlerImpl::handle_incoming_objects(const Request& request,
       save_object_result(request, result, object);
       continue;
     }
+    bool removed = false;
     orva::ErrorCode code = m_repository->begin_transaction(false);
     if (code == ORVA_ERROR_NONE) {
       if (is_upload(request.type) && i == 0) {
         code = replace_uploaded(static_cast<unsigned int>(request.id), *object);
       } else if (request.type == REQUEST_OBJECT_DOWNLOAD) {
-        code = store_downloaded(*object);
+        code = store_downloaded(*object, removed);
       } else {
         // A second object for one upload, or a kind that brings no objects.
         code = ORVA_ERROR_NOT_SUPPORTED;
@@ -179,6 +185,8 @@ void DirectTransferHandlerImpl::handle_incoming_objects(const Request& request,
     }
     // A refused write inside the reply's transaction spoils all of it.
     if (code != ORVA_ERROR_NONE && m_reply_batched) m_batch_refused = true;
+    // The server did answer; the object is just no longer wanted here.
+    if (removed && code == ORVA_ERROR_NONE) continue;
     save_object_result(request, code, object);
     LoggerUmbo::logf(kTrace, "DirectTransferHandler: object %lu, err %d",
                      static_cast<unsigned long>(object->get_global_id()), code);
@@ -217,6 +225,9 @@ void DirectTransferHandlerImpl::save_object_result(const Request& request, orva:
 
 orva::ErrorCode DirectTransferHandlerImpl::replace_uploaded(unsigned int local_id,
                                                             Object& incoming) {
+  // The object was stored when its package was built, under the id the server gives it
+  // now: a download line of the same reply must not bring it back once removed.
+  note_stored_when_built(incoming.get_global_id());
   Object stored;
   const orva::ErrorCode read = m_repository->get_object(local_id, stored);
   const auto sent = m_sent_states.find(local_id);
@@ -264,8 +275,41 @@ bool DirectTransferHandlerImpl::edited_since_built(unsigned int local_id) {
          !stored_record(stored, now) || now != sent->second;
 }
 
-orva::ErrorCode DirectTransferHandlerImpl::store_downloaded(Object& incoming) {
-  const unsigned int known = m_repository->get_object_local_id(incoming.get_global_id());
+bool DirectTransferHandlerImpl::stored_when_built(unsigned long long global_id) {
+  // Sorted on the first look after ids were noted, not at each note: a reply may
+  // confirm many uploads against a large store.
+  if (!m_built_global_ids_sorted) {
+    std::sort(m_built_global_ids.begin(), m_built_global_ids.end());
+    m_built_global_ids_sorted = true;
+  }
+  return std::binary_search(m_built_global_ids.begin(), m_built_global_ids.end(), global_id);
+}
+
+void DirectTransferHandlerImpl::note_stored_when_built(unsigned long long global_id) {
+  if (global_id == 0) return;
+  m_built_global_ids.push_back(global_id);
+  m_built_global_ids_sorted = false;
+}
+
+orva::ErrorCode DirectTransferHandlerImpl::store_downloaded(Object& incoming, bool& removed) {
+  removed = false;
+  unsigned int known = m_repository->get_object_local_id(incoming.get_global_id());
+  if (known == 0 && stored_when_built(incoming.get_global_id())) {
+    // The look-up gives 0 for a failed read as well: only an object that is surely gone
+    // is taken as removed.
+    Object now;
+    const orva::ErrorCode read = m_repository->get_global_object(incoming.get_global_id(), now);
+    if (read == ORVA_ERROR_NOT_FOUND) {
+      LoggerUmbo::logf(kTrace,
+                       "DirectTransferHandler: object %lu removed while the download was on "
+                       "its way, not stored",
+                       static_cast<unsigned long>(incoming.get_global_id()));
+      removed = true;
+      return ORVA_ERROR_NONE;
+    }
+    if (read != ORVA_ERROR_NONE) return read;
+    known = now.get_local_id();
+  }
   if (known != 0) {
     if (edited_since_built(known)) {
       LoggerUmbo::logf(kTrace,
@@ -315,6 +359,8 @@ void DirectTransferHandlerImpl::close_reply() {
   m_awaited_keys.clear();
   m_awaited_files.clear();
   m_sent_states.clear();
+  m_built_global_ids.clear();
+  m_built_global_ids.shrink_to_fit();
   m_response_line_awaited = false;
   m_response_line_seen = false;
   // Like a failed "R" line: the run ends with 1 at this state change.

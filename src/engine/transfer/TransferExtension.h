@@ -56,9 +56,12 @@ class TransferExtension : public orva::internal::RefCountable {
   // file it names: only for a file this device downloaded. Every other sync write keeps
   // the stored local file whatever the object says.
   virtual orva::ErrorCode store_downloaded_file(unsigned int local_id, Object& object) = 0;
-  // The path of every local file a stored object records (its own, or a part's),
-  // appended to |paths|: so that a download never takes a file another object names.
-  virtual orva::ErrorCode get_local_files(std::vector<std::string>& paths) = 0;
+  // The path of every local file a stored object records (its own, or a part's) whose
+  // text holds |fragment| (empty: every one), appended to |paths|: so that a download
+  // never takes a file another object names. Only the records that hold the fragment
+  // are decoded, which keeps the look-up short inside a write transaction.
+  virtual orva::ErrorCode get_local_files(const std::string& fragment,
+                                          std::vector<std::string>& paths) = 0;
 
  protected:
   TransferExtension() {}

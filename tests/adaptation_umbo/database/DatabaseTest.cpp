@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 
+#include <keldra/Attribute.h>
 #include <keldra/StringPool.h>
 
 #include <gtest/gtest.h>
@@ -20,6 +21,7 @@
 #include <clocale>
 #include <memory>
 #include <new>
+#include <set>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -343,6 +345,66 @@ TEST_F(Database, ObjectListsAndIdLookups) {
   removed.clear();
   EXPECT_EQ(0, db.get_removed_objects(removed));
   EXPECT_TRUE(removed.empty());
+}
+
+// The local files whose path holds a name: each "local_uri" url at any depth (a place's
+// icon frame too), whatever the characters of its folder, and no other text of the
+// store (a remote address, another field of the uri) even where it holds the name.
+TEST_F(Database, LocalFilesHoldingAName) {
+  using orva::SharedPointer;
+  using orva::keldra::Attribute;
+  orva::keldra::internal::Database db;
+  db.init(nullptr);
+  ASSERT_TRUE(db.is_open());
+  auto uri = [](const char* name, const std::string& url, const std::string& mime) {
+    SharedPointer<Attribute> a(new Attribute(name, "uri"));
+    a->add_field("url")->set_value(url);
+    if (!mime.empty()) a->add_field("mime")->set_value(mime);
+    return a;
+  };
+  auto media = [&](const std::string& local, const std::string& remote,
+                   const std::string& mime = std::string()) {
+    Object o("multimedia");
+    o.set_service(std::string("personal"));
+    if (!local.empty()) o.get_attributes().push_back(uri("local_uri", local, mime));
+    if (!remote.empty()) o.get_attributes().push_back(uri("remote_uri", remote, ""));
+    ASSERT_EQ(0, db.insert_object(o, false)) << local;
+  };
+  media("/p/md12", "https://example.com/f/md1");
+  media("/p/md12-2", "");
+  media("/p/md1", "");
+  media("/home/\xc3\xa4\xe5\x86\x99/Bilder/md12", "");
+  media("/p/other", "https://example.com/md12", "md12");
+  Object place("location");
+  place.set_service(std::string("personal"));
+  SharedPointer<Attribute> meta(new Attribute("meta", "metadata"));
+  SharedPointer<Attribute> icon(new Attribute("icon", "frame"));
+  icon->get_attributes().push_back(uri("local_uri", "/p/icons/md12", "image/png"));
+  meta->get_attributes().push_back(icon);
+  place.get_attributes().push_back(meta);
+  ASSERT_EQ(0, db.insert_object(place, false));
+
+  const struct {
+    const char* fragment;
+    std::set<std::string> files;
+  } cases[] = {
+      {"md12", {"/p/md12", "/p/md12-2", "/home/\xc3\xa4\xe5\x86\x99/Bilder/md12", "/p/icons/md12"}},
+      {"md1",
+       {"/p/md12", "/p/md12-2", "/p/md1", "/home/\xc3\xa4\xe5\x86\x99/Bilder/md12",
+        "/p/icons/md12"}},
+      {"\xe5\x86\x99/Bilder", {"/home/\xc3\xa4\xe5\x86\x99/Bilder/md12"}},
+      {"mdl7", {}},
+      {"",
+       {"/p/md12", "/p/md12-2", "/p/md1", "/home/\xc3\xa4\xe5\x86\x99/Bilder/md12", "/p/other",
+        "/p/icons/md12"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fragment);
+    std::vector<std::string> files;
+    EXPECT_EQ(0, db.get_local_files(c.fragment, files));
+    EXPECT_EQ(c.files, std::set<std::string>(files.begin(), files.end()));
+    EXPECT_EQ(c.files.size(), files.size());
+  }
 }
 
 }  // namespace

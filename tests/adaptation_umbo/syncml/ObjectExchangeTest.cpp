@@ -185,12 +185,13 @@ class ObjectExchangeTest : public keldra_test::LoopbackServerSuite<keldra_test::
     return o;
   }
 
-  static void answer(int status, const std::string& body, int delay_ms = 0) {
+  // With |hold| set, the answer waits until the test lets it go (release(hold)).
+  static void answer(int status, const std::string& body, const std::string& hold = "") {
     HttpsTestServer::Reply r;
     r.status = status;
     r.body = body;
     r.content_type = kCompactType;
-    r.delay_ms = delay_ms;
+    r.hold = hold;
     s_server->answer("POST", "/upload", r);
   }
 
@@ -480,7 +481,7 @@ TEST_F(ObjectExchangeTest, ObjectEditedWhileInFlightKeepsTheEdit) {
          "S:oa" + std::to_string(a) + ":0;" + compact(place("new place", 9001)) + "S:or" +
              std::to_string(b) + ":0;" + compact(place("changed place", 9101)) + "S:or" +
              std::to_string(c) + ":0;" + compact(place("untouched", 9102)) + "R:OK;",
-         /*delay_ms=*/2500);
+         "edits made");
   listener_.finals.clear();
   ASSERT_EQ(0, service_->synchronize(account(), kUpload));
   ASSERT_TRUE(s_server->wait_for_requests(1));
@@ -489,6 +490,7 @@ TEST_F(ObjectExchangeTest, ObjectEditedWhileInFlightKeepsTheEdit) {
     o.set_name("edited");
     ASSERT_EQ(0, repo_->update_object(o));
   }
+  s_server->release("edits made");
   ASSERT_TRUE(wait_until([&] { return !listener_.finals.empty(); }));
   EXPECT_EQ(0, listener_.finals.back());
 
@@ -558,7 +560,8 @@ TEST_F(ObjectExchangeTest, EditsMadeWhileADownloadIsOnItsWayAreKept) {
                compact(place("home (server)", home_global));
     }
     reply += "S:od9001:0;" + compact(place("parent", 9001)) + copies + "R:OK;";
-    answer(200, reply, /*delay_ms=*/2000);
+    // Each case's answer waits for its own release.
+    answer(200, reply, c.name);
     listener_.finals.clear();
     ASSERT_EQ(0, service_->synchronize(account(), c.tasks, {9001}, false));
     ASSERT_TRUE(s_server->wait_for_requests(1));
@@ -567,6 +570,7 @@ TEST_F(ObjectExchangeTest, EditsMadeWhileADownloadIsOnItsWayAreKept) {
       o.set_name(name + ", edited");
       ASSERT_EQ(0, repo_->update_object(o));
     }
+    s_server->release(c.name);
     ASSERT_TRUE(wait_until([&] { return !listener_.finals.empty(); }));
     EXPECT_EQ(0, listener_.finals.back());
 
@@ -581,6 +585,79 @@ TEST_F(ObjectExchangeTest, EditsMadeWhileADownloadIsOnItsWayAreKept) {
     EXPECT_NE(0u, repo_->get_object_local_id(9001));
     for (const auto& id : ids) repo_->remove_object(id.second);
     repo_->remove_object(repo_->get_object_local_id(9001));
+  }
+}
+
+// An object the user removes while a download reply that carries it is on its way stays
+// removed, whichever line brings it: "home", uploaded new and removed meanwhile, is not
+// brought back by the copy a download line brings under the global id its own line
+// gave. Its removal is still recorded for the next sync, and the run, which the server
+// answered in full, succeeds; the other objects are stored as before.
+TEST_F(ObjectExchangeTest, ObjectsRemovedWhileADownloadIsOnItsWayStayRemoved) {
+  struct Case {
+    const char* name;
+    unsigned tasks;
+    // Its places, by name: "home" new, "parent" the server's object 9001 that the
+    // download asks for, the others the server's with the global id 100001 + their
+    // index here.
+    std::vector<std::string> places;
+    std::vector<std::string> removed;  // removed while the reply is on its way
+  };
+  const std::vector<Case> cases = {
+      {"an upload's global id in a download", kUpload | kDownload, {"home", "bystander"}, {"home"}},
+      {"a child of the download", kDownload, {"gone", "plain"}, {"gone"}},
+      {"the object asked for", kDownload, {"parent", "child"}, {"parent"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    s_server->clear_answers();
+    s_server->clear_record();
+    const unsigned long long home_global = 100100;
+    std::map<std::string, std::pair<unsigned int, unsigned long long>> ids;
+    std::string copies;
+    for (size_t i = 0; i < c.places.size(); ++i) {
+      const std::string& name = c.places[i];
+      const unsigned long long global_id = name == "home"     ? home_global
+                                           : name == "parent" ? 9001
+                                                              : 100001 + i;
+      ids[name] = {name == "home" ? add_place(name) : add_place(name, global_id, true), global_id};
+      copies += compact(place(name + " (server)", global_id));
+    }
+    std::string reply;
+    if (ids.count("home")) {
+      reply += "S:oa" + std::to_string(ids["home"].first) + ":0;" +
+               compact(place("home (server)", home_global));
+    }
+    reply += "S:od9001:0;" + (ids.count("parent") ? "" : compact(place("parent (server)", 9001))) +
+             copies + "R:OK;";
+    answer(200, reply, c.name);
+    listener_.finals.clear();
+    ASSERT_EQ(0, service_->synchronize(account(), c.tasks, {9001}, false));
+    ASSERT_TRUE(s_server->wait_for_requests(1));
+    for (const std::string& name : c.removed) ASSERT_EQ(0, repo_->remove_object(ids[name].first));
+    s_server->release(c.name);
+    ASSERT_TRUE(wait_until([&] { return !listener_.finals.empty(); }));
+    EXPECT_EQ(0, listener_.finals.back());
+
+    std::vector<Object> removals;
+    ASSERT_EQ(0, adapter_->sync_adapter()->removed_objects(removals));
+    for (const auto& id : ids) {
+      SCOPED_TRACE(id.first);
+      const unsigned int now = repo_->get_object_local_id(id.second.second);
+      if (std::count(c.removed.begin(), c.removed.end(), id.first) != 0) {
+        EXPECT_EQ(0u, now);
+        EXPECT_TRUE(std::any_of(removals.begin(), removals.end(), [&](const Object& o) {
+          return o.get_local_id() == id.second.first;
+        }));
+        continue;
+      }
+      ASSERT_NE(0u, now);
+      EXPECT_EQ(id.first + " (server)", stored(now).get_name());
+      EXPECT_FALSE(stored(now).has_local_changes());
+      repo_->remove_object(now);
+    }
+    const unsigned int parent = repo_->get_object_local_id(9001);
+    if (parent != 0) repo_->remove_object(parent);
   }
 }
 

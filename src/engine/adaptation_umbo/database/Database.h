@@ -129,8 +129,11 @@ class Database : public Notifiable {
   // The links of the object and of all its attributes, at any depth:
   orva::ErrorCode get_object_children(unsigned int local_id, std::vector<Link>& out);
   // The url of every local file a stored object records (its "local_uri" attributes, at
-  // any depth), appended to |out| in no particular order.
-  orva::ErrorCode get_local_files(std::vector<std::string>& out);
+  // any depth) whose text holds |fragment| (empty: every one), appended to |out| in no
+  // particular order. Only the rows whose stored bytes hold the fragment are decoded, so
+  // a narrow fragment (a file name) costs one scan of the table and no decoding of the
+  // others.
+  orva::ErrorCode get_local_files(const std::string& fragment, std::vector<std::string>& out);
   // The other id of a stored object; 0 when not stored, for id 0, or on failure.
   unsigned long long get_object_global_id(unsigned int local_id);
   unsigned int get_object_local_id(unsigned long long global_id);

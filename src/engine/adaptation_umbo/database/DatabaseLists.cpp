@@ -8,6 +8,7 @@
 #include "runtime/BufferReadStream.h"
 
 #include <keldra/FieldList.h>
+#include <tervo/ustring.h>
 
 namespace orva {
 namespace keldra {
@@ -28,6 +29,11 @@ struct GlobalIdRecord {
 struct LocalIdRecord {
   unsigned long long global_id;
   unsigned int local_id;
+};
+
+struct LocalFilesRecord {
+  const std::string* fragment;
+  std::vector<std::string>* out;
 };
 
 }  // namespace
@@ -132,25 +138,52 @@ void Database::do_get_object_children(unsigned int local_id, std::vector<Link>& 
   }
 }
 
-orva::ErrorCode Database::get_local_files(std::vector<std::string>& out) {
-  return execute_transaction(&Database::do_get_local_files_proxy, &out, false, 0);
+orva::ErrorCode Database::get_local_files(const std::string& fragment,
+                                          std::vector<std::string>& out) {
+  LocalFilesRecord record = {&fragment, &out};
+  return execute_transaction(&Database::do_get_local_files_proxy, &record, false, 0);
 }
 
 void Database::do_get_local_files_proxy(void* record) {
-  std::vector<std::string>& out = *static_cast<std::vector<std::string>*>(record);
-  // The url is a plain field of the uri attribute, so it sits in the value blob.
+  const LocalFilesRecord& r = *static_cast<LocalFilesRecord*>(record);
+  const std::string& fragment = *r.fragment;
+  // The url is a text field of the uri attribute, so it sits in the value blob as
+  // UTF-16LE units: rows whose blob lacks the fragment's units cannot name it and are
+  // left to SQLite's byte search. A match may still be a false one (units straddled,
+  // another field), so the rows found are decoded and the url itself looked at.
+  std::string needle;
+  const orva::ustring units(fragment);
+  for (unsigned int i = 0; i < units.length(); ++i) {
+    needle.push_back(static_cast<char>(units[i] & 0xFF));
+    needle.push_back(static_cast<char>(units[i] >> 8));
+  }
+  static const QueryParameter kParams[] = {VALUE_BLOB};
   static const QueryParameter kResults[] = {VALUE_BLOB};
-  const QueryIndex index = m_query_manager->new_query(
-      0, nullptr, 1, kResults, "SELECT value_blob FROM attribute WHERE name='local_uri'");
+  const QueryIndex index =
+      needle.empty()
+          ? m_query_manager->new_query(0, nullptr, 1, kResults,
+                                       "SELECT value_blob FROM attribute WHERE name='local_uri'")
+          : m_query_manager->new_query(1, kParams, 1, kResults,
+                                       "SELECT value_blob FROM attribute WHERE name='local_uri' "
+                                       "AND instr(value_blob, ?) > 0");
   struct Release {
     QueryManager* manager;
     QueryIndex index;
     ~Release() { manager->release_query(index); }
   } release = {m_query_manager, index};
-  GettableQuery* query = static_cast<GettableQuery*>(m_query_manager->get_query(index));
+  Query* query = m_query_manager->get_query(index);
+  Gettable* rows = nullptr;
+  if (needle.empty()) {
+    rows = static_cast<GettableQuery*>(query);
+  } else {
+    BindableAndGettableQuery* bound = static_cast<BindableAndGettableQuery*>(query);
+    bound->bind(0, needle.data(), static_cast<int>(needle.size()));
+    rows = bound;
+  }
+  std::string text;
   while (query->execute(0) == Query::ROW) {
     orva::SharedPointer<DynamicBuffer> blob;
-    if (!query->get_result(VALUE_BLOB, blob) || !blob.is_valid() || blob->get_data_length() == 0) {
+    if (!rows->get_result(VALUE_BLOB, blob) || !blob.is_valid() || blob->get_data_length() == 0) {
       continue;
     }
     BufferReadStream stream;
@@ -158,10 +191,9 @@ void Database::do_get_local_files_proxy(void* record) {
     FieldList fields;
     if (!fields.read(stream)) continue;
     const int url = fields.find_field(std::string("url"));
-    std::string text;
     if (url >= 0 && fields[static_cast<unsigned int>(url)].get_value(text) == ORVA_ERROR_NONE &&
-        !text.empty()) {
-      out.push_back(text);
+        !text.empty() && text.find(fragment) != std::string::npos) {
+      r.out->push_back(text);
     }
   }
 }

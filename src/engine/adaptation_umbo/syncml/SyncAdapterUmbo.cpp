@@ -175,8 +175,9 @@ ErrorCode SyncAdapterUmbo::removed_objects(std::vector<Object>& out) const {
   });
 }
 
-ErrorCode SyncAdapterUmbo::get_local_files(std::vector<std::string>& out) {
-  return guarded([&] { return m_database->get_local_files(out); });
+ErrorCode SyncAdapterUmbo::get_local_files(const std::string& fragment,
+                                           std::vector<std::string>& out) {
+  return guarded([&] { return m_database->get_local_files(fragment, out); });
 }
 
 ErrorCode SyncAdapterUmbo::purge_removed_ids() {

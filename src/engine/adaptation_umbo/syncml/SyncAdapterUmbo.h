@@ -81,9 +81,9 @@ class SyncAdapterUmbo : public SyncAdapter, public SyncMlHandler::SyncMlListener
   // The daemon's reports need nothing from the store.
   void sync_event(orva::ErrorCode status, float progress) override;
 
-  // The url of every local file a stored object records, at any level, appended to
-  // |out|: the database's result.
-  ErrorCode get_local_files(std::vector<std::string>& out);
+  // The url of every local file a stored object records, at any level, whose text
+  // holds |fragment| (empty: every one), appended to |out|: the database's result.
+  ErrorCode get_local_files(const std::string& fragment, std::vector<std::string>& out);
 
   // Forgets every recorded removed id.
   virtual ErrorCode purge_removed_ids();

@@ -53,11 +53,12 @@ class TransferExtensionUmbo final : public TransferExtension {
     if (sync == nullptr) return ORVA_ERROR_UNKNOWN;
     return sync->replace_object_with_local_file(local_id, object);
   }
-  orva::ErrorCode get_local_files(std::vector<std::string>& paths) override {
+  orva::ErrorCode get_local_files(const std::string& fragment,
+                                  std::vector<std::string>& paths) override {
     if (!m_sync_adapter.is_valid()) m_sync_adapter = m_adapter->sync_adapter();
     SyncAdapterUmbo* sync = dynamic_cast<SyncAdapterUmbo*>(m_sync_adapter.get());
     if (sync == nullptr) return ORVA_ERROR_UNKNOWN;
-    return sync->get_local_files(paths);
+    return sync->get_local_files(fragment, paths);
   }
 
  private:
