@@ -642,7 +642,11 @@ TEST_F(NetworkAdapterUmboTest, FramingThatLeavesTheBodysEndToGuessworkFails) {
 // A Content-Length that is no plain decimal number, or a list (even of one value
 // repeated), fails the request on both paths before anything is handed over: Qt's
 // client would read such a body to the close, the own client take a guess at its end.
+// Where the adapter itself refuses the head (Qt's path), its log line says why.
 TEST_F(NetworkAdapterUmboTest, AContentLengthThatIsNoPlainNumberFails) {
+  keldra_test::LogCapture& log = capture_log();
+  const std::string refusal =
+      "NetworkAdapterUmbo: Content-Length is not one plain decimal number, refused";
   const std::string failed = "state(0,3) p(0.05) state(0x6005,2)";
   const std::string whole = "state(0,3) p(0.05) head(0,text/plain) p(1) body(10) state(0,2)";
   const struct {
@@ -660,8 +664,12 @@ TEST_F(NetworkAdapterUmboTest, AContentLengthThatIsNoPlainNumberFails) {
       reply.raw = std::string("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n") +
                   "Content-Length: " + c.value + "\r\n\r\n0123456789";
       m_listener.last_body.clear();
+      const size_t logged = log.text().size();
       EXPECT_EQ(c.taken ? whole : failed, get_answered(path, reply));
       EXPECT_EQ(c.taken ? "0123456789" : "", m_listener.last_body);
+      if (std::string(path) == "/n") {
+        EXPECT_EQ(!c.taken, log.text().find(refusal, logged) != std::string::npos);
+      }
     }
   }
 }
