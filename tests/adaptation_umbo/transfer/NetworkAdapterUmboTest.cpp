@@ -6,6 +6,7 @@
 
 #include "support/LoopbackServerSuite.h"
 #include "support/LogCapture.h"
+#include "support/PeakMemory.h"
 #include "support/TestEnv.h"
 
 #include <keldra/DynamicBuffer.h>
@@ -16,11 +17,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <random>
@@ -121,71 +118,6 @@ void settle(int ms) {
   timer.start();
   while (timer.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
-
-// AddressSanitizer's allocator hooks, when the test runs under it (null otherwise).
-extern "C" int __sanitizer_install_malloc_and_free_hooks(
-    void (*malloc_hook)(const volatile void*, size_t),
-    void (*free_hook)(const volatile void*)) __attribute__((weak));
-extern "C" size_t __sanitizer_get_allocated_size(const volatile void* p) __attribute__((weak));
-
-std::atomic<long long> g_heap_live{0};
-std::atomic<long long> g_heap_peak{0};
-
-void count_malloc(const volatile void*, size_t size) {
-  const long long live = g_heap_live += static_cast<long long>(size);
-  long long peak = g_heap_peak.load();
-  while (live > peak && !g_heap_peak.compare_exchange_weak(peak, live)) {
-  }
-}
-
-void count_free(const volatile void* p) {
-  g_heap_live -= static_cast<long long>(__sanitizer_get_allocated_size(p));
-}
-
-long status_kib(const char* key) {
-  FILE* file = std::fopen("/proc/self/status", "r");
-  if (!file) return -1;
-  char line[256];
-  long value = -1;
-  const size_t n = std::strlen(key);
-  while (std::fgets(line, sizeof line, file)) {
-    if (std::strncmp(line, key, n) == 0) value = std::atol(line + n);
-  }
-  std::fclose(file);
-  return value;
-}
-
-// How far the process's peak memory rose since start(), in KiB. Under AddressSanitizer
-// the bytes its allocator has handed out are counted (the freed blocks it holds back in
-// quarantine would swamp the resident size); otherwise the peak resident size (VmHWM),
-// which start() resets to the current size.
-class PeakMemory {
- public:
-  bool start() {
-    if (__sanitizer_install_malloc_and_free_hooks && __sanitizer_get_allocated_size) {
-      static const bool hooked =
-          __sanitizer_install_malloc_and_free_hooks(count_malloc, count_free) != 0;
-      m_start = g_heap_live.load();
-      g_heap_peak = m_start;
-      return hooked;
-    }
-    FILE* file = std::fopen("/proc/self/clear_refs", "w");
-    if (!file) return false;
-    const bool reset = std::fputs("5", file) >= 0;
-    std::fclose(file);
-    m_start = status_kib("VmHWM:") * 1024LL;
-    return reset && m_start > 0;
-  }
-  long long growth_kib() const {
-    const long long peak = __sanitizer_install_malloc_and_free_hooks
-                               ? g_heap_peak.load()
-                               : status_kib("VmHWM:") * 1024LL;
-    return (peak - m_start) / 1024;
-  }
-
- private:
-  long long m_start = 0;
-};
 
 // One server for the whole suite; each test gets fresh answers, record and adapter. The
 // debug library stand-in is loaded (the server's certificate is self-signed) unless a
@@ -792,7 +724,7 @@ TEST_F(NetworkAdapterUmboTest, SmallChunksKeepMemoryBounded) {
       reply.endless = c.chunk;
       reply.repeat = c.chunks;
       reply.tail = "0\r\n\r\n";
-      PeakMemory memory;
+      keldra_test::PeakMemory memory;
       ASSERT_TRUE(memory.start());
       EXPECT_EQ(c.calls, get_answered(path, reply));
       EXPECT_LT(memory.growth_kib(), 16 * 1024);
