@@ -1,6 +1,10 @@
 // What the benchmark programs share: a reporter that keeps each benchmark's median times
-// for the ratios printed after the run, and the temporary folder a program works in.
+// for the ratios printed after the run, the temporary folder a program works in, and the
+// process's memory figures (keldra_test::status_kib and keldra_test::PeakMemory, which the
+// tests use too).
 #pragma once
+
+#include "../tests/support/PeakMemory.h"
 
 #include <benchmark/benchmark.h>
 

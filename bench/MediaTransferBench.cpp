@@ -26,6 +26,7 @@
 #include <keldra/Static.h>
 #include <keldra/SyncAdapter.h>
 
+#include "BenchSupport.h"
 #include "support/DbusTestBus.h"
 #include "support/HttpsTestServer.h"
 #include "support/TestEnv.h"
@@ -36,7 +37,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <random>
@@ -243,31 +243,23 @@ void BM_HandlerDownload(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * kDownloads * int64_t(kDownloadSize));
 }
 
-// Kilobytes of a "VmHWM:" / "VmRSS:" line of /proc/self/status.
-long status_kb(const char* key) {
-  std::ifstream in("/proc/self/status");
-  std::string line;
-  const std::string prefix = std::string(key) + ":";
-  while (std::getline(in, line)) {
-    if (line.compare(0, prefix.size(), prefix) == 0) return std::atol(line.c_str() + prefix.size());
-  }
-  return -1;
-}
-
 void BM_HandlerDownload100MBPeakMemory(benchmark::State& state) {
   double peak_mb = 0;
   for (auto _ : state) {
     state.PauseTiming();
     const unsigned int id =
         add_media("", "application/octet-stream", 0, g_server->url("/big"), 80001);
-    // The peak counts from here.
-    { std::ofstream("/proc/self/clear_refs") << "5"; }
-    const long before = status_kb("VmRSS");
+    keldra_test::PeakMemory memory;  // the peak counts from here
+    if (!memory.start()) {
+      g_repo->remove_object(id);
+      state.SkipWithError("the peak memory cannot be measured here");
+      break;
+    }
     state.ResumeTiming();
     const orva::ErrorCode r =
         run_handler([](DirectTransferHandler& h) { h.enable_mmf_download(); });
     state.PauseTiming();
-    peak_mb = static_cast<double>(status_kb("VmHWM") - before) / 1024.0;
+    peak_mb = static_cast<double>(memory.growth_kib()) / 1024.0;
     g_repo->remove_object(id);
     state.ResumeTiming();
     if (r != 0) {

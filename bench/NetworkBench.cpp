@@ -17,7 +17,7 @@
 #include <keldra/DynamicBuffer.h>
 #include <keldra/LoggerUmbo.h>
 
-#include "adaptation_umbo/transfer/NetworkAdapterUmbo.h"
+#include "OpenedAdapter.h"
 #include "support/HttpsTestServer.h"
 #include "support/TestEnv.h"
 
@@ -34,38 +34,12 @@ namespace {
 
 using orva::SharedPointer;
 using orva::keldra::DynamicBuffer;
-using orva::keldra::internal::NetworkAdapter;
-using orva::keldra::internal::NetworkAdapterUmbo;
 
 const int kBodySize = 10 * 1024 * 1024;
 const int kRequestsPerIteration = 3;
 
 keldra_test::HttpsTestServer* g_server = nullptr;
 std::string g_body_file;  // the 10 MB bytes, for curl's upload and the server's download
-
-class EndListener : public NetworkAdapter::Listener {
- public:
-  void handle_network_state_change(orva::ErrorCode status, NetworkAdapter::State state) override {
-    if (state == NetworkAdapter::READY) {
-      ++ends;
-      last_status = status;
-    }
-  }
-  void handle_network_response_head(const NetworkAdapter::Response&) override {}
-  void handle_network_response_body(const SharedPointer<DynamicBuffer>& body) override {
-    body_bytes += body->get_data_length();
-  }
-  void handle_network_progress(float) override {}
-
-  long ends = 0;
-  orva::ErrorCode last_status = 0;
-  unsigned long long body_bytes = 0;
-};
-
-void wait_for(const long& ends, long target) {
-  // Blocks in the event loop between events (the timed form would spin).
-  while (ends < target) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
 
 bool run_curl(benchmark::State& state, const QStringList& method_args, const std::string& path) {
   QStringList args{QStringLiteral("-s"), QStringLiteral("-f"), QStringLiteral("-k"),
@@ -143,21 +117,8 @@ void BM_QnamGet10MB(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * kRequestsPerIteration * int64_t(kBodySize));
 }
 
-// One adapter, opened once, for a whole figure.
-struct AdapterSide {
-  AdapterSide() : adapter(new NetworkAdapterUmbo(listener)) {
-    adapter->open(0);
-    while (adapter->state() != NetworkAdapter::READY) {
-      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    listener.ends = 0;  // the opening's READY is no request's end
-  }
-  EndListener listener;
-  SharedPointer<NetworkAdapter> adapter;
-};
-
 void BM_AdapterPost10MB(benchmark::State& state) {
-  AdapterSide side;
+  keldra_bench::OpenedAdapter side;  // one adapter, opened once, for a whole figure
   SharedPointer<DynamicBuffer> body(new DynamicBuffer);
   const std::string bytes = keldra_test::read_file(g_body_file);
   body->write(reinterpret_cast<const unsigned char*>(bytes.data()),
@@ -167,7 +128,7 @@ void BM_AdapterPost10MB(benchmark::State& state) {
   for (auto _ : state) {
     for (int i = 0; i < kRequestsPerIteration; ++i) {
       side.adapter->post(url, "ZGlnZXN0", body);
-      wait_for(side.listener.ends, ++sent);
+      side.wait_for_ends(++sent);
     }
   }
   if (side.listener.last_status != 0) state.SkipWithError("request failed");
@@ -175,13 +136,13 @@ void BM_AdapterPost10MB(benchmark::State& state) {
 }
 
 void BM_AdapterGet10MB(benchmark::State& state) {
-  AdapterSide side;
+  keldra_bench::OpenedAdapter side;  // one adapter, opened once, for a whole figure
   const std::string url = g_server->url("/file");
   long sent = 0;
   for (auto _ : state) {
     for (int i = 0; i < kRequestsPerIteration; ++i) {
       side.adapter->get(url, "");
-      wait_for(side.listener.ends, ++sent);
+      side.wait_for_ends(++sent);
     }
   }
   if (side.listener.last_status != 0 ||

@@ -24,10 +24,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchSupport.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -176,15 +177,6 @@ void BM_QmlSearch(benchmark::State& state) {
   state.counters["first_report_ratio"] = first_total / library_total;
 }
 
-long rss_kib() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.compare(0, 6, "VmRSS:") == 0) return std::atol(line.c_str() + 6);
-  }
-  return 0;
-}
-
 // Reading allResults ten times after a search that loaded every place.
 void BM_AllResultsTenReads(benchmark::State& state) {
   const int places = static_cast<int>(state.range(0));
@@ -194,14 +186,14 @@ void BM_AllResultsTenReads(benchmark::State& state) {
   for (auto _ : state) {
     QmlStore element;
     element.search(0, nullptr);
-    const long before = rss_kib();
+    const long before = keldra_test::status_kib("VmRSS");
     const Clock::time_point start = Clock::now();
     for (int i = 0; i < 10; ++i) {
       const QVariant all = element.store()->property("allResults");
       benchmark::DoNotOptimize(all);
     }
     state.SetIterationTime(seconds_since(start));
-    grown_mib = (rss_kib() - before) / 1024.0;
+    grown_mib = (keldra_test::status_kib("VmRSS") - before) / 1024.0;
     elements = element.store()->children().size();
   }
   state.counters["rss_growth_mib"] = grown_mib;

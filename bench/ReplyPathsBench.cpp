@@ -1,33 +1,25 @@
 // The network adapter's two reply paths against the loopback HTTPS server, on the
 // replies that are hard for a reader: a body in 1-byte chunks, a body in 64 KiB chunks,
-// and a large error body that is read and dropped. Each figure runs once on Qt's own
-// client (a plain path) and once on the adapter's own client (a path Qt would rewrite,
-// "/.s/"), in the same run; the own client's figure carries "x_qt", its time over Qt's
-// (the target is at most 2), and every figure carries "peak_MiB", how far the process's
-// peak resident memory rose above its size at the start of the figure.
+// and a large error body that is read and dropped. Each figure runs on Qt's own client
+// (a plain path) and on the adapter's own client (a path Qt would rewrite, "/.s/"), in
+// the same run and with repetitions; after the run, each reply's own-client median time
+// over Qt's is printed (the target is at most 2), the CPU time being the whole process's
+// (Qt's client reads on a thread of its own). Every figure carries "peak_MiB", how far
+// the process's peak resident memory rose above its size at the start of the figure.
 #include <QCoreApplication>
 
-#include <keldra/DynamicBuffer.h>
-
 #include "BenchSupport.h"
-#include "adaptation_umbo/transfer/NetworkAdapterUmbo.h"
+#include "OpenedAdapter.h"
 #include "support/HttpsTestServer.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
 namespace {
-
-using orva::SharedPointer;
-using orva::keldra::DynamicBuffer;
-using orva::keldra::internal::NetworkAdapter;
-using orva::keldra::internal::NetworkAdapterUmbo;
 
 keldra_test::HttpsTestServer* g_server = nullptr;
 
@@ -62,106 +54,41 @@ std::vector<Shape> shapes() {
   };
 }
 
-long status_kib(const char* key) {
-  FILE* file = std::fopen("/proc/self/status", "r");
-  if (!file) return -1;
-  char line[256];
-  long value = -1;
-  const size_t n = std::strlen(key);
-  while (std::fgets(line, sizeof line, file)) {
-    if (std::strncmp(line, key, n) == 0) value = std::atol(line + n);
-  }
-  std::fclose(file);
-  return value;
-}
-
-// Lets the peak resident size start again from the current one.
-void reset_peak() {
-  FILE* file = std::fopen("/proc/self/clear_refs", "w");
-  if (!file) return;
-  std::fputs("5", file);
-  std::fclose(file);
-}
-
-class EndListener : public NetworkAdapter::Listener {
- public:
-  void handle_network_state_change(orva::ErrorCode status, NetworkAdapter::State state) override {
-    if (state == NetworkAdapter::READY) {
-      ++ends;
-      last_status = status;
-    }
-  }
-  void handle_network_response_head(const NetworkAdapter::Response&) override {}
-  void handle_network_response_body(const SharedPointer<DynamicBuffer>& body) override {
-    last_body = body->get_data_length();
-  }
-  void handle_network_progress(float) override {}
-
-  long ends = 0;
-  orva::ErrorCode last_status = 0;
-  long long last_body = 0;
-};
-
 void run_shape(benchmark::State& state, const Shape& shape, bool own) {
-  EndListener listener;
-  SharedPointer<NetworkAdapter> adapter(new NetworkAdapterUmbo(listener));
-  adapter->open(0);
-  while (adapter->state() != NetworkAdapter::READY) {
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
-  listener.ends = 0;
+  keldra_bench::OpenedAdapter side;
   const std::string path = std::string(own ? "/r/.s/" : "/r/") + shape.name;
   const std::string url = g_server->url(path);
   // An error body ends with the error's status; a whole body with 0.
   const orva::ErrorCode wanted = shape.body ? 0 : ORVA_ERROR_NOT_FOUND;
-  reset_peak();
-  const long start_kib = status_kib("VmRSS:");
+  keldra_test::PeakMemory memory;
+  const bool measured = memory.start();
   long sent = 0;
   for (auto _ : state) {
-    adapter->get(url, "");
-    ++sent;
-    while (listener.ends < sent) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    if (listener.last_status != wanted || listener.last_body != shape.body) {
+    side.adapter->get(url, "");
+    side.wait_for_ends(++sent);
+    if (side.listener.last_status != wanted ||
+        side.listener.body_bytes != static_cast<unsigned long long>(sent * shape.body)) {
       state.SkipWithError("request failed or body incomplete");
       break;
     }
-    listener.last_body = 0;
   }
-  state.counters["peak_MiB"] = (status_kib("VmHWM:") - start_kib) / 1024.0;
+  if (measured) state.counters["peak_MiB"] = memory.growth_kib() / 1024.0;
   state.SetBytesProcessed(state.iterations() * static_cast<long long>(shape.piece.size()) *
                           shape.repeat);
 }
 
-// Pairs each own-client figure with Qt's figure of the same reply, run before it.
-class RatioReporter : public benchmark::ConsoleReporter {
+// Prints each reply's own-client median over Qt's after the run.
+class RatioReporter : public keldra_bench::MedianReporter {
  public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    std::vector<Run> out = runs;
-    for (Run& run : out) {
-      if (run.iterations == 0 || run.error_occurred) continue;
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
-      const std::string name = run.benchmark_name();
-      const double time = run.GetAdjustedRealTime();
-      if (name.rfind("BM_Qt_", 0) == 0) {
-        qt_[name.substr(6)] = time;
-      } else if (name.rfind("BM_Own_", 0) == 0) {
-        auto it = qt_.find(name.substr(7));
-        if (it != qt_.end() && it->second > 0) {
-          run.counters["x_qt"] = benchmark::Counter(time / it->second);
-          ratios_.push_back(name.substr(7) + ": " + std::to_string(time / it->second));
-        }
-      }
-    }
-    ConsoleReporter::ReportRuns(out);
-  }
   void Finalize() override {
     ConsoleReporter::Finalize();
-    for (const std::string& r : ratios_) std::printf("own client / Qt's client, %s\n", r.c_str());
+    for (const Shape& shape : shapes()) {
+      const std::string label =
+          std::string("own client / Qt's client, ") + shape.name + " (median time)";
+      ratio(label.c_str(), std::string("BM_Own_") + shape.name,
+            std::string("BM_Qt_") + shape.name);
+    }
   }
-
- private:
-  std::map<std::string, double> qt_;
-  std::vector<std::string> ratios_;
 };
 
 }  // namespace
@@ -204,7 +131,9 @@ int main(int argc, char** argv) {
                                          run_shape(state, shape, own);
                                        })
               ->Unit(benchmark::kMillisecond)
-              ->UseRealTime();
+              ->UseRealTime()
+              ->MeasureProcessCPUTime()
+              ->Repetitions(3);
         }
       }
       benchmark::Initialize(&argc, argv);

@@ -654,15 +654,6 @@ void BM_GetObject_RowAndTexts(benchmark::State& state) {
 BENCHMARK(BM_GetObject_Store)->Arg(10000)->Arg(100000)->Iterations(20000)->Repetitions(3);
 BENCHMARK(BM_GetObject_RowAndTexts)->Arg(10000)->Arg(100000)->Iterations(20000)->Repetitions(3);
 
-long resident_kib() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.compare(0, 6, "VmRSS:") == 0) return std::atol(line.c_str() + 6);
-  }
-  return 0;
-}
-
 // Resident memory of 100k places loaded through an object cache: the growth of the
 // process from before the cache was made to after its load, per place, beside the
 // file's size per place.
@@ -675,7 +666,7 @@ void BM_CacheMemory(benchmark::State& state) {
   double per_place = 0;
   for (auto _ : state) {
     malloc_trim(0);
-    const long before = resident_kib();
+    const long before = keldra_test::status_kib("VmRSS");
     SharedPointer<orva::keldra::ObjectCache> cache = (*store).get_object_cache();
     OpenStore::Progress progress;
     cache->set_progress_listener(progress);
@@ -684,7 +675,8 @@ void BM_CacheMemory(benchmark::State& state) {
     while (!progress.done) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     if (progress.status != 0) state.SkipWithError("load failed");
     malloc_trim(0);
-    per_place = 1024.0 * static_cast<double>(resident_kib() - before) / static_cast<double>(size);
+    per_place = 1024.0 * static_cast<double>(keldra_test::status_kib("VmRSS") - before) /
+                static_cast<double>(size);
   }
   std::ifstream file(g_home + "/.cities/OstraMaps.db", std::ios::binary | std::ios::ate);
   state.counters["bytes_per_place"] = per_place;

@@ -548,7 +548,7 @@ void NetworkAdapterUmbo::headArrived() {
 bool NetworkAdapterUmbo::accept_head() {
   qint64 length = -1;
   if (!agreed_content_length(*mReply, length)) {
-    LoggerUmbo::log("NetworkAdapterUmbo: conflicting Content-Length, refused",
+    LoggerUmbo::log("NetworkAdapterUmbo: Content-Length is not one plain decimal number, refused",
                     LoggerUmbo::MSG_TRACE);
     stop(ORVA_ERROR_KELDRA_NETWORK_PROBLEM);
     return false;

@@ -485,7 +485,8 @@ bool VerbatimPathReply::parseHead(const QByteArray& head) {
     }
   }
   if (!agreed_content_length(*this, mTotal)) {
-    fail(QNetworkReply::ProtocolFailure, QStringLiteral("Conflicting Content-Length"));
+    fail(QNetworkReply::ProtocolFailure,
+         QStringLiteral("Content-Length is not one plain decimal number"));
     return false;
   }
   QPointer<VerbatimPathReply> self(this);
