@@ -48,20 +48,23 @@ class TransferExtensionUmbo final : public TransferExtension {
     return m_subscriptions->create_mapping_object(items, object);
   }
   orva::ErrorCode store_downloaded_file(unsigned int local_id, Object& object) override {
-    if (!m_sync_adapter.is_valid()) m_sync_adapter = m_adapter->sync_adapter();
-    SyncAdapterUmbo* sync = dynamic_cast<SyncAdapterUmbo*>(m_sync_adapter.get());
-    if (sync == nullptr) return ORVA_ERROR_UNKNOWN;
-    return sync->replace_object_with_local_file(local_id, object);
+    SyncAdapterUmbo* sync = sync_adapter();
+    return sync == nullptr ? ORVA_ERROR_UNKNOWN
+                           : sync->replace_object_with_local_file(local_id, object);
   }
   orva::ErrorCode get_local_files(const std::string& fragment,
                                   std::vector<std::string>& paths) override {
-    if (!m_sync_adapter.is_valid()) m_sync_adapter = m_adapter->sync_adapter();
-    SyncAdapterUmbo* sync = dynamic_cast<SyncAdapterUmbo*>(m_sync_adapter.get());
-    if (sync == nullptr) return ORVA_ERROR_UNKNOWN;
-    return sync->get_local_files(fragment, paths);
+    SyncAdapterUmbo* sync = sync_adapter();
+    return sync == nullptr ? ORVA_ERROR_UNKNOWN : sync->get_local_files(fragment, paths);
   }
 
  private:
+  // The adapter's sync adapter, made on first use; null when it is not this platform's.
+  SyncAdapterUmbo* sync_adapter() {
+    if (!m_sync_adapter.is_valid()) m_sync_adapter = m_adapter->sync_adapter();
+    return dynamic_cast<SyncAdapterUmbo*>(m_sync_adapter.get());
+  }
+
   orva::SharedPointer<DataAdapter> m_adapter;
   // Made on first use.
   orva::SharedPointer<SyncAdapter> m_sync_adapter;

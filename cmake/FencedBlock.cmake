@@ -1,0 +1,25 @@
+# fenced_block(TEXT FROM FENCE OUT_VAR [WHAT]): the text of the first fenced block of
+# |FENCE| (```cpp, ```text) after |FROM| in |TEXT|, with its last line end; a missing
+# heading or block stops with an error naming |WHAT| (the document, "README" when not
+# given). Used at configure time and by scripts run with cmake -P.
+function(fenced_block text from fence out_var)
+  set(what "README")
+  if(ARGC GREATER 4)
+    set(what "${ARGV4}")
+  endif()
+  string(FIND "${text}" "${from}" at)
+  if(at LESS 0)
+    message(FATAL_ERROR "${what}: no \"${from}\"")
+  endif()
+  string(SUBSTRING "${text}" ${at} -1 text)
+  string(FIND "${text}" "```${fence}\n" at)
+  if(at LESS 0)
+    message(FATAL_ERROR "${what}: no ```${fence} block after \"${from}\"")
+  endif()
+  string(LENGTH "```${fence}\n" skip)
+  math(EXPR at "${at} + ${skip}")
+  string(SUBSTRING "${text}" ${at} -1 text)
+  string(FIND "${text}" "```" end)
+  string(SUBSTRING "${text}" 0 ${end} block)
+  set(${out_var} "${block}" PARENT_SCOPE)
+endfunction()
